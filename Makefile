@@ -1,0 +1,39 @@
+# The two commands of the README: `make run` and `make test`. Both set up a
+# fresh Debian machine first.
+.PHONY: run test bootstrap format asan cross fuzz bench
+
+SCENARIO ?= scenarios/demo.scn
+
+bootstrap:
+	@scripts/bootstrap
+
+run: bootstrap
+	cmake --preset release >/dev/null
+	cmake --build --preset release --target quendrilax-sim
+	build/release/tools/quendrilax-sim $(SCENARIO)
+
+test: bootstrap
+	cmake --preset dev >/dev/null
+	cmake --build --preset dev
+	ctest --preset dev
+
+asan: bootstrap
+	cmake --preset asan >/dev/null
+	cmake --build --preset asan
+	ctest --preset asan
+
+cross: bootstrap
+	cmake --preset cross >/dev/null
+	cmake --build --preset cross
+
+fuzz: bootstrap
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz
+
+bench: bootstrap
+	cmake --preset release >/dev/null
+	cmake --build --preset release
+	for b in build/release/bench/*_bench; do $$b; done
+
+format:
+	git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format -i

@@ -1,0 +1,19 @@
+#pragma once
+// The system clock, in whole seconds, and the host's date values (days since
+// 30 December 1899, local time, the fraction being the time of day).
+#include <cstdint>
+
+#include "platform/status.h"
+
+namespace qx {
+
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  // time(): seconds since 1970-01-01 UTC.
+  virtual std::int64_t now() = 0;
+  // Converts such a time to local time and to the host's date value.
+  virtual Result<double> toLocalDate(std::int64_t seconds) = 0;
+};
+
+}  // namespace qx

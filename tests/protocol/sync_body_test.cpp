@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "ui/messages.h"
+
 namespace qx {
 namespace {
 
@@ -116,6 +118,28 @@ TEST(SyncBodyMarkers, NoticeWithAMarkerIsCaught) {
        {"he said: hi", "itself: x", "x :lf", "a :id b", "is:TRUE:is", "is:FALSE:is"}) {
     EXPECT_TRUE(containsSyncMarker(bad)) << bad;
   }
+}
+
+// The notice goes before the markers of every mail: one marker text in it, in
+// any language, and every mail of that user reads wrongly at every peer.
+TEST(SyncBodyMarkers, MailNoticeOfEveryLanguageIsFreeOfMarkersAndKeepsTheMailReadable) {
+  for (const LangId language : {lang::kEnglishUs, lang::kGerman, lang::kSpanish}) {
+    SCOPED_TRACE(language);
+    const std::u16string_view wide = loadMessage(language, msg::kMailNotice);
+    ASSERT_FALSE(wide.empty());
+    std::string narrow;
+    for (const char16_t c : wide) narrow.push_back(c < 0x80 ? static_cast<char>(c) : '?');
+    EXPECT_FALSE(containsSyncMarker(narrow)) << narrow;
+    const SyncBodyFields fields =
+        parseSyncBodyText(buildSyncBody(narrow, SyncKind::kRemoval, "Team", kId));
+    EXPECT_TRUE(fields.valid);
+    EXPECT_TRUE(fields.removal);
+    EXPECT_EQ(fields.syncId, kId);
+  }
+  const std::u16string_view neutral = loadMessage(lang::kNeutral, msg::kMailNotice);
+  EXPECT_EQ(neutral.front(), u'"');
+  EXPECT_EQ(neutral.back(), u'"');
+  EXPECT_EQ(neutral.find(u'\n'), std::u16string_view::npos);
 }
 
 }  // namespace

@@ -1,0 +1,39 @@
+#pragma once
+// The system clock of one simulated user, read off the office's virtual clock.
+// Virtual time 0 stands for a configurable instant; the user's time zone is a
+// fixed offset from UTC (no daylight saving), which is all the add-in needs to
+// stamp its debug log.
+#include <cstdint>
+
+#include "platform/clock.h"
+#include "sim/faults.h"
+#include "sim/ui_thread.h"
+
+namespace qx::sim {
+
+// 2026-12-07 08:00:00 UTC.
+inline constexpr std::int64_t kDefaultStartSeconds = 1796630400;
+
+class ClockSim final : public Clock {
+ public:
+  ClockSim(const VirtualClock& clock, Faults& faults,
+           std::int64_t startSeconds = kDefaultStartSeconds, int utcOffsetMinutes = 0);
+
+  // "clock.now" fails like time() does: it returns -1.
+  std::int64_t now() override;
+  // "clock.toLocalDate" fails with the scheduled status. Times before 1970 or
+  // after the year 3000 cannot be converted, as with the host's runtime.
+  Result<double> toLocalDate(std::int64_t seconds) override;
+
+  void setUtcOffsetMinutes(int minutes) { utcOffsetMinutes_ = minutes; }
+  int utcOffsetMinutes() const { return utcOffsetMinutes_; }
+  std::int64_t startSeconds() const { return startSeconds_; }
+
+ private:
+  const VirtualClock& clock_;
+  Faults& faults_;
+  std::int64_t startSeconds_;
+  int utcOffsetMinutes_;
+};
+
+}  // namespace qx::sim

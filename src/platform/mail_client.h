@@ -1,0 +1,16 @@
+#pragma once
+// All of the mail client's object model in one include.
+#include "platform/dispatch.h"
+#include "platform/mail_addin.h"
+#include "platform/mail_application.h"
+#include "platform/mail_attachments.h"
+#include "platform/mail_command_bars.h"
+#include "platform/mail_folder.h"
+#include "platform/mail_ids.h"
+#include "platform/mail_mail_item.h"
+#include "platform/mail_namespace.h"
+#include "platform/mail_property_pages.h"
+#include "platform/mail_status.h"
+#include "platform/mail_task_item.h"
+#include "platform/mail_user_properties.h"
+#include "platform/variant.h"

@@ -1,0 +1,188 @@
+#include "quendrilax-sim/scenario_parser.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace qx::tools {
+namespace {
+
+std::vector<Command> parseOk(std::string_view text) {
+  auto parsed = parseScenario(text, "t.scn", ".");
+  EXPECT_TRUE(parsed.has_value()) << (parsed ? "" : parsed.error().message);
+  return parsed ? *parsed : std::vector<Command>{};
+}
+
+TEST(ScenarioParserTest, DurationsInEveryUnit) {
+  const std::pair<const char*, std::optional<std::int64_t>> cases[] = {
+      {"1500ms", 1500},      {"10s", 10000},        {"2m", 120000},        {"1h", 3600000},
+      {"1m30s", 90000},      {"250", 250},          {"", std::nullopt},    {"s", std::nullopt},
+      {"10x", std::nullopt}, {"5s3", std::nullopt}, {"-1s", std::nullopt},
+  };
+  for (auto [text, expected] : cases) EXPECT_EQ(parseDuration(text), expected) << text;
+}
+
+TEST(ScenarioParserTest, UserOptions) {
+  auto commands = parseOk(
+      "user alice\n"
+      "user bob address Bob@Example.com language de version 10.0.0.4024 appdata missing "
+      "library missing utc -5:30\n");
+  ASSERT_EQ(commands.size(), 2u);
+  const auto& alice = std::get<UserCmd>(commands[0].body);
+  EXPECT_EQ(alice.address, "alice@office.test");
+  EXPECT_EQ(alice.language, 0x0409);
+  EXPECT_FALSE(alice.appDataMissing);
+  const auto& bob = std::get<UserCmd>(commands[1].body);
+  EXPECT_EQ(bob.address, "Bob@Example.com");
+  EXPECT_EQ(bob.language, 0x0407);
+  EXPECT_EQ(bob.hostVersion, "10.0.0.4024");
+  EXPECT_TRUE(bob.appDataMissing);
+  EXPECT_TRUE(bob.libraryMissing);
+  EXPECT_EQ(bob.utcOffsetMinutes, -330);
+  EXPECT_EQ(commands[1].where.line, 2);
+}
+
+TEST(ScenarioParserTest, RegistryValuesBecomeTypedBytes) {
+  auto commands = parseOk(
+      "user a\n"
+      "registry a set Config debug dword 0x102\n"
+      "registry a set Config From sz \"Chef\" unterminated\n"
+      "registry a set Config From sz repeat 3 \"ab\"\n"
+      "registry a set Config raw hex(1) 41,42\n"
+      "registry a set Config list multi-sz one two\n"
+      "registry a set Config big qword 1\n");
+  ASSERT_EQ(commands.size(), 7u);
+  const auto& dword = std::get<RegSetCmd>(commands[1].body).value;
+  EXPECT_EQ(dword.type, 4u);
+  EXPECT_EQ(dword.bytes, (std::vector<std::uint8_t>{0x02, 0x01, 0, 0}));
+  const auto& unterminated = std::get<RegSetCmd>(commands[2].body).value;
+  EXPECT_EQ(unterminated.text, "Chef");
+  EXPECT_FALSE(unterminated.terminated);
+  EXPECT_EQ(std::get<RegSetCmd>(commands[3].body).value.text, "ababab");
+  const auto& raw = std::get<RegSetCmd>(commands[4].body).value;
+  EXPECT_EQ(raw.type, 1u);
+  EXPECT_FALSE(raw.text.has_value());
+  EXPECT_EQ(raw.bytes, (std::vector<std::uint8_t>{0x41, 0x42}));
+  EXPECT_EQ(std::get<RegSetCmd>(commands[5].body).value.text, std::string("one\0two\0", 8));
+  EXPECT_EQ(std::get<RegSetCmd>(commands[6].body).value.bytes.size(), 8u);
+}
+
+TEST(ScenarioParserTest, InlineBlockKeepsItsLinesAndTheOpeningLineNumber) {
+  auto commands = parseOk(
+      "user a\n"
+      "registry a import <<REG\n"
+      "Windows Registry Editor Version 5.00\n"
+      "  \"debug\"=dword:00000001\n"
+      "  REG  \n"
+      "start a\n");
+  ASSERT_EQ(commands.size(), 3u);
+  const auto& import = std::get<RegImportCmd>(commands[1].body);
+  EXPECT_EQ(import.text, "Windows Registry Editor Version 5.00\n  \"debug\"=dword:00000001\n");
+  EXPECT_EQ(commands[1].where.line, 2);
+  EXPECT_EQ(commands[2].where.line, 6);
+}
+
+TEST(ScenarioParserTest, ImportReadsAFileBesideTheScenario) {
+  const auto dir = std::filesystem::temp_directory_path() / "qx_parser_test";
+  std::filesystem::create_directories(dir);
+  std::ofstream(dir / "switches.reg") << "content";
+  auto parsed = parseScenario("user a\nregistry a import switches.reg\n", "t.scn", dir);
+  ASSERT_TRUE(parsed.has_value());
+  EXPECT_EQ(std::get<RegImportCmd>((*parsed)[1].body).text, "content");
+  auto missing = parseScenario("user a\nregistry a import nothing.reg\n", "t.scn", dir);
+  ASSERT_FALSE(missing.has_value());
+  EXPECT_EQ(missing.error().where.line, 2);
+  std::filesystem::remove_all(dir);
+}
+
+TEST(ScenarioParserTest, Expectations) {
+  auto commands = parseOk(
+      "user a\n"
+      "expect a box 1 caption \"Quendrilax\" text \"x\\ny\" type ok\n"
+      "expect a box last\n"
+      "expect a no boxes\n"
+      "expect a log debug first \"Debugger started\" \"10.0.0.6626\"\n"
+      "expect a log error absent\n"
+      "expect a registry Config exists\n"
+      "expect a registry Config debug dword 1\n"
+      "expect a registry Config absent absent\n"
+      "expect a file data share.syn absent\n"
+      "expect a timer 3s\n"
+      "expect a timer none\n");
+  ASSERT_EQ(commands.size(), 12u);
+  const auto& box = std::get<ExpectBox>(std::get<ExpectCmd>(commands[1].body).what);
+  EXPECT_EQ(box.index, 1);
+  EXPECT_EQ(box.text, "x\ny");
+  EXPECT_EQ(box.type, 0u);
+  EXPECT_EQ(std::get<ExpectBox>(std::get<ExpectCmd>(commands[2].body).what).index, 0);
+  EXPECT_EQ(std::get<ExpectBoxes>(std::get<ExpectCmd>(commands[3].body).what).count, 0);
+  const auto& first = std::get<ExpectLog>(std::get<ExpectCmd>(commands[4].body).what);
+  EXPECT_EQ(first.check, ExpectLog::Check::kFirst);
+  EXPECT_EQ(first.texts.size(), 2u);
+  EXPECT_TRUE(std::get<ExpectRegistryKey>(std::get<ExpectCmd>(commands[6].body).what).exists);
+  // A value named "absent" that is expected to be absent.
+  const auto& named = std::get<ExpectRegistryValue>(std::get<ExpectCmd>(commands[8].body).what);
+  EXPECT_EQ(named.name, "absent");
+  EXPECT_FALSE(named.value.has_value());
+  EXPECT_EQ(std::get<ExpectTimer>(std::get<ExpectCmd>(commands[10].body).what).ms, 3000u);
+  EXPECT_FALSE(std::get<ExpectTimer>(std::get<ExpectCmd>(commands[11].body).what).ms);
+}
+
+TEST(ScenarioParserTest, UnreadableScenariosNameTheirLine) {
+  struct Case {
+    const char* text;
+    int line;
+    const char* message;  // part of the message
+  };
+  const Case cases[] = {
+      {"frobnicate\n", 1, "unknown command"},
+      {"user a\nstart b\n", 2, "unknown user 'b'"},
+      {"user a\nuser a\n", 2, "declared twice"},
+      {"user a\n\nadvance soon\n", 3, "duration"},
+      {"user a\nanswer a maybe\n", 2, "unknown answer"},
+      {"user a\nstart a now\n", 2, "unexpected 'now'"},
+      {"user a\nregistry a set Config debug dword 0x100000000\n", 2, "out of range"},
+      {"user a\nregistry a set Config debug word 1\n", 2, "unknown value type"},
+      {"user a\nregistry a set Config b binary 123\n", 2, "pairs"},
+      {"user a\nregistry a import <<END\nx\n", 2, "not closed"},
+      {"user a\nstart a <<END\nEND\n", 2, "takes no block"},
+      {"user a\nexpect a log trace contains x\n", 2, "unknown log"},
+      {"user a\nexpect a box 0\n", 2, "count from 1"},
+      {"user a\necho \"open\n", 2, "unterminated"},
+      {"user a b\n", 1, "unknown user option"},
+      {"user a language klingon\n", 1, "unknown language"},
+  };
+  for (const Case& c : cases) {
+    auto parsed = parseScenario(c.text, "office.scn", ".");
+    ASSERT_FALSE(parsed.has_value()) << c.text;
+    EXPECT_EQ(parsed.error().where.file, "office.scn");
+    EXPECT_EQ(parsed.error().where.line, c.line) << c.text;
+    EXPECT_NE(parsed.error().message.find(c.message), std::string::npos)
+        << c.text << " gave: " << parsed.error().message;
+  }
+}
+
+TEST(ScenarioReaderTest, FeedsCommandsAsSoonAsTheyAreComplete) {
+  ScenarioReader reader("-", ".");
+  auto none = reader.feed("user a");
+  ASSERT_TRUE(none.has_value());
+  ASSERT_TRUE(none->has_value());
+  ASSERT_TRUE(reader.feed("registry a import <<R").has_value());
+  EXPECT_TRUE(reader.inBlock());
+  auto inside = reader.feed("[HKEY_CURRENT_USER\\x]");
+  ASSERT_TRUE(inside.has_value());
+  EXPECT_FALSE(inside->has_value());
+  auto done = reader.feed("R");
+  ASSERT_TRUE(done.has_value());
+  ASSERT_TRUE(done->has_value());
+  EXPECT_FALSE(reader.inBlock());
+  // After a bad line the reader goes on: the interactive mode keeps running.
+  EXPECT_FALSE(reader.feed("bogus").has_value());
+  auto next = reader.feed("advance 1s");
+  ASSERT_TRUE(next.has_value());
+  EXPECT_EQ((*next)->where.line, 6);
+}
+
+}  // namespace
+}  // namespace qx::tools

@@ -1,0 +1,6 @@
+#include <iostream>
+
+int main() {
+  std::cerr << "quendrilax-sim: not ready\n";
+  return 2;
+}

@@ -1,0 +1,160 @@
+#include "core/connect.h"
+
+#include <string>
+
+#include "core/addin_module.h"
+#include "core/host_event_sinks.h"
+#include "core/module_paths.h"
+#include "core/sync_engine.h"
+#include "core/version_check.h"
+#include "platform/mail_client.h"
+#include "ui/messages.h"
+
+namespace qx {
+
+namespace {
+constexpr std::uint32_t kStartupTimerMs = 10000;
+}
+
+CConnect::CConnect(AddinModule& module) : module_(module), hiddenWindow_(module) {}
+
+CConnect::~CConnect() {
+  hiddenWindow_.destroy();
+  unsubscribe(applicationEvents_, applicationCookie_);
+  unsubscribe(namespaceEvents_, namespaceCookie_);
+}
+
+Hresult CConnect::onConnection(const std::shared_ptr<Dispatch>& application,
+                               std::int32_t connectMode,
+                               const std::shared_ptr<Dispatch>& addInInstance) {
+  (void)connectMode;
+  const Platform& platform = module_.platform();
+  module_.setUiLanguage(platform.locale.threadLanguage());
+
+  if (application) {
+    if (auto queried = application->queryApplication()) application_ = std::move(*queried);
+  }
+  if (addInInstance) {
+    if (auto queried = addInInstance->queryComAddIn()) module_.setAddInObject(std::move(*queried));
+  }
+  if (!application_) return hr::kNoInterface;
+
+  moduleFolder_ = moduleFolderOf(platform.shell);
+
+  auto hostNamespace = application_->getNamespace(u"MAPI");
+  if (!hostNamespace) return hostNamespace.error();
+  if (!*hostNamespace) return hr::kPointer;
+  namespace_ = std::move(*hostNamespace);
+
+  if (!checkHostVersion()) return hr::kOk;
+
+  auto applicationSink = std::make_shared<ApplicationEventsSink>(module_);
+  if (Hresult status = subscribe(*application_, iid::kApplicationEvents, applicationSink,
+                                 applicationEvents_, applicationCookie_);
+      failed(status))
+    return status;
+  auto namespaceSink = std::make_shared<NamespaceEventsSink>(module_);
+  if (Hresult status = subscribe(*namespace_, iid::kNamespaceEvents, namespaceSink,
+                                 namespaceEvents_, namespaceCookie_);
+      failed(status))
+    return status;
+
+  // Every connection starts a new debug log.
+  const std::string debugLogPath = moduleFolder_ + std::string(file_name::kDebugLog);
+  platform.files.deleteFile(debugLogPath);
+
+  // Everything from here may reach the engine's operations, which may ask the
+  // host to disconnect us; the call keeps the engine alive until we return.
+  module_.installEngine(std::make_unique<SyncEngine>(module_, namespace_, debugLogPath));
+  EngineCall call(module_);
+  SyncEngine& engine = *call.engine();
+  engine.setTimerWindow(hiddenWindow_.handle());
+  fixDataDirectory(engine);
+
+  const std::string errorLogPath = moduleFolder_ + std::string(file_name::kErrorLog);
+  engine.diagnostics().setErrorLogPath(errorLogPath);
+  platform.files.deleteFile(errorLogPath);
+
+  module_.trace("connected");
+  engine.processFolders(false);
+  return hr::kOk;
+}
+
+bool CConnect::checkHostVersion() {
+  std::u16string version = application_->version().value_or(u"");
+  if (hostVersionAccepted(version)) return true;
+  const LangId language = module_.uiLanguage();
+  std::u16string caption(loadMessage(language, msg::kProductName));
+  caption += u" Outlook Version:";
+  caption += version;
+  module_.trace("host version refused");
+  module_.platform().windows.messageBox(kNoWindow, loadMessage(language, msg::kHostUpdateNeeded),
+                                        caption, win::kMbOk);
+  return false;
+}
+
+void CConnect::fixDataDirectory(SyncEngine& engine) {
+  Shell& shell = module_.platform().shell;
+  std::string appData;
+  if (succeeded(shell.folderPath(shell::kCsidlAppData, appData))) {
+    std::string directory = appData + "\\Vantrosse\\";
+    // A directory that cannot be made is left to the file operations that
+    // later fail in it and report it themselves.
+    if (!shell.setCurrentDirectory(directory)) shell.createDirectory(directory);
+    engine.setDataDirectory(std::move(directory));
+  } else {
+    engine.setDataDirectory(moduleFolder_);
+  }
+}
+
+Hresult CConnect::subscribe(Dispatch& source, const Guid& eventIid, std::shared_ptr<EventSink> sink,
+                            Subscription& subscription, std::uint32_t& cookie) {
+  auto point = source.findConnectionPoint(eventIid);
+  if (!point) return point.error();
+  if (!*point) return hr::kPointer;
+  auto advised = (*point)->advise(sink);
+  if (!advised) return advised.error();
+  subscription.point = std::move(*point);
+  subscription.sink = std::move(sink);
+  cookie = *advised;
+  return hr::kOk;
+}
+
+void CConnect::unsubscribe(Subscription& subscription, std::uint32_t& cookie) {
+  if (cookie != kNoSubscription && subscription.point) subscription.point->unadvise(cookie);
+  if (auto* sink = dynamic_cast<ApplicationEventsSink*>(subscription.sink.get())) sink->detach();
+  if (auto* sink = dynamic_cast<NamespaceEventsSink*>(subscription.sink.get())) sink->detach();
+  subscription = {};
+  cookie = kNoSubscription;
+}
+
+Hresult CConnect::onDisconnection(std::int32_t removeMode) {
+  (void)removeMode;
+  const Platform& platform = module_.platform();
+  hiddenWindow_.destroy();
+
+  if (SyncEngine* engine = module_.engine()) {
+    platform.files.deleteFile(engine->shareFilePath());
+    platform.files.deleteFile(engine->compressedFilePath());
+    platform.files.deleteFile(engine->messageFilePath());
+    module_.destroyEngine();
+  }
+
+  unsubscribe(applicationEvents_, applicationCookie_);
+  unsubscribe(namespaceEvents_, namespaceCookie_);
+  module_.setPageFolder(nullptr);
+  application_.reset();
+  module_.trace("disconnected");
+  return hr::kOk;
+}
+
+Hresult CConnect::onAddInsUpdate() { return hr::kOk; }
+
+Hresult CConnect::onStartupComplete() {
+  hiddenWindow_.setTimer(kStartupTimerMs);
+  return hr::kOk;
+}
+
+Hresult CConnect::onBeginShutdown() { return hr::kOk; }
+
+}  // namespace qx

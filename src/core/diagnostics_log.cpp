@@ -1,0 +1,72 @@
+#include "core/diagnostics_log.h"
+
+#include <exception>
+#include <span>
+#include <string>
+
+#include "core/addin_module.h"
+#include "platform/mail_addin.h"
+#include "ui/messages.h"
+
+namespace qx {
+
+namespace {
+
+constexpr std::string_view kInvalidDateTime = "Invalid DateTime";
+
+std::span<const std::uint8_t> bytesOf(std::string_view text) {
+  return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
+}  // namespace
+
+std::string DiagnosticsLog::timeStamp() {
+  const Platform& platform = module_.platform();
+  auto date = platform.clock.toLocalDate(platform.clock.now());
+  if (!date) return std::string(kInvalidDateTime);
+  auto text = platform.locale.formatDate(*date);
+  if (!text) return std::string(kInvalidDateTime);
+  auto ansi = platform.codePage.toAnsi(*text);
+  if (!ansi) return std::string(kInvalidDateTime);
+  return *ansi;
+}
+
+void DiagnosticsLog::logDebug(std::string_view text) {
+  if (!module_.logWriteEnabled()) return;
+  try {
+    std::string entry = timeStamp();
+    entry += " -> ";
+    entry += text;
+    entry += '\n';
+    // A file that cannot be opened loses this entry only; the next one tries
+    // again.
+    module_.platform().files.appendFile(debugLogPath_, bytesOf(entry));
+  } catch (const std::exception&) {
+    module_.disableLogWrite();
+  }
+}
+
+void DiagnosticsLog::reportError(std::string_view text) {
+  logDebug("--ERROR--");
+  logDebug(text);
+  if (!module_.errorLogEnabled()) return;
+  try {
+    std::string entry(text);
+    entry += '\n';
+    module_.platform().files.appendFile(errorLogPath_, bytesOf(entry));
+  } catch (const std::exception&) {
+    // An error report must never take the operation that made it down with it.
+  }
+}
+
+void DiagnosticsLog::reportLibraryMissing() {
+  reportError("Hessaplex may be not registered");
+  const LangId language = module_.uiLanguage();
+  module_.platform().windows.messageBox(kNoWindow, loadMessage(language, msg::kProductName),
+                                        loadMessage(language, msg::kLibraryMissing), win::kMbOk);
+  // The host disconnects the add-in before this returns: nothing of this
+  // object may be used from here on.
+  module_.requestDisconnect();
+}
+
+}  // namespace qx

@@ -1,0 +1,39 @@
+#pragma once
+// The add-in's hidden window: a child of the desktop window that exists only to
+// own timer 1, whose ticks drive all background work.
+#include <cstdint>
+
+#include "platform/window_system.h"
+
+namespace qx {
+
+class AddinModule;
+
+inline constexpr std::uint32_t kTimerId = 1;
+
+class CHiddenWindow : public WindowSink {
+ public:
+  // Creates the window and hides it; on failure handle() stays kNoWindow.
+  explicit CHiddenWindow(AddinModule& module);
+  ~CHiddenWindow() override;
+  CHiddenWindow(const CHiddenWindow&) = delete;
+  CHiddenWindow& operator=(const CHiddenWindow&) = delete;
+
+  WindowHandle handle() const { return handle_; }
+  bool exists() const { return handle_ != kNoWindow; }
+
+  // Sets or replaces timer 1.
+  bool setTimer(std::uint32_t milliseconds);
+  bool killTimer();
+  // Kills the timer and destroys the window.
+  void destroy();
+
+  // Any timer id: the add-in uses only timer 1.
+  void onTimer(WindowHandle window, std::uint32_t timerId) override;
+
+ private:
+  AddinModule& module_;
+  WindowHandle handle_ = kNoWindow;
+};
+
+}  // namespace qx

@@ -1,0 +1,27 @@
+// What the module does with the host's events.
+#include "core/addin_module.h"
+#include "core/page_offer.h"
+#include "core/sync_engine.h"
+
+namespace qx {
+
+void AddinModule::onNewMail() {
+  if (!engine_) return;
+  // Inside a modal loop of running work a scan would overlap it on the same
+  // working files; the next steady tick scans instead.
+  if (engineBusy()) {
+    trace("new mail: scan skipped, earlier work still running");
+    return;
+  }
+  EngineCall call(*this);
+  trace("new mail");
+  call.engine()->processInbox();
+}
+
+void AddinModule::onOptionsPagesAdd(const std::shared_ptr<Dispatch>& pages,
+                                    const std::shared_ptr<Dispatch>& folder) {
+  trace("options pages offered");
+  offerFolderPage(*this, pages, folder);
+}
+
+}  // namespace qx

@@ -1,0 +1,46 @@
+#include "core/sync_engine.h"
+
+#include "core/addin_module.h"
+#include "core/hidden_window.h"
+#include "platform/mail_client.h"
+
+namespace qx {
+
+SyncEngine::SyncEngine(AddinModule& module, std::shared_ptr<Namespace> hostNamespace,
+                       std::string debugLogPath)
+    : module_(module),
+      namespace_(std::move(hostNamespace)),
+      diagnostics_(module, std::move(debugLogPath)),
+      configuration_(module.platform().registry, module.platform().codePage) {
+  loadConfiguration();
+  watchDeletedItems();
+}
+
+// The watches unadvise their sinks; the indicator's references are released
+// without deleting the toolbar.
+SyncEngine::~SyncEngine() = default;
+
+void SyncEngine::watchDeletedItems() {
+  if (!namespace_) return;
+  auto folder = namespace_->getDefaultFolder(default_folder::kDeletedItems);
+  if (!folder || !*folder) return;
+  deletedItemsWatch_ = std::make_unique<FolderWatch>(*this, std::move(*folder), true);
+}
+
+void SyncEngine::setDataDirectory(std::string directory) {
+  dataDirectory_ = std::move(directory);
+  shareFilePath_ = dataDirectory_ + std::string(file_name::kShareFile);
+  compressedFilePath_ = dataDirectory_ + std::string(file_name::kCompressedFile);
+}
+
+std::string SyncEngine::messageFilePath() const {
+  return dataDirectory_ + std::string(file_name::kMessageFile);
+}
+
+void SyncEngine::restartTimer(std::uint32_t milliseconds) {
+  WindowSystem& windows = module_.platform().windows;
+  windows.killTimer(timerWindow_, kTimerId);
+  windows.setTimer(timerWindow_, kTimerId, milliseconds);
+}
+
+}  // namespace qx

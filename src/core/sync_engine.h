@@ -1,0 +1,117 @@
+#pragma once
+// The add-in's one engine, created at connection and destroyed at
+// disconnection. It holds the host's namespace, the folder watches, the
+// settings loaded from the registry, the paths of the working files and logs,
+// the timer window and the state of the basic synchronization; the sends, the
+// scans and the basic-sync steps are its operations.
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/configuration_store.h"
+#include "core/diagnostics_log.h"
+#include "core/folder_watch.h"
+#include "platform/window_system.h"
+
+namespace qx {
+
+class AddinModule;
+class CommandBar;
+class CommandBarButton;
+class Namespace;
+
+namespace file_name {
+inline constexpr std::string_view kShareFile = "share.syn";
+inline constexpr std::string_view kCompressedFile = "sync.huf";
+inline constexpr std::string_view kMessageFile = "sync.msg";
+inline constexpr std::string_view kDebugLog = "debug.log";
+inline constexpr std::string_view kErrorLog = "error.log";
+inline constexpr std::string_view kQueueSuffix = ".ids";
+}  // namespace file_name
+
+class SyncEngine {
+ public:
+  // Loads the configuration, watches every configured folder and Deleted
+  // Items.
+  SyncEngine(AddinModule& module, std::shared_ptr<Namespace> hostNamespace,
+             std::string debugLogPath);
+  ~SyncEngine();
+  SyncEngine(const SyncEngine&) = delete;
+  SyncEngine& operator=(const SyncEngine&) = delete;
+
+  AddinModule& module() const { return module_; }
+  const std::shared_ptr<Namespace>& hostNamespace() const { return namespace_; }
+  DiagnosticsLog& diagnostics() { return diagnostics_; }
+  ConfigurationStore& configuration() { return configuration_; }
+
+  // --- Configuration ----------------------------------------------------------
+  void loadConfiguration();
+  // Rebuilds the folder watches after the property page saved a folder;
+  // empties dontTouchList. Deleted Items stays watched.
+  bool reloadFolders();
+  std::vector<std::u16string> readFolderUsers(std::u16string_view entryId);
+  void setProcessed(std::u16string_view entryId);
+
+  const std::optional<std::u16string>& senderName() const { return senderName_; }
+  const std::vector<std::unique_ptr<FolderWatch>>& folderWatches() const { return watches_; }
+  const FolderWatch* deletedItemsWatch() const { return deletedItemsWatch_.get(); }
+  std::vector<std::u16string>& dontTouchList() { return dontTouchList_; }
+
+  // --- Paths -------------------------------------------------------------------
+  // The data directory ends in a backslash; the share and compressed file
+  // paths are formed from it.
+  void setDataDirectory(std::string directory);
+  const std::string& dataDirectory() const { return dataDirectory_; }
+  const std::string& shareFilePath() const { return shareFilePath_; }
+  const std::string& compressedFilePath() const { return compressedFilePath_; }
+  std::string messageFilePath() const;
+
+  // --- Timer and basic synchronization ----------------------------------------
+  WindowHandle timerWindow() const { return timerWindow_; }
+  void setTimerWindow(WindowHandle window) { timerWindow_ = window; }
+  bool basicSyncDone() const { return basicSyncDone_; }
+  void setBasicSyncDone(bool done) { basicSyncDone_ = done; }
+  // Restarts timer 1 of the timer window.
+  void restartTimer(std::uint32_t milliseconds);
+
+  // Offers (force false) or runs (force true) the listing of every folder,
+  // then starts the catch-up phase.
+  void processFolders(bool force);
+  // Sends at most one queued task; true when the basic synchronization has
+  // nothing left.
+  bool nextBackgroundItems();
+
+  // --- Inbox -------------------------------------------------------------------
+  void processInbox();
+
+  // --- Indicator toolbar ------------------------------------------------------
+  void showIndicator();
+  void removeIndicator();
+
+ private:
+  void watchDeletedItems();
+  void addFolderWatch(const FolderEntry& entry);
+  void logHostVersion();
+  void processFolder(FolderWatch& watch, bool force);
+
+  AddinModule& module_;
+  std::shared_ptr<Namespace> namespace_;
+  DiagnosticsLog diagnostics_;
+  ConfigurationStore configuration_;
+  std::optional<std::u16string> senderName_;
+  std::vector<std::unique_ptr<FolderWatch>> watches_;
+  std::unique_ptr<FolderWatch> deletedItemsWatch_;
+  std::vector<std::u16string> dontTouchList_;
+  std::string dataDirectory_;
+  std::string shareFilePath_;
+  std::string compressedFilePath_;
+  WindowHandle timerWindow_ = kNoWindow;
+  bool basicSyncDone_ = false;
+  std::shared_ptr<CommandBar> indicatorToolbar_;
+  std::shared_ptr<CommandBarButton> indicatorButton_;
+};
+
+}  // namespace qx

@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "core/diagnostics.h"
+#include "platform/codepage.h"
 #include "platform/guid.h"
+#include "platform/safe_mail_item.h"
 
 namespace qx::testing {
 
@@ -52,6 +54,45 @@ class RecordingDiagnostics : public Diagnostics {
   void logDebug(std::string_view text) override { debugEntries.emplace_back(text); }
   void reportError(std::string_view text) override { errors.emplace_back(text); }
   void reportLibraryMissing() override { ++libraryMissing; }
+};
+
+// A safe mail item that only holds a body, for the reader.
+class BodyOnlySafeMail : public SafeMailItem {
+ public:
+  Result<std::u16string> storedBody = std::u16string();
+
+  Hresult putItem(const std::shared_ptr<Dispatch>&) override { return hr::kOk; }
+  Result<std::u16string> body() override { return storedBody; }
+  Hresult setBody(std::u16string_view text) override {
+    storedBody = std::u16string(text);
+    return hr::kOk;
+  }
+  Result<Variant> field(std::int32_t) override { return failure(hr::kMapiNotFound); }
+  Hresult setField(std::int32_t, const Variant&) override { return hr::kOk; }
+  Result<std::shared_ptr<SafeAttachments>> attachments() override { return failure(hr::kNotImpl); }
+  Result<std::shared_ptr<SafeRecipients>> recipients() override { return failure(hr::kNotImpl); }
+  Hresult send() override { return hr::kOk; }
+};
+
+// Latin-1 as the ANSI code page; characters beyond it become '?'. Either
+// direction can be made to fail.
+class Latin1CodePage : public CodePage {
+ public:
+  bool failToAnsi = false;
+  bool failToWide = false;
+
+  Result<std::string> toAnsi(std::u16string_view wide) override {
+    if (failToAnsi) return failure(hr::kFail);
+    std::string out;
+    for (const char16_t c : wide) out.push_back(c <= 0xFF ? static_cast<char>(c) : '?');
+    return out;
+  }
+  Result<std::u16string> toWide(std::string_view ansi) override {
+    if (failToWide) return failure(hr::kFail);
+    std::u16string out;
+    for (const char c : ansi) out.push_back(static_cast<unsigned char>(c));
+    return out;
+  }
 };
 
 }  // namespace qx::testing

@@ -187,7 +187,7 @@ class Parser {
       if (logical.front() == u'"' || logical.front() == u'@') {
         // A value may go on over further lines, each ending in a backslash.
         while (!logical.empty() && logical.back() == u'\\') {
-          if (i + 1 == lines_.size()) {
+          if (i + 1 == lines_.size() || trim(lines_[i + 1]).empty()) {
             return std::unexpected(error(number, "the value's continuation is missing"));
           }
           logical.pop_back();

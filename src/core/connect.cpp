@@ -30,6 +30,9 @@ Hresult CConnect::onConnection(const std::shared_ptr<Dispatch>& application,
   (void)connectMode;
   const Platform& platform = module_.platform();
   module_.setUiLanguage(platform.locale.threadLanguage());
+  // A connection object connected again after a disconnection needs its timer
+  // window back, or no background work would ever run.
+  hiddenWindow_.create();
 
   if (application) {
     if (auto queried = application->queryApplication()) application_ = std::move(*queried);

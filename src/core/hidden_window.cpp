@@ -9,14 +9,18 @@ constexpr std::uint32_t kHiddenWindowStyle =
     win::kWsChild | win::kWsVisible | win::kWsClipSiblings | win::kWsClipChildren;
 }
 
-CHiddenWindow::CHiddenWindow(AddinModule& module) : module_(module) {
+CHiddenWindow::CHiddenWindow(AddinModule& module) : module_(module) { create(); }
+
+bool CHiddenWindow::create() {
+  if (exists()) return true;
   WindowSystem& windows = module_.platform().windows;
   WindowHandle created = kNoWindow;
   if (windows.createWindow(windows.desktopWindow(), kHiddenWindowStyle, *this, created) !=
       win::kSuccess)
-    return;
+    return false;
   handle_ = created;
   windows.showWindow(handle_, win::kSwHide);
+  return true;
 }
 
 CHiddenWindow::~CHiddenWindow() { destroy(); }

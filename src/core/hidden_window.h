@@ -19,6 +19,10 @@ class CHiddenWindow : public WindowSink {
   CHiddenWindow(const CHiddenWindow&) = delete;
   CHiddenWindow& operator=(const CHiddenWindow&) = delete;
 
+  // Creates the window again after destroy(), for a connection object that the
+  // host connects a second time.
+  bool create();
+
   WindowHandle handle() const { return handle_; }
   bool exists() const { return handle_ != kNoWindow; }
 

@@ -92,6 +92,15 @@ struct HealCmd {
   std::optional<std::string> operation;  // none: every scheduled failure
 };
 
+// Puts a file on a user's disk or takes it away, as the user could.
+struct FileCmd {
+  enum class Place { kData, kModule, kAppData, kPath };
+  std::string user;
+  Place place = Place::kData;
+  std::string name;
+  std::optional<std::string> content;  // none: delete the file
+};
+
 struct EchoCmd {
   std::string text;
 };
@@ -136,7 +145,7 @@ struct ExpectRegistryValue {
   std::optional<RegValueSpec> value;  // none: the value is absent
 };
 struct ExpectFile {
-  enum class Place { kData, kModule, kAppData, kPath };
+  using Place = FileCmd::Place;
   Place place = Place::kData;
   std::string name;
   bool exists = true;
@@ -156,19 +165,25 @@ struct ExpectCalls {
   std::string operation;
   int count = 0;
 };
+// What the add-in reports of its own work, counted over the whole scenario.
+struct ExpectCounter {
+  enum class Which { kScans, kTicks, kSkippedTicks };
+  Which which = Which::kScans;
+  int count = 0;
+};
 
-using Expectation =
-    std::variant<ExpectBoxes, ExpectBox, ExpectLog, ExpectRegistryKey, ExpectRegistryValue,
-                 ExpectFile, ExpectTimer, ExpectState, ExpectCurrentDirectory, ExpectCalls>;
+using Expectation = std::variant<ExpectBoxes, ExpectBox, ExpectLog, ExpectRegistryKey,
+                                 ExpectRegistryValue, ExpectFile, ExpectTimer, ExpectState,
+                                 ExpectCurrentDirectory, ExpectCalls, ExpectCounter>;
 
 struct ExpectCmd {
   std::string user;
   Expectation what;
 };
 
-using CommandBody =
-    std::variant<UserCmd, RegSetCmd, RegDeleteCmd, RegImportCmd, LifecycleCmd, AdvanceCmd,
-                 AnswerCmd, NewMailCmd, FailCmd, HealCmd, EchoCmd, ShowCmd, TraceCmd, ExpectCmd>;
+using CommandBody = std::variant<UserCmd, RegSetCmd, RegDeleteCmd, RegImportCmd, LifecycleCmd,
+                                 AdvanceCmd, AnswerCmd, NewMailCmd, FailCmd, HealCmd, FileCmd,
+                                 EchoCmd, ShowCmd, TraceCmd, ExpectCmd>;
 
 struct Command {
   SourceLocation where;

@@ -203,6 +203,15 @@ LogKind parseLogKind(Args& args) {
   bad("unknown log '" + which + "' (debug or error)");
 }
 
+FileCmd::Place parsePlace(Args& args) {
+  const std::string place = args.keyword("place (data, module, appdata, path)");
+  if (place == "data") return FileCmd::Place::kData;
+  if (place == "module") return FileCmd::Place::kModule;
+  if (place == "appdata") return FileCmd::Place::kAppData;
+  if (place == "path") return FileCmd::Place::kPath;
+  bad("unknown place '" + place + "' (data, module, appdata, path)");
+}
+
 int parseButton(const std::string& word) {
   if (word == "ok") return 1;
   if (word == "cancel") return 2;
@@ -453,6 +462,21 @@ Command ScenarioReader::parse(const std::vector<Token>& tokens, const std::strin
     return command;
   }
 
+  if (verb == "file") {
+    FileCmd file{knownUser(), FileCmd::Place::kData, {}, std::nullopt};
+    file.place = parsePlace(args);
+    file.name = args.text("file name");
+    const std::string action = args.keyword("write or delete");
+    if (action == "write") {
+      file.content = args.longText("content");
+    } else if (action != "delete") {
+      bad("unknown file action '" + action + "' (write, delete)");
+    }
+    args.end();
+    command.body = std::move(file);
+    return command;
+  }
+
   if (verb == "echo") {
     EchoCmd echo;
     while (!args.done()) {
@@ -608,6 +632,13 @@ Command ScenarioReader::parse(const std::vector<Token>& tokens, const std::strin
       expect.what = ExpectState{ExpectState::State::kStopped};
     } else if (what == "current-directory") {
       expect.what = ExpectCurrentDirectory{args.text("path")};
+    } else if (what == "scans" || what == "ticks" || what == "skipped-ticks") {
+      ExpectCounter counter;
+      counter.which = what == "scans"   ? ExpectCounter::Which::kScans
+                      : what == "ticks" ? ExpectCounter::Which::kTicks
+                                        : ExpectCounter::Which::kSkippedTicks;
+      counter.count = static_cast<int>(args.number("count"));
+      expect.what = counter;
     } else if (what == "calls") {
       ExpectCalls calls;
       calls.operation = args.keyword("operation");
@@ -616,7 +647,7 @@ Command ScenarioReader::parse(const std::vector<Token>& tokens, const std::strin
     } else {
       bad("unknown expectation '" + what +
           "' (boxes, box, log, registry, file, timer, connected, disconnected, stopped, "
-          "current-directory, calls)");
+          "current-directory, calls, scans, ticks, skipped-ticks)");
     }
     args.end();
     command.body = std::move(expect);

@@ -1,0 +1,22 @@
+#include "sim/office/office.h"
+
+namespace qx::sim {
+
+Office::Office(std::filesystem::path diskRoot) : diskRoot_(std::move(diskRoot)) {}
+
+// Users go before the clock their threads are attached to.
+Office::~Office() { users_.clear(); }
+
+HostProcess& Office::addUser(UserSetup setup) {
+  std::filesystem::path root = diskRoot_ / setup.name;
+  users_.push_back(std::make_unique<HostProcess>(clock_, std::move(setup), std::move(root)));
+  return *users_.back();
+}
+
+HostProcess* Office::find(std::string_view name) {
+  for (auto& user : users_)
+    if (user->setup().name == name) return user.get();
+  return nullptr;
+}
+
+}  // namespace qx::sim

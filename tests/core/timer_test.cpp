@@ -1,0 +1,170 @@
+#include <gtest/gtest.h>
+
+#include "spine_fixture.h"
+
+namespace qx::test {
+namespace {
+
+class Timer : public SpineTest {
+ protected:
+  void SetUp() override {
+    addHostFolder(u"F1", u"S1", u"Team tasks");
+    configureFolder("F1", "S1", "team");
+  }
+  std::string queueFile() const { return std::string(kDataDirectory) + "F1.ids"; }
+  int scans() const { return module.counters().inboxScans; }
+};
+
+TEST_F(Timer, NormalStartRunsCatchUpThenScansEverySecondSteadyTick) {
+  files.put(queueFile(), "E1\r\n");
+  ASSERT_EQ(connect(), hr::kOk);
+  EXPECT_EQ(timerInterval(), 1000u);
+  connection->onStartupComplete();
+  EXPECT_EQ(timerInterval(), 10000u);
+
+  // Catch-up: the queue is not done, ticks at three seconds and no scans.
+  ASSERT_TRUE(tick());
+  EXPECT_FALSE(engine()->basicSyncDone());
+  EXPECT_EQ(timerInterval(), 3000u);
+  ASSERT_TRUE(tick());
+  EXPECT_EQ(timerInterval(), 3000u);
+  EXPECT_EQ(scans(), 0);
+
+  // The queue drained: that tick ends the catch-up phase, still at 3 s.
+  files.deleteFile(queueFile());
+  ASSERT_TRUE(tick());
+  EXPECT_TRUE(engine()->basicSyncDone());
+  EXPECT_EQ(timerInterval(), 3000u);
+  EXPECT_EQ(scans(), 0);
+
+  // First steady tick scans and switches to 60 s; then every second tick.
+  ASSERT_TRUE(tick());
+  EXPECT_EQ(scans(), 1);
+  EXPECT_EQ(timerInterval(), 60000u);
+  const int expected[] = {1, 2, 2, 3, 3, 4};
+  for (int scansAfter : expected) {
+    ASSERT_TRUE(tick());
+    EXPECT_EQ(scans(), scansAfter);
+    EXPECT_EQ(timerInterval(), 60000u);
+  }
+  EXPECT_EQ(module.counters().skippedTicks, 0);
+}
+
+TEST_F(Timer, NewMailScansAtOnceDuringCatchUp) {
+  files.put(queueFile(), "E1\r\n");
+  ASSERT_EQ(connectAndStart(), hr::kOk);
+  ASSERT_TRUE(tick());
+  EXPECT_FALSE(engine()->basicSyncDone());
+  application->events->raise(dispid::kNewMail);
+  EXPECT_EQ(scans(), 1);
+  EXPECT_EQ(timerInterval(), 3000u);
+}
+
+TEST_F(Timer, SecondCatchUpPhaseLeavesTheTimerAtThreeSeconds) {
+  ASSERT_EQ(connectAndStart(), hr::kOk);
+  ASSERT_TRUE(tick());  // catch-up, nothing queued: done
+  ASSERT_TRUE(tick());  // first steady: scan, 60 s
+  EXPECT_EQ(timerInterval(), 60000u);
+  EXPECT_EQ(scans(), 1);
+
+  // A run from the property page starts a new catch-up phase.
+  {
+    EngineCall call(module);
+    call.engine()->processFolders(true);
+  }
+  EXPECT_EQ(timerInterval(), 1000u);
+  EXPECT_FALSE(engine()->basicSyncDone());
+  ASSERT_TRUE(tick());
+  EXPECT_TRUE(engine()->basicSyncDone());
+  EXPECT_EQ(timerInterval(), 3000u);
+  // The first-steady flag is spent: steady ticks stay at 3 s, and the scan
+  // toggle goes on where it stood (the tick after the first scan did not scan).
+  const int expected[] = {1, 2, 2, 3};
+  for (int scansAfter : expected) {
+    ASSERT_TRUE(tick());
+    EXPECT_EQ(scans(), scansAfter);
+    EXPECT_EQ(timerInterval(), 3000u);
+  }
+}
+
+TEST_F(Timer, ConnectedWhileHostRunsKeepsTheOneSecondTimer) {
+  ASSERT_EQ(connect(), hr::kOk);
+  EXPECT_EQ(timerInterval(), 1000u);
+  ASSERT_TRUE(tick());
+  EXPECT_EQ(timerInterval(), 3000u);
+}
+
+TEST_F(Timer, FlagsBelongToTheModuleNotTheConnection) {
+  ASSERT_EQ(connectAndStart(), hr::kOk);
+  ASSERT_TRUE(tick());
+  ASSERT_TRUE(tick());
+  EXPECT_EQ(scans(), 1);
+  connection->onDisconnection(0);
+  // Connected again in the same process: the toggle stands cleared and the
+  // first-steady flag spent, so the timer stays at 3 s and the first steady
+  // tick does not scan.
+  connection.reset();
+  ASSERT_EQ(connectAndStart(), hr::kOk);
+  ASSERT_TRUE(tick());
+  ASSERT_TRUE(tick());
+  EXPECT_EQ(scans(), 1);
+  EXPECT_EQ(timerInterval(), 3000u);
+  ASSERT_TRUE(tick());
+  EXPECT_EQ(scans(), 2);
+}
+
+TEST_F(Timer, SeparateModulesKeepSeparateState) {
+  // A second simulated user in the same process.
+  ASSERT_EQ(connectAndStart(), hr::kOk);
+  AddinModule other(platform);
+  EXPECT_EQ(other.engine(), nullptr);
+  EXPECT_TRUE(other.scanToggle());
+  ASSERT_TRUE(tick());
+  ASSERT_TRUE(tick());
+  EXPECT_FALSE(module.scanToggle());
+  EXPECT_FALSE(module.firstSteady());
+  EXPECT_TRUE(other.scanToggle());
+  EXPECT_TRUE(other.firstSteady());
+}
+
+TEST_F(Timer, TickArrivingInsideAModalLoopOfEarlierWorkIsSkipped) {
+  ASSERT_EQ(connectAndStart(), hr::kOk);
+  ASSERT_TRUE(tick());  // catch-up done
+  // The first steady tick's scan opens a message box (the library is missing
+  // and the host does not unload us this time); the timer and a new mail
+  // arrive while it is open.
+  safeLibrary.installed = false;
+  addIn->onDisconnect = nullptr;
+  int nestedTicks = 0;
+  windows.insideModalLoop = [&] {
+    nestedTicks += tick() ? 1 : 0;
+    application->events->raise(dispid::kNewMail);
+  };
+  ASSERT_TRUE(tick());
+  EXPECT_EQ(nestedTicks, 1);
+  EXPECT_EQ(module.counters().skippedTicks, 1);
+  EXPECT_EQ(scans(), 1);
+  EXPECT_EQ(windows.boxes.size(), 1u);
+  // The outer tick finished its own work.
+  EXPECT_EQ(timerInterval(), 60000u);
+  EXPECT_FALSE(module.engineBusy());
+  // Later ticks run normally again.
+  safeLibrary.installed = true;
+  ASSERT_TRUE(tick());
+  ASSERT_TRUE(tick());
+  EXPECT_EQ(scans(), 2);
+}
+
+TEST_F(Timer, TimerCallsThatFailLeaveTheSequenceIntact) {
+  ASSERT_EQ(connectAndStart(), hr::kOk);
+  faults.fail("windows.setTimer", 0, 1);
+  ASSERT_TRUE(tick());
+  // The catch-up tick killed the timer and could not set it again: no more
+  // ticks, no crash, the phase is still recorded.
+  EXPECT_FALSE(timerInterval());
+  EXPECT_TRUE(engine()->basicSyncDone());
+  EXPECT_FALSE(tick());
+}
+
+}  // namespace
+}  // namespace qx::test

@@ -1,0 +1,231 @@
+// The simulated host's folder, its item collection and the connection points
+// of its events.
+#include <algorithm>
+#include <limits>
+
+#include "sim/mail/host_objects.h"
+#include "sim/mail/mail_filter.h"
+#include "sim/mail/mail_text.h"
+
+namespace qx::sim::mail {
+
+namespace {
+
+class ConnectionPointObject : public ConnectionPoint {
+ public:
+  ConnectionPointObject(std::shared_ptr<ClientCore> core, EventTarget target)
+      : core_(std::move(core)), target_(std::move(target)) {}
+
+  Result<std::uint32_t> advise(std::shared_ptr<EventSink> sink) override {
+    if (auto f = core_->fault("mail.ConnectionPoint.Advise")) return failure(*f);
+    if (!sink) return failure(hr::kPointer);
+    return core_->advise(target_, std::move(sink));
+  }
+  Hresult unadvise(std::uint32_t cookie) override {
+    if (auto f = core_->fault("mail.ConnectionPoint.Unadvise")) return *f;
+    return core_->unadvise(target_, cookie) ? hr::kOk : hr::kNoConnection;
+  }
+
+ private:
+  std::shared_ptr<ClientCore> core_;
+  EventTarget target_;
+};
+
+class ItemsObject : public Items, public std::enable_shared_from_this<ItemsObject> {
+ public:
+  ItemsObject(std::shared_ptr<ClientCore> core, std::u16string storeId, std::u16string folderId)
+      : core_(std::move(core)), storeId_(std::move(storeId)), folderId_(std::move(folderId)) {}
+
+  Result<std::shared_ptr<ConnectionPoint>> findConnectionPoint(const Guid& iid) override {
+    if (auto f = core_->fault("mail.Items.FindConnectionPoint")) return failure(*f);
+    if (!(iid == iid::kItemsEvents)) return failure(hr::kNoConnection);
+    return makeConnectionPoint(core_, {EventTarget::Kind::kItems, storeId_, folderId_});
+  }
+
+  Result<std::int32_t> count() override {
+    if (auto f = core_->fault("mail.Items.Count")) return failure(*f);
+    FolderData* folder = this->folder();
+    if (!folder) return failure(hr::kMapiObjectDeleted);
+    return static_cast<std::int32_t>(folder->order.size());
+  }
+
+  Result<std::shared_ptr<Dispatch>> item(std::int32_t index) override {
+    if (auto f = core_->fault("mail.Items.Item")) return failure(*f);
+    FolderData* folder = this->folder();
+    if (!folder) return failure(hr::kMapiObjectDeleted);
+    refresh(*folder);
+    if (index < 1 || static_cast<std::size_t>(index) > view_.size()) {
+      return failure(hr::kBadIndex);
+    }
+    return core_->openItem(*store(), view_[static_cast<std::size_t>(index - 1)]);
+  }
+
+  Hresult sort(std::u16string_view property, bool descending) override {
+    if (auto f = core_->fault("mail.Items.Sort")) return *f;
+    FolderData* folder = this->folder();
+    if (!folder) return hr::kMapiObjectDeleted;
+    auto ref = parseFieldRef(property);
+    if (!ref || !knows(*folder, *ref)) return hr::kDispException;
+    sort_ = *ref;
+    descending_ = descending;
+    viewVersion_.reset();
+    cursor_.reset();
+    return hr::kOk;
+  }
+
+  Result<std::shared_ptr<Dispatch>> find(std::u16string_view text) override {
+    if (auto f = core_->fault("mail.Items.Find")) return failure(*f);
+    FolderData* folder = this->folder();
+    if (!folder) return failure(hr::kMapiObjectDeleted);
+    auto filter = parseFilter(text);
+    if (!filter || !knows(*folder, filter->field)) return failure(hr::kDispException);
+    filter_ = std::move(*filter);
+    cursor_.reset();
+    return next(*folder);
+  }
+
+  Result<std::shared_ptr<Dispatch>> findNext() override {
+    if (auto f = core_->fault("mail.Items.FindNext")) return failure(*f);
+    FolderData* folder = this->folder();
+    if (!folder) return failure(hr::kMapiObjectDeleted);
+    if (!filter_) return failure(hr::kUnexpected);
+    return next(*folder);
+  }
+
+ private:
+  Store* store() { return core_->storeById(storeId_); }
+  FolderData* folder() {
+    Store* s = store();
+    return s ? s->folder(folderId_) : nullptr;
+  }
+
+  static bool knows(const FolderData& folder, const FieldRef& ref) {
+    return ref.isSubject || folder.userFieldIndexes.contains(ref.folded);
+  }
+  static const FieldIndex& indexOf(const FolderData& folder, const FieldRef& ref) {
+    return ref.isSubject ? folder.subjectIndex : folder.userFieldIndexes.at(ref.folded);
+  }
+
+  // The item's place in this collection's order.
+  OrderEntry orderKey(const FolderData& folder, std::uint64_t seq) {
+    if (!sort_) return {std::nullopt, seq};
+    const ItemData& data = store()->item(folder.order.at(seq))->data;
+    if (sort_->isSubject) return {foldCase(data.subject), seq};
+    return {userFieldKey(data, sort_->folded), seq};
+  }
+  bool before(const OrderEntry& a, const OrderEntry& b) const {
+    return descending_ ? b < a : a < b;
+  }
+
+  void refresh(const FolderData& folder) {
+    if (viewVersion_ == folder.version) return;
+    view_.clear();
+    view_.reserve(folder.order.size());
+    if (!sort_) {
+      for (const auto& [seq, id] : folder.order) view_.push_back(id);
+    } else {
+      for (const OrderEntry& e : indexOf(folder, *sort_)) view_.push_back(folder.order.at(e.seq));
+    }
+    if (descending_) std::reverse(view_.begin(), view_.end());
+    viewVersion_ = folder.version;
+  }
+
+  // The first match after the cursor in this collection's order. The cursor
+  // is a position, not an item, so a walk goes on when its current item was
+  // deleted or moved meanwhile.
+  Result<std::shared_ptr<Dispatch>> next(const FolderData& folder) {
+    const FieldIndex& index = indexOf(folder, filter_->field);
+    OrderEntry low{filter_->foldedValue, 0};
+    OrderEntry high{filter_->foldedValue, std::numeric_limits<std::uint64_t>::max()};
+    std::optional<OrderEntry> found;
+    if (sort_ == filter_->field && !descending_) {
+      // Sorted on the filtered field: the matches lie together in the index.
+      auto it = cursor_ ? index.upper_bound(*cursor_) : index.lower_bound(low);
+      if (it != index.end() && it->key == filter_->foldedValue) found = *it;
+    } else {
+      for (auto it = index.lower_bound(low); it != index.end() && !(high < *it); ++it) {
+        OrderEntry key = orderKey(folder, it->seq);
+        if (cursor_ && !before(*cursor_, key)) continue;
+        if (!found || before(key, *found)) found = key;
+      }
+    }
+    if (!found) {
+      return std::shared_ptr<Dispatch>();
+    }
+    cursor_ = found;
+    return core_->openItem(*store(), folder.order.at(found->seq));
+  }
+
+  std::shared_ptr<ClientCore> core_;
+  std::u16string storeId_;
+  std::u16string folderId_;
+  std::optional<FieldRef> sort_;
+  bool descending_ = false;
+  std::vector<std::u16string> view_;
+  std::optional<std::uint64_t> viewVersion_;
+  std::optional<Filter> filter_;
+  std::optional<OrderEntry> cursor_;
+};
+
+class FolderObject : public Folder,
+                     public FolderLocation,
+                     public std::enable_shared_from_this<FolderObject> {
+ public:
+  FolderObject(std::shared_ptr<ClientCore> core, std::u16string storeId, std::u16string folderId)
+      : core_(std::move(core)), storeId_(std::move(storeId)), folderId_(std::move(folderId)) {}
+
+  const std::u16string& locationStoreId() const override { return storeId_; }
+  const std::u16string& locationFolderId() const override { return folderId_; }
+  Result<std::shared_ptr<Folder>> queryFolder() override { return shared_from_this(); }
+
+  Result<std::u16string> entryId() override {
+    if (auto f = core_->fault("mail.Folder.EntryID")) return failure(*f);
+    if (!folder()) return failure(hr::kMapiObjectDeleted);
+    return folderId_;
+  }
+  Result<std::u16string> storeId() override {
+    if (auto f = core_->fault("mail.Folder.StoreID")) return failure(*f);
+    if (!folder()) return failure(hr::kMapiObjectDeleted);
+    return storeId_;
+  }
+  Result<std::u16string> name() override {
+    if (auto f = core_->fault("mail.Folder.Name")) return failure(*f);
+    FolderData* data = folder();
+    if (!data) return failure(hr::kMapiObjectDeleted);
+    return data->name;
+  }
+  Result<std::u16string> defaultMessageClass() override {
+    if (auto f = core_->fault("mail.Folder.DefaultMessageClass")) return failure(*f);
+    FolderData* data = folder();
+    if (!data) return failure(hr::kMapiObjectDeleted);
+    return data->messageClass;
+  }
+  Result<std::shared_ptr<Items>> items() override {
+    if (auto f = core_->fault("mail.Folder.Items")) return failure(*f);
+    if (!folder()) return failure(hr::kMapiObjectDeleted);
+    return std::shared_ptr<Items>(std::make_shared<ItemsObject>(core_, storeId_, folderId_));
+  }
+
+ private:
+  FolderData* folder() {
+    Store* s = core_->storeById(storeId_);
+    return s ? s->folder(folderId_) : nullptr;
+  }
+  std::shared_ptr<ClientCore> core_;
+  std::u16string storeId_;
+  std::u16string folderId_;
+};
+
+}  // namespace
+
+std::shared_ptr<Folder> makeFolderObject(std::shared_ptr<ClientCore> core, std::u16string storeId,
+                                         std::u16string folderId) {
+  return std::make_shared<FolderObject>(std::move(core), std::move(storeId), std::move(folderId));
+}
+
+std::shared_ptr<ConnectionPoint> makeConnectionPoint(std::shared_ptr<ClientCore> core,
+                                                     EventTarget target) {
+  return std::make_shared<ConnectionPointObject>(std::move(core), std::move(target));
+}
+
+}  // namespace qx::sim::mail

@@ -1,0 +1,122 @@
+#pragma once
+// One simulated user's mail client and safe-item library. The add-in reaches
+// it through the ports (applicationObject(), comAddInObject(), library());
+// scenarios and tests act as the user and inspect it through the plain API
+// below, which raises the same events as the user's actions in the host.
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/files.h"
+#include "platform/mail_client.h"
+#include "platform/safe_library.h"
+#include "sim/faults.h"
+#include "sim/mail/client_core.h"
+#include "sim/mail/item_data.h"
+#include "sim/ui_thread.h"
+
+namespace qx::sim {
+
+class SafeLibrarySim;
+
+struct MailItemInfo {
+  std::u16string entryId;
+  std::u16string folderId;
+  mail::ItemData data;
+  bool submitted = false;
+};
+
+struct MailFolderInfo {
+  std::u16string entryId;
+  std::u16string storeId;
+  std::u16string name;
+  std::u16string messageClass;
+  std::u16string parentId;
+};
+
+class MailClient {
+ public:
+  MailClient(UiThread& thread, Files& files, Faults& faults, std::u16string address);
+  ~MailClient();
+  MailClient(const MailClient&) = delete;
+  MailClient& operator=(const MailClient&) = delete;
+
+  const std::u16string& address() const { return core_->address(); }
+  UiThread& thread() { return core_->thread(); }
+
+  // What the host hands the add-in at connection.
+  std::shared_ptr<Dispatch> applicationObject();
+  std::shared_ptr<Dispatch> comAddInObject();
+  SafeLibrary& library();
+
+  // Host settings.
+  void setVersion(std::u16string version) { core_->version = std::move(version); }
+  void setExplorerPresent(bool present) { core_->explorerPresent = present; }
+  void setLibraryState(mail::LibraryState state) { core_->libraryState = state; }
+  // Called when the add-in sets its Connect to false; the host disconnects it.
+  void onAddInDisconnect(std::function<void()> disconnect);
+  bool addInConnected() const { return core_->addInConnected; }
+
+  // Stores and folders.
+  const std::u16string& defaultStoreId() { return core_->defaultStore().id(); }
+  std::u16string defaultFolderId(std::int32_t which) const;
+  // A second store, e.g. a server store (kind 3); returns its store id.
+  std::u16string addStore(std::u16string_view name, std::int32_t kind);
+  // A folder below `parentId`, or at the top of `storeId` (the default store
+  // when empty) when no parent is given. Returns its entry id.
+  std::u16string createFolder(std::u16string_view name, std::u16string_view messageClass,
+                              std::u16string_view parentId = {}, std::u16string_view storeId = {});
+  std::vector<MailFolderInfo> folders();
+  std::optional<MailFolderInfo> folder(std::u16string_view folderId);
+  // Events raised on the folder's items while advised (for tests).
+  std::size_t itemSubscriptions(std::u16string_view folderId);
+  std::size_t applicationSubscriptions();
+  std::size_t namespaceSubscriptions();
+
+  // Items, as the user handles them. Entry ids name their store.
+  std::u16string addItem(std::u16string_view folderId, mail::ItemData data);
+  bool changeItem(std::u16string_view entryId, const std::function<void(mail::ItemData&)>& change);
+  // The user's Delete: to Deleted Items, or for good from there. Returns the
+  // new entry id in Deleted Items (empty when removed for good).
+  std::optional<std::u16string> deleteItem(std::u16string_view entryId);
+  // Removes the item without passing Deleted Items.
+  bool hardDelete(std::u16string_view entryId);
+  std::optional<std::u16string> moveItem(std::u16string_view entryId, std::u16string_view folderId);
+  std::optional<MailItemInfo> item(std::u16string_view entryId);
+  // In arrival order.
+  std::vector<MailItemInfo> folderItems(std::u16string_view folderId);
+
+  // The folder's Properties dialog: raises the namespace's OptionsPagesAdd
+  // (pages, folder) and returns the pages offered. The Options dialog raises
+  // the application's OptionsPagesAdd (pages).
+  std::vector<mail::OfferedPage> openFolderProperties(std::u16string_view folderId);
+  std::vector<mail::OfferedPage> openOptions();
+
+  // Command bars of the active explorer.
+  void addCommandBar(std::u16string_view name, bool visible);
+  const std::vector<mail::BarState>& commandBars() const { return core_->bars; }
+
+  // The address book's next answer (none: the user cancels).
+  void scriptAddressBook(std::optional<std::vector<mail::AddressChoice>> choice);
+  const std::vector<std::vector<Variant>>& addressBookCalls() const {
+    return core_->addressBookCalls;
+  }
+
+  // The transport's side: submitted mails leave the Outbox (a copy goes to
+  // Sent Items unless delete-after-submit is set); delivered mails arrive in
+  // the Inbox and raise NewMail.
+  std::vector<mail::ItemData> takeSubmitted();
+  void deliver(std::vector<mail::ItemData> mails);
+
+  mail::ClientCore& core() { return *core_; }
+  const std::shared_ptr<mail::ClientCore>& corePtr() { return core_; }
+
+ private:
+  std::shared_ptr<mail::ClientCore> core_;
+  std::unique_ptr<SafeLibrarySim> library_;
+};
+
+}  // namespace qx::sim

@@ -1,0 +1,123 @@
+#include "sim/mail/post_office.h"
+
+#include <algorithm>
+#include <map>
+
+#include "platform/safe_utilities.h"
+#include "sim/mail/mail_text.h"
+
+namespace qx::sim {
+
+using mail::ItemData;
+
+namespace {
+std::u16string withCrLf(std::u16string_view text) {
+  std::u16string out;
+  out.reserve(text.size() + text.size() / 16);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == u'\n' && (i == 0 || text[i - 1] != u'\r')) out.push_back(u'\r');
+    out.push_back(text[i]);
+  }
+  return out;
+}
+}  // namespace
+
+PostOffice::PostOffice(VirtualClock& clock) : clock_(clock) {}
+
+PostOffice::~PostOffice() { *alive_ = false; }
+
+void PostOffice::attach(MailClient& client) {
+  if (std::find(clients_.begin(), clients_.end(), &client) == clients_.end()) {
+    clients_.push_back(&client);
+  }
+}
+
+void PostOffice::detach(MailClient& client) {
+  clients_.erase(std::remove(clients_.begin(), clients_.end(), &client), clients_.end());
+  std::erase_if(transit_, [&](const Delivery& d) { return d.recipient == &client; });
+}
+
+void PostOffice::runEvery(std::int64_t intervalMs) {
+  // The clock cannot forget a job, so the job checks that the office lives.
+  clock_.every(intervalMs, [this, alive = alive_] {
+    if (*alive) runTransport();
+  });
+}
+
+MailClient* PostOffice::clientFor(std::u16string_view address) {
+  for (MailClient* client : clients_) {
+    if (mail::equalsIgnoreCase(client->address(), address)) return client;
+  }
+  return nullptr;
+}
+
+ItemData PostOffice::asDelivered(const ItemData& sent, const MailClient& sender) const {
+  // What travels by internet mail: envelope, content, attachments and the
+  // internet headers; local properties stay behind.
+  ItemData mail = ItemData::newMail();
+  mail.subject = sent.subject;
+  mail.body = quirks_.crlfLineEnds ? withCrLf(sent.body) : sent.body;
+  mail.to = sent.to;
+  mail.sentOnBehalfOfName = sent.sentOnBehalfOfName;
+  mail.senderAddress = sender.address();
+  mail.importance = sent.importance;
+  mail.sensitivity = sent.sensitivity;
+  mail.readReceiptRequested = sent.readReceiptRequested;
+  mail.attachments = sent.attachments;
+  for (const auto& [key, value] : sent.namedProperties) {
+    if (key.set == prop_set::kInternetHeaders) mail.namedProperties[key] = value;
+  }
+  return mail;
+}
+
+ItemData PostOffice::nonDeliveryReport(const ItemData& sent, std::u16string_view address) {
+  ItemData report;
+  report.kind = mail::ItemKind::kReport;
+  report.messageClass = u"REPORT.IPM.Note.NDR";
+  report.subject = u"Undeliverable: " + sent.subject;
+  report.senderAddress = u"postmaster";
+  report.body =
+      u"Your message did not reach some or all of the intended recipients.\r\n\r\n"
+      u"      Subject:\t" +
+      sent.subject + u"\r\n\r\nThe following recipient could not be reached:\r\n\r\n      " +
+      std::u16string(address.empty() ? u"(no recipient)" : address) +
+      u"\r\n      The address is unknown to the mail system.\r\n";
+  return report;
+}
+
+void PostOffice::runTransport() {
+  std::int64_t now = clock_.nowMs();
+  for (MailClient* sender : std::vector<MailClient*>(clients_)) {
+    for (const ItemData& sent : sender->takeSubmitted()) {
+      auto recipients = mail::splitAddresses(sent.to);
+      if (recipients.empty()) {
+        transit_.push_back({sender, nonDeliveryReport(sent, u""), now});
+      }
+      for (const std::u16string& address : recipients) {
+        MailClient* recipient = clientFor(address);
+        if (!recipient) {
+          transit_.push_back({sender, nonDeliveryReport(sent, address), now});
+          continue;
+        }
+        for (int copy = 0; copy < std::max(quirks_.copies, 1); ++copy) {
+          transit_.push_back({recipient, asDelivered(sent, *sender), now + quirks_.delayMs});
+        }
+      }
+    }
+  }
+  std::vector<Delivery> due;
+  std::vector<Delivery> waiting;
+  for (Delivery& d : transit_) (d.dueMs <= now ? due : waiting).push_back(std::move(d));
+  transit_ = std::move(waiting);
+  if (quirks_.reorder) std::reverse(due.begin(), due.end());
+  // One NewMail per recipient and run, after all of its mails arrived.
+  std::vector<MailClient*> order;
+  std::map<MailClient*, std::vector<ItemData>> batches;
+  for (Delivery& d : due) {
+    if (!batches.contains(d.recipient)) order.push_back(d.recipient);
+    batches[d.recipient].push_back(std::move(d.mail));
+  }
+  for (MailClient* recipient : order) recipient->deliver(std::move(batches[recipient]));
+}
+
+}  // namespace qx::sim

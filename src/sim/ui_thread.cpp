@@ -12,17 +12,29 @@ void VirtualClock::detach(UiThread* thread) {
 }
 
 void VirtualClock::every(std::int64_t intervalMs, std::function<void()> job) {
+  intervalMs = std::max<std::int64_t>(intervalMs, 1);
   jobs_.push_back({intervalMs, nowMs_ + intervalMs, std::move(job)});
 }
 
 void VirtualClock::advance(std::int64_t ms) { runUntil(nowMs_ + std::max<std::int64_t>(ms, 0)); }
 
+void VirtualClock::pumpIdleThreads() {
+  // A message may end a user's session and remove its thread: work on a copy
+  // and skip threads that are gone.
+  for (UiThread* thread : std::vector<UiThread*>(threads_)) {
+    if (std::find(threads_.begin(), threads_.end(), thread) == threads_.end()) continue;
+    if (!thread->busy()) thread->pump();
+  }
+}
+
 void VirtualClock::runUntil(std::int64_t targetMs) {
   for (;;) {
-    // The earliest event due by the target: a timer of some thread or a job.
+    // The earliest event due by the target: a timer of a thread that is free
+    // to take it, or a job that is not running already.
     UiThread* timerThread = nullptr;
     std::tuple<std::int64_t, std::uint64_t, UiThread::TimerKey> best{};
     for (UiThread* thread : threads_) {
+      if (thread->busy()) continue;
       auto next = thread->nextTimer();
       if (next && std::get<0>(*next) <= targetMs &&
           (!timerThread || std::tie(std::get<0>(*next), std::get<1>(*next)) <
@@ -31,25 +43,31 @@ void VirtualClock::runUntil(std::int64_t targetMs) {
         best = *next;
       }
     }
-    Job* job = nullptr;
-    for (Job& candidate : jobs_) {
-      if (candidate.dueMs <= targetMs && (!job || candidate.dueMs < job->dueMs)) job = &candidate;
+    std::optional<std::size_t> job;
+    for (std::size_t i = 0; i < jobs_.size(); ++i) {
+      if (!jobs_[i].running && jobs_[i].dueMs <= targetMs &&
+          (!job || jobs_[i].dueMs < jobs_[*job].dueMs)) {
+        job = i;
+      }
     }
-    if (job && (!timerThread || job->dueMs <= std::get<0>(best))) {
-      nowMs_ = std::max(nowMs_, job->dueMs);
-      job->dueMs += job->intervalMs;
-      auto run = job->run;  // the job may add jobs
+    if (job && (!timerThread || jobs_[*job].dueMs <= std::get<0>(best))) {
+      // Jobs are only ever added, so the index stays valid while it runs.
+      nowMs_ = std::max(nowMs_, jobs_[*job].dueMs);
+      jobs_[*job].dueMs += jobs_[*job].intervalMs;
+      jobs_[*job].running = true;
+      auto run = jobs_[*job].run;  // the job may add jobs
       run();
-      for (UiThread* thread : std::vector<UiThread*>(threads_)) thread->pump();
+      jobs_[*job].running = false;
+      pumpIdleThreads();
       continue;
     }
     if (!timerThread) break;
     nowMs_ = std::max(nowMs_, std::get<0>(best));
     timerThread->fire(std::get<2>(best));
-    for (UiThread* thread : std::vector<UiThread*>(threads_)) thread->pump();
+    pumpIdleThreads();
   }
   nowMs_ = std::max(nowMs_, targetMs);
-  for (UiThread* thread : std::vector<UiThread*>(threads_)) thread->pump();
+  pumpIdleThreads();
 }
 
 UiThread::UiThread(VirtualClock& clock) : clock_(clock) { clock_.attach(this); }
@@ -58,20 +76,31 @@ UiThread::~UiThread() { clock_.detach(this); }
 
 void UiThread::post(std::function<void()> message) { queue_.push_back(std::move(message)); }
 
+void UiThread::runBusy(const std::function<void()>& call) {
+  ++busy_;
+  call();
+  --busy_;
+}
+
+void UiThread::dispatch(const std::function<void()>& call) {
+  runBusy(call);
+  pump();
+}
+
 void UiThread::pump() {
   // A message may open a modal loop that pumps again; the inner loop then
   // delivers what follows, in the same order.
   while (!queue_.empty()) {
     auto message = std::move(queue_.front());
     queue_.pop_front();
-    message();
+    runBusy(message);
   }
 }
 
 void UiThread::setTimer(std::uint64_t window, std::uint32_t id, std::uint32_t intervalMs,
                         std::function<void()> tick) {
-  timers_[{window, id}] = Timer{intervalMs, clock_.nowMs() + intervalMs, clock_.nextSequence(),
-                                std::move(tick)};
+  timers_[{window, id}] =
+      Timer{intervalMs, clock_.nowMs() + intervalMs, clock_.nextSequence(), std::move(tick)};
 }
 
 bool UiThread::killTimer(std::uint64_t window, std::uint32_t id) {
@@ -82,8 +111,7 @@ void UiThread::killTimers(std::uint64_t window) {
   std::erase_if(timers_, [&](const auto& entry) { return entry.first.first == window; });
 }
 
-std::optional<std::uint32_t> UiThread::timerInterval(std::uint64_t window,
-                                                     std::uint32_t id) const {
+std::optional<std::uint32_t> UiThread::timerInterval(std::uint64_t window, std::uint32_t id) const {
   auto it = timers_.find({window, id});
   if (it == timers_.end()) return std::nullopt;
   return it->second.intervalMs;
@@ -109,25 +137,16 @@ void UiThread::fire(const TimerKey& key) {
   // interval after now.
   it->second.dueMs = clock_.nowMs() + it->second.intervalMs;
   auto tick = it->second.tick;  // the tick may kill or replace the timer
-  tick();
+  runBusy(tick);
 }
 
 void UiThread::modalLoop(std::int64_t openMs) {
   ++modalDepth_;
+  // Inside its own modal loop the thread takes messages again.
+  const int busy = std::exchange(busy_, 0);
   pump();
-  const std::int64_t until = clock_.nowMs() + std::max<std::int64_t>(openMs, 0);
-  // Only this thread runs inside its own modal loop: advance the shared clock
-  // but deliver only this thread's timers, as other users' threads are not
-  // pumped by this loop.
-  for (;;) {
-    auto next = nextTimer();
-    if (!next || std::get<0>(*next) > until) break;
-    clock_.nowMs_ = std::max(clock_.nowMs_, std::get<0>(*next));
-    fire(std::get<2>(*next));
-    pump();
-  }
-  clock_.nowMs_ = std::max(clock_.nowMs_, until);
-  pump();
+  clock_.runUntil(clock_.nowMs() + std::max<std::int64_t>(openMs, 0));
+  busy_ = busy;
   --modalDepth_;
 }
 

@@ -30,6 +30,7 @@ namespace qx::sim {
 
 class Faults;
 class HostFileSystem;
+class MailClient;
 class RegistrySim;
 class UiThread;
 class VirtualClock;
@@ -52,6 +53,7 @@ struct ShownBox {
   std::u16string caption, text;
   std::uint32_t type = 0;
   int answer = 0;
+  std::int64_t openMs = 0;  // how long it stayed open in virtual time
 };
 
 class HostProcess {
@@ -74,8 +76,10 @@ class HostProcess {
   void onDisconnectRequest(std::function<void()> handler);
 
   // --- Host runs -------------------------------------------------------------------
-  // A new run of the host: the add-in record reads connected again.
+  // A new run of the host.
   void startRun();
+  // The host connects the add-in: its record reads connected again.
+  void markAddInConnected();
   // The host process ends: its windows, timers and posted messages go.
   void stopRun();
   bool running() const { return running_; }
@@ -85,6 +89,8 @@ class HostProcess {
   void raiseNewMail();
   // The next message box gets this answer, staying open `openMs` of virtual time.
   void queueAnswer(int button, std::int64_t openMs);
+  // Called as each message box comes up, before its modal loop runs.
+  void onMessageBox(std::function<void(const ShownBox&)> observer);
   // Message boxes shown so far, oldest first.
   std::vector<ShownBox> shownBoxes() const;
   // Interval of a running timer of a window, in ms.
@@ -95,6 +101,8 @@ class HostProcess {
   UiThread& thread();
   RegistrySim& registry();
   HostFileSystem& disk();
+  // The mail client, for acting as the user on folders, items and mail.
+  MailClient& mail();
   // Host paths of the user's folders: the application-data folder (whether or
   // not the shell offers it) and the add-in's module file and folder (with
   // trailing backslash).

@@ -163,8 +163,13 @@ class UserPropertiesObject : public UserProperties {
     if (name.empty() || !validUserPropertyType(type)) return failure(hr::kInvalidArg);
     auto data = access_.handle().edit();
     if (!data) return failure(data.error());
-    if ((*data)->findUserProperty(name)) return failure(hr::kDispException);
-    (*data)->userProperties.push_back({std::u16string(name), type, defaultValue(type)});
+    // Adding a name the item already has gives that property back when the
+    // types agree; a property cannot change its type.
+    if (const UserProp* existing = (*data)->findUserProperty(name)) {
+      if (existing->type != type) return failure(hr::kDispException);
+    } else {
+      (*data)->userProperties.push_back({std::u16string(name), type, defaultValue(type)});
+    }
     // The host's default for the optional settings adds the field to the
     // folder's fields at once, saved or not.
     ItemHandle& handle = access_.handle();

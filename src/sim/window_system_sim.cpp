@@ -89,6 +89,9 @@ WinError WindowSystemSim::createDialog(const DialogTemplate& dialogTemplate, Win
   created = kNoWindow;
   if (auto status = faults_.check("windows.createDialog")) return *status;
   if (parent != kNoWindow && !exists(parent)) return kErrorInvalidWindowHandle;
+  if ((dialogTemplate.style & qx::win::kWsChild) != 0 && parent == kNoWindow) {
+    return kErrorTopLevelChild;
+  }
   const WindowHandle handle = nextHandle_;
   nextHandle_ += 0x10;
   Window& window = windows_[handle];

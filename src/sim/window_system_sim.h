@@ -39,6 +39,7 @@ inline constexpr std::uint32_t kTimerMaximumMs = 0x7FFFFFFF;
 
 class WindowSystemSim final : public WindowSystem {
  public:
+  // The thread and the faults must outlive the window system.
   WindowSystemSim(UiThread& thread, Faults& faults);
   ~WindowSystemSim() override;
   WindowSystemSim(const WindowSystemSim&) = delete;

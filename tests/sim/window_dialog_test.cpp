@@ -192,7 +192,7 @@ TEST_F(DialogTest, ADialogMayCloseItselfFromItsOwnHandlers) {
   RecordingDialogSink selfClosing;
   selfClosing.onInit = [&](WindowHandle d) { windows.destroyWindow(d); };
   WindowHandle created = 99;
-  EXPECT_EQ(windows.createDialog(pageTemplate(), kNoWindow, selfClosing, created),
+  EXPECT_EQ(windows.createDialog(pageTemplate(), windows.desktopWindow(), selfClosing, created),
             kErrorInvalidWindowHandle);
   EXPECT_EQ(created, kNoWindow);
 }
@@ -204,6 +204,8 @@ TEST_F(DialogTest, FaultsFailDialogCallsWithTheirUsualFailureValue) {
   EXPECT_EQ(created, kNoWindow);
   EXPECT_TRUE(sink.events.empty());
   EXPECT_EQ(windows.createDialog(pageTemplate(), 0x7777, sink, created), kErrorInvalidWindowHandle);
+  // The page is a child window: it needs a parent.
+  EXPECT_EQ(windows.createDialog(pageTemplate(), kNoWindow, sink, created), kErrorTopLevelChild);
 
   const WindowHandle dialog = open(sink);
   windows.listAddString(dialog, 217, u"a");

@@ -1,0 +1,26 @@
+// Any byte string as a compressed attachment stream: decoding must end in a
+// result of exactly L bytes or a clean failure, agree with the stream's
+// inspection, and a decoded result must survive a round trip of its own.
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "protocol/huffman_compress.h"
+#include "protocol/huffman_decompress.h"
+#include "protocol/huffman_inspect.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::span<const std::uint8_t> stream(data, size);
+  const auto decoded = qx::huffmanDecompress(stream);
+  const qx::StreamInfo info = qx::inspectStream(stream);
+  if (decoded.has_value() == info.error.has_value()) __builtin_trap();
+  if (!decoded) return 0;
+  if (decoded->size() != static_cast<std::size_t>(info.length)) __builtin_trap();
+  // What the stream's L codes took must lie within the payload.
+  if ((info.payloadBits + 7) / 8 > info.payloadBytes) __builtin_trap();
+  const auto again = qx::huffmanCompress(*decoded);
+  if (!again) return 0;  // only a too-long single-value run may be refused
+  const auto back = qx::huffmanDecompress(*again);
+  if (!back || *back != *decoded) __builtin_trap();
+  return 0;
+}

@@ -1,0 +1,337 @@
+#include <gtest/gtest.h>
+
+#include "core/configuration_store.h"
+#include "spine_fixture.h"
+
+namespace qx::test {
+namespace {
+
+constexpr std::string_view kConfig = "Software\\Vantrosse\\Quendrilax\\Config";
+constexpr std::string_view kFolders = "Software\\Vantrosse\\Quendrilax\\Folders";
+
+std::string folderKey(std::string_view entryId) {
+  return std::string(kFolders) + "\\" + std::string(entryId);
+}
+
+std::vector<std::uint8_t> bytes(std::string_view text) { return {text.begin(), text.end()}; }
+
+class Configuration : public SpineTest {
+ protected:
+  ConfigurationStore store{registry, codePage};
+
+  void putRaw(std::string_view path, std::string_view name, std::uint32_t type,
+              std::vector<std::uint8_t> data) {
+    registry.putValue(reg::kCurrentUser, path, name, type, data);
+  }
+  void TearDown() override { EXPECT_EQ(registry.openHandles(), 0u) << "a key was left open"; }
+};
+
+struct FromCase {
+  const char* what;
+  std::uint32_t type;
+  std::vector<std::uint8_t> data;
+  std::optional<std::u16string> sender;
+};
+
+TEST_F(Configuration, FromIsTakenOnlyWhenItIsATerminatedStringThatFits) {
+  std::vector<std::uint8_t> fits(259, 'a');
+  fits.push_back(0);
+  std::vector<std::uint8_t> tooLong(260, 'a');
+  tooLong.push_back(0);
+  const FromCase cases[] = {
+      {"plain", reg::kSz, bytes(std::string("Team Lead\0", 10)), u"Team Lead"},
+      {"expand, not expanded", reg::kExpandSz, bytes(std::string("%USERNAME%\0", 11)),
+       u"%USERNAME%"},
+      {"Windows-1252 text", reg::kSz, bytes(std::string("J\xfcrgen\0", 7)), u"J\u00fcrgen"},
+      {"259 characters fit", reg::kSz, fits, std::u16string(259, u'a')},
+      {"260 characters do not", reg::kSz, tooLong, std::nullopt},
+      {"unterminated", reg::kSz, bytes("Team Lead"), std::nullopt},
+      {"a number", reg::kDword, {1, 0, 0, 0}, std::nullopt},
+      {"binary text", reg::kBinary, bytes(std::string("Team\0", 5)), std::nullopt},
+      {"empty string", reg::kSz, {0}, u""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    putRaw(kConfig, "From", c.type, c.data);
+    EXPECT_EQ(store.readGlobalSwitches().senderName, c.sender);
+  }
+}
+
+struct DebugCase {
+  const char* what;
+  std::uint32_t type;
+  std::vector<std::uint8_t> data;
+  bool on;
+};
+
+TEST_F(Configuration, DebugIsOnOnlyForTheDwordOne) {
+  const DebugCase cases[] = {
+      {"dword 1", reg::kDword, {1, 0, 0, 0}, true},
+      {"dword 2", reg::kDword, {2, 0, 0, 0}, false},
+      {"dword 0", reg::kDword, {0, 0, 0, 0}, false},
+      {"dword 0x101", reg::kDword, {1, 1, 0, 0}, false},
+      {"string 1", reg::kSz, {'1', 0}, false},
+      {"binary 1", reg::kBinary, {1, 0, 0, 0}, false},
+      {"qword 1", reg::kQword, {1, 0, 0, 0, 0, 0, 0, 0}, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    putRaw(kConfig, "debug", c.type, c.data);
+    const GlobalSwitches switches = store.readGlobalSwitches();
+    EXPECT_TRUE(switches.opened);
+    EXPECT_EQ(switches.debug, c.on);
+  }
+}
+
+TEST_F(Configuration, MissingConfigKeyIsReportedAsNotOpened) {
+  const GlobalSwitches switches = store.readGlobalSwitches();
+  EXPECT_FALSE(switches.opened);
+  EXPECT_FALSE(switches.senderName);
+  EXPECT_FALSE(switches.debug);
+}
+
+TEST_F(Configuration, FoldersAreVisitedInEnumerationOrderWithTheirValues) {
+  configureFolder("0000B2", "STORE-B", "beta");
+  configureFolder("0000a1", "STORE-A", "alpha");
+  registry.putDword(reg::kCurrentUser, folderKey("0000a1"), "isProcessed", 1);
+  registry.putKey(reg::kCurrentUser, folderKey("0000C3"));  // no values at all
+  registry.putDword(reg::kCurrentUser, folderKey("0000C3") + "x", "isProcessed", 2);
+  std::vector<FolderEntry> seen;
+  store.forEachFolder([&](const FolderEntry& entry) { seen.push_back(entry); });
+  ASSERT_EQ(seen.size(), 4u);
+  EXPECT_EQ(seen[0].entryId, "0000a1");
+  EXPECT_EQ(seen[0].storeId, "STORE-A");
+  EXPECT_EQ(seen[0].shareName, "alpha");
+  EXPECT_TRUE(seen[0].processed);
+  EXPECT_EQ(seen[1].entryId, "0000B2");
+  EXPECT_FALSE(seen[1].processed);
+  EXPECT_EQ(seen[2].entryId, "0000C3");
+  EXPECT_EQ(seen[2].storeId, "");
+  EXPECT_EQ(seen[2].shareName, "");
+  EXPECT_FALSE(seen[2].processed);
+  EXPECT_EQ(seen[3].entryId, "0000C3x");
+  EXPECT_FALSE(seen[3].processed);  // 2 is not "processed"
+}
+
+TEST_F(Configuration, OverlongNameEndsTheEnumeration) {
+  registry.allowLongKeyNames(true);
+  configureFolder("A1", "S", "first");
+  configureFolder(std::string(259, 'B'), "S", "fits");
+  configureFolder(std::string(260, 'C'), "S", "too long");
+  configureFolder("D4", "S", "never read");
+  std::vector<std::string> names;
+  store.forEachFolder([&](const FolderEntry& entry) { names.push_back(entry.entryId); });
+  EXPECT_EQ(names, (std::vector<std::string>{"A1", std::string(259, 'B')}));
+}
+
+TEST_F(Configuration, FolderKeyThatDoesNotOpenIsSkipped) {
+  configureFolder("A1", "S", "first");
+  configureFolder("B2", "S", "second");
+  configureFolder("C3", "S", "third");
+  // The Folders key is opened first, then each folder key in turn.
+  faults.fail("registry.openKey", win::kAccessDenied, 3);
+  std::vector<std::string> names;
+  store.forEachFolder([&](const FolderEntry& entry) { names.push_back(entry.entryId); });
+  EXPECT_EQ(names, (std::vector<std::string>{"A1", "C3"}));
+}
+
+TEST_F(Configuration, UnreadableValuesAreEmpty) {
+  configureFolder("A1", "S", "share");
+  putRaw(folderKey("A1"), "ShareName", reg::kDword, {1, 0, 0, 0});
+  putRaw(folderKey("A1"), "SID", reg::kSz, std::vector<std::uint8_t>(781, 'x'));
+  std::vector<FolderEntry> seen;
+  store.forEachFolder([&](const FolderEntry& entry) { seen.push_back(entry); });
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].shareName, "");
+  EXPECT_EQ(seen[0].storeId, "");
+}
+
+TEST_F(Configuration, UsersAreReadInEnumerationOrder) {
+  for (auto address : {"zoe@example.org", "Bob@example.org", "alice@example.org"})
+    registry.putKey(reg::kCurrentUser, folderKey("A1") + "\\Users\\" + address);
+  EXPECT_EQ(
+      store.readFolderUsers(u"A1"),
+      (std::vector<std::u16string>{u"alice@example.org", u"Bob@example.org", u"zoe@example.org"}));
+  EXPECT_TRUE(store.readFolderUsers(u"NOPE").empty());
+  registry.putKey(reg::kCurrentUser, folderKey("B2"));
+  EXPECT_TRUE(store.readFolderUsers(u"B2").empty());
+  // An id the registry would read as a path names no folder.
+  EXPECT_TRUE(store.readFolderUsers(u"A1\\Users\\..").empty());
+}
+
+TEST_F(Configuration, OverlongAddressEndsTheUserList) {
+  registry.allowLongKeyNames(true);
+  for (std::string address : {std::string("a@x"), std::string(260, 'b'), std::string("c@x")})
+    registry.putKey(reg::kCurrentUser, folderKey("A1") + "\\Users\\" + address);
+  EXPECT_EQ(store.readFolderUsers(u"A1"), std::vector<std::u16string>{u"a@x"});
+}
+
+TEST_F(Configuration, SetProcessedMarksOnlyExistingFolders) {
+  configureFolder("A1", "S", "share");
+  store.setProcessed(u"A1");
+  auto value = registry.value(reg::kCurrentUser, folderKey("A1"), "isProcessed");
+  ASSERT_TRUE(value);
+  EXPECT_EQ(value->type, reg::kDword);
+  EXPECT_EQ(value->data, (std::vector<std::uint8_t>{1, 0, 0, 0}));
+  store.setProcessed(u"B2");
+  EXPECT_FALSE(registry.hasKey(reg::kCurrentUser, folderKey("B2")));
+}
+
+TEST_F(Configuration, SavingACheckedFolderKeepsProcessedAndReplacesUsers) {
+  configureFolder("A1", "OLD", "old");
+  registry.putDword(reg::kCurrentUser, folderKey("A1"), "isProcessed", 1);
+  registry.putKey(reg::kCurrentUser, folderKey("A1") + "\\Users\\gone@example.org");
+  store.saveFolder({u"A1",
+                    u"STORE",
+                    true,
+                    u"Team \u00c4",
+                    {u"zoe@example.org", u"amy@example.org", u"bad\\address", u""}});
+  auto share = registry.value(reg::kCurrentUser, folderKey("A1"), "ShareName");
+  ASSERT_TRUE(share);
+  EXPECT_EQ(share->type, reg::kSz);
+  EXPECT_EQ(share->data, bytes(std::string("Team \xc4\0", 7)));
+  auto sid = registry.value(reg::kCurrentUser, folderKey("A1"), "SID");
+  ASSERT_TRUE(sid);
+  EXPECT_EQ(sid->data, bytes(std::string("STORE\0", 6)));
+  auto used = registry.value(reg::kCurrentUser, folderKey("A1"), "used");
+  ASSERT_TRUE(used);
+  EXPECT_EQ(used->type, reg::kDword);
+  EXPECT_EQ(used->data, (std::vector<std::uint8_t>{1, 0, 0, 0}));
+  EXPECT_TRUE(registry.value(reg::kCurrentUser, folderKey("A1"), "isProcessed"));
+  // Addresses that would become paths or the Users key itself are not written.
+  EXPECT_EQ(registry.subkeyNames(reg::kCurrentUser, folderKey("A1") + "\\Users"),
+            (std::vector<std::string>{"amy@example.org", "zoe@example.org"}));
+}
+
+TEST_F(Configuration, UncheckingRemovesTheWholeFolderKey) {
+  store.saveFolder({u"A1", u"S", true, u"team", {u"amy@example.org"}});
+  store.setProcessed(u"A1");
+  store.saveFolder({u"A1", u"S", false, u"team", {}});
+  EXPECT_FALSE(registry.hasKey(reg::kCurrentUser, folderKey("A1")));
+  // Unchecking a folder that was never synchronized changes nothing.
+  store.saveFolder({u"B2", u"S", false, u"", {}});
+  EXPECT_FALSE(registry.hasKey(reg::kCurrentUser, folderKey("B2")));
+  // Checked again later: no processed mark, so the question comes back.
+  store.saveFolder({u"A1", u"S", true, u"team", {}});
+  EXPECT_FALSE(registry.value(reg::kCurrentUser, folderKey("A1"), "isProcessed"));
+}
+
+TEST_F(Configuration, LoadingOneFolderForThePage) {
+  EXPECT_FALSE(store.loadFolder(u"A1"));
+  store.saveFolder({u"A1", u"S", true, u"team", {u"b@x", u"a@x"}});
+  auto settings = store.loadFolder(u"A1");
+  ASSERT_TRUE(settings);
+  EXPECT_EQ(settings->used, 1u);
+  EXPECT_EQ(settings->shareName, u"team");
+  EXPECT_EQ(settings->recipients, (std::vector<std::u16string>{u"a@x", u"b@x"}));
+  // "used" 0: the recipients are not read; a missing share name is reported
+  // so that the page shows its default.
+  registry.putDword(reg::kCurrentUser, folderKey("A1"), "used", 0);
+  registry.putValue(reg::kCurrentUser, folderKey("A1"), "ShareName", reg::kBinary, {});
+  settings = store.loadFolder(u"A1");
+  ASSERT_TRUE(settings);
+  EXPECT_EQ(settings->used, 0u);
+  EXPECT_FALSE(settings->shareName);
+  EXPECT_TRUE(settings->recipients.empty());
+}
+
+// --- The engine's copy -----------------------------------------------------
+
+TEST_F(Configuration, EngineWatchesEveryFolderTheHostCanOpen) {
+  addHostFolder(u"A1", u"S1", u"Alpha");
+  addHostFolder(u"C3", u"", u"Gamma");
+  configureFolder("A1", "S1", "alpha");
+  configureFolder("B2", "S2", "deleted folder");
+  registry.putKey(reg::kCurrentUser, folderKey("C3"));
+  registry.putDword(reg::kCurrentUser, folderKey("A1"), "isProcessed", 1);
+  ASSERT_EQ(connect(), hr::kOk);
+  const auto& watches = engine()->folderWatches();
+  ASSERT_EQ(watches.size(), 2u);
+  EXPECT_EQ(watches[0]->shareName(), "alpha");
+  EXPECT_TRUE(watches[0]->processed());
+  EXPECT_TRUE(watches[0]->subscribed());
+  EXPECT_FALSE(watches[0]->sink()->isDeletedItemsSink());
+  EXPECT_EQ(watches[1]->shareName(), "");
+  EXPECT_FALSE(watches[1]->processed());
+  // Each folder was asked for by its two ids; the one without values with an
+  // empty store id.
+  EXPECT_EQ(application->ns->folderRequests,
+            (std::vector<std::pair<std::u16string, std::u16string>>{
+                {u"A1", u"S1"}, {u"B2", u"S2"}, {u"C3", u""}}));
+  // The folder the host could not open is skipped silently; its key stays.
+  EXPECT_EQ(debugLog(), "");
+  EXPECT_TRUE(registry.hasKey(reg::kCurrentUser, folderKey("B2")));
+}
+
+TEST_F(Configuration, DebugSwitchWritesStartEntriesAndEachFolder) {
+  setDebug(1);
+  application->hostVersion = u"11.0.0.5510";
+  addHostFolder(u"A1", u"S1", u"Alpha");
+  addHostFolder(u"B2", u"S2", u"Beta");
+  configureFolder("A1", "S1", "alpha");
+  configureFolder("B2", "S2", "beta");
+  faults.fail("folder.Name", hr::kFail, 2);
+  ASSERT_EQ(connect(), hr::kOk);
+  EXPECT_TRUE(engine()->diagnostics().debugOn());
+  EXPECT_EQ(debugEntries(),
+            (std::vector<std::string>{"Debugger started", "11.0.0.5510",
+                                      "Add folder:Alpha share as alpha", "Debugger error"}));
+  // The watch whose entry failed stays in the list.
+  EXPECT_EQ(engine()->folderWatches().size(), 2u);
+}
+
+TEST_F(Configuration, DebugTwoLeavesTheLogEmpty) {
+  setDebug(2);
+  ASSERT_EQ(connect(), hr::kOk);
+  EXPECT_FALSE(engine()->diagnostics().debugOn());
+  EXPECT_EQ(debugLog(), "");
+}
+
+TEST_F(Configuration, ReloadRebuildsWatchesAndRereadsTheSwitches) {
+  addHostFolder(u"A1", u"S1", u"Alpha");
+  addHostFolder(u"B2", u"S2", u"Beta");
+  configureFolder("A1", "S1", "alpha");
+  ASSERT_EQ(connect(), hr::kOk);
+  auto alpha = application->ns->folders[u"A1"];
+  auto beta = application->ns->folders[u"B2"];
+  engine()->dontTouchList().push_back(u"ITEM");
+  ConfigurationStore(registry, codePage).saveFolder({u"B2", u"S2", true, u"beta", {}});
+  setDebug(1);
+  registry.putString(reg::kCurrentUser, kConfig, "From", "Office");
+  EXPECT_TRUE(engine()->reloadFolders());
+  ASSERT_EQ(engine()->folderWatches().size(), 2u);
+  EXPECT_EQ(alpha->itemEvents->sinks.size(), 1u);  // old sink gone, new one advised
+  EXPECT_EQ(beta->itemEvents->sinks.size(), 1u);
+  EXPECT_TRUE(engine()->dontTouchList().empty());
+  EXPECT_EQ(application->ns->deletedItems->itemEvents->sinks.size(), 1u);
+  EXPECT_EQ(engine()->senderName(), u"Office");
+  EXPECT_EQ(debugEntries().front(), "Debugger started");
+
+  // Without Config the switch keeps its value and the sender name goes.
+  registry.removeKey(reg::kCurrentUser, kConfig);
+  engine()->reloadFolders();
+  EXPECT_TRUE(engine()->diagnostics().debugOn());
+  EXPECT_FALSE(engine()->senderName());
+}
+
+TEST_F(Configuration, SetProcessedThroughTheEngineDoesNotChangeTheWatch) {
+  addHostFolder(u"A1", u"S1", u"Alpha");
+  configureFolder("A1", "S1", "alpha");
+  ASSERT_EQ(connect(), hr::kOk);
+  engine()->setProcessed(u"A1");
+  EXPECT_FALSE(engine()->folderWatches()[0]->processed());
+  engine()->reloadFolders();
+  EXPECT_TRUE(engine()->folderWatches()[0]->processed());
+}
+
+TEST_F(Configuration, WatchWhoseSubscriptionFailsIsStillListed) {
+  addHostFolder(u"A1", u"S1", u"Alpha");
+  configureFolder("A1", "S1", "alpha");
+  faults.fail("items.advise", hr::kFail);
+  ASSERT_EQ(connect(), hr::kOk);
+  ASSERT_EQ(engine()->folderWatches().size(), 1u);
+  EXPECT_FALSE(engine()->folderWatches()[0]->subscribed());
+}
+
+}  // namespace
+}  // namespace qx::test

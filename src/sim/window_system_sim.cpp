@@ -130,6 +130,11 @@ bool WindowSystemSim::destroyWindow(WindowHandle handle) {
   return true;
 }
 
+void WindowSystemSim::destroyAll() {
+  for (const auto& [handle, window] : windows_) thread_.killTimers(handle);
+  windows_.clear();
+}
+
 bool WindowSystemSim::showWindow(WindowHandle handle, int command) {
   if (failed("windows.showWindow")) return false;
   if (handle == kDesktop) return true;

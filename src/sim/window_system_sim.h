@@ -100,6 +100,10 @@ class WindowSystemSim final : public WindowSystem {
   // F1 on the dialog: WM_HELP.
   bool pressHelp(WindowHandle dialog);
 
+  // The end of the host process: every window goes, with its timers. The log
+  // of message boxes and the scripted answers stay.
+  void destroyAll();
+
   // --- what the windows show ---
   const ControlState* control(WindowHandle dialog, int id) const;
   std::vector<std::u16string> listEntries(WindowHandle dialog, int id) const;

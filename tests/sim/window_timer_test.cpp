@@ -116,6 +116,22 @@ TEST_F(WindowTimerTest, TimersDieWithTheirWindowAndItsChildren) {
   EXPECT_TRUE(windows.updateWindow(other));
 }
 
+TEST_F(WindowTimerTest, TheEndOfTheProcessTakesEveryWindowAndTimer) {
+  RecordingWindowSink sink;
+  const WindowHandle first = makeWindow(sink);
+  const WindowHandle second = makeWindow(sink);
+  windows.setTimer(first, 1, 1000);
+  windows.setTimer(second, 1, 1000);
+  windows.answerNextBox(qx::win::kIdNo);
+  windows.destroyAll();
+  clock.advance(5000);
+  EXPECT_TRUE(sink.ticks.empty());
+  EXPECT_EQ(windows.windowCount(), 0u);
+  EXPECT_FALSE(windows.isWindow(first));
+  EXPECT_TRUE(windows.isWindow(windows.desktopWindow()));
+  EXPECT_EQ(windows.messageBoxes().pending(), 1u);
+}
+
 TEST_F(WindowTimerTest, AWindowDestroyedByOneTickGetsNoFurtherTick) {
   RecordingWindowSink sink;
   const WindowHandle window = makeWindow(sink);

@@ -1,0 +1,159 @@
+// Mail delivery between simulated users.
+#include "sim/mail/post_office.h"
+#include "sim/mail_fixture.h"
+
+namespace qx::sim::mailtest {
+namespace {
+
+class MailPostOfficeTest : public ::testing::Test {
+ protected:
+  struct User {
+    User(VirtualClock& clock, Files& files, Faults& faults, std::u16string address)
+        : thread(clock), client(thread, files, faults, std::move(address)) {}
+    UiThread thread;
+    MailClient client;
+    std::vector<MailItemInfo> inbox() {
+      return client.folderItems(client.defaultFolderId(default_folder::kInbox));
+    }
+    std::vector<MailItemInfo> box(std::int32_t which) {
+      return client.folderItems(client.defaultFolderId(which));
+    }
+  };
+
+  void SetUp() override {
+    for (User* u : {&alice, &bob, &carol}) office.attach(u->client);
+  }
+
+  // Submits a mail through the host and the library, as the add-in does.
+  void send(User& from, std::u16string to, std::u16string subject, bool deleteAfterSubmit,
+            std::u16string body = u"body\nline") {
+    auto app = ok(from.client.applicationObject()->queryApplication());
+    auto m = ok(ok(app->createItem(item_kind::kMail))->queryMail());
+    ASSERT_EQ(m->setTo(to), hr::kOk);
+    ASSERT_EQ(m->setSubject(subject), hr::kOk);
+    ASSERT_EQ(m->setDeleteAfterSubmit(deleteAfterSubmit), hr::kOk);
+    ASSERT_EQ(m->save(), hr::kOk);
+    auto safe = ok(createSafeMailItem(from.client.library()));
+    ASSERT_EQ(safe->putItem(m), hr::kOk);
+    ASSERT_EQ(safe->setBody(body), hr::kOk);
+    auto util = ok(createMapiUtilities(from.client.library()));
+    std::int32_t tag =
+        ok(util->getIdsFromNames(safe, prop_set::kInternetHeaders, u"x-quensyncxxxsyncid", true));
+    ASSERT_EQ(safe->setField(tag | prop_type::kString8, Variant(u"{SYNC}")), hr::kOk);
+    ASSERT_EQ(safe->setField(prop_tag::kIconIndex, Variant(std::int32_t{514})), hr::kOk);
+    ASSERT_EQ(safe->send(), hr::kOk);
+  }
+
+  VirtualClock clock;
+  MemoryFiles files;
+  Faults faults;
+  User alice{clock, files, faults, u"alice@example.org"};
+  User bob{clock, files, faults, u"Bob@Example.org"};
+  User carol{clock, files, faults, u"carol@example.org"};
+  PostOffice office{clock};
+};
+
+TEST_F(MailPostOfficeTest, DeliversToEachRecipientAndReportsUnknownAddresses) {
+  files.files["C:\\d\\sync.huf"] = {1, 2, 3};
+  send(alice, u"BOB@example.org;carol@example.org;dave@example.org;", u"TaskSynchronisation", true);
+  EXPECT_TRUE(bob.inbox().empty()) << "nothing moves before the transport runs";
+  office.runTransport();
+
+  EXPECT_TRUE(alice.box(default_folder::kOutbox).empty());
+  EXPECT_TRUE(alice.box(default_folder::kSentMail).empty()) << "delete after submit";
+  for (User* u : {&bob, &carol}) {
+    auto inbox = u->inbox();
+    ASSERT_EQ(inbox.size(), 1u);
+    const mail::ItemData& got = inbox[0].data;
+    EXPECT_EQ(got.kind, mail::ItemKind::kMail);
+    EXPECT_EQ(got.subject, u"TaskSynchronisation");
+    EXPECT_EQ(got.body, u"body\nline");
+    EXPECT_EQ(got.senderAddress, u"alice@example.org");
+    EXPECT_FALSE(got.deleteAfterSubmit);
+    EXPECT_TRUE(got.rawProperties.empty()) << "local properties stay behind";
+    ASSERT_EQ(got.namedProperties.size(), 1u);
+    EXPECT_EQ(*got.namedProperties.begin()->second.text(), u"{SYNC}");
+  }
+  // The report comes back to the sender and is no mail item to the add-in.
+  auto reports = alice.inbox();
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_EQ(reports[0].data.kind, mail::ItemKind::kReport);
+  EXPECT_NE(reports[0].data.body.find(u"dave@example.org"), std::u16string::npos);
+  auto app = ok(alice.client.applicationObject()->queryApplication());
+  auto item = ok(ok(app->getNamespace(u"MAPI"))->getItemFromId(reports[0].entryId, Variant()));
+  EXPECT_FALSE(item->queryMail().has_value());
+}
+
+TEST_F(MailPostOfficeTest, ARecipientReadsTheHeaderUnderItsOwnStoresMapping) {
+  send(alice, u"bob@example.org", u"s", true);
+  office.runTransport();
+  auto app = ok(bob.client.applicationObject()->queryApplication());
+  auto got = ok(ok(app->getNamespace(u"MAPI"))->getItemFromId(bob.inbox()[0].entryId, Variant()));
+  auto safe = ok(createSafeMailItem(bob.client.library()));
+  ASSERT_EQ(safe->putItem(got), hr::kOk);
+  auto util = ok(createMapiUtilities(bob.client.library()));
+  std::int32_t tag =
+      ok(util->getIdsFromNames(safe, prop_set::kInternetHeaders, u"x-quensyncxxxsyncid", false));
+  EXPECT_EQ(*ok(safe->field(tag | prop_type::kString8)).text(), u"{SYNC}");
+}
+
+TEST_F(MailPostOfficeTest, WithoutDeleteAfterSubmitACopyStaysInSentItems) {
+  send(alice, u"bob@example.org", u"keep", false);
+  office.runTransport();
+  ASSERT_EQ(alice.box(default_folder::kSentMail).size(), 1u);
+  EXPECT_EQ(bob.inbox().size(), 1u);
+}
+
+TEST_F(MailPostOfficeTest, NewMailArrivesOncePerRunAfterTheMails) {
+  auto sink = std::make_shared<RecordingSink>();
+  auto app = ok(bob.client.applicationObject()->queryApplication());
+  ok(ok(app->findConnectionPoint(iid::kApplicationEvents))->advise(sink));
+  std::size_t inboxWhenNotified = 0;
+  sink->onEvent = [&](const Event&) { inboxWhenNotified = bob.inbox().size(); };
+  send(alice, u"bob@example.org", u"1", true);
+  send(carol, u"bob@example.org", u"2", true);
+  office.runTransport();
+  bob.thread.pump();
+  EXPECT_EQ(sink->ids(), (std::vector<std::int32_t>{dispid::kNewMail}));
+  EXPECT_EQ(inboxWhenNotified, 2u);
+}
+
+TEST_F(MailPostOfficeTest, QuirksDelayReorderDuplicateAndRewriteLineEnds) {
+  PostOffice::Quirks quirks;
+  quirks.delayMs = 5000;
+  quirks.copies = 2;
+  quirks.reorder = true;
+  quirks.crlfLineEnds = true;
+  office.setQuirks(quirks);
+  send(alice, u"bob@example.org", u"first", true, u"a\nb\r\nc");
+  send(alice, u"bob@example.org", u"second", true);
+  office.runTransport();
+  EXPECT_TRUE(bob.inbox().empty());
+  EXPECT_EQ(office.inTransit(), 4u);
+  clock.advance(5000);
+  office.runTransport();
+  auto inbox = bob.inbox();
+  ASSERT_EQ(inbox.size(), 4u);
+  EXPECT_EQ(inbox[0].data.subject, u"second");
+  EXPECT_EQ(inbox[3].data.subject, u"first");
+  EXPECT_EQ(inbox[3].data.body, u"a\r\nb\r\nc");
+}
+
+TEST_F(MailPostOfficeTest, TheTransportRunsOnTheVirtualClock) {
+  office.runEvery(60000);
+  send(alice, u"carol@example.org", u"timed", true);
+  clock.advance(59999);
+  EXPECT_TRUE(carol.inbox().empty());
+  clock.advance(1);
+  EXPECT_EQ(carol.inbox().size(), 1u);
+}
+
+TEST_F(MailPostOfficeTest, AMailWithoutRecipientsComesBackAsAReport) {
+  send(alice, u" ; ", u"nobody", true);
+  office.runTransport();
+  ASSERT_EQ(alice.inbox().size(), 1u);
+  EXPECT_EQ(alice.inbox()[0].data.kind, mail::ItemKind::kReport);
+}
+
+}  // namespace
+}  // namespace qx::sim::mailtest

@@ -6,10 +6,13 @@
 
 #include "core/addin_module.h"
 #include "core/connect.h"
+#include "platform/mail_ids.h"
 #include "quendrilax-sim/log_entries.h"
 #include "quendrilax-sim/text_utf.h"
 #include "sim/faults.h"
 #include "sim/host_file_system.h"
+#include "sim/mail/mail_client.h"
+#include "sim/mail/post_office.h"
 #include "sim/office/office.h"
 #include "sim/registry_sim.h"
 #include "sim/ui_thread.h"
@@ -236,7 +239,7 @@ void Runner::execute(const Command&, const UserCmd& c) {
   u->host->onDisconnectRequest([this, raw]() {
     if (!raw->connect || !raw->connected) return;
     say(raw->setup.name, "add-in asks to be unloaded; host disconnects it");
-    disconnectAddin(*raw, kRemoveUserClosed);
+    disconnectAddin(*raw, kRemoveUserClosed, true);
   });
   // Each box is reported as it comes up, before the ticks its modal loop
   // lets through.
@@ -340,8 +343,11 @@ void Runner::connectAddin(User& u, std::int32_t connectMode, const SourceLocatio
   }
   u.host->markAddInConnected();
   u.connect = u.module->createConnect();
-  const Hresult status =
-      u.connect->onConnection(u.host->applicationObject(), connectMode, u.host->addInObject());
+  Hresult status = hr::kOk;
+  u.host->thread().dispatch([&]() {
+    status =
+        u.connect->onConnection(u.host->applicationObject(), connectMode, u.host->addInObject());
+  });
   if (status != hr::kOk) {
     // The host reports the add-in as not loaded and lets go of it.
     say(u.setup.name, "OnConnection failed with " + statusText(status) + "; add-in not loaded");
@@ -352,10 +358,16 @@ void Runner::connectAddin(User& u, std::int32_t connectMode, const SourceLocatio
   u.connected = true;
 }
 
-void Runner::disconnectAddin(User& u, std::int32_t removeMode) {
+void Runner::disconnectAddin(User& u, std::int32_t removeMode, bool onHostThread) {
   if (!u.connect) return;
   u.connected = false;
-  const Hresult status = u.connect->onDisconnection(removeMode);
+  Hresult status = hr::kOk;
+  // The add-in's own request arrives while it runs on the thread already.
+  if (onHostThread) {
+    status = u.connect->onDisconnection(removeMode);
+  } else {
+    u.host->thread().dispatch([&]() { status = u.connect->onDisconnection(removeMode); });
+  }
   if (status != hr::kOk) say(u.setup.name, "OnDisconnection returned " + statusText(status));
   u.released.push_back(std::move(u.connect));
 }
@@ -385,7 +397,7 @@ void Runner::execute(const Command& command, const LifecycleCmd& c) {
       connectAddin(u, kConnectStartup, command.where);
       if (c.what == Lifecycle::kStart && u.connected) {
         say(name, "host reports startup complete");
-        u.connect->onStartupComplete();
+        u.host->thread().dispatch([&]() { u.connect->onStartupComplete(); });
       }
       return;
     }
@@ -395,7 +407,7 @@ void Runner::execute(const Command& command, const LifecycleCmd& c) {
         return;
       }
       say(name, "host reports startup complete");
-      u.connect->onStartupComplete();
+      u.host->thread().dispatch([&]() { u.connect->onStartupComplete(); });
       return;
     case Lifecycle::kConnect:
       if (!u.host->running()) {
@@ -415,7 +427,7 @@ void Runner::execute(const Command& command, const LifecycleCmd& c) {
         return;
       }
       say(name, "user disconnects the add-in");
-      disconnectAddin(u, kRemoveUserClosed);
+      disconnectAddin(u, kRemoveUserClosed, false);
       return;
     case Lifecycle::kStop:
       if (!u.host->running()) {
@@ -424,8 +436,8 @@ void Runner::execute(const Command& command, const LifecycleCmd& c) {
       }
       say(name, "host shuts down");
       if (u.connected) {
-        u.connect->onBeginShutdown();
-        disconnectAddin(u, kRemoveHostShutdown);
+        u.host->thread().dispatch([&]() { u.connect->onBeginShutdown(); });
+        if (u.connect) disconnectAddin(u, kRemoveHostShutdown, false);
       }
       unloadModule(u);
       report(u);
@@ -509,6 +521,156 @@ void Runner::execute(const Command& command, const FileCmd& c) {
     u.host->disk().remove(path);
     say(c.user, "file " + ansiToUtf8(path) + " deleted");
   }
+}
+
+// --- Folders, tasks and mail ---------------------------------------------------------
+
+std::u16string Runner::folderId(User& u, const std::string& path) {
+  const auto folders = u.host->mail().folders();
+  std::u16string parent;  // the top of the store
+  const std::u16string defaultStore = u.host->mail().defaultStoreId();
+  std::size_t start = 0;
+  while (start <= path.size()) {
+    std::size_t end = path.find_first_of("\\/", start);
+    if (end == std::string::npos) end = path.size();
+    const std::u16string name = utf8ToUtf16(path.substr(start, end - start));
+    start = end + 1;
+    auto found = std::find_if(folders.begin(), folders.end(), [&](const sim::MailFolderInfo& f) {
+      return f.name == name && f.parentId == parent &&
+             (!parent.empty() || f.storeId == defaultStore);
+    });
+    if (found == folders.end()) return {};
+    parent = found->entryId;
+  }
+  return parent;
+}
+
+void Runner::execute(const Command& command, const FolderCmd& c) {
+  User& u = user(c.user);
+  const std::size_t cut = c.path.find_last_of("\\/");
+  std::u16string parent;
+  if (cut != std::string::npos) {
+    parent = folderId(u, c.path.substr(0, cut));
+    if (parent.empty()) {
+      fail(command.where, "no folder " + inQuotes(c.path.substr(0, cut)) + " for " + c.user);
+      return;
+    }
+  }
+  const std::string name = cut == std::string::npos ? c.path : c.path.substr(cut + 1);
+  if (!folderId(u, c.path).empty()) {
+    fail(command.where, c.user + " has a folder " + inQuotes(c.path) + " already");
+    return;
+  }
+  const std::u16string id = u.host->mail().createFolder(
+      utf8ToUtf16(name), c.mailFolder ? u"IPM.Note" : u"IPM.Task", parent);
+  if (id.empty()) {
+    fail(command.where, "cannot create folder " + inQuotes(c.path));
+    return;
+  }
+  say(c.user, std::string(c.mailFolder ? "mail" : "task") + " folder " + inQuotes(c.path) +
+                  " created (" + utf16ToUtf8(id) + ")");
+}
+
+void Runner::execute(const Command& command, const TaskCmd& c) {
+  User& u = user(c.user);
+  const std::u16string folder = folderId(u, c.folder);
+  if (folder.empty()) {
+    fail(command.where, "no folder " + inQuotes(c.folder) + " for " + c.user);
+    return;
+  }
+  auto& mail = u.host->mail();
+  if (c.action == TaskCmd::Action::kAdd) {
+    sim::mail::ItemData task = sim::mail::ItemData::newTask();
+    task.subject = utf8ToUtf16(c.subject);
+    mail.addItem(folder, std::move(task));
+    say(c.user, "adds task " + inQuotes(c.subject) + " to " + c.folder);
+    return;
+  }
+  for (const sim::MailItemInfo& item : mail.folderItems(folder)) {
+    if (item.data.subject != utf8ToUtf16(c.subject)) continue;
+    mail.deleteItem(item.entryId);
+    say(c.user, "deletes task " + inQuotes(c.subject) + " from " + c.folder);
+    return;
+  }
+  fail(command.where, "no task " + inQuotes(c.subject) + " in " + c.folder + " of " + c.user);
+}
+
+void Runner::execute(const Command&, const MailCmd& c) {
+  User& u = user(c.user);
+  auto& mail = u.host->mail();
+  sim::mail::ItemData data = sim::mail::ItemData::newMail();
+  data.to = utf8ToUtf16(c.to);
+  data.subject = utf8ToUtf16(c.subject);
+  data.body = utf8ToUtf16(c.body);
+  data.senderAddress = mail.address();
+  auto& core = mail.core();
+  core.insertItem(core.defaultStore(), mail.defaultFolderId(default_folder::kOutbox),
+                  std::move(data), true);
+  say(c.user, "sends mail " + inQuotes(c.subject) + " to " + c.to + " (waits in the Outbox)");
+}
+
+void Runner::execute(const Command& command, const ShareCmd& c) {
+  User& u = user(c.user);
+  const std::u16string id = folderId(u, c.folder);
+  const auto info = id.empty() ? std::nullopt : u.host->mail().folder(id);
+  if (!info) {
+    fail(command.where, "no folder " + inQuotes(c.folder) + " for " + c.user);
+    return;
+  }
+  // As the folder property page saves it: used, store id, share name, and a
+  // fresh list of recipients; "isProcessed" stays as it is.
+  auto& registry = u.host->registry();
+  const std::string key = std::string(kProductKey) + "\\Folders\\" + utf8ToAnsi(utf16ToUtf8(id));
+  registry.putDword(reg::kCurrentUser, key, "used", 1);
+  registry.putString(reg::kCurrentUser, key, "SID", utf8ToAnsi(utf16ToUtf8(info->storeId)));
+  registry.putString(reg::kCurrentUser, key, "ShareName", utf8ToAnsi(c.shareName));
+  registry.removeKey(reg::kCurrentUser, key + "\\Users");
+  registry.putKey(reg::kCurrentUser, key + "\\Users");
+  for (const std::string& address : c.recipients)
+    registry.putKey(reg::kCurrentUser, key + "\\Users\\" + utf8ToAnsi(address));
+  std::string note = "shares " + c.folder + " as " + inQuotes(c.shareName);
+  for (std::size_t i = 0; i < c.recipients.size(); ++i)
+    note += (i ? ", " : " with ") + c.recipients[i];
+  say(c.user, note);
+}
+
+void Runner::runTransport() {
+  // Who has what waiting before, to tell what moved.
+  std::map<std::string, std::vector<std::u16string>> inboxBefore;
+  for (const std::string& name : userOrder_) {
+    User& u = user(name);
+    auto& mail = u.host->mail();
+    for (const sim::MailItemInfo& item :
+         mail.folderItems(mail.defaultFolderId(default_folder::kOutbox)))
+      if (item.submitted)
+        say(name, "mail " + inQuotes(utf16ToUtf8(item.data.subject)) + " leaves for " +
+                      utf16ToUtf8(item.data.to));
+    for (const sim::MailItemInfo& item :
+         mail.folderItems(mail.defaultFolderId(default_folder::kInbox)))
+      inboxBefore[name].push_back(item.entryId);
+  }
+  office_->postOffice().runTransport();
+  for (const std::string& name : userOrder_) {
+    User& u = user(name);
+    auto& mail = u.host->mail();
+    const auto& before = inboxBefore[name];
+    for (const sim::MailItemInfo& item :
+         mail.folderItems(mail.defaultFolderId(default_folder::kInbox))) {
+      if (std::find(before.begin(), before.end(), item.entryId) != before.end()) continue;
+      say(name, "mail " + inQuotes(utf16ToUtf8(item.data.subject)) + " arrives from " +
+                    (item.data.senderAddress.empty() ? std::string("the post office")
+                                                     : utf16ToUtf8(item.data.senderAddress)));
+    }
+  }
+}
+
+void Runner::execute(const Command&, const TransportCmd& c) {
+  if (c.everyMs == 0) {
+    runTransport();
+    return;
+  }
+  say("", "the post office carries mail every " + durationText(c.everyMs));
+  office_->clock().every(c.everyMs, [this]() { runTransport(); });
 }
 
 void Runner::execute(const Command&, const EchoCmd& c) { say("", "# " + c.text); }
@@ -808,6 +970,32 @@ std::optional<std::string> Runner::check(User& u, const Expectation& what) {
                                                     : " timer ticks skipped";
     if (found == e->count) return std::nullopt;
     return expected(std::to_string(e->count) + label, std::to_string(found));
+  }
+
+  if (const auto* e = std::get_if<ExpectFolder>(&what)) {
+    const std::u16string id = folderId(u, e->folder);
+    if (id.empty()) return expected("a folder " + inQuotes(e->folder), "none");
+    const auto items = u.host->mail().folderItems(id);
+    const std::u16string subject = utf8ToUtf16(e->subject);
+    const bool has = std::any_of(items.begin(), items.end(), [&](const sim::MailItemInfo& i) {
+      return i.data.subject == subject;
+    });
+    std::string listed;
+    for (std::size_t i = 0; i < items.size() && i < 10; ++i)
+      listed += (i ? ", " : "") + inQuotes(utf16ToUtf8(items[i].data.subject));
+    if (items.size() > 10) listed += ", ...";
+    switch (e->check) {
+      case ExpectFolder::Check::kCount:
+        if (static_cast<int>(items.size()) == e->count) return std::nullopt;
+        return expected(std::to_string(e->count) + " item(s) in " + e->folder,
+                        std::to_string(items.size()) + " [" + listed + "]");
+      case ExpectFolder::Check::kHas:
+        if (has) return std::nullopt;
+        return expected(e->folder + " to hold " + inQuotes(e->subject), "[" + listed + "]");
+      case ExpectFolder::Check::kLacks:
+        if (!has) return std::nullopt;
+        return expected(e->folder + " without " + inQuotes(e->subject), "it there");
+    }
   }
 
   return std::string("unknown expectation");

@@ -60,6 +60,11 @@ class Runner {
   void execute(const Command& command, const FailCmd& c);
   void execute(const Command& command, const HealCmd& c);
   void execute(const Command& command, const FileCmd& c);
+  void execute(const Command& command, const FolderCmd& c);
+  void execute(const Command& command, const TaskCmd& c);
+  void execute(const Command& command, const MailCmd& c);
+  void execute(const Command& command, const ShareCmd& c);
+  void execute(const Command& command, const TransportCmd& c);
   void execute(const Command& command, const EchoCmd& c);
   void execute(const Command& command, const ShowCmd& c);
   void execute(const Command& command, const TraceCmd& c);
@@ -71,7 +76,7 @@ class Runner {
   User& user(const std::string& name);
   // Loads the add-in into a running host and connects it.
   void connectAddin(User& user, std::int32_t connectMode, const SourceLocation& where);
-  void disconnectAddin(User& user, std::int32_t removeMode);
+  void disconnectAddin(User& user, std::int32_t removeMode, bool onHostThread);
   void unloadModule(User& user);
   // After each top-level step: posted messages are delivered, connection
   // objects the host let go of are released, and what happened meanwhile
@@ -85,6 +90,10 @@ class Runner {
   std::string filePath(User& user, FileCmd::Place place, const std::string& name);
   std::string dataDirectory(User& user);
   std::string keyPath(const std::string& key, std::uint64_t& hive);
+  // The entry id of a folder named by its path, empty when there is none.
+  std::u16string folderId(User& user, const std::string& path);
+  // Runs the post office and tells who sent and who received what.
+  void runTransport();
 
   std::ostream& out_;
   std::filesystem::path diskRoot_;

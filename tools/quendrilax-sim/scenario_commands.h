@@ -101,6 +101,37 @@ struct FileCmd {
   std::optional<std::string> content;  // none: delete the file
 };
 
+// The user's folders, tasks and mail, acted on in the host as the user would.
+// Folders are named by their path of names from the top of the default
+// store: "Tasks", "Tasks\\Team", "Inbox".
+struct FolderCmd {
+  std::string user, path;
+  bool mailFolder = false;  // a mail folder instead of a task folder
+};
+
+struct TaskCmd {
+  enum class Action { kAdd, kDelete };
+  Action action = Action::kAdd;
+  std::string user, subject;
+  std::string folder = "Tasks";
+};
+
+struct MailCmd {
+  std::string user, to, subject, body;
+};
+
+// Writes a folder's entry in the registry as the folder property page saves
+// it (used, store id, share name, recipients).
+struct ShareCmd {
+  std::string user, folder, shareName;
+  std::vector<std::string> recipients;
+};
+
+// Runs the post office once, or from now on every `everyMs` of virtual time.
+struct TransportCmd {
+  std::int64_t everyMs = 0;
+};
+
 struct EchoCmd {
   std::string text;
 };
@@ -172,18 +203,27 @@ struct ExpectCounter {
   int count = 0;
 };
 
+struct ExpectFolder {
+  enum class Check { kCount, kHas, kLacks };
+  std::string folder;
+  Check check = Check::kCount;
+  int count = 0;
+  std::string subject;
+};
+
 using Expectation = std::variant<ExpectBoxes, ExpectBox, ExpectLog, ExpectRegistryKey,
                                  ExpectRegistryValue, ExpectFile, ExpectTimer, ExpectState,
-                                 ExpectCurrentDirectory, ExpectCalls, ExpectCounter>;
+                                 ExpectCurrentDirectory, ExpectCalls, ExpectCounter, ExpectFolder>;
 
 struct ExpectCmd {
   std::string user;
   Expectation what;
 };
 
-using CommandBody = std::variant<UserCmd, RegSetCmd, RegDeleteCmd, RegImportCmd, LifecycleCmd,
-                                 AdvanceCmd, AnswerCmd, NewMailCmd, FailCmd, HealCmd, FileCmd,
-                                 EchoCmd, ShowCmd, TraceCmd, ExpectCmd>;
+using CommandBody =
+    std::variant<UserCmd, RegSetCmd, RegDeleteCmd, RegImportCmd, LifecycleCmd, AdvanceCmd,
+                 AnswerCmd, NewMailCmd, FailCmd, HealCmd, FileCmd, FolderCmd, TaskCmd, MailCmd,
+                 ShareCmd, TransportCmd, EchoCmd, ShowCmd, TraceCmd, ExpectCmd>;
 
 struct Command {
   SourceLocation where;

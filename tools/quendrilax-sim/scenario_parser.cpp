@@ -477,6 +477,80 @@ Command ScenarioReader::parse(const std::vector<Token>& tokens, const std::strin
     return command;
   }
 
+  if (verb == "folder") {
+    FolderCmd folder{knownUser(), {}, false};
+    if (args.keyword("action (add)") != "add") bad("folder takes: add PATH [mail]");
+    folder.path = args.text("folder path");
+    if (args.accept("mail")) folder.mailFolder = true;
+    args.end();
+    command.body = std::move(folder);
+    return command;
+  }
+
+  if (verb == "task") {
+    TaskCmd task;
+    task.user = knownUser();
+    const std::string action = args.keyword("action (add, delete)");
+    if (action == "add")
+      task.action = TaskCmd::Action::kAdd;
+    else if (action == "delete")
+      task.action = TaskCmd::Action::kDelete;
+    else
+      bad("unknown task action '" + action + "' (add, delete)");
+    task.subject = args.text("subject");
+    if (args.accept("in")) task.folder = args.text("folder path");
+    args.end();
+    command.body = std::move(task);
+    return command;
+  }
+
+  if (verb == "mail") {
+    MailCmd mail;
+    mail.user = knownUser();
+    if (args.keyword("action (send)") != "send")
+      bad("mail takes: send to ADDRESSES subject TEXT [body TEXT]");
+    while (!args.done()) {
+      const std::string field = args.keyword("to, subject or body");
+      if (field == "to")
+        mail.to = args.text("addresses");
+      else if (field == "subject")
+        mail.subject = args.text("subject");
+      else if (field == "body")
+        mail.body = args.longText("body");
+      else
+        bad("unknown mail field '" + field + "' (to, subject, body)");
+    }
+    if (mail.to.empty()) bad("a mail needs: to ADDRESSES");
+    command.body = std::move(mail);
+    return command;
+  }
+
+  if (verb == "share") {
+    ShareCmd share;
+    share.user = knownUser();
+    share.folder = args.text("folder path");
+    if (!args.accept("as")) bad("share USER FOLDER as SHARENAME [with ADDRESS...]");
+    share.shareName = args.text("share name");
+    if (args.accept("with")) {
+      while (!args.done()) share.recipients.push_back(args.text("address"));
+      if (share.recipients.empty()) bad("'with' needs at least one address");
+    }
+    args.end();
+    command.body = std::move(share);
+    return command;
+  }
+
+  if (verb == "transport") {
+    TransportCmd transport;
+    if (args.accept("every")) {
+      transport.everyMs = args.duration("interval");
+      if (transport.everyMs <= 0) bad("the interval must be positive");
+    }
+    args.end();
+    command.body = transport;
+    return command;
+  }
+
   if (verb == "echo") {
     EchoCmd echo;
     while (!args.done()) {
@@ -639,6 +713,20 @@ Command ScenarioReader::parse(const std::vector<Token>& tokens, const std::strin
                                         : ExpectCounter::Which::kSkippedTicks;
       counter.count = static_cast<int>(args.number("count"));
       expect.what = counter;
+    } else if (what == "folder") {
+      ExpectFolder folder;
+      folder.folder = args.text("folder path");
+      const std::string check = args.keyword("count, has or lacks");
+      if (check == "count") {
+        folder.check = ExpectFolder::Check::kCount;
+        folder.count = static_cast<int>(args.number("count"));
+      } else if (check == "has" || check == "lacks") {
+        folder.check = check == "has" ? ExpectFolder::Check::kHas : ExpectFolder::Check::kLacks;
+        folder.subject = args.text("subject");
+      } else {
+        bad("unknown folder check '" + check + "' (count, has, lacks)");
+      }
+      expect.what = std::move(folder);
     } else if (what == "calls") {
       ExpectCalls calls;
       calls.operation = args.keyword("operation");
@@ -647,7 +735,7 @@ Command ScenarioReader::parse(const std::vector<Token>& tokens, const std::strin
     } else {
       bad("unknown expectation '" + what +
           "' (boxes, box, log, registry, file, timer, connected, disconnected, stopped, "
-          "current-directory, calls, scans, ticks, skipped-ticks)");
+          "current-directory, calls, scans, ticks, skipped-ticks, folder)");
     }
     args.end();
     command.body = std::move(expect);

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "sim/mail/post_office.h"
 #include "sim/office/host_process.h"
 #include "sim/ui_thread.h"
 
@@ -20,6 +21,8 @@ class Office {
   Office& operator=(const Office&) = delete;
 
   VirtualClock& clock() { return clock_; }
+  // Carries mail between the users by address.
+  PostOffice& postOffice() { return *postOffice_; }
 
   HostProcess& addUser(UserSetup setup);
   // None when no user has that name.
@@ -30,6 +33,7 @@ class Office {
   std::filesystem::path diskRoot_;
   VirtualClock clock_;
   std::vector<std::unique_ptr<HostProcess>> users_;
+  std::unique_ptr<PostOffice> postOffice_;
 };
 
 }  // namespace qx::sim

@@ -69,6 +69,12 @@ class SyncEngine {
   const std::string& compressedFilePath() const { return compressedFilePath_; }
   std::string messageFilePath() const;
 
+  // --- Working files -----------------------------------------------------------
+  // The outgoing task's share file into the compressed attachment file.
+  bool compressFile();
+  // A received attachment file into the message file the scan reads next.
+  bool decompressFile();
+
   // --- Timer and basic synchronization ----------------------------------------
   WindowHandle timerWindow() const { return timerWindow_; }
   void setTimerWindow(WindowHandle window) { timerWindow_ = window; }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "core/configuration_store.h"
+#include "core/folder_page_settings.h"
 #include "spine_fixture.h"
 
 namespace qx::test {
@@ -331,6 +332,40 @@ TEST_F(Configuration, WatchWhoseSubscriptionFailsIsStillListed) {
   ASSERT_EQ(connect(), hr::kOk);
   ASSERT_EQ(engine()->folderWatches().size(), 1u);
   EXPECT_FALSE(engine()->folderWatches()[0]->subscribed());
+}
+
+}  // namespace
+}  // namespace qx::test
+
+namespace qx::test {
+namespace {
+
+TEST_F(Configuration, PageSaveTakesEffectAtOnce) {
+  addHostFolder(u"A1", u"S1", u"Alpha");
+  ASSERT_EQ(connect(), hr::kOk);
+  EXPECT_TRUE(engine()->folderWatches().empty());
+  setDebug(1);
+  saveFolderPage(module, {u"A1", u"S1", true, u"alpha", {u"bob@example.org"}});
+  ASSERT_EQ(engine()->folderWatches().size(), 1u);
+  EXPECT_EQ(engine()->folderWatches()[0]->shareName(), "alpha");
+  EXPECT_EQ(engine()->readFolderUsers(u"A1"), std::vector<std::u16string>{u"bob@example.org"});
+  // "debug" is read again with every save.
+  EXPECT_EQ(debugEntries().front(), "Debugger started");
+  auto page = loadFolderPage(module, u"A1");
+  ASSERT_TRUE(page);
+  EXPECT_EQ(page->shareName, u"alpha");
+
+  saveFolderPage(module, {u"A1", u"S1", false, u"alpha", {}});
+  EXPECT_TRUE(engine()->folderWatches().empty());
+  EXPECT_FALSE(loadFolderPage(module, u"A1"));
+}
+
+TEST_F(Configuration, PageSaveWithoutEngineOnlyWritesTheRegistry) {
+  application->hostVersion = u"10.0.0.4024";
+  ASSERT_EQ(connect(), hr::kOk);
+  ASSERT_EQ(engine(), nullptr);
+  saveFolderPage(module, {u"A1", u"S1", true, u"alpha", {}});
+  EXPECT_TRUE(registry.hasKey(reg::kCurrentUser, folderKey("A1")));
 }
 
 }  // namespace

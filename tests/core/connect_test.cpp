@@ -162,6 +162,17 @@ TEST_F(Connection, DisconnectionTearsDownInOrderAndDeletesWorkingFiles) {
   EXPECT_EQ(connection->onDisconnection(0), hr::kOk);
 }
 
+TEST_F(Connection, CodecFileOperationsWorkOnTheDataDirectorysFiles) {
+  ASSERT_EQ(connect(), hr::kOk);
+  const std::string task = "a task saved as a message file, with some repetition repetition";
+  files.put(engine()->shareFilePath(), task);
+  ASSERT_TRUE(engine()->compressFile());
+  ASSERT_TRUE(files.text(std::string(kDataDirectory) + "sync.huf"));
+  EXPECT_NE(*files.text(std::string(kDataDirectory) + "sync.huf"), task);
+  ASSERT_TRUE(engine()->decompressFile());
+  EXPECT_EQ(files.text(std::string(kDataDirectory) + "sync.msg"), task);
+}
+
 TEST_F(Connection, ReleasedWithoutDisconnectionStillEndsSubscriptions) {
   ASSERT_EQ(connect(), hr::kOk);
   const WindowHandle window = timerWindow();

@@ -1,0 +1,20 @@
+#include "core/folder_page_settings.h"
+
+#include "core/addin_module.h"
+#include "core/sync_engine.h"
+
+namespace qx {
+
+void saveFolderPage(AddinModule& module, const FolderPageSave& save) {
+  const Platform& platform = module.platform();
+  ConfigurationStore(platform.registry, platform.codePage).saveFolder(save);
+  EngineCall call(module);
+  if (SyncEngine* engine = call.engine()) engine->reloadFolders();
+}
+
+std::optional<FolderPageSettings> loadFolderPage(AddinModule& module, std::u16string_view entryId) {
+  const Platform& platform = module.platform();
+  return ConfigurationStore(platform.registry, platform.codePage).loadFolder(entryId);
+}
+
+}  // namespace qx

@@ -101,17 +101,6 @@ TEST(SyncBodyRead, ReadsBodiesAsEveryPeerDoes) {
   }
 }
 
-TEST(SyncBodyRead, GapAndFinalLineFeedChangeNothing) {
-  const std::string full = buildSyncBody("n", SyncKind::kChange, "T", kId);
-  const std::string bare = "nis:TRUE:is\nlf:T:lf\nid:" + kId + ":id";
-  const SyncBodyFields a = parseSyncBodyText(full);
-  const SyncBodyFields b = parseSyncBodyText(bare);
-  EXPECT_TRUE(b.valid);
-  EXPECT_EQ(a.removal, b.removal);
-  EXPECT_EQ(a.syncId, b.syncId);
-  EXPECT_EQ(readShareNameText(full), readShareNameText(bare));
-}
-
 TEST(SyncBodyMarkers, NoticeWithAMarkerIsCaught) {
   EXPECT_FALSE(containsSyncMarker("\"This e-mail was sent by the add-in.\""));
   for (const char* bad :

@@ -162,6 +162,50 @@ TEST(RunnerTest, TracedLogsShowEachNewLineOnce) {
   EXPECT_EQ(outcome.transcript.find(line, first + 1), std::string::npos);
 }
 
+TEST(RunnerTest, SharingWritesTheFolderEntryAsThePropertyPageDoes) {
+  const Outcome outcome = runText(
+      "user a\n"
+      "folder a add Tasks/Team\n"
+      "share a Tasks/Team as one with x@y.test z@y.test\n"
+      "share a Tasks/Team as two with q@y.test\n"  // a second save replaces the recipients
+      "registry a set Config debug dword 1\n"
+      "start a\n"
+      "expect a log debug contains \"Add folder:Team share as two\"\n"
+      "expect a log debug lacks \"share as one\"\n"
+      "share a Tasks/Nowhere as x\n"  // fails: no such folder
+      "folder a add Tasks/Team\n"     // fails: exists
+      "folder a add Missing/Sub\n");  // fails: no parent
+  ASSERT_EQ(outcome.failures.size(), 3u) << outcome.transcript;
+  EXPECT_EQ(outcome.failures[0].where.line, 9);
+  EXPECT_EQ(outcome.failures[1].where.line, 10);
+  EXPECT_EQ(outcome.failures[2].where.line, 11);
+}
+
+TEST(RunnerTest, TransportCarriesMailAndTellsWhoGotWhat) {
+  const Outcome outcome = runText(
+      "user a\n"
+      "user b address B@Office.Test\n"
+      "start b\n"
+      "mail a send to b@office.test subject \"Hallo\"\n"
+      "expect b folder Inbox count 0\n"
+      "transport every 30s\n"
+      "advance 29s\n"
+      "expect b folder Inbox count 0\n"
+      "advance 1s\n"
+      "expect b folder Inbox has Hallo\n"
+      "expect a folder Outbox count 0\n"
+      "expect b scans 1\n"  // NewMail, before any steady tick
+      "task a add T\n"
+      "task a delete T\n"
+      "expect a folder Tasks lacks T\n"
+      "expect a folder \"Deleted Items\" has T\n"
+      "task a delete T\n");  // fails: nothing left in Tasks
+  ASSERT_EQ(outcome.failures.size(), 1u) << outcome.failures[0].message;
+  EXPECT_EQ(outcome.failures[0].where.line, 17);
+  EXPECT_TRUE(has(outcome.transcript, "[00:00:30] a: mail \"Hallo\" leaves for b@office.test"));
+  EXPECT_TRUE(has(outcome.transcript, "[00:00:30] b: mail \"Hallo\" arrives from a@office.test"));
+}
+
 TEST(RunnerTest, CountersSurviveAHostRestart) {
   const Outcome outcome = runText(
       "user a\n"

@@ -163,6 +163,41 @@ TEST(ScenarioParserTest, UnreadableScenariosNameTheirLine) {
   }
 }
 
+TEST(ScenarioParserTest, FoldersTasksMailAndSharing) {
+  auto commands = parseOk(
+      "user a\n"
+      "folder a add \"Tasks/My Team\" mail\n"
+      "task a add \"Buy milk\"\n"
+      "task a delete x in Tasks/Team\n"
+      "mail a send to b@x.test subject Hi body repeat 2 \"ab\"\n"
+      "share a Tasks/Team as team with b@x.test c@x.test\n"
+      "share a Tasks as solo\n"
+      "transport every 30s\n"
+      "expect a folder Inbox count 2\n"
+      "expect a folder \"Deleted Items\" lacks x\n");
+  ASSERT_EQ(commands.size(), 10u);
+  EXPECT_TRUE(std::get<FolderCmd>(commands[1].body).mailFolder);
+  EXPECT_EQ(std::get<TaskCmd>(commands[2].body).folder, "Tasks");
+  EXPECT_EQ(std::get<TaskCmd>(commands[3].body).action, TaskCmd::Action::kDelete);
+  EXPECT_EQ(std::get<MailCmd>(commands[4].body).body, "abab");
+  EXPECT_EQ(std::get<ShareCmd>(commands[5].body).recipients.size(), 2u);
+  EXPECT_TRUE(std::get<ShareCmd>(commands[6].body).recipients.empty());
+  EXPECT_EQ(std::get<TransportCmd>(commands[7].body).everyMs, 30000);
+  const auto& lacks = std::get<ExpectFolder>(std::get<ExpectCmd>(commands[9].body).what);
+  EXPECT_EQ(lacks.folder, "Deleted Items");
+  EXPECT_EQ(lacks.check, ExpectFolder::Check::kLacks);
+
+  const char* bad[] = {
+      "user a\nmail a send subject x\n",    // no recipient
+      "user a\nshare a Tasks team\n",       // no 'as'
+      "user a\nshare a Tasks as t with\n",  // 'with' and nobody
+      "user a\ntransport every 0s\n",
+      "user a\ntask a move x\n",
+      "user a\nexpect a folder Inbox holds x\n",
+  };
+  for (const char* text : bad) EXPECT_FALSE(parseScenario(text, "t.scn", ".").has_value()) << text;
+}
+
 TEST(ScenarioReaderTest, FeedsCommandsAsSoonAsTheyAreComplete) {
   ScenarioReader reader("-", ".");
   auto none = reader.feed("user a");

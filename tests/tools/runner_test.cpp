@@ -194,7 +194,7 @@ TEST(RunnerTest, TransportCarriesMailAndTellsWhoGotWhat) {
       "advance 1s\n"
       "expect b folder Inbox has Hallo\n"
       "expect a folder Outbox count 0\n"
-      "expect b scans 1\n"  // NewMail, before any steady tick
+      "expect b scans 2\n"  // the first steady tick's and the NewMail's
       "task a add T\n"
       "task a delete T\n"
       "expect a folder Tasks lacks T\n"

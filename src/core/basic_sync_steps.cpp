@@ -1,6 +1,10 @@
 // The basic synchronization's two stages as far as the timer drives them: the
 // listing of every folder at connection (or from the property page) and one
 // step per catch-up tick.
+#include <exception>
+#include <optional>
+#include <string>
+
 #include "core/addin_module.h"
 #include "core/sync_engine.h"
 #include "platform/mail_client.h"
@@ -18,9 +22,26 @@ void SyncEngine::processFolder(FolderWatch& watch, bool force) {
 }
 
 void SyncEngine::processFolders(bool force) {
-  for (const auto& watch : watches_) processFolder(*watch, force);
+  for (const auto& watch : watches_) {
+    try {
+      processFolder(*watch, force);
+      if (diagnostics_.debugOn()) logProcessedFolder(*watch);
+    } catch (const std::exception&) {
+      diagnostics_.reportError("Fehler bei processFolders");
+    }
+  }
   basicSyncDone_ = false;
   restartTimer(kCatchUpStartMs);
+}
+
+void SyncEngine::logProcessedFolder(FolderWatch& watch) {
+  std::optional<std::string> name;
+  if (watch.folder()) {
+    if (auto wide = watch.folder()->name()) {
+      if (auto ansi = module_.platform().codePage.toAnsi(*wide)) name = std::move(*ansi);
+    }
+  }
+  diagnostics_.logDebug(name ? "process folder:" + *name : std::string("Debugger error"));
 }
 
 bool SyncEngine::nextBackgroundItems() {
@@ -28,15 +49,20 @@ bool SyncEngine::nextBackgroundItems() {
   // with the basic-sync queue.
   Files& files = module_.platform().files;
   CodePage& codePage = module_.platform().codePage;
+  bool done = true;
   for (const auto& watch : watches_) {
-    if (!watch->folder()) continue;
-    auto entryId = watch->folder()->entryId();
-    if (!entryId) continue;
-    auto name = codePage.toAnsi(*entryId);
-    if (!name) continue;
-    if (files.exists(dataDirectory_ + *name + std::string(file_name::kQueueSuffix))) return false;
+    try {
+      if (!watch->folder()) continue;
+      auto entryId = watch->folder()->entryId();
+      if (!entryId) continue;
+      auto name = codePage.toAnsi(*entryId);
+      if (!name) continue;
+      if (files.exists(dataDirectory_ + *name + std::string(file_name::kQueueSuffix))) done = false;
+    } catch (const std::exception&) {
+      diagnostics_.reportError("Fehler bei nextBackgroundItems");
+    }
   }
-  return true;
+  return done;
 }
 
 }  // namespace qx

@@ -22,7 +22,10 @@ std::span<const std::uint8_t> bytesOf(std::string_view text) {
 
 std::string DiagnosticsLog::timeStamp() {
   const Platform& platform = module_.platform();
-  auto date = platform.clock.toLocalDate(platform.clock.now());
+  // time() reports its failure as -1, which no local time can be made of.
+  const std::int64_t now = platform.clock.now();
+  if (now < 0) return std::string(kInvalidDateTime);
+  auto date = platform.clock.toLocalDate(now);
   if (!date) return std::string(kInvalidDateTime);
   auto text = platform.locale.formatDate(*date);
   if (!text) return std::string(kInvalidDateTime);

@@ -102,6 +102,7 @@ class SyncEngine {
   void addFolderWatch(const FolderEntry& entry);
   void logHostVersion();
   void processFolder(FolderWatch& watch, bool force);
+  void logProcessedFolder(FolderWatch& watch);
 
   AddinModule& module_;
   std::shared_ptr<Namespace> namespace_;

@@ -44,6 +44,12 @@ TEST_F(DiagnosticsLogTest, StampFallsBackWhenTheTimeCannotBeWritten) {
   }
 }
 
+TEST_F(DiagnosticsLogTest, FailedClockGivesTheFallbackNotTheEpoch) {
+  clock.seconds = -1;
+  log.logDebug("text");
+  EXPECT_EQ(debugLog(), "Invalid DateTime -> text\n");
+}
+
 TEST_F(DiagnosticsLogTest, StampUsesTheUsersLocaleThroughTheCodePage) {
   // The real locale stand-in writes a German date; umlauts do not occur, but
   // the conversion must still run: a failing conversion gives the fallback.

@@ -117,6 +117,18 @@ TEST_F(LibraryMissing, WithoutAddInObjectTheReportStaysAndTheAddInRuns) {
   EXPECT_FALSE(module.engineBusy());
 }
 
+TEST_F(LibraryMissing, ItemEventKeepsTheEngineAliveWhileItRuns) {
+  ASSERT_EQ(connectAndStart(), hr::kOk);
+  auto folder = application->ns->folders[u"F1"];
+  auto sink = folder->itemEvents->sinks.begin()->second;
+  const std::vector<Variant> args{Variant(std::shared_ptr<Dispatch>(folder))};
+  EXPECT_EQ(sink->invoke(dispid::kItemChange, args), hr::kOk);
+  // After the engine is gone the host may still deliver to the sink it holds.
+  connection->onDisconnection(0);
+  EXPECT_EQ(sink->invoke(dispid::kItemChange, args), hr::kOk);
+  EXPECT_FALSE(module.engineBusy());
+}
+
 TEST_F(LibraryMissing, EngineIsDestroyedAtOnceWhenNoCallIsOnTheStack) {
   ASSERT_EQ(connectAndStart(), hr::kOk);
   auto folder = application->ns->folders[u"F1"];

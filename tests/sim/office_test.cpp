@@ -1,0 +1,135 @@
+#include "sim/office/office.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "platform/mail_addin.h"
+#include "platform/mail_application.h"
+#include "platform/mail_ids.h"
+#include "platform/safe_library.h"
+#include "sim/host_file_system.h"
+#include "sim/mail/mail_client.h"
+#include "sim/registry_sim.h"
+
+namespace qx::sim {
+namespace {
+
+class OfficeTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    office_.reset();
+    std::filesystem::remove_all(root_);
+  }
+
+  UserSetup setup(std::string name) {
+    UserSetup user;
+    user.name = name;
+    user.address = name + "@office.test";
+    return user;
+  }
+
+  std::filesystem::path root_ = std::filesystem::temp_directory_path() / "qx_office_test";
+  std::unique_ptr<Office> office_ = std::make_unique<Office>(root_);
+};
+
+TEST_F(OfficeTest, EachUserHasAMachineOfTheirOwn) {
+  HostProcess& alice = office_->addUser(setup("alice"));
+  HostProcess& bob = office_->addUser(setup("bob"));
+  EXPECT_EQ(office_->find("bob"), &bob);
+  EXPECT_EQ(office_->find("carol"), nullptr);
+
+  alice.registry().putDword(reg::kCurrentUser, "Software\\X", "v", 1);
+  EXPECT_TRUE(alice.registry().hasKey(reg::kCurrentUser, "Software\\X"));
+  EXPECT_FALSE(bob.registry().hasKey(reg::kCurrentUser, "Software\\X"));
+
+  ASSERT_TRUE(alice.disk().writeText(alice.moduleFolder() + "debug.log", "a"));
+  EXPECT_FALSE(bob.disk().isFile(bob.moduleFolder() + "debug.log"));
+  EXPECT_EQ(alice.moduleFolder(), "C:\\Program Files\\Quendrilax\\");
+  EXPECT_EQ(alice.moduleFile(), "C:\\Program Files\\Quendrilax\\Quendrilax.dll");
+  EXPECT_EQ(bob.appDataFolder(), "C:\\Users\\bob\\AppData\\Roaming");
+
+  // A call failed on one machine leaves the other alone.
+  alice.faults().fail("registry.openKey", win::kAccessDenied, 0);
+  bob.registry().putKey(reg::kCurrentUser, "Software");
+  RegKey key = reg::kNoKey;
+  EXPECT_EQ(bob.platform().registry.openKey(reg::kCurrentUser, "Software", reg::kKeyRead, key),
+            win::kSuccess);
+  bob.platform().registry.closeKey(key);
+}
+
+TEST_F(OfficeTest, SetupReachesThePortsTheAddinSees) {
+  UserSetup old = setup("old");
+  old.hostVersion = "10.0.0.4024";
+  old.language = lang::kGerman;
+  old.appDataAvailable = false;
+  old.libraryInstalled = false;
+  HostProcess& host = office_->addUser(old);
+  const Platform& platform = host.platform();
+
+  auto application = host.applicationObject()->queryApplication();
+  ASSERT_TRUE(application.has_value());
+  EXPECT_EQ((*application)->version().value_or(u""), u"10.0.0.4024");
+  EXPECT_EQ(platform.locale.threadLanguage(), lang::kGerman);
+  std::string appData;
+  EXPECT_TRUE(failed(platform.shell.folderPath(shell::kCsidlAppData, appData)));
+  auto safeMail = createSafeMailItem(platform.safeLibrary);
+  ASSERT_FALSE(safeMail.has_value());
+  EXPECT_EQ(safeMail.error(), hr::kClassNotRegistered);
+
+  HostProcess& fine = office_->addUser(setup("fine"));
+  EXPECT_TRUE(succeeded(fine.platform().shell.folderPath(shell::kCsidlAppData, appData)));
+  EXPECT_TRUE(createSafeMailItem(fine.platform().safeLibrary).has_value());
+}
+
+TEST_F(OfficeTest, ConnectFalseReachesTheLoaderEveryTimeTheAddinIsConnected) {
+  HostProcess& host = office_->addUser(setup("a"));
+  int requests = 0;
+  host.onDisconnectRequest([&]() { ++requests; });
+  host.startRun();
+  host.markAddInConnected();
+  auto addIn = host.addInObject()->queryComAddIn();
+  ASSERT_TRUE(addIn.has_value());
+  EXPECT_EQ((*addIn)->setConnect(false), hr::kOk);
+  EXPECT_EQ(requests, 1);
+  // Connected again by the host: the next request is heard as well.
+  host.markAddInConnected();
+  (*addIn)->setConnect(false);
+  EXPECT_EQ(requests, 2);
+}
+
+TEST_F(OfficeTest, MessageBoxesAreSeenAsTheyComeUpWithTheirScriptedAnswers) {
+  HostProcess& host = office_->addUser(setup("a"));
+  std::vector<ShownBox> seen;
+  host.onMessageBox([&](const ShownBox& box) { seen.push_back(box); });
+  host.queueAnswer(win::kIdNo, 2000);
+  const int answer =
+      host.platform().windows.messageBox(kNoWindow, u"text", u"caption", win::kMbYesNo);
+  EXPECT_EQ(answer, win::kIdNo);
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].caption, u"caption");
+  EXPECT_EQ(seen[0].answer, win::kIdNo);
+  EXPECT_EQ(seen[0].openMs, 2000);
+  // The box kept the office's clock running while it was open.
+  EXPECT_EQ(office_->clock().nowMs(), 2000);
+  ASSERT_EQ(host.shownBoxes().size(), 1u);
+  EXPECT_EQ(host.shownBoxes()[0].type, win::kMbYesNo);
+}
+
+TEST_F(OfficeTest, ThePostOfficeCarriesMailBetweenTheUsers) {
+  HostProcess& alice = office_->addUser(setup("alice"));
+  HostProcess& bob = office_->addUser(setup("bob"));
+  auto& outbox = alice.mail();
+  mail::ItemData data = mail::ItemData::newMail();
+  data.to = u"BOB@office.test";
+  data.subject = u"Hi";
+  outbox.core().insertItem(outbox.core().defaultStore(),
+                           outbox.defaultFolderId(default_folder::kOutbox), std::move(data), true);
+  office_->postOffice().runTransport();
+  const auto inbox = bob.mail().folderItems(bob.mail().defaultFolderId(default_folder::kInbox));
+  ASSERT_EQ(inbox.size(), 1u);
+  EXPECT_EQ(inbox[0].data.subject, u"Hi");
+}
+
+}  // namespace
+}  // namespace qx::sim

@@ -82,6 +82,9 @@ class Args {
       const std::uint64_t times = number("repeat count");
       if (times > 100000) bad("repeat count too large");
       const std::string unit = text(what);
+      // A scenario is text a person writes; a repetition beyond a megabyte is
+      // a slip, not a test, and would only exhaust memory.
+      if (times * unit.size() > (1u << 20)) bad("repeated text longer than a megabyte");
       std::string result;
       for (std::uint64_t i = 0; i < times; ++i) result += unit;
       return result;

@@ -152,6 +152,7 @@ TEST(ScenarioParserTest, UnreadableScenariosNameTheirLine) {
       {"user a\necho \"open\n", 2, "unterminated"},
       {"user a b\n", 1, "unknown user option"},
       {"user a language klingon\n", 1, "unknown language"},
+      {"user a\nregistry a set Config From sz repeat 100000 \"abcdefghijk\"\n", 2, "megabyte"},
   };
   for (const Case& c : cases) {
     auto parsed = parseScenario(c.text, "office.scn", ".");

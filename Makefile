@@ -26,7 +26,8 @@ cross: bootstrap
 	cmake --preset cross >/dev/null
 	cmake --build --preset cross
 
-fuzz: bootstrap
+fuzz:
+	@scripts/bootstrap fuzz
 	cmake --preset fuzz >/dev/null
 	cmake --build --preset fuzz
 

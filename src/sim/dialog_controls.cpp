@@ -92,12 +92,17 @@ bool equalsIgnoringCase(std::u16string_view a, std::u16string_view b) {
 int compareForSorting(std::u16string_view a, std::u16string_view b) {
   const auto primaryA = primaryWeights(a);
   const auto primaryB = primaryWeights(b);
-  if (auto order = primaryA <=> primaryB; order != 0) return order < 0 ? -1 : 1;
+  if (primaryA != primaryB) {
+    return std::lexicographical_compare(primaryA.begin(), primaryA.end(), primaryB.begin(),
+                                        primaryB.end())
+               ? -1
+               : 1;
+  }
   // Accents and the left-out marks, then lower case before upper case.
   std::u16string foldedA(a), foldedB(b);
   std::transform(foldedA.begin(), foldedA.end(), foldedA.begin(), foldCase);
   std::transform(foldedB.begin(), foldedB.end(), foldedB.begin(), foldCase);
-  if (auto order = foldedA <=> foldedB; order != 0) return order < 0 ? -1 : 1;
+  if (const int order = foldedA.compare(foldedB); order != 0) return order < 0 ? -1 : 1;
   for (std::size_t i = 0; i < a.size(); ++i) {
     if (isUpper(a[i]) != isUpper(b[i])) return isUpper(a[i]) ? 1 : -1;
   }

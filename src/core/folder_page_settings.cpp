@@ -12,6 +12,11 @@ void saveFolderPage(AddinModule& module, const FolderPageSave& save) {
   if (SyncEngine* engine = call.engine()) engine->reloadFolders();
 }
 
+void runBasicSyncFromPage(AddinModule& module) {
+  EngineCall call(module);
+  if (SyncEngine* engine = call.engine()) engine->processFolders(true);
+}
+
 std::optional<FolderPageSettings> loadFolderPage(AddinModule& module, std::u16string_view entryId) {
   const Platform& platform = module.platform();
   return ConfigurationStore(platform.registry, platform.codePage).loadFolder(entryId);

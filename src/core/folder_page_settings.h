@@ -15,6 +15,10 @@ class AddinModule;
 // refused host version) only the registry is written.
 void saveFolderPage(AddinModule& module, const FolderPageSave& save);
 
+// The page's basic-sync button: every folder is listed again without a
+// question and a new catch-up phase begins. Nothing happens without an engine.
+void runBasicSyncFromPage(AddinModule& module);
+
 // None when the folder has no entry: the page then shows its default share
 // name, a clear check box and no recipients.
 std::optional<FolderPageSettings> loadFolderPage(AddinModule& module, std::u16string_view entryId);

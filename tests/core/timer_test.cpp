@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "core/folder_page_settings.h"
 #include "spine_fixture.h"
 
 namespace qx::test {
@@ -68,10 +69,7 @@ TEST_F(Timer, SecondCatchUpPhaseLeavesTheTimerAtThreeSeconds) {
   EXPECT_EQ(scans(), 1);
 
   // A run from the property page starts a new catch-up phase.
-  {
-    EngineCall call(module);
-    call.engine()->processFolders(true);
-  }
+  runBasicSyncFromPage(module);
   EXPECT_EQ(timerInterval(), 1000u);
   EXPECT_FALSE(engine()->basicSyncDone());
   ASSERT_TRUE(tick());

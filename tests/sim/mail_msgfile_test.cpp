@@ -13,7 +13,8 @@ constexpr std::u16string_view kWidePath =
 mail::ItemData fullTask() {
   mail::ItemData d = mail::ItemData::newTask();
   d.subject = u"Überprüfung ñ 日本 \U0001F600";
-  d.body = std::u16string(u"line 1\r\nline 2\n\0embedded\x01\xFFFF", 30);
+  static constexpr char16_t kBody[] = u"line 1\r\nline 2\n\0embedded\x01\xFFFF";
+  d.body = std::u16string(kBody, std::size(kBody) - 1);
   d.categories = u"Feiertag, Büro";
   d.owner = u"Jörg";
   d.importance = importance::kHigh;

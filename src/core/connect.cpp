@@ -28,6 +28,16 @@ Hresult CConnect::onConnection(const std::shared_ptr<Dispatch>& application,
                                std::int32_t connectMode,
                                const std::shared_ptr<Dispatch>& addInInstance) {
   (void)connectMode;
+  // Nothing is ever thrown back to the host.
+  try {
+    return connectToHost(application, addInInstance);
+  } catch (...) {
+    return hr::kUnexpected;
+  }
+}
+
+Hresult CConnect::connectToHost(const std::shared_ptr<Dispatch>& application,
+                                const std::shared_ptr<Dispatch>& addInInstance) {
   const Platform& platform = module_.platform();
   module_.setUiLanguage(platform.locale.threadLanguage());
   // A connection object connected again after a disconnection needs its timer
@@ -133,6 +143,15 @@ void CConnect::unsubscribe(Subscription& subscription, std::uint32_t& cookie) {
 
 Hresult CConnect::onDisconnection(std::int32_t removeMode) {
   (void)removeMode;
+  try {
+    disconnectFromHost();
+  } catch (...) {
+    // The host goes on unloading us whatever happened here.
+  }
+  return hr::kOk;
+}
+
+void CConnect::disconnectFromHost() {
   const Platform& platform = module_.platform();
   hiddenWindow_.destroy();
 
@@ -148,7 +167,6 @@ Hresult CConnect::onDisconnection(std::int32_t removeMode) {
   module_.setPageFolder(nullptr);
   application_.reset();
   module_.trace("disconnected");
-  return hr::kOk;
 }
 
 Hresult CConnect::onAddInsUpdate() { return hr::kOk; }

@@ -53,6 +53,9 @@ class CConnect {
   Hresult subscribe(Dispatch& source, const Guid& eventIid, std::shared_ptr<EventSink> sink,
                     Subscription& subscription, std::uint32_t& cookie);
   void unsubscribe(Subscription& subscription, std::uint32_t& cookie);
+  Hresult connectToHost(const std::shared_ptr<Dispatch>& application,
+                        const std::shared_ptr<Dispatch>& addInInstance);
+  void disconnectFromHost();
   void fixDataDirectory(SyncEngine& engine);
   bool checkHostVersion();
 

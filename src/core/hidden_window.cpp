@@ -46,7 +46,12 @@ void CHiddenWindow::onTimer(WindowHandle window, std::uint32_t timerId) {
   (void)timerId;
   // The tick may disconnect the add-in and with it destroy this window's
   // owner; nothing of this object is touched after the call.
-  module_.onTimerTick();
+  AddinModule& module = module_;
+  try {
+    module.onTimerTick();
+  } catch (...) {
+    // Nothing may unwind into the host's message loop.
+  }
 }
 
 }  // namespace qx

@@ -7,13 +7,22 @@ namespace qx {
 
 Hresult ApplicationEventsSink::invoke(std::int32_t dispId, std::span<const Variant> args) {
   (void)args;
-  if (module_ != nullptr && dispId == dispid::kNewMail) module_->onNewMail();
+  if (module_ == nullptr || dispId != dispid::kNewMail) return hr::kOk;
+  try {
+    module_->onNewMail();
+  } catch (...) {
+    // The host's event dispatch must never see an exception.
+  }
   return hr::kOk;
 }
 
 Hresult NamespaceEventsSink::invoke(std::int32_t dispId, std::span<const Variant> args) {
   if (module_ == nullptr || dispId != dispid::kOptionsPagesAdd || args.size() != 2) return hr::kOk;
-  module_->onOptionsPagesAdd(args[0].asDispatch(), args[1].asDispatch());
+  try {
+    module_->onOptionsPagesAdd(args[0].asDispatch(), args[1].asDispatch());
+  } catch (...) {
+    // The host's event dispatch must never see an exception.
+  }
   return hr::kOk;
 }
 

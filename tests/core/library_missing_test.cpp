@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "spine_fixture.h"
 #include "ui/messages.h"
 
@@ -127,6 +129,26 @@ TEST_F(LibraryMissing, ItemEventKeepsTheEngineAliveWhileItRuns) {
   connection->onDisconnection(0);
   EXPECT_EQ(sink->invoke(dispid::kItemChange, args), hr::kOk);
   EXPECT_FALSE(module.engineBusy());
+}
+
+TEST_F(LibraryMissing, ExceptionsNeverReachTheHost) {
+  reachSteadyPhase();
+  windows.insideModalLoop = [] { throw std::runtime_error("host failure in a modal loop"); };
+  EXPECT_NO_THROW(tick());
+  // The call that unwound gave its engine call back: later ticks run.
+  EXPECT_FALSE(module.engineBusy());
+  EXPECT_NE(engine(), nullptr);
+  windows.insideModalLoop = [] { throw std::runtime_error("again"); };
+  EXPECT_NO_THROW(application->events->raise(dispid::kNewMail));
+  EXPECT_FALSE(module.engineBusy());
+
+  // A refused version's box that throws: the connection fails, nothing leaks.
+  connection->onDisconnection(0);
+  connection.reset();
+  application->hostVersion = u"10.0.0.4024";
+  windows.insideModalLoop = [] { throw std::runtime_error("box"); };
+  EXPECT_EQ(connect(), hr::kUnexpected);
+  EXPECT_EQ(engine(), nullptr);
 }
 
 TEST_F(LibraryMissing, EngineIsDestroyedAtOnceWhenNoCallIsOnTheStack) {

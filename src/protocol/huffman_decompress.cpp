@@ -33,10 +33,13 @@ struct DecodeTree {
   std::array<std::uint8_t, kHuffmanMaxNodes> value{};
 };
 
+// Left uninitialised: a code tree is complete, so filling covers every one of
+// the 2^bits entries in use, and clearing 24 KB would cost as much as
+// decoding a short stream.
 struct Tables {
   int bits = 0;
-  std::array<std::uint16_t, 1u << kMaxTableBits> narrow{};
-  std::array<std::uint32_t, 1u << kMaxTableBits> wide{};
+  std::array<std::uint16_t, 1u << kMaxTableBits> narrow;
+  std::array<std::uint32_t, 1u << kMaxTableBits> wide;
 };
 
 int tableBitsFor(std::size_t length) {

@@ -673,6 +673,32 @@ void Runner::execute(const Command&, const TransportCmd& c) {
   office_->clock().every(c.everyMs, [this]() { runTransport(); });
 }
 
+void Runner::execute(const Command&, const HelpCmd&) {
+  out_
+      << "commands (docs/scenarios.md has the whole language):\n"
+         "  user NAME [address A] [language en|de|es|0x0407] [version V] [appdata missing]\n"
+         "            [library missing] [utc +1]\n"
+         "  registry USER set KEY NAME TYPE DATA | delete KEY [NAME] | import FILE | import <<END\n"
+         "  start USER [no-startup-complete] | startup-complete USER | connect USER\n"
+         "  disconnect USER | stop USER | advance DURATION | newmail USER\n"
+         "  answer USER ok|yes|no|cancel [open DURATION]\n"
+         "  folder USER add PATH [mail] | task USER add|delete SUBJECT [in PATH]\n"
+         "  mail USER send to ADDRESSES subject TEXT [body TEXT] | transport [every DURATION]\n"
+         "  share USER PATH as SHARENAME [with ADDRESS...]\n"
+         "  file USER data|module|appdata|path NAME write TEXT | delete\n"
+         "  fail USER OPERATION [status CODE] [call N | always] | heal USER [OPERATION]\n"
+         "  echo TEXT | trace logs on|off\n"
+         "  show USER log debug|error | boxes | timer | registry [KEY] | files [PLACE]\n"
+         "  expect USER boxes N | box N|last [caption T] [text T] [type ok|yesno]\n"
+         "  expect USER log debug|error contains|lacks T | first T... | entry N T | line N T\n"
+         "                                | entries N | present | absent\n"
+         "  expect USER registry KEY exists|absent | KEY NAME TYPE DATA | KEY NAME absent\n"
+         "  expect USER file PLACE NAME exists|absent|contains T | timer DURATION|none\n"
+         "  expect USER connected|disconnected|stopped | current-directory PATH\n"
+         "  expect USER scans|ticks|skipped-ticks N | calls OPERATION N\n"
+         "  expect USER folder PATH count N | has SUBJECT | lacks SUBJECT\n";
+}
+
 void Runner::execute(const Command&, const EchoCmd& c) { say("", "# " + c.text); }
 
 void Runner::execute(const Command&, const TraceCmd& c) {
@@ -735,20 +761,23 @@ void Runner::execute(const Command&, const ShowCmd& c) {
         return;
       }
       say(name, "registry " + ansiToUtf8(root) + ":");
-      // Depth first, in enumeration order.
-      std::vector<std::pair<std::string, int>> stack{{root, 0}};
-      while (!stack.empty()) {
-        auto [path, depth] = stack.back();
-        stack.pop_back();
-        const std::string indent(static_cast<std::size_t>(4 + 2 * depth), ' ');
-        if (depth > 0)
-          out_ << indent << '[' << ansiToUtf8(path.substr(path.rfind('\\') + 1)) << "]\n";
-        auto names = registry.subkeyNames(hive, path);
-        for (auto it = names.rbegin(); it != names.rend(); ++it)
-          stack.emplace_back(path + "\\" + *it, depth + 1);
-        for (const char* valueName : {"From", "debug", "used", "SID", "ShareName", "isProcessed"}) {
-          if (auto v = registry.value(hive, path, valueName))
-            out_ << indent << "  " << valueName << " = " << describeValue(v->type, v->data) << '\n';
+      // The registry's own export, cut down to the sections below the key.
+      const std::string section =
+          std::string("[") +
+          (hive == reg::kClassesRoot ? "HKEY_CLASSES_ROOT\\" : "HKEY_CURRENT_USER\\") +
+          ansiToUtf8(root);
+      bool inside = false;
+      for (const std::string& line : logLines(registry.saveRegFile(sim::RegFileEncoding::kUtf8))) {
+        if (line.starts_with("[")) {
+          inside = line.size() >= section.size() &&
+                   sim::equalsIgnoringCase(line.substr(0, section.size()), section) &&
+                   (line.size() == section.size() || line[section.size()] == ']' ||
+                    line[section.size()] == '\\');
+        }
+        if (inside && !line.empty() && line != "\r") {
+          std::string shown = line;
+          if (!shown.empty() && shown.back() == '\r') shown.pop_back();
+          out_ << "    " << shown << '\n';
         }
       }
       return;

@@ -65,6 +65,7 @@ class Runner {
   void execute(const Command& command, const MailCmd& c);
   void execute(const Command& command, const ShareCmd& c);
   void execute(const Command& command, const TransportCmd& c);
+  void execute(const Command& command, const HelpCmd& c);
   void execute(const Command& command, const EchoCmd& c);
   void execute(const Command& command, const ShowCmd& c);
   void execute(const Command& command, const TraceCmd& c);

@@ -132,6 +132,9 @@ struct TransportCmd {
   std::int64_t everyMs = 0;
 };
 
+// Lists the commands (for the interactive mode).
+struct HelpCmd {};
+
 struct EchoCmd {
   std::string text;
 };
@@ -223,7 +226,7 @@ struct ExpectCmd {
 using CommandBody =
     std::variant<UserCmd, RegSetCmd, RegDeleteCmd, RegImportCmd, LifecycleCmd, AdvanceCmd,
                  AnswerCmd, NewMailCmd, FailCmd, HealCmd, FileCmd, FolderCmd, TaskCmd, MailCmd,
-                 ShareCmd, TransportCmd, EchoCmd, ShowCmd, TraceCmd, ExpectCmd>;
+                 ShareCmd, TransportCmd, HelpCmd, EchoCmd, ShowCmd, TraceCmd, ExpectCmd>;
 
 struct Command {
   SourceLocation where;

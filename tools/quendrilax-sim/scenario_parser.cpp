@@ -554,6 +554,12 @@ Command ScenarioReader::parse(const std::vector<Token>& tokens, const std::strin
     return command;
   }
 
+  if (verb == "help") {
+    args.end();
+    command.body = HelpCmd{};
+    return command;
+  }
+
   if (verb == "echo") {
     EchoCmd echo;
     while (!args.done()) {

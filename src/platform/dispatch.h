@@ -28,6 +28,8 @@ class Items;
 class TaskItem;
 class MailItem;
 class PropertyPages;
+class PropertyPage;
+class PropertyPageSite;
 class CommandBarButton;
 class ComAddIn;
 class SafeMailItem;
@@ -58,6 +60,12 @@ class Dispatch {
   virtual Result<std::shared_ptr<TaskItem>> queryTask() { return failure(hr::kNoInterface); }
   virtual Result<std::shared_ptr<MailItem>> queryMail() { return failure(hr::kNoInterface); }
   virtual Result<std::shared_ptr<PropertyPages>> queryPropertyPages() {
+    return failure(hr::kNoInterface);
+  }
+  virtual Result<std::shared_ptr<PropertyPage>> queryPropertyPage() {
+    return failure(hr::kNoInterface);
+  }
+  virtual Result<std::shared_ptr<PropertyPageSite>> queryPropertyPageSite() {
     return failure(hr::kNoInterface);
   }
   virtual Result<std::shared_ptr<CommandBarButton>> queryCommandBarButton() {

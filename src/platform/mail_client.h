@@ -9,6 +9,7 @@
 #include "platform/mail_ids.h"
 #include "platform/mail_mail_item.h"
 #include "platform/mail_namespace.h"
+#include "platform/mail_property_page.h"
 #include "platform/mail_property_pages.h"
 #include "platform/mail_status.h"
 #include "platform/mail_task_item.h"

@@ -76,6 +76,12 @@ class ClientCore : public std::enable_shared_from_this<ClientCore> {
 
   // Every host and library operation asks first: the status to fail with when
   // a failure is scheduled for `operation` or the client has shut down.
+  // Operations are named "mail.<Interface>.<Member>" for the host
+  // ("mail.Items.Find", "mail.TaskItem.Save", "mail.TaskItem.SetSubject",
+  // "mail.Namespace.GetDefaultFolder", "mail.ConnectionPoint.Advise", ...) and
+  // "safe.<Class>.<Member>" for the library ("safe.CLSIDFromProgID",
+  // "safe.CreateInstance", "safe.SafeMailItem.Send",
+  // "safe.MapiUtilities.GetItemFromMsgFile", "safe.Message.Fields", ...).
   std::optional<Hresult> fault(std::string_view operation);
   // Drops every subscription (and with it every reference the host holds on
   // the add-in's sinks); later calls fail with kDisconnected.

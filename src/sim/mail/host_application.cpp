@@ -8,13 +8,16 @@ namespace qx::sim::mail {
 
 namespace {
 
-// The store a store-id argument names: the default store when it is missing
-// or empty.
-Result<Store*> storeFromArgument(ClientCore& core, const Variant& storeId) {
-  if (storeId.isMissing() || storeId.isEmpty()) return &core.defaultStore();
+// The store a store-id argument names. Without one, the session opens the id
+// in the store it belongs to (a long-term entry id names its store).
+Result<Store*> storeFromArgument(ClientCore& core, const Variant& storeId,
+                                 std::u16string_view entryId) {
   const std::u16string* text = storeId.text();
+  if (storeId.isMissing() || storeId.isEmpty() || (text && text->empty())) {
+    Store* owner = core.storeOfEntryId(entryId);
+    return owner ? owner : &core.defaultStore();
+  }
   if (!text) return failure(hr::kInvalidArg);
-  if (text->empty()) return &core.defaultStore();
   Store* store = core.storeById(*text);
   if (!store) return failure(hr::kMapiInvalidEntryId);
   return store;
@@ -266,20 +269,20 @@ class NamespaceObject : public Namespace {
   Result<std::shared_ptr<Folder>> getFolderFromId(std::u16string_view entryId,
                                                   const Variant& storeId) override {
     if (auto f = core_->fault("mail.Namespace.GetFolderFromID")) return failure(*f);
-    auto store = storeFromArgument(*core_, storeId);
-    if (!store) return failure(store.error());
     auto id = normalizedEntryId(entryId);
     if (!id) return failure(id.error());
+    auto store = storeFromArgument(*core_, storeId, *id);
+    if (!store) return failure(store.error());
     if (!(*store)->folder(*id)) return failure(hr::kMapiNotFound);
     return core_->folderObject(**store, *id);
   }
   Result<std::shared_ptr<Dispatch>> getItemFromId(std::u16string_view entryId,
                                                   const Variant& storeId) override {
     if (auto f = core_->fault("mail.Namespace.GetItemFromID")) return failure(*f);
-    auto store = storeFromArgument(*core_, storeId);
-    if (!store) return failure(store.error());
     auto id = normalizedEntryId(entryId);
     if (!id) return failure(id.error());
+    auto store = storeFromArgument(*core_, storeId, *id);
+    if (!store) return failure(store.error());
     if (!(*store)->item(*id)) return failure(hr::kMapiNotFound);
     return core_->openItem(**store, *id);
   }

@@ -1,0 +1,166 @@
+// The pieces under the simulated mail client: filters, addresses, the store's
+// indexes and the views built on them.
+#include "sim/mail/mail_store.h"
+
+#include "sim/mail/mail_filter.h"
+#include "sim/mail/mail_text.h"
+#include "sim/mail_fixture.h"
+
+namespace qx::sim::mailtest {
+namespace {
+
+TEST(MailFilterTest, FieldReferencesAndFilters) {
+  struct Case {
+    const char16_t* text;
+    bool parses;
+    bool subject;
+    const char16_t* field;
+    const char16_t* value;
+  };
+  const Case cases[] = {
+      {u"[Subject] = 'TaskSynchronisation'", true, true, u"", u"tasksynchronisation"},
+      {u"[SUBJECT]='x'", true, true, u"", u"x"},
+      {u"[quendrilaxid] = '{ABC}'", true, false, u"quendrilaxid", u"{abc}"},
+      {u"[Quendrilaxid] = ''", true, false, u"quendrilaxid", u""},
+      {u"[a b] = 'it''s'", true, false, u"a b", u"it's"},
+      {u"[x] = \"say \"\"hi\"\"\"", true, false, u"x", u"say \"hi\""},
+      {u"[x] = 'unterminated", false, false, u"", u""},
+      {u"[x] = 'a' AND [y] = 'b'", false, false, u"", u""},
+      {u"[x] <> 'a'", false, false, u"", u""},
+      {u"[x] = 5", false, false, u"", u""},
+      {u"[[x]] = 'a'", false, false, u"", u""},
+      {u"[x = 'a'", false, false, u"", u""},
+  };
+  for (const Case& c : cases) {
+    auto filter = mail::parseFilter(c.text);
+    ASSERT_EQ(filter.has_value(), c.parses) << testing::PrintToString(std::u16string(c.text));
+    if (!filter) continue;
+    EXPECT_EQ(filter->field.isSubject, c.subject);
+    EXPECT_EQ(filter->field.folded, c.field);
+    EXPECT_EQ(filter->foldedValue, c.value);
+  }
+  EXPECT_TRUE(mail::parseFieldRef(u" [Subject] ").has_value());
+  EXPECT_FALSE(mail::parseFieldRef(u"[Subject] x").has_value());
+  EXPECT_FALSE(mail::parseFieldRef(u"[ ]").has_value());
+}
+
+TEST(MailTextTest, AddressesGuidsAndCase) {
+  EXPECT_EQ(mail::splitAddresses(u"a@x.org; b@x.org;,;  c@x.org  ;"),
+            (std::vector<std::u16string>{u"a@x.org", u"b@x.org", u"c@x.org"}));
+  EXPECT_TRUE(mail::splitAddresses(u" ; ").empty());
+  EXPECT_EQ(mail::canonicalGuidText(u"{00020386-0000-0000-c000-000000000046}"),
+            u"{00020386-0000-0000-C000-000000000046}");
+  for (const char16_t* bad :
+       {u"00020386-0000-0000-C000-000000000046", u"{00020386-0000-0000-C000-00000000004}",
+        u"{00020386+0000-0000-C000-000000000046}", u"{0002038G-0000-0000-C000-000000000046}"}) {
+    EXPECT_FALSE(mail::canonicalGuidText(bad).has_value());
+  }
+  EXPECT_TRUE(mail::equalsIgnoreCase(u"ÄRGER@Example.ORG", u"ärger@example.org"));
+  EXPECT_FALSE(mail::equalsIgnoreCase(u"a", u"ab"));
+  EXPECT_EQ(mail::toAnsiPath(u"C:\\Büro\\日.syn"), "C:\\B\xFCro\\?.syn");
+}
+
+TEST(MailStoreTest, IndexesFollowChangesAndRemovals) {
+  mail::Store store(u"S", 0x1234ABCD, 1, u"Personal Folders");
+  auto& folder = store.addFolder(u"Tasks", u"IPM.Task", u"");
+  std::u16string folderId = folder.entryId;
+  EXPECT_TRUE(store.ownsEntryId(folderId));
+  EXPECT_FALSE(store.ownsEntryId(u"00000000DEADBEEF0000000000000001"));
+
+  std::u16string a = store.insert(folderId, task(u"b"));
+  std::u16string b = store.insert(folderId, task(u"a"));
+  store.addField(folderId, u"QuendrilaxID");
+  EXPECT_TRUE(store.knowsField(folderId, u"quendrilaxid"));
+
+  auto keys = [&](const mail::FieldIndex& index) {
+    std::vector<std::optional<std::u16string>> out;
+    for (const auto& e : index) out.push_back(e.key);
+    return out;
+  };
+  const mail::FolderData& f = *store.folder(folderId);
+  EXPECT_EQ(keys(f.subjectIndex), (std::vector<std::optional<std::u16string>>{u"a", u"b"}));
+  EXPECT_EQ(keys(f.userFieldIndexes.at(u"quendrilaxid")),
+            (std::vector<std::optional<std::u16string>>{std::nullopt, std::nullopt}));
+
+  auto changed = store.item(a)->data;
+  changed.subject = u"C";
+  changed.userProperties.push_back({u"quendrilaxid", 1, Variant(u"{X}")});
+  std::uint64_t version = f.version;
+  store.update(a, changed);
+  EXPECT_GT(f.version, version);
+  EXPECT_EQ(keys(f.subjectIndex), (std::vector<std::optional<std::u16string>>{u"a", u"c"}));
+  EXPECT_EQ(keys(f.userFieldIndexes.at(u"quendrilaxid")),
+            (std::vector<std::optional<std::u16string>>{std::nullopt, u"{x}"}));
+  EXPECT_TRUE(store.namedId({std::u16string(prop_set::kPublicStrings), u"quendrilaxid"}))
+      << "saving a user property maps its name";
+
+  store.remove(b);
+  EXPECT_EQ(f.order.size(), 1u);
+  EXPECT_EQ(f.subjectIndex.size(), 1u);
+  EXPECT_EQ(f.userFieldIndexes.at(u"quendrilaxid").size(), 1u);
+  EXPECT_EQ(store.item(b), nullptr);
+}
+
+TEST(MailStoreTest, NamedIdsAreStableAndDistinctPerName) {
+  mail::Store store(u"S", 1, 1, u"P");
+  mail::NamedKey headers{std::u16string(prop_set::kInternetHeaders), u"x-quensyncxxxsyncid"};
+  mail::NamedKey strings{std::u16string(prop_set::kPublicStrings), u"x-quensyncxxxsyncid"};
+  EXPECT_FALSE(store.namedId(headers));
+  auto first = store.mapName(headers);
+  auto second = store.mapName(strings);
+  ASSERT_TRUE(first && second);
+  EXPECT_GE(*first, 0x8000);
+  EXPECT_NE(*first, *second);
+  EXPECT_EQ(store.mapName(headers), first);
+  EXPECT_EQ(*store.nameOfId(*second), strings);
+  EXPECT_EQ(store.nameOfId(0x7FFF), nullptr);
+}
+
+class MailViewTest : public MailFixture {};
+
+TEST_F(MailViewTest, ASortedCollectionSeesChangesMadeAfterItWasSorted) {
+  std::u16string a = client.addItem(tasksId(), task(u"b"));
+  client.addItem(tasksId(), task(u"c"));
+  auto collection = items(folder(default_folder::kTasks));
+  ASSERT_EQ(collection->sort(u"[Subject]", false), hr::kOk);
+  auto subjectAt = [&](int i) { return ok(ok(ok(collection->item(i))->queryTask())->subject()); };
+  EXPECT_EQ(subjectAt(1), u"b");
+  client.changeItem(a, [](mail::ItemData& d) { d.subject = u"d"; });
+  client.addItem(tasksId(), task(u"a"));
+  EXPECT_EQ(ok(collection->count()), 3);
+  EXPECT_EQ(subjectAt(1), u"a");
+  EXPECT_EQ(subjectAt(3), u"d");
+  EXPECT_EQ(collection->item(4).error(), hr::kBadIndex);
+  EXPECT_EQ(collection->item(0).error(), hr::kBadIndex);
+  auto found = ok(collection->find(u"[Subject] = 'd'"));
+  ASSERT_TRUE(found);
+  EXPECT_EQ(entryIdOf(found), a);
+}
+
+TEST_F(MailViewTest, FindSeesItemsArrivingBehindTheCursor) {
+  std::u16string inbox = client.defaultFolderId(default_folder::kInbox);
+  client.addItem(inbox, mailTo(u"a", u"TaskSynchronisation"));
+  auto collection = items(folder(default_folder::kInbox));
+  ASSERT_EQ(collection->sort(u"[Subject]", false), hr::kOk);
+  ASSERT_TRUE(ok(collection->find(u"[Subject] = 'TaskSynchronisation'")));
+  client.addItem(inbox, mailTo(u"a", u"TaskSynchronisation"));
+  EXPECT_TRUE(ok(collection->findNext())) << "a later arrival sorts after the cursor";
+  EXPECT_FALSE(ok(collection->findNext()));
+  EXPECT_FALSE(ok(collection->findNext())) << "the end stays the end";
+}
+
+TEST_F(MailViewTest, TasksMoveBetweenStoresUnderNewIds) {
+  std::u16string server = client.addStore(u"Server", store_kind::kServer);
+  std::u16string team = client.createFolder(u"Team", u"IPM.Task", {}, server);
+  std::u16string id = client.addItem(tasksId(), task(u"t"));
+  auto moved = ok(openTask(id)->move(folderById(team)));
+  std::u16string newId = entryIdOf(moved);
+  EXPECT_EQ(client.folder(client.item(newId)->folderId)->storeId, server);
+  EXPECT_TRUE(ns()->getItemFromId(newId, Variant(server)).has_value());
+  EXPECT_EQ(ns()->getItemFromId(newId, Variant(client.defaultStoreId())).error(),
+            hr::kMapiNotFound);
+  EXPECT_EQ(ok(folderById(team)->storeId()), server);
+}
+
+}  // namespace
+}  // namespace qx::sim::mailtest

@@ -38,6 +38,7 @@ class MailItem : public Dispatch {
   // Outside Deleted Items: moves the item there. In Deleted Items: removes it
   // for good.
   virtual Hresult deleteItem() = 0;
+  // As TaskItem::move.
   virtual Result<std::shared_ptr<Dispatch>> move(const std::shared_ptr<Folder>& destination) = 0;
 };
 

@@ -50,7 +50,8 @@ class TaskItem : public Dispatch {
   // Outside Deleted Items: moves the item there. In Deleted Items: removes it
   // for good.
   virtual Hresult deleteItem() = 0;
-  // The item in the destination folder, under a new entry id.
+  // The item in the destination folder, under a new entry id; nullptr (and
+  // the same entry id) when the item already lies in that folder.
   virtual Result<std::shared_ptr<Dispatch>> move(const std::shared_ptr<Folder>& destination) = 0;
 };
 

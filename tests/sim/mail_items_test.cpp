@@ -45,6 +45,21 @@ TEST_F(MailItemsTest, EntryIdsAreUpperHexAndChangeWithEveryMove) {
   EXPECT_EQ(ok(parent->entryId()), other);
 }
 
+TEST_F(MailItemsTest, MovingIntoItsOwnFolderSavesAndGivesNoItem) {
+  auto created = ok(ok(app()->createItem(item_kind::kTask))->queryTask());
+  ASSERT_EQ(created->save(), hr::kOk);
+  std::u16string id = ok(created->entryId());
+  thread.pump();
+  auto sink = watch(items(folder(default_folder::kTasks)));
+  ASSERT_EQ(created->setSubject(u"changed"), hr::kOk);
+  auto moved = ok(created->move(folder(default_folder::kTasks)));
+  EXPECT_EQ(moved, nullptr);
+  EXPECT_EQ(ok(created->entryId()), id);
+  EXPECT_EQ(client.item(id)->data.subject, u"changed");
+  thread.pump();
+  EXPECT_EQ(sink->ids(), (std::vector<std::int32_t>{dispid::kItemChange}));
+}
+
 TEST_F(MailItemsTest, OpeningByIdFailsForUnknownMalformedOrMisplacedIds) {
   std::u16string id = client.addItem(tasksId(), task(u"t"));
   std::u16string secondStore = client.addStore(u"Server", store_kind::kServer);

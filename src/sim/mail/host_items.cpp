@@ -22,6 +22,13 @@ Result<std::shared_ptr<Dispatch>> moveTo(ItemHandle& handle, const std::shared_p
   if (!location) return failure(hr::kInvalidArg);
   Store* destination = handle.core().storeById(location->locationStoreId());
   if (!destination) return failure(hr::kMapiNotFound);
+  if (!handle.isNew() && handle.storeId() == destination->id() &&
+      handle.folderId() == location->locationFolderId()) {
+    // Already there: the host saves pending changes and hands back no item;
+    // the item keeps its entry id.
+    if (Hresult status = handle.commit(); failed(status)) return failure(status);
+    return std::shared_ptr<Dispatch>();
+  }
   auto moved = handle.move(*destination, location->locationFolderId());
   if (!moved) return failure(moved.error());
   return handle.core().itemObject(*moved);

@@ -1,6 +1,9 @@
 #include "protocol/huffman_tree.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <functional>
 #include <limits>
 
 namespace qx {
@@ -47,11 +50,19 @@ int buildCodeTree(HuffmanNodes& nodes, bool assign) {
   }
   if (leaves == 0) return 0;
 
-  // The active list, kept in descending order of weight.
+  // The active list, kept in descending order of weight, with each node's
+  // weight beside it so that the scans stay within two small arrays.
   std::array<std::int16_t, kHuffmanMaxLeaves> active{};
+  std::array<std::int32_t, kHuffmanMaxLeaves> weights{};
   int count = leaves;
-  for (int i = 0; i < leaves; ++i)
+  bool sorted = true;
+  for (int i = 0; i < leaves; ++i) {
     active[static_cast<std::size_t>(i)] = static_cast<std::int16_t>(i);
+    weights[static_cast<std::size_t>(i)] = nodes[static_cast<std::size_t>(i)].weight;
+    if (i > 0 && weights[static_cast<std::size_t>(i)] > weights[static_cast<std::size_t>(i) - 1]) {
+      sorted = false;
+    }
+  }
 
   int next = leaves;
   while (count > 1) {
@@ -70,17 +81,26 @@ int buildCodeTree(HuffmanNodes& nodes, bool assign) {
     nx.codeLength = ny.codeLength = 1;
 
     // Behind the last node that weighs at least as much, so that a new inner
-    // node is merged before older nodes of equal weight.
-    int at = count;
-    while (at > 0 &&
-           nodes[static_cast<std::size_t>(active[static_cast<std::size_t>(at - 1)])].weight <
-               p.weight) {
-      --at;
+    // node is merged before older nodes of equal weight. A list in
+    // descending order stays so, and the place can be found by halving; a
+    // table stored out of order (no writer of this format makes one, but a
+    // reader must still build the tree it describes) is scanned from the end.
+    int at;
+    if (sorted) {
+      at = static_cast<int>(
+          std::upper_bound(weights.begin(), weights.begin() + count, p.weight, std::greater<>()) -
+          weights.begin());
+    } else {
+      at = count;
+      while (at > 0 && weights[static_cast<std::size_t>(at - 1)] < p.weight) --at;
     }
-    for (int j = count; j > at; --j) {
-      active[static_cast<std::size_t>(j)] = active[static_cast<std::size_t>(j - 1)];
-    }
+    const auto tail = static_cast<std::size_t>(count - at);
+    std::memmove(&active[static_cast<std::size_t>(at) + 1], &active[static_cast<std::size_t>(at)],
+                 tail * sizeof active[0]);
+    std::memmove(&weights[static_cast<std::size_t>(at) + 1], &weights[static_cast<std::size_t>(at)],
+                 tail * sizeof weights[0]);
     active[static_cast<std::size_t>(at)] = static_cast<std::int16_t>(next);
+    weights[static_cast<std::size_t>(at)] = p.weight;
     ++count;
     ++next;
   }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <new>
 
@@ -164,15 +165,15 @@ std::expected<void, CodecError> huffmanCompressInto(std::span<const std::uint8_t
 
   // Descending weight; equal weights by ascending byte value, which is one of
   // the orders every reader accepts and keeps the output reproducible.
+  // Sorted as one key per value: count above, inverted value below.
+  std::array<std::uint64_t, 256> keys;
+  for (std::size_t v = 0; v < 256; ++v) keys[v] = counts[v] << 8 | (255 - v);
+  std::sort(keys.begin(), keys.end(), std::greater<>());
   HuffmanNodes sorted{};
-  for (std::size_t v = 0; v < 256; ++v) {
-    sorted[v].weight = static_cast<std::int32_t>(counts[v]);
-    sorted[v].value = static_cast<std::uint8_t>(v);
+  for (std::size_t i = 0; i < 256; ++i) {
+    sorted[i].weight = static_cast<std::int32_t>(keys[i] >> 8);
+    sorted[i].value = static_cast<std::uint8_t>(255 - (keys[i] & 0xFF));
   }
-  std::sort(sorted.begin(), sorted.begin() + kHuffmanMaxLeaves,
-            [](const HuffmanNode& a, const HuffmanNode& b) {
-              return a.weight != b.weight ? a.weight > b.weight : a.value < b.value;
-            });
 
   CompressReport report;
   HuffmanNodes nodes;

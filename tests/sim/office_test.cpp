@@ -1,6 +1,7 @@
 #include "sim/office/office.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -29,7 +30,10 @@ class OfficeTest : public ::testing::Test {
     return user;
   }
 
-  std::filesystem::path root_ = std::filesystem::temp_directory_path() / "qx_office_test";
+  // CTest runs these tests side by side: each gets a disk of its own.
+  std::filesystem::path root_ = std::filesystem::temp_directory_path() /
+                                ("qx_office_test_" + std::to_string(::getpid()) + "_" +
+                                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
   std::unique_ptr<Office> office_ = std::make_unique<Office>(root_);
 };
 

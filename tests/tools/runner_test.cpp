@@ -1,6 +1,7 @@
 #include "quendrilax-sim/runner.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <sstream>
@@ -21,9 +22,10 @@ Outcome runText(std::string_view text) {
   Outcome outcome;
   if (!commands) return outcome;
   std::ostringstream out;
-  const auto disk =
-      std::filesystem::temp_directory_path() /
-      ("qx_runner_test_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+  // CTest runs the tests of this file side by side: each gets a disk of its own.
+  const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+  const auto disk = std::filesystem::temp_directory_path() /
+                    ("qx_runner_test_" + std::to_string(::getpid()) + "_" + test->name());
   {
     Runner runner(out, disk);
     for (const Command& command : *commands) runner.run(command);

@@ -1,6 +1,7 @@
 #include "quendrilax-sim/scenario_parser.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -84,7 +85,8 @@ TEST(ScenarioParserTest, InlineBlockKeepsItsLinesAndTheOpeningLineNumber) {
 }
 
 TEST(ScenarioParserTest, ImportReadsAFileBesideTheScenario) {
-  const auto dir = std::filesystem::temp_directory_path() / "qx_parser_test";
+  const auto dir =
+      std::filesystem::temp_directory_path() / ("qx_parser_test_" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
   std::ofstream(dir / "switches.reg") << "content";
   auto parsed = parseScenario("user a\nregistry a import switches.reg\n", "t.scn", dir);

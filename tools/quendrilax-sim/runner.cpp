@@ -286,8 +286,8 @@ void Runner::execute(const Command&, const RegSetCmd& c) {
   const auto bytes = valueBytes(c.value);
   u.host->registry().putValue(hive, path, utf8ToAnsi(c.name == "@" ? "" : c.name), c.value.type,
                               bytes);
-  say(c.user,
-      "registry " + path + " " + inQuotes(c.name) + " = " + describeValue(c.value.type, bytes));
+  say(c.user, "registry " + ansiToUtf8(path) + " " + inQuotes(c.name) + " = " +
+                  describeValue(c.value.type, bytes));
 }
 
 void Runner::execute(const Command& command, const RegDeleteCmd& c) {
@@ -307,15 +307,16 @@ void Runner::execute(const Command& command, const RegDeleteCmd& c) {
     const std::string file =
         std::string("Windows Registry Editor Version 5.00\n\n[") +
         (hive == reg::kClassesRoot ? "HKEY_CLASSES_ROOT\\" : "HKEY_CURRENT_USER\\") +
-        ansiToUtf8(path) + "]\n\"" + escape(*c.name) + "\"=-\n";
+        ansiToUtf8(path) + "]\n" +
+        (*c.name == "@" ? std::string("@") : "\"" + escape(*c.name) + "\"") + "=-\n";
     if (auto loaded = u.host->registry().loadRegFile(file); !loaded) {
       fail(command.where, "cannot delete " + inQuotes(*c.name) + ": " + loaded.error().message);
       return;
     }
-    say(c.user, "registry " + path + " " + inQuotes(*c.name) + " deleted");
+    say(c.user, "registry " + ansiToUtf8(path) + " " + inQuotes(*c.name) + " deleted");
   } else {
     const bool removed = u.host->registry().removeKey(hive, path);
-    say(c.user, "registry " + path + (removed ? " deleted" : " did not exist"));
+    say(c.user, "registry " + ansiToUtf8(path) + (removed ? " deleted" : " did not exist"));
   }
 }
 
@@ -916,7 +917,8 @@ std::optional<std::string> Runner::check(User& u, const Expectation& what) {
   if (const auto* e = std::get_if<ExpectRegistryValue>(&what)) {
     std::uint64_t hive = 0;
     const std::string path = utf8ToAnsi(keyPath(e->key, hive));
-    const auto stored = u.host->registry().value(hive, path, utf8ToAnsi(e->name));
+    const auto stored =
+        u.host->registry().value(hive, path, utf8ToAnsi(e->name == "@" ? "" : e->name));
     const std::string label = "value " + inQuotes(e->name) + " of " + ansiToUtf8(path);
     if (!e->value) {
       if (!stored) return std::nullopt;

@@ -29,6 +29,7 @@ Outcome runText(std::string_view text) {
   {
     Runner runner(out, disk);
     for (const Command& command : *commands) runner.run(command);
+    runner.finish();
     outcome.failures = runner.failures();
   }
   std::filesystem::remove_all(disk);
@@ -206,6 +207,19 @@ TEST(RunnerTest, TransportCarriesMailAndTellsWhoGotWhat) {
   EXPECT_EQ(outcome.failures[0].where.line, 17);
   EXPECT_TRUE(has(outcome.transcript, "[00:00:30] a: mail \"Hallo\" leaves for b@office.test"));
   EXPECT_TRUE(has(outcome.transcript, "[00:00:30] b: mail \"Hallo\" arrives from a@office.test"));
+}
+
+TEST(RunnerTest, AnAnswerNoBoxTookIsPointedOut) {
+  const Outcome outcome = runText(
+      "user a\n"
+      "answer a yes\n"
+      "answer a no open 5s\n"
+      "user b version 10.0.0.4024\n"
+      "answer b ok\n"
+      "start b\n");
+  EXPECT_TRUE(outcome.failures.empty());
+  EXPECT_TRUE(has(outcome.transcript, "a: note: 2 scripted answer(s) never used"));
+  EXPECT_FALSE(has(outcome.transcript, "b: note:"));
 }
 
 TEST(RunnerTest, CountersSurviveAHostRestart) {

@@ -82,6 +82,7 @@ int interactive(const Options& options) {
       }
       if (*fed) runner.run(**fed);
     }
+    runner.finish();
     if (auto done = reader.finish(); !done) {
       std::cout << done.error().where.file << ':' << done.error().where.line << ": "
                 << done.error().message << '\n';
@@ -146,6 +147,7 @@ int main(int argc, char** argv) {
     {
       Runner runner(out, disk);
       for (const auto& command : scenarios[i]) runner.run(command);
+      runner.finish();
       verdict = summary(options.files[i], runner);
     }
     removeDisk(options, disk);

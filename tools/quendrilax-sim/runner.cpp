@@ -175,6 +175,15 @@ void Runner::fail(const SourceLocation& where, std::string message) {
 
 Runner::User& Runner::user(const std::string& name) { return *users_.at(name); }
 
+void Runner::finish() {
+  // An answer no box took usually means a box the scenario waited for never
+  // came; the expectations decide, this only points at it.
+  for (const std::string& name : userOrder_) {
+    const std::size_t unused = user(name).host->pendingAnswers();
+    if (unused > 0) say(name, "note: " + std::to_string(unused) + " scripted answer(s) never used");
+  }
+}
+
 void Runner::run(const Command& command) {
   std::visit([&](const auto& body) { execute(command, body); }, command.body);
   settle();

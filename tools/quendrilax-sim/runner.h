@@ -44,6 +44,9 @@ class Runner {
   // reported in the transcript; the run goes on.
   void run(const Command& command);
 
+  // The end of the scenario: notes what was prepared but never used.
+  void finish();
+
   const std::vector<Failure>& failures() const { return failures_; }
 
  private:

@@ -98,6 +98,8 @@ ShownBox shownBox(const MessageBoxRecord& record) {
 }
 }  // namespace
 
+std::size_t HostProcess::pendingAnswers() const { return parts_->windows.messageBoxes().pending(); }
+
 void HostProcess::onMessageBox(std::function<void(const ShownBox&)> observer) {
   parts_->windows.messageBoxes().setObserver(
       [observer = std::move(observer)](const MessageBoxRecord& record) {

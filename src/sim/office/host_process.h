@@ -89,6 +89,8 @@ class HostProcess {
   void raiseNewMail();
   // The next message box gets this answer, staying open `openMs` of virtual time.
   void queueAnswer(int button, std::int64_t openMs);
+  // Scripted answers that no box has taken yet.
+  std::size_t pendingAnswers() const;
   // Called as each message box comes up, before its modal loop runs.
   void onMessageBox(std::function<void(const ShownBox&)> observer);
   // Message boxes shown so far, oldest first.

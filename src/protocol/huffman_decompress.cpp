@@ -18,11 +18,12 @@ namespace {
 // down the tree from the node the table reached.
 constexpr int kMaxTableBits = 12;
 
-// Wide entry: bytes 0-2 the decoded values, bits 24-25 how many (0: a longer
-// code, the low 16 bits then name the tree node reached), bits 26-29 the bits
-// consumed.
+// Wide entry: bits 0-5 the bits consumed, bits 6-7 how many values (0: a
+// longer code, the upper bits then name the tree node reached), bits 8-31 the
+// decoded values. The bit count sits lowest so that the shift that consumes
+// it needs no extraction, which keeps the lookup-to-lookup chain short.
 constexpr std::uint32_t wideEntry(std::uint32_t values, unsigned count, unsigned bits) {
-  return values | count << 24 | bits << 26;
+  return values << 8 | count << 6 | bits;
 }
 // Narrow entry: value in bits 0-7 and code length in bits 8-11, or bit 15 set
 // and the tree node in the low bits.
@@ -140,18 +141,18 @@ std::expected<std::uint64_t, CodecError> decodeCodes(const HuffmanNodes& nodes, 
     reader.refillFast();
     for (int step = 0; step < 4; ++step) {
       const std::uint32_t e = t.wide[reader.peek() & mask];
-      const unsigned count = (e >> 24) & 3u;
-      if (count == 0) [[unlikely]] {
+      if ((e & 0xC0u) == 0) [[unlikely]] {
         reader.skip(bits);
-        if (!walkLongCode(tree, static_cast<int>(e & 0xFFFFu), reader, *out)) {
+        if (!walkLongCode(tree, static_cast<int>(e >> 8), reader, *out)) {
           return std::unexpected(CodecError::kPayloadTooShort);
         }
         ++out;
         break;
       }
-      std::memcpy(out, &e, 4);
-      out += count;
-      reader.skip(e >> 26);
+      const std::uint32_t values = e >> 8;
+      std::memcpy(out, &values, 4);
+      out += (e >> 6) & 3u;
+      reader.skip(e & 63u);
     }
   }
   while (out < end) {

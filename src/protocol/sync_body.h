@@ -12,7 +12,6 @@ namespace qx {
 enum class SyncKind { kChange, kRemoval };
 
 namespace syncmail {
-inline constexpr std::string_view kSubject = "TaskSynchronisation";
 inline constexpr std::string_view kChangeFlag = "is:TRUE:is";
 inline constexpr std::string_view kRemovalFlag = "is:FALSE:is";
 inline constexpr std::string_view kShareOpen = "lf:";

@@ -65,8 +65,6 @@ class AddinModule {
   // Cleared for good when writing a debug entry fails.
   bool logWriteEnabled() const { return logWriteEnabled_; }
   void disableLogWrite() { logWriteEnabled_ = false; }
-  // Nothing switches the error log off; kept as the switch it always was.
-  bool errorLogEnabled() const { return errorLogEnabled_; }
 
   // --- Engine lifetime ------------------------------------------------------
 
@@ -124,7 +122,6 @@ class AddinModule {
   bool scanToggle_ = true;
   bool firstSteady_ = true;
   bool logWriteEnabled_ = true;
-  bool errorLogEnabled_ = true;
   std::function<void(std::string_view)> trace_;
   Counters counters_;
 };

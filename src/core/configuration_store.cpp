@@ -60,13 +60,9 @@ GlobalSwitches ConfigurationStore::readGlobalSwitches() {
 void ConfigurationStore::forEachFolder(const std::function<void(const FolderEntry&)>& visit) {
   RegistryKey folders = RegistryKey::open(registry_, config::kFoldersKey, reg::kKeyRead);
   if (!folders) return;
-  std::array<char, config::kKeyNameCapacity> buffer{};
-  for (std::uint32_t index = 0;; ++index) {
-    std::uint32_t length = config::kKeyNameCapacity;
-    if (registry_.enumKey(folders.handle(), index, buffer, length) != win::kSuccess) break;
-    if (length >= config::kKeyNameCapacity) break;
+  for (std::string& name : enumerateSubkeys(folders.handle())) {
     FolderEntry entry;
-    entry.entryId.assign(buffer.data(), length);
+    entry.entryId = std::move(name);
     RegistryKey folder =
         RegistryKey::open(registry_, join(config::kFoldersKey, entry.entryId), reg::kKeyRead);
     if (!folder) continue;

@@ -120,8 +120,9 @@ void CConnect::fixDataDirectory(SyncEngine& engine) {
   }
 }
 
-Hresult CConnect::subscribe(Dispatch& source, const Guid& eventIid, std::shared_ptr<EventSink> sink,
-                            Subscription& subscription, std::uint32_t& cookie) {
+Hresult CConnect::subscribe(Dispatch& source, const Guid& eventIid,
+                            std::shared_ptr<ModuleEventSink> sink, Subscription& subscription,
+                            std::uint32_t& cookie) {
   auto point = source.findConnectionPoint(eventIid);
   if (!point) return point.error();
   if (!*point) return hr::kPointer;
@@ -135,8 +136,7 @@ Hresult CConnect::subscribe(Dispatch& source, const Guid& eventIid, std::shared_
 
 void CConnect::unsubscribe(Subscription& subscription, std::uint32_t& cookie) {
   if (cookie != kNoSubscription && subscription.point) subscription.point->unadvise(cookie);
-  if (auto* sink = dynamic_cast<ApplicationEventsSink*>(subscription.sink.get())) sink->detach();
-  if (auto* sink = dynamic_cast<NamespaceEventsSink*>(subscription.sink.get())) sink->detach();
+  if (subscription.sink) subscription.sink->detach();
   subscription = {};
   cookie = kNoSubscription;
 }

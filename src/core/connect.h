@@ -17,7 +17,7 @@ class AddinModule;
 class Application;
 class ConnectionPoint;
 class Dispatch;
-class EventSink;
+class ModuleEventSink;
 class Namespace;
 class SyncEngine;
 
@@ -48,9 +48,9 @@ class CConnect {
  private:
   struct Subscription {
     std::shared_ptr<ConnectionPoint> point;
-    std::shared_ptr<EventSink> sink;
+    std::shared_ptr<ModuleEventSink> sink;
   };
-  Hresult subscribe(Dispatch& source, const Guid& eventIid, std::shared_ptr<EventSink> sink,
+  Hresult subscribe(Dispatch& source, const Guid& eventIid, std::shared_ptr<ModuleEventSink> sink,
                     Subscription& subscription, std::uint32_t& cookie);
   void unsubscribe(Subscription& subscription, std::uint32_t& cookie);
   Hresult connectToHost(const std::shared_ptr<Dispatch>& application,

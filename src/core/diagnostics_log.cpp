@@ -1,6 +1,5 @@
 #include "core/diagnostics_log.h"
 
-#include <exception>
 #include <span>
 #include <string>
 
@@ -44,7 +43,8 @@ void DiagnosticsLog::logDebug(std::string_view text) {
     // A file that cannot be opened loses this entry only; the next one tries
     // again.
     module_.platform().files.appendFile(debugLogPath_, bytesOf(entry));
-  } catch (const std::exception&) {
+  } catch (...) {
+    // Whatever was thrown, the log must not take the caller's work down.
     module_.disableLogWrite();
   }
 }
@@ -52,12 +52,12 @@ void DiagnosticsLog::logDebug(std::string_view text) {
 void DiagnosticsLog::reportError(std::string_view text) {
   logDebug("--ERROR--");
   logDebug(text);
-  if (!module_.errorLogEnabled()) return;
+  if (errorLogPath_.empty()) return;
   try {
     std::string entry(text);
     entry += '\n';
     module_.platform().files.appendFile(errorLogPath_, bytesOf(entry));
-  } catch (const std::exception&) {
+  } catch (...) {
     // An error report must never take the operation that made it down with it.
   }
 }

@@ -11,28 +11,29 @@ namespace qx {
 
 class AddinModule;
 
-// Application events: NewMail scans the Inbox; OptionsPagesAdd does nothing.
-class ApplicationEventsSink : public EventSink {
+// A sink that forwards to the module until its subscription ends. The host
+// may keep the sink after that; it then does nothing.
+class ModuleEventSink : public EventSink {
  public:
-  explicit ApplicationEventsSink(AddinModule& module) : module_(&module) {}
-  Hresult invoke(std::int32_t dispId, std::span<const Variant> args) override;
-  // The host may keep the sink after the subscription ended; it then does
-  // nothing.
   void detach() { module_ = nullptr; }
 
- private:
+ protected:
+  explicit ModuleEventSink(AddinModule& module) : module_(&module) {}
   AddinModule* module_;
 };
 
-// Namespace events: OptionsPagesAdd (pages, folder) offers the folder page.
-class NamespaceEventsSink : public EventSink {
+// Application events: NewMail scans the Inbox; OptionsPagesAdd does nothing.
+class ApplicationEventsSink : public ModuleEventSink {
  public:
-  explicit NamespaceEventsSink(AddinModule& module) : module_(&module) {}
+  explicit ApplicationEventsSink(AddinModule& module) : ModuleEventSink(module) {}
   Hresult invoke(std::int32_t dispId, std::span<const Variant> args) override;
-  void detach() { module_ = nullptr; }
+};
 
- private:
-  AddinModule* module_;
+// Namespace events: OptionsPagesAdd (pages, folder) offers the folder page.
+class NamespaceEventsSink : public ModuleEventSink {
+ public:
+  explicit NamespaceEventsSink(AddinModule& module) : ModuleEventSink(module) {}
+  Hresult invoke(std::int32_t dispId, std::span<const Variant> args) override;
 };
 
 }  // namespace qx

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <stdexcept>
 
 #include "spine_fixture.h"
@@ -107,9 +108,20 @@ TEST_F(DiagnosticsLogTest, FailedWriteSwitchesTheDebugLogOffForTheModule) {
   EXPECT_EQ(debugLog(), "");
 }
 
-TEST_F(DiagnosticsLogTest, ExceptionInTheErrorLogDoesNotEscape) {
-  files.thrower = [] { throw std::runtime_error("disk gone"); };
-  EXPECT_NO_THROW(log.reportError("x"));
+TEST_F(DiagnosticsLogTest, NoKindOfExceptionEscapesTheLogs) {
+  const std::function<void()> throwers[] = {
+      [] { throw std::runtime_error("disk gone"); },
+      [] { throw 42; },  // not derived from std::exception
+  };
+  for (const auto& thrower : throwers) {
+    AddinModule fresh(platform);
+    DiagnosticsLog other(fresh, debugPath);
+    other.setErrorLogPath(errorPath);
+    files.thrower = thrower;
+    EXPECT_NO_THROW(other.logDebug("x"));
+    EXPECT_FALSE(fresh.logWriteEnabled());
+    EXPECT_NO_THROW(other.reportError("x"));
+  }
 }
 
 TEST_F(DiagnosticsLogTest, TextsAreWrittenByteForByte) {

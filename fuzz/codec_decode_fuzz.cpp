@@ -7,7 +7,7 @@
 
 #include "protocol/huffman_compress.h"
 #include "protocol/huffman_decompress.h"
-#include "protocol/huffman_inspect.h"
+#include "protocol/huffman_examine.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::span<const std::uint8_t> stream(data, size);

@@ -1,4 +1,4 @@
-#include "protocol/huffman_inspect.h"
+#include "protocol/huffman_examine.h"
 
 #include <gtest/gtest.h>
 

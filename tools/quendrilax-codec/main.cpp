@@ -24,7 +24,7 @@
 #include "protocol/codec_error.h"
 #include "protocol/huffman_compress.h"
 #include "protocol/huffman_decompress.h"
-#include "protocol/huffman_inspect.h"
+#include "protocol/huffman_examine.h"
 
 namespace {
 

@@ -60,11 +60,11 @@ std::string durationText(std::int64_t ms) {
   return std::to_string(ms) + " ms";
 }
 
-// The bytes a value spec stands for, with texts in the user's code page.
-std::vector<std::uint8_t> valueBytes(const RegValueSpec& spec) {
-  if (!spec.text) return spec.bytes;
-  std::string ansi = utf8ToAnsi(*spec.text);
-  if (spec.terminated) ansi += '\0';
+// The bytes a value setting stands for, with texts in the user's code page.
+std::vector<std::uint8_t> valueBytes(const RegValueSetting& setting) {
+  if (!setting.text) return setting.bytes;
+  std::string ansi = utf8ToAnsi(*setting.text);
+  if (setting.terminated) ansi += '\0';
   return {ansi.begin(), ansi.end()};
 }
 

@@ -18,7 +18,7 @@ struct SourceLocation {
 // A registry value as a scenario writes it: the type and the raw bytes, built
 // at read time so that strings without terminator and too long strings can be
 // written as easily as ordinary ones.
-struct RegValueSpec {
+struct RegValueSetting {
   std::uint32_t type = 0;
   std::vector<std::uint8_t> bytes;  // texts still UTF-8 here; see textValue
   // For string types the text (UTF-8) and whether the terminator is stored;
@@ -39,7 +39,7 @@ struct UserCmd {
 
 struct RegSetCmd {
   std::string user, key, name;
-  RegValueSpec value;
+  RegValueSetting value;
 };
 
 struct RegDeleteCmd {
@@ -176,7 +176,7 @@ struct ExpectRegistryKey {
 };
 struct ExpectRegistryValue {
   std::string key, name;
-  std::optional<RegValueSpec> value;  // none: the value is absent
+  std::optional<RegValueSetting> value;  // none: the value is absent
 };
 struct ExpectFile {
   using Place = FileCmd::Place;

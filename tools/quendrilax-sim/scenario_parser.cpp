@@ -153,42 +153,42 @@ std::vector<std::uint8_t> parseHexBytes(const std::string& text) {
 }
 
 // TYPE DATA, as `registry set` and `expect registry` write a value.
-RegValueSpec parseValue(Args& args) {
-  RegValueSpec spec;
+RegValueSetting parseValue(Args& args) {
+  RegValueSetting setting;
   const std::string type =
       args.keyword("value type (sz, expand-sz, multi-sz, dword, qword, binary, hex(N))");
   if (type == "sz" || type == "expand-sz") {
-    spec.type = type == "sz" ? 1 : 2;
-    spec.text = args.longText("text");
-    if (args.accept("unterminated")) spec.terminated = false;
+    setting.type = type == "sz" ? 1 : 2;
+    setting.text = args.longText("text");
+    if (args.accept("unterminated")) setting.terminated = false;
   } else if (type == "multi-sz") {
     std::string joined;
     while (!args.done() && !args.peekIs("unterminated")) {
       joined += args.longText("text");
       joined += '\0';
     }
-    spec.type = 7;
-    spec.text = joined;
-    if (args.accept("unterminated")) spec.terminated = false;
+    setting.type = 7;
+    setting.text = joined;
+    if (args.accept("unterminated")) setting.terminated = false;
   } else if (type == "dword" || type == "qword") {
     const std::uint64_t value = args.number(type + " number");
     const int size = type == "dword" ? 4 : 8;
     if (size == 4 && value > 0xFFFFFFFFu) bad("dword out of range");
-    spec.type = type == "dword" ? 4 : 11;
+    setting.type = type == "dword" ? 4 : 11;
     for (int i = 0; i < size; ++i)
-      spec.bytes.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+      setting.bytes.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
   } else if (type == "binary") {
-    spec.type = 3;
-    spec.bytes = args.done() ? std::vector<std::uint8_t>{} : parseHexBytes(args.text("bytes"));
+    setting.type = 3;
+    setting.bytes = args.done() ? std::vector<std::uint8_t>{} : parseHexBytes(args.text("bytes"));
   } else if (type.starts_with("hex(") && type.ends_with(")")) {
     auto number = parseNumber("0x" + type.substr(4, type.size() - 5));
     if (!number || *number > 0xFFFFFFFFu) bad("bad value type '" + type + "'");
-    spec.type = static_cast<std::uint32_t>(*number);
-    spec.bytes = args.done() ? std::vector<std::uint8_t>{} : parseHexBytes(args.text("bytes"));
+    setting.type = static_cast<std::uint32_t>(*number);
+    setting.bytes = args.done() ? std::vector<std::uint8_t>{} : parseHexBytes(args.text("bytes"));
   } else {
     bad("unknown value type '" + type + "'");
   }
-  return spec;
+  return setting;
 }
 
 std::string readWholeFile(const std::filesystem::path& path) {

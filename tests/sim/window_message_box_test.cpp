@@ -11,20 +11,7 @@ namespace {
 
 using testing::RecordingWindowSink;
 
-class MessageBoxTest : public ::testing::Test {
- protected:
-  WindowHandle makeWindow(RecordingWindowSink& sink) {
-    WindowHandle window = kNoWindow;
-    EXPECT_EQ(windows.createWindow(windows.desktopWindow(), 0x56000000u, sink, window),
-              qx::win::kSuccess);
-    return window;
-  }
-
-  VirtualClock clock;
-  UiThread thread{clock};
-  Faults faults;
-  WindowSystemSim windows{thread, faults};
-};
+class MessageBoxTest : public testing::WindowSystemFixture {};
 
 TEST_F(MessageBoxTest, BoxesAreLoggedAndAnsweredByScriptOrDefault) {
   RecordingWindowSink sink;

@@ -6,7 +6,12 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "platform/window_system.h"
+#include "sim/faults.h"
+#include "sim/ui_thread.h"
+#include "sim/window_system_sim.h"
 
 namespace qx::sim::testing {
 
@@ -53,6 +58,23 @@ class RecordingWindowSink : public WindowSink {
   };
   std::vector<Tick> ticks;
   std::function<void(WindowHandle, std::uint32_t)> onTick;
+};
+
+// One user's window stand-in on its own clock, with a way to make plain
+// windows for timers and message-box owners.
+class WindowSystemFixture : public ::testing::Test {
+ protected:
+  WindowHandle makeWindow(RecordingWindowSink& sink) {
+    WindowHandle window = kNoWindow;
+    EXPECT_EQ(windows.createWindow(windows.desktopWindow(), 0x56000000u, sink, window),
+              qx::win::kSuccess);
+    return window;
+  }
+
+  VirtualClock clock;
+  UiThread thread{clock};
+  Faults faults;
+  WindowSystemSim windows{thread, faults};
 };
 
 }  // namespace qx::sim::testing

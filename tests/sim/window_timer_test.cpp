@@ -12,20 +12,7 @@ namespace {
 using testing::RecordingWindowSink;
 using Tick = RecordingWindowSink::Tick;
 
-class WindowTimerTest : public ::testing::Test {
- protected:
-  WindowHandle makeWindow(RecordingWindowSink& sink) {
-    WindowHandle window = kNoWindow;
-    EXPECT_EQ(windows.createWindow(windows.desktopWindow(), 0x56000000u, sink, window),
-              qx::win::kSuccess);
-    return window;
-  }
-
-  VirtualClock clock;
-  UiThread thread{clock};
-  Faults faults;
-  WindowSystemSim windows{thread, faults};
-};
+class WindowTimerTest : public testing::WindowSystemFixture {};
 
 TEST_F(WindowTimerTest, TicksReachTheOwnerInTimeOrder) {
   RecordingWindowSink first, second;

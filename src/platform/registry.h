@@ -22,13 +22,13 @@ inline constexpr std::uint32_t kKeyRead = 0x20019;       // KEY_READ
 inline constexpr std::uint32_t kKeyAllAccess = 0xF003F;  // KEY_ALL_ACCESS
 
 // Value types.
-inline constexpr std::uint32_t kNone = 0;       // REG_NONE
-inline constexpr std::uint32_t kSz = 1;         // REG_SZ
-inline constexpr std::uint32_t kExpandSz = 2;   // REG_EXPAND_SZ
-inline constexpr std::uint32_t kBinary = 3;     // REG_BINARY
-inline constexpr std::uint32_t kDword = 4;      // REG_DWORD
-inline constexpr std::uint32_t kMultiSz = 7;    // REG_MULTI_SZ
-inline constexpr std::uint32_t kQword = 11;     // REG_QWORD
+inline constexpr std::uint32_t kNone = 0;      // REG_NONE
+inline constexpr std::uint32_t kSz = 1;        // REG_SZ
+inline constexpr std::uint32_t kExpandSz = 2;  // REG_EXPAND_SZ
+inline constexpr std::uint32_t kBinary = 3;    // REG_BINARY
+inline constexpr std::uint32_t kDword = 4;     // REG_DWORD
+inline constexpr std::uint32_t kMultiSz = 7;   // REG_MULTI_SZ
+inline constexpr std::uint32_t kQword = 11;    // REG_QWORD
 }  // namespace reg
 
 class Registry {

@@ -113,8 +113,8 @@ class WindowSystem {
 
   // MessageBox: runs a modal loop until answered; returns the button's id, or
   // 0 when the box could not be shown.
-  virtual int messageBox(WindowHandle owner, std::u16string_view text,
-                         std::u16string_view caption, std::uint32_t type) = 0;
+  virtual int messageBox(WindowHandle owner, std::u16string_view text, std::u16string_view caption,
+                         std::uint32_t type) = 0;
 
   // Controls of a dialog, by id.
   virtual bool setItemText(WindowHandle dialog, int id, std::u16string_view text) = 0;

@@ -1,12 +1,12 @@
 #pragma once
 // Helpers shared by the window stand-in's tests: controls of a template and
 // sinks that note what reaches them.
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "platform/window_system.h"
 #include "sim/faults.h"

@@ -7,6 +7,8 @@
 #include <sstream>
 
 #include "quendrilax-sim/scenario_parser.h"
+#include "sim/mail/mail_client.h"
+#include "sim/office/host_process.h"
 
 namespace qx::tools {
 namespace {
@@ -233,6 +235,33 @@ TEST(RunnerTest, CountersSurviveAHostRestart) {
       "expect a scans 2\n"
       "expect a ticks 4\n");
   EXPECT_TRUE(outcome.failures.empty()) << outcome.failures[0].message;
+}
+
+// Scenario files are UTF-8; the host must get the characters written, not
+// the UTF-8 bytes read as the ANSI code page.
+TEST(RunnerTest, TextsBeyondAsciiReachTheHostAsWritten) {
+  auto commands = parseScenario(
+      "user a version \"10.0.0.6626 B\\u{ea}ta \\u{3b2}\" address \"J\\u{f6}rg@office.test\"\n",
+      "t.scn", ".");
+  ASSERT_TRUE(commands.has_value()) << commands.error().message;
+  std::ostringstream out;
+  const auto disk = std::filesystem::temp_directory_path() /
+                    ("qx_runner_test_" + std::to_string(::getpid()) + "_utf");
+  {
+    Runner runner(out, disk);
+    for (const Command& command : *commands) runner.run(command);
+    auto& mail = runner.user("a").host->mail();
+    EXPECT_EQ(mail.core().version, u"10.0.0.6626 B\u00eata \u03b2");
+    EXPECT_EQ(mail.address(), u"J\u00f6rg@office.test");
+  }
+  std::filesystem::remove_all(disk);
+  EXPECT_TRUE(has(out.str(), "host 10.0.0.6626 B\xc3\xaata"));
+
+  // The machine keeps its address in the code page: what it cannot hold is
+  // refused before the run instead of arriving as something else.
+  auto refused = parseScenario("user a address \"\\u{3b2}@office.test\"\n", "t.scn", ".");
+  ASSERT_FALSE(refused.has_value());
+  EXPECT_TRUE(has(refused.error().message, "beyond Windows-1252"));
 }
 
 }  // namespace

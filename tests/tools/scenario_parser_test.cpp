@@ -6,6 +6,10 @@
 #include <filesystem>
 #include <fstream>
 
+#include "quendrilax-sim/commands_office.h"
+#include "quendrilax-sim/commands_registry.h"
+#include "quendrilax-sim/commands_tasks.h"
+
 namespace qx::tools {
 namespace {
 
@@ -30,11 +34,11 @@ TEST(ScenarioParserTest, UserOptions) {
       "user bob address Bob@Example.com language de version 10.0.0.4024 appdata missing "
       "library missing utc -5:30\n");
   ASSERT_EQ(commands.size(), 2u);
-  const auto& alice = std::get<UserCmd>(commands[0].body);
+  const auto& alice = commands[0].as<UserCmd>()->profile;
   EXPECT_EQ(alice.address, "alice@office.test");
   EXPECT_EQ(alice.language, 0x0409);
   EXPECT_FALSE(alice.appDataMissing);
-  const auto& bob = std::get<UserCmd>(commands[1].body);
+  const auto& bob = commands[1].as<UserCmd>()->profile;
   EXPECT_EQ(bob.address, "Bob@Example.com");
   EXPECT_EQ(bob.language, 0x0407);
   EXPECT_EQ(bob.hostVersion, "10.0.0.4024");
@@ -54,19 +58,19 @@ TEST(ScenarioParserTest, RegistryValuesBecomeTypedBytes) {
       "registry a set Config list multi-sz one two\n"
       "registry a set Config big qword 1\n");
   ASSERT_EQ(commands.size(), 7u);
-  const auto& dword = std::get<RegSetCmd>(commands[1].body).value;
+  const auto& dword = (*commands[1].as<RegSetCmd>()).value;
   EXPECT_EQ(dword.type, 4u);
   EXPECT_EQ(dword.bytes, (std::vector<std::uint8_t>{0x02, 0x01, 0, 0}));
-  const auto& unterminated = std::get<RegSetCmd>(commands[2].body).value;
+  const auto& unterminated = (*commands[2].as<RegSetCmd>()).value;
   EXPECT_EQ(unterminated.text, "Chef");
   EXPECT_FALSE(unterminated.terminated);
-  EXPECT_EQ(std::get<RegSetCmd>(commands[3].body).value.text, "ababab");
-  const auto& raw = std::get<RegSetCmd>(commands[4].body).value;
+  EXPECT_EQ((*commands[3].as<RegSetCmd>()).value.text, "ababab");
+  const auto& raw = (*commands[4].as<RegSetCmd>()).value;
   EXPECT_EQ(raw.type, 1u);
   EXPECT_FALSE(raw.text.has_value());
   EXPECT_EQ(raw.bytes, (std::vector<std::uint8_t>{0x41, 0x42}));
-  EXPECT_EQ(std::get<RegSetCmd>(commands[5].body).value.text, std::string("one\0two\0", 8));
-  EXPECT_EQ(std::get<RegSetCmd>(commands[6].body).value.bytes.size(), 8u);
+  EXPECT_EQ((*commands[5].as<RegSetCmd>()).value.text, std::string("one\0two\0", 8));
+  EXPECT_EQ((*commands[6].as<RegSetCmd>()).value.bytes.size(), 8u);
 }
 
 TEST(ScenarioParserTest, InlineBlockKeepsItsLinesAndTheOpeningLineNumber) {
@@ -78,7 +82,7 @@ TEST(ScenarioParserTest, InlineBlockKeepsItsLinesAndTheOpeningLineNumber) {
       "  REG  \n"
       "start a\n");
   ASSERT_EQ(commands.size(), 3u);
-  const auto& import = std::get<RegImportCmd>(commands[1].body);
+  const auto& import = (*commands[1].as<RegImportCmd>());
   EXPECT_EQ(import.text, "Windows Registry Editor Version 5.00\n  \"debug\"=dword:00000001\n");
   EXPECT_EQ(commands[1].where.line, 2);
   EXPECT_EQ(commands[2].where.line, 6);
@@ -91,7 +95,7 @@ TEST(ScenarioParserTest, ImportReadsAFileBesideTheScenario) {
   std::ofstream(dir / "switches.reg") << "content";
   auto parsed = parseScenario("user a\nregistry a import switches.reg\n", "t.scn", dir);
   ASSERT_TRUE(parsed.has_value());
-  EXPECT_EQ(std::get<RegImportCmd>((*parsed)[1].body).text, "content");
+  EXPECT_EQ((*parsed)[1].as<RegImportCmd>()->text, "content");
   auto missing = parseScenario("user a\nregistry a import nothing.reg\n", "t.scn", dir);
   ASSERT_FALSE(missing.has_value());
   EXPECT_EQ(missing.error().where.line, 2);
@@ -113,22 +117,20 @@ TEST(ScenarioParserTest, Expectations) {
       "expect a timer 3s\n"
       "expect a timer none\n");
   ASSERT_EQ(commands.size(), 12u);
-  const auto& box = std::get<ExpectBox>(std::get<ExpectCmd>(commands[1].body).what);
+  const auto& box = *commands[1].as<ExpectStep>()->as<ExpectBox>();
   EXPECT_EQ(box.index, 1);
   EXPECT_EQ(box.text, "x\ny");
   EXPECT_EQ(box.type, 0u);
-  EXPECT_EQ(std::get<ExpectBox>(std::get<ExpectCmd>(commands[2].body).what).index, 0);
-  EXPECT_EQ(std::get<ExpectBoxes>(std::get<ExpectCmd>(commands[3].body).what).count, 0);
-  const auto& first = std::get<ExpectLog>(std::get<ExpectCmd>(commands[4].body).what);
-  EXPECT_EQ(first.check, ExpectLog::Check::kFirst);
-  EXPECT_EQ(first.texts.size(), 2u);
-  EXPECT_TRUE(std::get<ExpectRegistryKey>(std::get<ExpectCmd>(commands[6].body).what).exists);
+  EXPECT_EQ(commands[2].as<ExpectStep>()->as<ExpectBox>()->index, 0);
+  EXPECT_EQ(commands[3].as<ExpectStep>()->as<ExpectBoxes>()->count, 0);
+  EXPECT_EQ(commands[4].verb, "expect");
+  EXPECT_TRUE(commands[6].as<ExpectStep>()->as<ExpectRegistryKey>()->exists);
   // A value named "absent" that is expected to be absent.
-  const auto& named = std::get<ExpectRegistryValue>(std::get<ExpectCmd>(commands[8].body).what);
+  const auto& named = *commands[8].as<ExpectStep>()->as<ExpectRegistryValue>();
   EXPECT_EQ(named.name, "absent");
   EXPECT_FALSE(named.value.has_value());
-  EXPECT_EQ(std::get<ExpectTimer>(std::get<ExpectCmd>(commands[10].body).what).ms, 3000u);
-  EXPECT_FALSE(std::get<ExpectTimer>(std::get<ExpectCmd>(commands[11].body).what).ms);
+  EXPECT_EQ(commands[10].as<ExpectStep>()->as<ExpectTimer>()->ms, 3000u);
+  EXPECT_FALSE(commands[11].as<ExpectStep>()->as<ExpectTimer>()->ms);
 }
 
 TEST(ScenarioParserTest, UnreadableScenariosNameTheirLine) {
@@ -179,23 +181,20 @@ TEST(ScenarioParserTest, FoldersTasksMailAndSharing) {
       "expect a folder Inbox count 2\n"
       "expect a folder \"Deleted Items\" lacks x\n");
   ASSERT_EQ(commands.size(), 10u);
-  EXPECT_TRUE(std::get<FolderCmd>(commands[1].body).mailFolder);
-  EXPECT_EQ(std::get<TaskCmd>(commands[2].body).folder, "Tasks");
-  EXPECT_EQ(std::get<TaskCmd>(commands[3].body).action, TaskCmd::Action::kDelete);
-  EXPECT_EQ(std::get<MailCmd>(commands[4].body).body, "abab");
-  EXPECT_EQ(std::get<ShareCmd>(commands[5].body).recipients.size(), 2u);
-  EXPECT_TRUE(std::get<ShareCmd>(commands[6].body).recipients.empty());
-  EXPECT_EQ(std::get<TransportCmd>(commands[7].body).everyMs, 30000);
-  const auto& lacks = std::get<ExpectFolder>(std::get<ExpectCmd>(commands[9].body).what);
-  EXPECT_EQ(lacks.folder, "Deleted Items");
-  EXPECT_EQ(lacks.check, ExpectFolder::Check::kLacks);
+  EXPECT_EQ(commands[1].verb, "folder");
+  EXPECT_EQ((*commands[2].as<TaskCmd>()).folder, "Tasks");
+  EXPECT_EQ((*commands[3].as<TaskCmd>()).action, TaskCmd::Action::kDelete);
+  EXPECT_EQ((*commands[5].as<ShareCmd>()).recipients.size(), 2u);
+  EXPECT_TRUE((*commands[6].as<ShareCmd>()).recipients.empty());
+  EXPECT_EQ((*commands[7].as<TransportCmd>()).everyMs, 30000);
+  EXPECT_NE(commands[9].as<ExpectStep>(), nullptr);
 
   const char* bad[] = {
       "user a\nmail a send subject x\n",    // no recipient
       "user a\nshare a Tasks team\n",       // no 'as'
       "user a\nshare a Tasks as t with\n",  // 'with' and nobody
       "user a\ntransport every 0s\n",
-      "user a\ntask a move x\n",
+      "user a\ntask a move x\n",  // no target
       "user a\nexpect a folder Inbox holds x\n",
   };
   for (const char* text : bad) EXPECT_FALSE(parseScenario(text, "t.scn", ".").has_value()) << text;

@@ -1,7 +1,9 @@
 #pragma once
-// Runs scenario commands against a simulated office: each user's machine with
+// Runs scenario steps against a simulated office: each user's machine with
 // the host, the add-in loaded into it, one virtual clock. Writes a readable
-// transcript of what happens and checks expectations.
+// transcript of what happens and collects failed expectations. The command
+// families' steps act through the public interface below.
+#include <any>
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -9,18 +11,14 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <typeindex>
 #include <vector>
 
-#include "quendrilax-sim/scenario_commands.h"
-
-namespace qx {
-class AddinModule;
-class CConnect;
-}  // namespace qx
+#include "quendrilax-sim/office_user.h"
+#include "quendrilax-sim/scenario_step.h"
 
 namespace qx::sim {
 class Office;
-class HostProcess;
 }  // namespace qx::sim
 
 namespace qx::tools {
@@ -49,63 +47,62 @@ class Runner {
 
   const std::vector<Failure>& failures() const { return failures_; }
 
- private:
-  struct User;
+  // --- For the families' steps -------------------------------------------------------
+  std::ostream& out() { return out_; }
+  // A transcript line with the virtual time, for `who` (empty: the office).
+  void say(const std::string& who, const std::string& text);
+  void fail(const SourceLocation& where, std::string message);
+  std::string stamp() const;
 
-  void execute(const Command& command, const UserCmd& c);
-  void execute(const Command& command, const RegSetCmd& c);
-  void execute(const Command& command, const RegDeleteCmd& c);
-  void execute(const Command& command, const RegImportCmd& c);
-  void execute(const Command& command, const LifecycleCmd& c);
-  void execute(const Command& command, const AdvanceCmd& c);
-  void execute(const Command& command, const AnswerCmd& c);
-  void execute(const Command& command, const NewMailCmd& c);
-  void execute(const Command& command, const FailCmd& c);
-  void execute(const Command& command, const HealCmd& c);
-  void execute(const Command& command, const FileCmd& c);
-  void execute(const Command& command, const FolderCmd& c);
-  void execute(const Command& command, const TaskCmd& c);
-  void execute(const Command& command, const MailCmd& c);
-  void execute(const Command& command, const ShareCmd& c);
-  void execute(const Command& command, const TransportCmd& c);
-  void execute(const Command& command, const HelpCmd& c);
-  void execute(const Command& command, const EchoCmd& c);
-  void execute(const Command& command, const ShowCmd& c);
-  void execute(const Command& command, const TraceCmd& c);
-  void execute(const Command& command, const ExpectCmd& c);
+  sim::Office& office() { return *office_; }
+  OfficeUser& addUser(const UserProfile& profile);
+  OfficeUser& user(const std::string& name);
+  // In the order they were declared.
+  const std::vector<std::string>& userNames() const { return userOrder_; }
 
-  // Checks one expectation; the message says what was expected and found.
-  std::optional<std::string> check(User& user, const Expectation& what);
-
-  User& user(const std::string& name);
   // Loads the add-in into a running host and connects it.
-  void connectAddin(User& user, std::int32_t connectMode, const SourceLocation& where);
-  void disconnectAddin(User& user, std::int32_t removeMode, bool onHostThread);
-  void unloadModule(User& user);
+  void connectAddin(OfficeUser& user, std::int32_t connectMode);
+  void disconnectAddin(OfficeUser& user, std::int32_t removeMode, bool onHostThread);
+  void unloadModule(OfficeUser& user);
+  // Time passes on the office's clock, in steps of at most a second, with the
+  // office settled after each.
+  void advance(std::int64_t ms);
   // After each top-level step: posted messages are delivered, connection
   // objects the host let go of are released, and what happened meanwhile
   // (boxes, timer changes, log entries) is written to the transcript.
   void settle();
-  void report(User& user);
-  void fail(const SourceLocation& where, std::string message);
+  // What waits on one user's thread is delivered and reported.
+  void catchUp(OfficeUser& user);
+  void report(OfficeUser& user);
 
-  std::string stamp() const;
-  void say(const std::string& who, const std::string& text);
-  std::string filePath(User& user, FileCmd::Place place, const std::string& name);
-  std::string dataDirectory(User& user);
-  std::string keyPath(const std::string& key, std::uint64_t& hive);
-  // The entry id of a folder named by its path, empty when there is none.
-  std::u16string folderId(User& user, const std::string& path);
+  bool tracingLogs() const { return traceLogs_; }
+  void traceLogs(bool on);
+
+  // The add-in's data directory on the user's machine (host path).
+  std::string dataDirectory(OfficeUser& user);
+  // The entry id of a folder named by its path ("Tasks/Team", "Inbox"), empty
+  // when there is none.
+  std::u16string folderId(OfficeUser& user, const std::string& path);
   // Runs the post office and tells who sent and who received what.
   void runTransport();
 
+  // State a family keeps for the length of a run, made on first use.
+  template <class T>
+  T& slot() {
+    std::any& held = slots_[std::type_index(typeid(T))];
+    if (!held.has_value()) held = std::make_shared<T>();
+    return *std::any_cast<std::shared_ptr<T>&>(held);
+  }
+
+ private:
   std::ostream& out_;
   std::filesystem::path diskRoot_;
   std::unique_ptr<sim::Office> office_;
-  std::map<std::string, std::unique_ptr<User>> users_;
+  std::map<std::string, std::unique_ptr<OfficeUser>> users_;
   std::vector<std::string> userOrder_;
   std::vector<Failure> failures_;
   bool traceLogs_ = false;
+  std::map<std::type_index, std::any> slots_;
 };
 
 }  // namespace qx::tools

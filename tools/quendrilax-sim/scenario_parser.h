@@ -1,8 +1,9 @@
 #pragma once
-// Reads scenario text into commands. Everything that can be checked before a
-// run is checked here (command names, arguments, users declared before use,
-// files that imports name), so that a scenario that cannot be read fails
-// before anything of it has run.
+// Reads scenario text into steps. Everything that can be checked before a run
+// is checked here (command names, arguments, users declared before use, files
+// that imports name), so that a scenario that cannot be read fails before
+// anything of it has run. The words themselves come from the command table
+// that the families fill (command_families.cpp).
 #include <expected>
 #include <filesystem>
 #include <optional>
@@ -11,8 +12,10 @@
 #include <string_view>
 #include <vector>
 
-#include "quendrilax-sim/scenario_commands.h"
+#include "quendrilax-sim/command_table.h"
+#include "quendrilax-sim/scenario_args.h"
 #include "quendrilax-sim/scenario_lexer.h"
+#include "quendrilax-sim/scenario_step.h"
 
 namespace qx::tools {
 
@@ -35,7 +38,9 @@ class ScenarioReader {
 
  private:
   Command parse(const std::vector<Token>& tokens, const std::string* block);
+  Command read(const std::vector<Token>& tokens, const std::string* block, int line);
 
+  CommandTable table_;
   std::string fileName_;
   std::filesystem::path baseDir_;
   int lineNumber_ = 0;
@@ -50,9 +55,5 @@ class ScenarioReader {
 std::expected<std::vector<Command>, ParseError> parseScenario(std::string_view text,
                                                               const std::string& fileName,
                                                               const std::filesystem::path& baseDir);
-
-// Durations as scenarios write them: "1500ms", "10s", "2m", "1h", "1m30s"; a
-// bare number counts milliseconds.
-std::optional<std::int64_t> parseDuration(std::string_view text);
 
 }  // namespace qx::tools

@@ -1,0 +1,141 @@
+#include "quendrilax-sim/scenario_args.h"
+
+#include <cctype>
+#include <charconv>
+
+namespace qx::tools {
+
+void bad(std::string message) { throw Unreadable{std::move(message)}; }
+
+std::optional<std::uint64_t> parseNumber(std::string_view text) {
+  int base = 10;
+  if (text.starts_with("0x") || text.starts_with("0X")) {
+    base = 16;
+    text.remove_prefix(2);
+  }
+  if (text.empty()) return std::nullopt;
+  std::uint64_t value = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+  if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+std::optional<std::int64_t> parseDuration(std::string_view text) {
+  if (text.empty()) return std::nullopt;
+  std::int64_t total = 0;
+  bool any = false;
+  while (!text.empty()) {
+    std::size_t digits = 0;
+    while (digits < text.size() && std::isdigit(static_cast<unsigned char>(text[digits]))) ++digits;
+    if (digits == 0 || digits > 9) return std::nullopt;
+    std::int64_t value = 0;
+    std::from_chars(text.data(), text.data() + digits, value);
+    text.remove_prefix(digits);
+    std::int64_t unit = 1;
+    if (text.starts_with("ms")) {
+      text.remove_prefix(2);
+    } else if (text.starts_with("s")) {
+      unit = 1000;
+      text.remove_prefix(1);
+    } else if (text.starts_with("m")) {
+      unit = 60'000;
+      text.remove_prefix(1);
+    } else if (text.starts_with("h")) {
+      unit = 3'600'000;
+      text.remove_prefix(1);
+    } else if (!text.empty() || any) {
+      return std::nullopt;  // a bare number only stands alone
+    }
+    total += value * unit;
+    any = true;
+  }
+  return total;
+}
+
+const Token& Args::next(std::string_view what) {
+  if (done()) bad("missing " + std::string(what));
+  return tokens_[pos_++];
+}
+
+bool Args::accept(std::string_view keyword) {
+  if (peekIs(keyword)) {
+    ++pos_;
+    return true;
+  }
+  return false;
+}
+
+bool Args::peekIs(std::string_view keyword) const {
+  return !done() && !tokens_[pos_].quoted && tokens_[pos_].text == keyword;
+}
+
+std::string Args::keyword(std::string_view what) {
+  const Token& t = next(what);
+  if (t.quoted) bad(std::string(what) + " must be a bare word, not \"" + t.text + "\"");
+  return t.text;
+}
+
+std::string Args::oneOf(std::string_view what, std::string_view choices) {
+  std::string shown(choices);
+  for (char& c : shown)
+    if (c == '|') c = ',';
+  const std::string word = keyword(std::string(what) + " (" + shown + ")");
+  std::string_view rest = choices;
+  while (!rest.empty()) {
+    const std::size_t bar = rest.find('|');
+    if (rest.substr(0, bar) == word) return word;
+    if (bar == std::string_view::npos) break;
+    rest.remove_prefix(bar + 1);
+  }
+  std::string listed;
+  rest = choices;
+  while (!rest.empty()) {
+    const std::size_t bar = rest.find('|');
+    listed += (listed.empty() ? "" : ", ") + std::string(rest.substr(0, bar));
+    if (bar == std::string_view::npos) break;
+    rest.remove_prefix(bar + 1);
+  }
+  bad("unknown " + std::string(what) + " '" + word + "' (" + listed + ")");
+}
+
+std::uint64_t Args::number(std::string_view what) {
+  const std::string t = keyword(what);
+  auto value = parseNumber(t);
+  if (!value) bad(std::string(what) + " must be a number, not '" + t + "'");
+  return *value;
+}
+
+int Args::count(std::string_view what, int maximum) {
+  const std::uint64_t value = number(what);
+  if (value > static_cast<std::uint64_t>(maximum))
+    bad(std::string(what) + " out of range (at most " + std::to_string(maximum) + ")");
+  return static_cast<int>(value);
+}
+
+std::int64_t Args::duration(std::string_view what) {
+  const std::string t = keyword(what);
+  auto value = parseDuration(t);
+  if (!value) bad(std::string(what) + " must be a duration such as 10s or 1500ms, not '" + t + "'");
+  return *value;
+}
+
+std::string Args::longText(std::string_view what) {
+  if (accept("repeat")) {
+    const std::uint64_t times = number("repeat count");
+    if (times > 100000) bad("repeat count too large");
+    const std::string unit = text(what);
+    // A scenario is text a person writes; a repetition beyond a megabyte is
+    // a slip, not a test, and would only exhaust memory.
+    if (times * unit.size() > (1u << 20)) bad("repeated text longer than a megabyte");
+    std::string result;
+    for (std::uint64_t i = 0; i < times; ++i) result += unit;
+    return result;
+  }
+  return text(what);
+}
+
+void Args::end() {
+  if (!done()) bad("unexpected '" + tokens_[pos_].text + "'");
+}
+
+}  // namespace qx::tools

@@ -1,0 +1,60 @@
+#pragma once
+// The task fields of the scenario language (subject, body, due, start, status,
+// percent, importance, private, categories, owner): read from a scenario,
+// written into a task as the user's form saves them, and read back as the
+// same words, so that a field is compared as text whichever way it came.
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sim/mail/item_data.h"
+
+namespace qx::tools {
+
+class Args;
+
+enum class TaskField {
+  kSubject,
+  kBody,
+  kDue,
+  kStart,
+  kStatus,
+  kPercent,
+  kImportance,
+  kPrivate,
+  kCategories,
+  kOwner,
+};
+
+// Every field, in the order the language lists them.
+const std::vector<TaskField>& allTaskFields();
+std::string_view fieldName(TaskField field);
+std::optional<TaskField> fieldByName(std::string_view name);
+
+// A field with its value in the language's own words ("2026-12-24", "none",
+// "in-progress", "yes"), checked when read.
+struct FieldValue {
+  TaskField field = TaskField::kSubject;
+  std::string text;  // UTF-8
+  friend bool operator==(const FieldValue&, const FieldValue&) = default;
+};
+
+// FIELD VALUE from the scenario's words; bad() for an unknown field or a
+// value the field cannot take.
+FieldValue readFieldValue(Args& args);
+// The value for a field named already; bad() when it does not fit.
+std::string canonicalFieldText(TaskField field, const std::string& text);
+
+// Sets the field as the user's task form does (status "complete" also marks
+// the task complete, any other status clears that).
+void applyField(sim::mail::ItemData& task, const FieldValue& value);
+// The field's value in the task, in the language's words.
+std::string fieldText(const sim::mail::ItemData& task, TaskField field);
+
+// Dates as the host stores them (days since 1899-12-30) and as scenarios
+// write them (2026-12-24).
+std::optional<double> dateFromText(std::string_view text);
+std::string dateText(double days);
+
+}  // namespace qx::tools

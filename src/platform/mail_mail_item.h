@@ -40,6 +40,10 @@ class MailItem : public Dispatch {
   virtual Hresult deleteItem() = 0;
   // As TaskItem::move.
   virtual Result<std::shared_ptr<Dispatch>> move(const std::shared_ptr<Folder>& destination) = 0;
+  // Saves pending changes and submits the mail: it waits in the Outbox until
+  // the transport runs. The same as SafeMailItem::send, with the host's
+  // security prompt on a real host.
+  virtual Hresult send() = 0;
 };
 
 }  // namespace qx

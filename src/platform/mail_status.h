@@ -21,6 +21,8 @@ inline constexpr Hresult kMapiInvalidParameter =
     static_cast<Hresult>(0x80070057u);  // MAPI_E_INVALID_PARAMETER
 inline constexpr Hresult kMapiObjectDeleted =
     static_cast<Hresult>(0x8004010Au);  // MAPI_E_OBJECT_DELETED
+// The object is in use elsewhere: a mail the transport is transmitting.
+inline constexpr Hresult kMapiBusy = static_cast<Hresult>(0x8004010Bu);  // MAPI_E_BUSY
 // The object's host has gone away (the simulated or real host process ended).
 inline constexpr Hresult kDisconnected = static_cast<Hresult>(0x80010108u);  // RPC_E_DISCONNECTED
 }  // namespace qx::hr

@@ -44,13 +44,17 @@ class SafeAttachments {
 class SafeMailItem : public Dispatch {
  public:
   // Later calls act on that host mail item (its stored state plus what is
-  // written through this wrapper).
+  // written through this wrapper). Putting a submitted mail that waits in
+  // the Outbox into a safe item stops it: the transport no longer carries it
+  // until it is sent again (send() here or on the host item). A mail the
+  // transport is transmitting at that moment is not stopped.
   virtual Hresult putItem(const std::shared_ptr<Dispatch>& item) = 0;
   virtual Result<std::u16string> body() = 0;
   virtual Hresult setBody(std::u16string_view text) = 0;
   // Raw property access by tag; reading a property the item does not have
-  // fails (hr::kMapiNotFound). The tag's type decides the value's form: text
-  // for kString8 and kUnicode, long for kLong, ...
+  // fails (hr::kMapiNotFound), and so does every read while the transport is
+  // transmitting the mail (hr::kMapiBusy). The tag's type decides the
+  // value's form: text for kString8 and kUnicode, long for kLong, ...
   virtual Result<Variant> field(std::int32_t tag) = 0;
   virtual Hresult setField(std::int32_t tag, const Variant& value) = 0;
   virtual Result<std::shared_ptr<SafeAttachments>> attachments() = 0;

@@ -105,11 +105,127 @@ TEST_F(MailEventsTest, UnadvisedSinksHearNothingAndKeepNoReference) {
   EXPECT_TRUE(sink->events.empty());
 }
 
-TEST_F(MailEventsTest, SubscriptionOutlivesTheCollectionObject) {
+TEST_F(MailEventsTest, SinksHearEventsOnlyWhileTheirCollectionIsHeld) {
+  struct Case {
+    const char* name;
+    bool keepCollection;
+    bool keepPoint;
+    std::size_t expected;
+  };
+  const Case cases[] = {
+      {"collection held", true, false, 1},
+      {"only the connection point held", false, true, 1},
+      {"both dropped", false, false, 0},
+  };
+  for (const Case& c : cases) {
+    auto collection = items(folder(default_folder::kTasks));
+    auto point = ok(collection->findConnectionPoint(iid::kItemsEvents));
+    auto sink = std::make_shared<RecordingSink>();
+    ok(point->advise(sink));
+    if (!c.keepCollection) collection.reset();
+    if (!c.keepPoint) point.reset();
+    client.addItem(tasksId(), task(u"x"));
+    thread.pump();
+    EXPECT_EQ(sink->events.size(), c.expected) << c.name;
+    EXPECT_EQ(client.itemSubscriptions(tasksId()), c.expected) << c.name;
+    EXPECT_EQ(sink.use_count(), c.expected == 0 ? 1 : 2)
+        << c.name << ": the host lets go of the sink with the collection";
+    collection.reset();
+    point.reset();
+    EXPECT_EQ(client.itemSubscriptions(tasksId()), 0u) << c.name;
+  }
+}
+
+TEST_F(MailEventsTest, AnEventReachesOnlyTheSinksListeningWhenItWasRaised) {
+  auto collection = items(folder(default_folder::kTasks));
+  auto early = watch(collection);
+  std::u16string id = client.addItem(tasksId(), task(u"before the late sink"));
+  auto late = watch(collection);  // advised after the change, before delivery
+  thread.pump();
+  EXPECT_EQ(early->ids(), (std::vector<std::int32_t>{kItemAdd}));
+  EXPECT_TRUE(late->events.empty());
+
+  client.changeItem(id, [](mail::ItemData& d) { d.subject = u"after"; });
+  thread.pump();
+  EXPECT_EQ(early->ids(), (std::vector<std::int32_t>{kItemAdd, kItemChange}));
+  EXPECT_EQ(late->ids(), (std::vector<std::int32_t>{kItemChange}));
+}
+
+TEST_F(MailEventsTest, AHostThatIsNotRunningRaisesNoEvents) {
+  auto appSink = std::make_shared<RecordingSink>();
+  ok(ok(app()->findConnectionPoint(iid::kApplicationEvents))->advise(appSink));
+  auto nsSink = std::make_shared<RecordingSink>();
+  ok(ok(ns()->findConnectionPoint(iid::kNamespaceEvents))->advise(nsSink));
+  auto tasks = watch(items(folder(default_folder::kTasks)));
+
+  client.setRunning(false);
+  std::u16string id = client.addItem(tasksId(), task(u"added while stopped"));
+  client.changeItem(id, [](mail::ItemData& d) { d.percentComplete = 10; });
+  client.deliver({mailTo(u"alice@example.org", u"hello")});
+  client.openFolderProperties(tasksId());
+  thread.pump();
+  client.setRunning(true);
+  // A sink advised after the start hears nothing of what happened before.
+  auto afterStart = watch(items(folder(default_folder::kTasks)));
+  thread.pump();
+  EXPECT_TRUE(appSink->events.empty());
+  EXPECT_TRUE(nsSink->events.empty());
+  EXPECT_TRUE(tasks->events.empty());
+  EXPECT_TRUE(afterStart->events.empty());
+  EXPECT_EQ(client.folderItems(tasksId()).size(), 1u) << "the store changed all the same";
+
+  client.changeItem(id, [](mail::ItemData& d) { d.percentComplete = 20; });
+  thread.pump();
+  EXPECT_EQ(afterStart->ids(), (std::vector<std::int32_t>{kItemChange}));
+}
+
+TEST_F(MailEventsTest, OneSaveMayRaiseSeveralChangeEvents) {
+  std::u16string id = client.addItem(tasksId(), task(u"t"));
+  thread.pump();
   auto sink = watch(items(folder(default_folder::kTasks)));
-  client.addItem(tasksId(), task(u"x"));
+  for (int perSave : {1, 2, 3}) {
+    sink->events.clear();
+    client.setChangeEventsPerSave(perSave);
+    auto edited = openTask(id);
+    ASSERT_EQ(edited->setPercentComplete(perSave * 10), hr::kOk);
+    ASSERT_EQ(edited->save(), hr::kOk);
+    client.changeItem(id, [](mail::ItemData& d) { d.body += u"x"; });
+    thread.pump();
+    EXPECT_EQ(sink->ids(),
+              std::vector<std::int32_t>(static_cast<std::size_t>(2 * perSave), kItemChange))
+        << perSave << " per save, for the add-in's save and the user's";
+  }
+  // Adding an item still raises one ItemAdd.
+  sink->events.clear();
+  client.addItem(tasksId(), task(u"u"));
   thread.pump();
   EXPECT_EQ(sink->ids(), (std::vector<std::int32_t>{kItemAdd}));
+}
+
+TEST_F(MailEventsTest, TheUsersCopyIsANewItemWithTheSameContent) {
+  std::u16string shared = client.createFolder(u"Shared", u"IPM.Task", tasksId());
+  auto sharedSink = watch(items(folderById(shared)));
+  auto tasksSink = watch(items(folder(default_folder::kTasks)));
+  auto data = task(u"copied");
+  data.body = u"body";
+  data.userProperties.push_back({u"quendrilaxid", user_property_type::kText, Variant(u"{ID}")});
+  data.userProperties.push_back({u"quendrilaxid", user_property_type::kText, Variant(u"{ID2}")});
+  std::u16string id = client.addItem(tasksId(), data);
+  thread.pump();
+  tasksSink->events.clear();
+
+  auto copy = client.copyItem(id, shared);
+  ASSERT_TRUE(copy);
+  EXPECT_NE(*copy, id);
+  EXPECT_EQ(client.item(*copy)->folderId, shared);
+  EXPECT_EQ(client.item(*copy)->data, client.item(id)->data);
+  EXPECT_EQ(ok(ok(openTask(*copy)->userProperties())->count()), 2);
+  thread.pump();
+  ASSERT_EQ(sharedSink->ids(), (std::vector<std::int32_t>{kItemAdd}));
+  EXPECT_EQ(entryIdOf(sharedSink->events[0].args.at(0).asDispatch()), *copy);
+  EXPECT_TRUE(tasksSink->events.empty()) << "the original stays untouched";
+  EXPECT_FALSE(client.copyItem(id, u"00000000"));
+  EXPECT_FALSE(client.copyItem(u"00000000", shared));
 }
 
 TEST_F(MailEventsTest, ASinkMayUnadviseAnotherDuringDelivery) {

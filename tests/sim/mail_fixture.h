@@ -99,11 +99,13 @@ class MailFixture : public ::testing::Test {
   std::shared_ptr<MailItem> openMail(const std::u16string& entryId) {
     return ok(ok(ns()->getItemFromId(entryId, Variant::missing()))->queryMail());
   }
-  // Subscribes a recording sink to a folder's item events.
+  // Subscribes a recording sink to a folder's item events. The collection is
+  // held for the test's life: events reach a sink only while it is.
   std::shared_ptr<RecordingSink> watch(const std::shared_ptr<Items>& collection) {
     auto sink = std::make_shared<RecordingSink>();
     auto point = ok(collection->findConnectionPoint(iid::kItemsEvents));
     ok(point->advise(sink));
+    heldCollections.push_back(collection);
     return sink;
   }
   std::u16string tasksId() { return client.defaultFolderId(default_folder::kTasks); }
@@ -118,6 +120,7 @@ class MailFixture : public ::testing::Test {
   MemoryFiles files;
   Faults faults;
   MailClient client{thread, files, faults, u"alice@example.org"};
+  std::vector<std::shared_ptr<Items>> heldCollections;
 };
 
 }  // namespace qx::sim::mailtest

@@ -8,6 +8,12 @@ namespace {
 
 class MailItemsTest : public MailFixture {
  protected:
+  // Reads the value and checks it is `expected`.
+  static Hresult statusOfValue(UserProperty& p, std::u16string_view expected) {
+    auto value = p.value();
+    if (!value) return value.error();
+    return value->text() && *value->text() == expected ? hr::kOk : hr::kFail;
+  }
   // Subjects met by walking Find and FindNext.
   std::vector<std::u16string> walk(const std::shared_ptr<Items>& collection,
                                    std::u16string_view filter) {
@@ -185,6 +191,48 @@ TEST_F(MailItemsTest, UserPropertiesKeepTypesAndCompareNamesExactly) {
   EXPECT_EQ(again->item(4).error(), hr::kBadIndex);
   EXPECT_EQ(again->remove(3), hr::kOk);
   EXPECT_EQ(ok(again->count()), 2);
+}
+
+TEST_F(MailItemsTest, PropertiesOfOneNameAreEachAddressedByTheirOwnIndex) {
+  auto data = task(u"t");
+  for (const char16_t* value : {u"{A}", u"{B}", u"{C}"}) {
+    data.userProperties.push_back(
+        {u"quendrilaxid", user_property_type::kText, Variant(std::u16string(value))});
+  }
+  struct Case {
+    const char* name;
+    std::function<Hresult(UserProperty&)> act;
+    std::vector<std::u16string> expected;  // the values afterwards, in order
+  };
+  const Case cases[] = {
+      {"value", [](UserProperty& p) { return statusOfValue(p, u"{B}"); }, {u"{A}", u"{B}", u"{C}"}},
+      {"set",
+       [](UserProperty& p) { return p.setValue(Variant(u"{X}")); },
+       {u"{A}", u"{X}", u"{C}"}},
+      {"delete", [](UserProperty& p) { return p.deleteProperty(); }, {u"{A}", u"{C}"}},
+  };
+  for (const Case& c : cases) {
+    std::u16string id = client.addItem(tasksId(), data);
+    auto item = openTask(id);
+    auto second = ok(ok(item->userProperties())->item(2));
+    EXPECT_EQ(c.act(*second), hr::kOk) << c.name;
+    ASSERT_EQ(item->save(), hr::kOk);
+    std::vector<std::u16string> values;
+    const auto stored = client.item(id);
+    for (const auto& p : stored->data.userProperties) values.push_back(*p.value.text());
+    EXPECT_EQ(values, c.expected) << c.name;
+  }
+
+  // The object stays with its property when others before it go.
+  std::u16string id = client.addItem(tasksId(), data);
+  auto props = ok(openTask(id)->userProperties());
+  auto third = ok(props->item(3));
+  ASSERT_EQ(ok(props->item(1))->deleteProperty(), hr::kOk);
+  EXPECT_EQ(*ok(third->value()).text(), u"{C}");
+  ASSERT_EQ(third->deleteProperty(), hr::kOk);
+  EXPECT_EQ(third->value().error(), hr::kMapiObjectDeleted);
+  EXPECT_EQ(ok(props->count()), 1);
+  EXPECT_EQ(*ok(ok(props->item(1))->value()).text(), u"{B}");
 }
 
 TEST_F(MailItemsTest, SortingByAUserFieldNeedsTheFolderToKnowIt) {

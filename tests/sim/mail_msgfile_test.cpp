@@ -42,6 +42,18 @@ class MailMessageFileTest : public MailFixture {
   std::shared_ptr<MapiUtilities> utilities() { return ok(createMapiUtilities(client.library())); }
 };
 
+TEST_F(MailMessageFileTest, OfSeveralPropertiesWithOneNameTheFileKeepsTheFirst) {
+  auto data = fullTask();
+  data.userProperties.push_back({u"quendrilaxid", user_property_type::kText, Variant(u"{SECOND}")});
+  std::u16string sourceId = client.addItem(tasksId(), data);
+  auto saver = safeTask();
+  ASSERT_EQ(saver->putItem(ok(ns()->getItemFromId(sourceId, Variant::missing()))), hr::kOk);
+  ASSERT_EQ(saver->saveAs(kWidePath), hr::kOk);
+  auto decoded = mail::decodeMessageFile(files.files.at(std::string(kPath)));
+  ASSERT_TRUE(decoded) << "a task with a doubled property must still be readable";
+  EXPECT_EQ(decoded->userProperties, fullTask().userProperties);
+}
+
 TEST_F(MailMessageFileTest, EveryFieldAndUserPropertySurvivesSaveAsAndReadBack) {
   std::u16string shared = client.createFolder(u"Shared", u"IPM.Task");
   std::u16string sourceId = client.addItem(shared, fullTask());

@@ -106,7 +106,9 @@ void ClientCore::updateItem(Store& store, std::u16string_view entryId, ItemData 
   if (!item) return;
   std::u16string folder = item->folderId;
   store.update(entryId, std::move(data));
-  postItemEvent(store, folder, dispid::kItemChange, entryId);
+  for (int i = 0; i < changeEventsPerSave_; ++i) {
+    postItemEvent(store, folder, dispid::kItemChange, entryId);
+  }
 }
 
 void ClientCore::removeItem(Store& store, std::u16string_view entryId) {
@@ -139,8 +141,12 @@ void ClientCore::addField(Store& store, std::u16string_view folderId, std::u16st
 }
 
 void ClientCore::postNewMail() {
-  post([](ClientCore& core) {
-    core.fire({EventTarget::Kind::kApplication, {}, {}}, dispid::kNewMail, {});
+  EventTarget target{EventTarget::Kind::kApplication, {}, {}};
+  if (!running_) return;
+  std::vector<std::uint32_t> sinks = listeners(target);
+  if (sinks.empty()) return;
+  post([target, sinks = std::move(sinks)](ClientCore& core) {
+    core.deliver(target, sinks, dispid::kNewMail, {});
   });
 }
 
@@ -152,18 +158,26 @@ void ClientCore::post(std::function<void(ClientCore&)> message) {
   });
 }
 
+// The host raises the event when the change happens; the stand-in delivers it
+// when the UI thread pumps, but only to the sinks that listened at the change.
+// A sink advised in between (an add-in connected after a scenario added
+// tasks) never hears of it.
 void ClientCore::postItemEvent(Store& store, std::u16string_view folderId, std::int32_t dispId,
                                std::u16string_view entryId) {
+  if (!running_) return;
+  std::vector<std::uint32_t> sinks =
+      listeners({EventTarget::Kind::kItems, store.id(), std::u16string(folderId)});
+  if (sinks.empty()) return;
   post([storeId = store.id(), folderId = std::u16string(folderId), dispId,
-        entryId = std::u16string(entryId)](ClientCore& core) {
-    core.deliverItemEvent(storeId, folderId, dispId, entryId);
+        entryId = std::u16string(entryId), sinks = std::move(sinks)](ClientCore& core) {
+    core.deliverItemEvent(storeId, folderId, dispId, entryId, sinks);
   });
 }
 
 void ClientCore::deliverItemEvent(const std::u16string& storeId, const std::u16string& folderId,
-                                  std::int32_t dispId, const std::u16string& entryId) {
+                                  std::int32_t dispId, const std::u16string& entryId,
+                                  const std::vector<std::uint32_t>& sinks) {
   EventTarget target{EventTarget::Kind::kItems, storeId, folderId};
-  if (subscriptionCount(target) == 0) return;
   std::vector<Variant> args;
   if (dispId != dispid::kItemRemove) {
     // The host opens the item when it delivers the event; an item that has
@@ -173,14 +187,30 @@ void ClientCore::deliverItemEvent(const std::u16string& storeId, const std::u16s
     if (!item || item->folderId != folderId) return;
     args.emplace_back(openItem(*store, entryId));
   }
-  fire(target, dispId, std::move(args));
+  deliver(target, sinks, dispId, args);
 }
 
-std::uint32_t ClientCore::advise(const EventTarget& target, std::shared_ptr<EventSink> sink) {
+std::uint32_t ClientCore::advise(const EventTarget& target, std::shared_ptr<EventSink> sink,
+                                 const void* source) {
   std::uint32_t cookie = nextCookie_++;
   if (nextCookie_ == 0) nextCookie_ = 1;
-  subscriptions_[cookie] = Subscription{target, std::move(sink)};
+  subscriptions_[cookie] = Subscription{target, std::move(sink), source};
   return cookie;
+}
+
+void ClientCore::releaseSource(const void* source) {
+  if (!source) return;
+  // The sinks are let go after the map is consistent again: a sink's
+  // destructor may call back into the host.
+  std::vector<std::shared_ptr<EventSink>> released;
+  for (auto it = subscriptions_.begin(); it != subscriptions_.end();) {
+    if (it->second.source == source) {
+      released.push_back(std::move(it->second.sink));
+      it = subscriptions_.erase(it);
+    } else {
+      ++it;
+    }
+  }
 }
 
 bool ClientCore::unadvise(const EventTarget& target, std::uint32_t cookie) {
@@ -198,15 +228,26 @@ std::size_t ClientCore::subscriptionCount(const EventTarget& target) const {
   return n;
 }
 
-void ClientCore::fire(const EventTarget& target, std::int32_t dispId, std::vector<Variant> args) {
+std::vector<std::uint32_t> ClientCore::listeners(const EventTarget& target) const {
   std::vector<std::uint32_t> cookies;
   for (const auto& [cookie, s] : subscriptions_) {
     if (s.target == target) cookies.push_back(cookie);
   }
-  for (std::uint32_t cookie : cookies) {
-    // A sink may unadvise itself or others while the event is delivered.
+  return cookies;
+}
+
+void ClientCore::fire(const EventTarget& target, std::int32_t dispId, std::vector<Variant> args) {
+  if (!running_ || shutDown_) return;
+  deliver(target, listeners(target), dispId, args);
+}
+
+void ClientCore::deliver(const EventTarget& target, const std::vector<std::uint32_t>& sinks,
+                         std::int32_t dispId, const std::vector<Variant>& args) {
+  for (std::uint32_t cookie : sinks) {
+    // A sink unadvised since the event was raised (by itself, by another sink
+    // during this delivery, or with its collection) no longer hears it.
     auto it = subscriptions_.find(cookie);
-    if (it == subscriptions_.end()) continue;
+    if (it == subscriptions_.end() || !(it->second.target == target)) continue;
     std::shared_ptr<EventSink> sink = it->second.sink;
     sink->invoke(dispId, args);
   }

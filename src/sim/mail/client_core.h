@@ -103,6 +103,17 @@ class ClientCore : public std::enable_shared_from_this<ClientCore> {
   // The store's Deleted Items (created on first need for additional stores).
   std::u16string deletedItemsOf(Store& store);
 
+  // Whether the host process runs. A host that is not running raises no
+  // events at all: what happens to the store meanwhile (mail delivered, tasks
+  // added by a scenario before the start) reaches no sink, not even one
+  // advised after the next start.
+  void setRunning(bool running) { running_ = running; }
+  bool isRunning() const { return running_; }
+  // How many ItemChange events one stored change raises. Real hosts often
+  // raise more than one for one save; 1 by default.
+  void setChangeEventsPerSave(int count) { changeEventsPerSave_ = count < 1 ? 1 : count; }
+  int changeEventsPerSave() const { return changeEventsPerSave_; }
+
   // Changes that raise the host's events (posted to the user's UI thread).
   std::u16string insertItem(Store& store, std::u16string_view folderId, ItemData data,
                             bool submitted = false);
@@ -119,10 +130,16 @@ class ClientCore : public std::enable_shared_from_this<ClientCore> {
   void postNewMail();
 
   // Subscriptions. Cookies are unique within the client and never 0.
-  std::uint32_t advise(const EventTarget& target, std::shared_ptr<EventSink> sink);
+  // `source` names the event source object the sink was advised on (an item
+  // collection); releaseSource() ends its subscriptions when that object
+  // goes, as the host's collection releases its sinks when it is destroyed.
+  std::uint32_t advise(const EventTarget& target, std::shared_ptr<EventSink> sink,
+                       const void* source = nullptr);
   bool unadvise(const EventTarget& target, std::uint32_t cookie);
+  void releaseSource(const void* source);
   std::size_t subscriptionCount(const EventTarget& target) const;
-  // Calls the target's sinks at once (a top-level user action).
+  // Calls the target's sinks at once (a top-level user action); nothing when
+  // the host is not running.
   void fire(const EventTarget& target, std::int32_t dispId, std::vector<Variant> args);
 
   // Host objects.
@@ -147,7 +164,12 @@ class ClientCore : public std::enable_shared_from_this<ClientCore> {
   void postItemEvent(Store& store, std::u16string_view folderId, std::int32_t dispId,
                      std::u16string_view entryId);
   void deliverItemEvent(const std::u16string& storeId, const std::u16string& folderId,
-                        std::int32_t dispId, const std::u16string& entryId);
+                        std::int32_t dispId, const std::u16string& entryId,
+                        const std::vector<std::uint32_t>& listeners);
+  // The sinks listening to `target` now: an event reaches only these.
+  std::vector<std::uint32_t> listeners(const EventTarget& target) const;
+  void deliver(const EventTarget& target, const std::vector<std::uint32_t>& listeners,
+               std::int32_t dispId, const std::vector<Variant>& args);
   void post(std::function<void(ClientCore&)> message);
 
   UiThread* thread_;
@@ -155,12 +177,15 @@ class ClientCore : public std::enable_shared_from_this<ClientCore> {
   Faults* faults_;
   std::u16string address_;
   bool shutDown_ = false;
+  bool running_ = true;
+  int changeEventsPerSave_ = 1;
   std::vector<std::unique_ptr<Store>> stores_;
   std::map<std::int32_t, std::u16string> defaultFolders_;
   std::map<std::u16string, std::u16string> deletedItems_;  // store id -> folder id
   struct Subscription {
     EventTarget target;
     std::shared_ptr<EventSink> sink;
+    const void* source = nullptr;
   };
   std::map<std::uint32_t, Subscription> subscriptions_;
   std::uint32_t nextCookie_ = 1;

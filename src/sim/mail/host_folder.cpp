@@ -13,13 +13,17 @@ namespace {
 
 class ConnectionPointObject : public ConnectionPoint {
  public:
-  ConnectionPointObject(std::shared_ptr<ClientCore> core, EventTarget target)
-      : core_(std::move(core)), target_(std::move(target)) {}
+  ConnectionPointObject(std::shared_ptr<ClientCore> core, EventTarget target,
+                        std::shared_ptr<Dispatch> container, const void* source)
+      : core_(std::move(core)),
+        target_(std::move(target)),
+        container_(std::move(container)),
+        source_(source) {}
 
   Result<std::uint32_t> advise(std::shared_ptr<EventSink> sink) override {
     if (auto f = core_->fault("mail.ConnectionPoint.Advise")) return failure(*f);
     if (!sink) return failure(hr::kPointer);
-    return core_->advise(target_, std::move(sink));
+    return core_->advise(target_, std::move(sink), source_);
   }
   Hresult unadvise(std::uint32_t cookie) override {
     if (auto f = core_->fault("mail.ConnectionPoint.Unadvise")) return *f;
@@ -29,17 +33,25 @@ class ConnectionPointObject : public ConnectionPoint {
  private:
   std::shared_ptr<ClientCore> core_;
   EventTarget target_;
+  std::shared_ptr<Dispatch> container_;
+  const void* source_;
 };
 
 class ItemsObject : public Items, public std::enable_shared_from_this<ItemsObject> {
  public:
   ItemsObject(std::shared_ptr<ClientCore> core, std::u16string storeId, std::u16string folderId)
       : core_(std::move(core)), storeId_(std::move(storeId)), folderId_(std::move(folderId)) {}
+  ItemsObject(const ItemsObject&) = delete;
+  ItemsObject& operator=(const ItemsObject&) = delete;
+  // Sinks hear a folder's events only through a collection someone holds:
+  // when the last reference to it goes, so do its subscriptions.
+  ~ItemsObject() override { core_->releaseSource(this); }
 
   Result<std::shared_ptr<ConnectionPoint>> findConnectionPoint(const Guid& iid) override {
     if (auto f = core_->fault("mail.Items.FindConnectionPoint")) return failure(*f);
     if (!(iid == iid::kItemsEvents)) return failure(hr::kNoConnection);
-    return makeConnectionPoint(core_, {EventTarget::Kind::kItems, storeId_, folderId_});
+    return makeConnectionPoint(core_, {EventTarget::Kind::kItems, storeId_, folderId_},
+                               shared_from_this(), this);
   }
 
   Result<std::int32_t> count() override {
@@ -224,8 +236,11 @@ std::shared_ptr<Folder> makeFolderObject(std::shared_ptr<ClientCore> core, std::
 }
 
 std::shared_ptr<ConnectionPoint> makeConnectionPoint(std::shared_ptr<ClientCore> core,
-                                                     EventTarget target) {
-  return std::make_shared<ConnectionPointObject>(std::move(core), std::move(target));
+                                                     EventTarget target,
+                                                     std::shared_ptr<Dispatch> container,
+                                                     const void* source) {
+  return std::make_shared<ConnectionPointObject>(std::move(core), std::move(target),
+                                                 std::move(container), source);
 }
 
 }  // namespace qx::sim::mail

@@ -85,16 +85,18 @@ std::optional<Variant> convertForType(std::int32_t type, const Variant& value) {
   }
 }
 
+// Bound to one property of its item by the property's id, so that of several
+// properties with one name each object reads, sets and deletes its own.
 class UserPropertyObject : public UserProperty {
  public:
-  UserPropertyObject(std::shared_ptr<ItemHandle> handle, std::u16string name)
-      : access_(std::move(handle), "UserProperty"), name_(std::move(name)) {}
+  UserPropertyObject(std::shared_ptr<ItemHandle> handle, std::uint32_t id)
+      : access_(std::move(handle), "UserProperty"), id_(id) {}
 
   Result<std::u16string> name() override {
     if (auto f = access_.fault("Name")) return failure(*f);
     auto p = find();
     if (!p) return failure(p.error());
-    return name_;
+    return (*p)->name;
   }
   Result<std::int32_t> type() override {
     if (auto f = access_.fault("Type")) return failure(*f);
@@ -110,22 +112,25 @@ class UserPropertyObject : public UserProperty {
   }
   Hresult setValue(const Variant& value) override {
     if (auto f = access_.fault("SetValue")) return *f;
+    auto p = find();
+    if (!p) return p.error();
+    auto converted = convertForType((*p)->type, value);
+    if (!converted) return hr::kTypeMismatch;
     auto data = access_.handle().edit();
     if (!data) return data.error();
-    UserProp* p = (*data)->findUserProperty(name_);
-    if (!p) return hr::kMapiObjectDeleted;
-    auto converted = convertForType(p->type, value);
-    if (!converted) return hr::kTypeMismatch;
-    p->value = std::move(*converted);
+    UserProp* own = (*data)->userPropertyById(id_);
+    if (!own) return hr::kMapiObjectDeleted;
+    own->value = std::move(*converted);
     return hr::kOk;
   }
   Hresult deleteProperty() override {
     if (auto f = access_.fault("Delete")) return *f;
+    if (auto p = find(); !p) return p.error();
     auto data = access_.handle().edit();
     if (!data) return data.error();
     auto& props = (*data)->userProperties;
-    auto it = std::find_if(props.begin(), props.end(),
-                           [&](const UserProp& p) { return p.name == name_; });
+    auto it =
+        std::find_if(props.begin(), props.end(), [&](const UserProp& p) { return p.id == id_; });
     if (it == props.end()) return hr::kMapiObjectDeleted;
     props.erase(it);
     return hr::kOk;
@@ -135,12 +140,12 @@ class UserPropertyObject : public UserProperty {
   Result<const UserProp*> find() {
     auto data = access_.handle().view();
     if (!data) return failure(data.error());
-    const UserProp* p = (*data)->findUserProperty(name_);
+    const UserProp* p = (*data)->userPropertyById(id_);
     if (!p) return failure(hr::kMapiObjectDeleted);
     return p;
   }
   ItemAccess access_;
-  std::u16string name_;
+  std::uint32_t id_;
 };
 
 class UserPropertiesObject : public UserProperties {
@@ -162,8 +167,16 @@ class UserPropertiesObject : public UserProperties {
     if (index < 1 || static_cast<std::size_t>(index) > props.size()) {
       return failure(hr::kBadIndex);
     }
-    return std::shared_ptr<UserProperty>(std::make_shared<UserPropertyObject>(
-        access_.handlePtr(), props[static_cast<std::size_t>(index - 1)].name));
+    std::uint32_t id = props[static_cast<std::size_t>(index - 1)].id;
+    if (id == 0) {
+      // Not numbered yet (a working copy filled by hand): number it now.
+      auto editable = access_.handle().edit();
+      if (!editable) return failure(editable.error());
+      (*editable)->numberUserProperties();
+      id = (*editable)->userProperties[static_cast<std::size_t>(index - 1)].id;
+    }
+    return std::shared_ptr<UserProperty>(
+        std::make_shared<UserPropertyObject>(access_.handlePtr(), id));
   }
   Result<std::shared_ptr<UserProperty>> add(std::u16string_view name, std::int32_t type) override {
     if (auto f = access_.fault("Add")) return failure(*f);
@@ -172,10 +185,15 @@ class UserPropertiesObject : public UserProperties {
     if (!data) return failure(data.error());
     // Adding a name the item already has gives that property back when the
     // types agree; a property cannot change its type.
+    std::uint32_t id = 0;
     if (const UserProp* existing = (*data)->findUserProperty(name)) {
       if (existing->type != type) return failure(hr::kDispException);
+      (*data)->numberUserProperties();
+      id = (*data)->findUserProperty(name)->id;
     } else {
       (*data)->userProperties.push_back({std::u16string(name), type, defaultValue(type)});
+      (*data)->numberUserProperties();
+      id = (*data)->userProperties.back().id;
     }
     // The host's default for the optional settings adds the field to the
     // folder's fields at once, saved or not.
@@ -185,7 +203,7 @@ class UserPropertiesObject : public UserProperties {
       if (!folder.empty()) handle.core().addField(*store, folder, name);
     }
     return std::shared_ptr<UserProperty>(
-        std::make_shared<UserPropertyObject>(access_.handlePtr(), std::u16string(name)));
+        std::make_shared<UserPropertyObject>(access_.handlePtr(), id));
   }
   Hresult remove(std::int32_t index) override {
     if (auto f = access_.fault("Remove")) return *f;
@@ -479,6 +497,10 @@ class MailObject : public MailItem,
   Result<std::shared_ptr<Dispatch>> move(const std::shared_ptr<Folder>& destination) override {
     if (auto f = a_.fault("Move")) return failure(*f);
     return moveTo(a_.handle(), destination);
+  }
+  Hresult send() override {
+    if (auto f = a_.fault("Send")) return *f;
+    return a_.handle().submit();
   }
 
  private:

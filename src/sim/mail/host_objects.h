@@ -29,7 +29,12 @@ std::shared_ptr<Explorer> makeExplorerObject(std::shared_ptr<ClientCore> core);
 std::shared_ptr<PropertyPages> makePropertyPagesObject(
     std::shared_ptr<ClientCore> core, std::shared_ptr<std::vector<OfferedPage>> log);
 std::shared_ptr<ComAddIn> makeComAddInObject(std::shared_ptr<ClientCore> core);
+// `container`: the object the point belongs to, kept alive while the point is
+// held (as a COM connection point holds its container); when it is an item
+// collection, its subscriptions end with it.
 std::shared_ptr<ConnectionPoint> makeConnectionPoint(std::shared_ptr<ClientCore> core,
-                                                     EventTarget target);
+                                                     EventTarget target,
+                                                     std::shared_ptr<Dispatch> container = {},
+                                                     const void* source = nullptr);
 
 }  // namespace qx::sim::mail

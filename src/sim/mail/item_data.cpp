@@ -1,5 +1,7 @@
 #include "sim/mail/item_data.h"
 
+#include <algorithm>
+
 namespace qx::sim::mail {
 
 ItemData ItemData::newTask() { return ItemData{}; }
@@ -24,6 +26,28 @@ UserProp* ItemData::findUserProperty(std::u16string_view name) {
     if (p.name == name) return &p;
   }
   return nullptr;
+}
+
+const UserProp* ItemData::userPropertyById(std::uint32_t id) const {
+  for (const UserProp& p : userProperties) {
+    if (p.id == id) return &p;
+  }
+  return nullptr;
+}
+
+UserProp* ItemData::userPropertyById(std::uint32_t id) {
+  for (UserProp& p : userProperties) {
+    if (p.id == id) return &p;
+  }
+  return nullptr;
+}
+
+void ItemData::numberUserProperties() {
+  std::uint32_t last = 0;
+  for (const UserProp& p : userProperties) last = std::max(last, p.id);
+  for (UserProp& p : userProperties) {
+    if (p.id == 0) p.id = ++last;
+  }
 }
 
 }  // namespace qx::sim::mail

@@ -24,7 +24,13 @@ struct UserProp {
   std::u16string name;
   std::int32_t type = 1;  // user_property_type::k...
   Variant value;          // text, long, double, bool or date
-  friend bool operator==(const UserProp&, const UserProp&) = default;
+  // Stable within its item, so that a property object keeps addressing the
+  // same property among several of one name; 0 until the item numbers it.
+  std::uint32_t id = 0;
+  // The content, not the numbering.
+  friend bool operator==(const UserProp& a, const UserProp& b) {
+    return a.name == b.name && a.type == b.type && a.value == b.value;
+  }
 };
 
 struct AttachmentData {
@@ -79,6 +85,10 @@ struct ItemData {
 
   const UserProp* findUserProperty(std::u16string_view name) const;
   UserProp* findUserProperty(std::u16string_view name);
+  const UserProp* userPropertyById(std::uint32_t id) const;
+  UserProp* userPropertyById(std::uint32_t id);
+  // Gives every user property without an id one of its own.
+  void numberUserProperties();
 };
 
 }  // namespace qx::sim::mail

@@ -111,6 +111,16 @@ Hresult ItemHandle::submit() {
   return hr::kOk;
 }
 
+void ItemHandle::stopSubmission() {
+  StoredItem* s = stored();
+  if (s && s->submitted && !s->transmitting) s->submitted = false;
+}
+
+bool ItemHandle::transmitting() {
+  StoredItem* s = stored();
+  return s && s->transmitting;
+}
+
 std::shared_ptr<ItemHandle> handleOf(const std::shared_ptr<Dispatch>& object) {
   auto* holder = dynamic_cast<HasItemHandle*>(object.get());
   return holder ? holder->itemHandle() : nullptr;

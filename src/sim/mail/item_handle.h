@@ -52,6 +52,10 @@ class ItemHandle {
   Hresult remove();
   // Marks the item submitted and moves it to the Outbox if it is elsewhere.
   Hresult submit();
+  // A submitted mail opened by the library stops waiting for the transport,
+  // unless the transport is transmitting it already.
+  void stopSubmission();
+  bool transmitting();
 
  private:
   std::shared_ptr<ClientCore> core_;

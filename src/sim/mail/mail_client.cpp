@@ -126,6 +126,17 @@ std::optional<std::u16string> MailClient::moveItem(std::u16string_view entryId,
   return core_->moveItem(*from, entryId, *to, folderId);
 }
 
+std::optional<std::u16string> MailClient::copyItem(std::u16string_view entryId,
+                                                   std::u16string_view folderId) {
+  Store* from = core_->storeOfEntryId(entryId);
+  Store* to = core_->storeOfEntryId(folderId);
+  mail::StoredItem* source = from ? from->item(entryId) : nullptr;
+  if (!source || !to || !to->folder(folderId)) return std::nullopt;
+  std::u16string id = core_->insertItem(*to, folderId, source->data);
+  if (id.empty()) return std::nullopt;
+  return id;
+}
+
 std::optional<MailItemInfo> MailClient::item(std::u16string_view entryId) {
   Store* store = core_->storeOfEntryId(entryId);
   mail::StoredItem* stored = store ? store->item(entryId) : nullptr;
@@ -191,6 +202,25 @@ std::vector<ItemData> MailClient::takeSubmitted() {
     }
   }
   return out;
+}
+
+bool MailClient::holdInTransmission(std::u16string_view entryId) {
+  Store& store = core_->defaultStore();
+  mail::StoredItem* stored = store.item(entryId);
+  if (!stored || !stored->submitted ||
+      stored->folderId != core_->defaultFolderId(default_folder::kOutbox)) {
+    return false;
+  }
+  stored->transmitting = true;
+  return true;
+}
+
+std::size_t MailClient::holdOutboxInTransmission() {
+  std::size_t held = 0;
+  for (const MailItemInfo& info : folderItems(core_->defaultFolderId(default_folder::kOutbox))) {
+    if (holdInTransmission(info.entryId)) ++held;
+  }
+  return held;
 }
 
 void MailClient::deliver(std::vector<ItemData> mails) {

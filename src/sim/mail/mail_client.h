@@ -59,6 +59,13 @@ class MailClient {
   // Called when the add-in sets its Connect to false; the host disconnects it.
   void onAddInDisconnect(std::function<void()> disconnect);
   bool addInConnected() const { return core_->addInConnected; }
+  // Whether the host process runs (true for a client made on its own). While
+  // it does not, nothing raises events: the store changes silently.
+  void setRunning(bool running) { core_->setRunning(running); }
+  bool running() const { return core_->isRunning(); }
+  // Each stored change raises `count` ItemChange events, as real hosts often
+  // do for one save (1 by default).
+  void setChangeEventsPerSave(int count) { core_->setChangeEventsPerSave(count); }
 
   // Stores and folders.
   const std::u16string& defaultStoreId() { return core_->defaultStore().id(); }
@@ -85,6 +92,10 @@ class MailClient {
   // Removes the item without passing Deleted Items.
   bool hardDelete(std::u16string_view entryId);
   std::optional<std::u16string> moveItem(std::u16string_view entryId, std::u16string_view folderId);
+  // The user's copy into a folder: a new item with a new entry id and the
+  // same content, user properties included; raises ItemAdd in the target.
+  // Returns the copy's entry id.
+  std::optional<std::u16string> copyItem(std::u16string_view entryId, std::u16string_view folderId);
   std::optional<MailItemInfo> item(std::u16string_view entryId);
   // In arrival order.
   std::vector<MailItemInfo> folderItems(std::u16string_view folderId);
@@ -108,7 +119,16 @@ class MailClient {
   // The transport's side: submitted mails leave the Outbox (a copy goes to
   // Sent Items unless delete-after-submit is set); delivered mails arrive in
   // the Inbox and raise NewMail.
+  // Mails opened by the safe-item library since they were submitted are
+  // stopped and stay behind until sent again.
   std::vector<mail::ItemData> takeSubmitted();
+  // The transport starts transmitting a submitted mail of the Outbox and
+  // holds it so until it next runs: the library cannot stop it, and reading
+  // its fields through the library fails (hr::kMapiBusy). False when the
+  // item is no submitted mail in the Outbox.
+  bool holdInTransmission(std::u16string_view entryId);
+  // The same for every submitted mail in the Outbox; returns how many.
+  std::size_t holdOutboxInTransmission();
   void deliver(std::vector<mail::ItemData> mails);
 
   mail::ClientCore& core() { return *core_; }

@@ -107,6 +107,7 @@ std::u16string Store::insert(std::u16string_view folderId, ItemData data, bool s
   FolderData* target = folder(folderId);
   if (!target) return {};
   std::u16string id = newEntryId();
+  data.numberUserProperties();
   mapNamesOf(data);
   StoredItem stored{std::move(data), std::u16string(folderId), nextSeq_++, submitted};
   index(*target, stored, id);
@@ -118,6 +119,7 @@ void Store::update(std::u16string_view entryId, ItemData data) {
   StoredItem* stored = item(entryId);
   if (!stored) return;
   FolderData* holder = folder(stored->folderId);
+  data.numberUserProperties();
   mapNamesOf(data);
   unindex(*holder, *stored);
   stored->data = std::move(data);

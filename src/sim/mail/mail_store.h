@@ -41,7 +41,8 @@ struct StoredItem {
   ItemData data;
   std::u16string folderId;
   std::uint64_t seq = 0;
-  bool submitted = false;  // waiting in the Outbox for the transport
+  bool submitted = false;     // waiting in the Outbox for the transport
+  bool transmitting = false;  // the transport holds it while sending
 };
 
 // The text a user property's value has as a sort and filter key.

@@ -306,6 +306,9 @@ std::vector<std::uint8_t> encodeMessageFile(const ItemData& data) {
   record(payload, kReadReceipt, [&](Writer& w) { w.u8(data.readReceiptRequested ? 1 : 0); });
   record(payload, kDeleteAfterSubmit, [&](Writer& w) { w.u8(data.deleteAfterSubmit ? 1 : 0); });
   for (const UserProp& p : data.userProperties) {
+    // A message file holds one named property per name: of several user
+    // properties with one name the first is written, as a read by tag sees it.
+    if (&p != data.findUserProperty(p.name)) continue;
     record(payload, kUserProperty, [&](Writer& w) {
       w.str(p.name);
       w.i32(p.type);

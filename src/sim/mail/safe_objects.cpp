@@ -167,6 +167,9 @@ class SafeMailItemObject : public SafeMailItem,
     auto handle = handleOf(item);
     if (!handle) return hr::kInvalidArg;
     handle_ = std::move(handle);
+    // The library opens the message for writing, which takes a submitted
+    // mail out of the transport's queue.
+    handle_->stopSubmission();
     return hr::kOk;
   }
   Result<std::u16string> body() override {
@@ -187,6 +190,7 @@ class SafeMailItemObject : public SafeMailItem,
   Result<Variant> field(std::int32_t tag) override {
     if (auto f = core_->fault("safe.SafeMailItem.Fields")) return failure(*f);
     if (!handle_) return failure(hr::kUnexpected);
+    if (handle_->transmitting()) return failure(hr::kMapiBusy);
     auto data = handle_->view();
     if (!data) return failure(data.error());
     return readTagged(**data, storeNames(*handle_), tag);
@@ -292,11 +296,15 @@ class SafeTaskItemObject : public SafeTaskItem,
     to.attachments = from.attachments;
     for (const UserProp& p : from.userProperties) {
       if (UserProp* existing = to.findUserProperty(p.name)) {
+        std::uint32_t keep = existing->id;
         *existing = p;
+        existing->id = keep;
       } else {
         to.userProperties.push_back(p);
+        to.userProperties.back().id = 0;
       }
     }
+    to.numberUserProperties();
     for (const auto& [key, value] : from.namedProperties) to.namedProperties[key] = value;
   }
 

@@ -58,6 +58,8 @@ HostProcess::HostProcess(VirtualClock& clock, UserSetup setup, std::filesystem::
   parts_->mail.setVersion(widen(setup_.hostVersion));
   parts_->mail.setLibraryState(setup_.libraryInstalled ? mail::LibraryState::kInstalled
                                                        : mail::LibraryState::kClassNotRegistered);
+  // The machine exists before the host is started on it.
+  parts_->mail.setRunning(false);
 }
 
 HostProcess::~HostProcess() = default;
@@ -74,7 +76,10 @@ void HostProcess::onDisconnectRequest(std::function<void()> handler) {
   parts_->mail.onAddInDisconnect(std::move(handler));
 }
 
-void HostProcess::startRun() { running_ = true; }
+void HostProcess::startRun() {
+  running_ = true;
+  parts_->mail.setRunning(true);
+}
 
 void HostProcess::markAddInConnected() { parts_->mail.core().addInConnected = true; }
 
@@ -83,6 +88,7 @@ void HostProcess::stopRun() {
   // it now so that no message outlives the run it belongs to.
   parts_->thread.pump();
   running_ = false;
+  parts_->mail.setRunning(false);
 }
 
 void HostProcess::raiseNewMail() { parts_->mail.core().postNewMail(); }

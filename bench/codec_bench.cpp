@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "protocol/huffman_compress.h"
-#include "protocol/huffman_decompress.h"
+#include "protocol/codec/huffman_compress.h"
+#include "protocol/codec/huffman_decompress.h"
 
 #ifdef QX_HAVE_YARDSTICKS
 #include <libdeflate.h>

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <span>
 
-#include "protocol/huffman_compress.h"
-#include "protocol/huffman_decompress.h"
-#include "protocol/huffman_examine.h"
+#include "protocol/codec/huffman_compress.h"
+#include "protocol/codec/huffman_decompress.h"
+#include "quendrilax-codec/stream_inspect.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::span<const std::uint8_t> stream(data, size);

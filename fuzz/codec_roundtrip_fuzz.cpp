@@ -7,9 +7,9 @@
 #include <span>
 #include <vector>
 
-#include "protocol/huffman_compress.h"
-#include "protocol/huffman_decompress.h"
-#include "protocol/huffman_stream.h"
+#include "protocol/codec/huffman_compress.h"
+#include "protocol/codec/huffman_decompress.h"
+#include "protocol/codec/huffman_stream.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::span<const std::uint8_t> input(data, size);

@@ -8,7 +8,7 @@
 #include "core/sync_engine.h"
 #include "core/version_check.h"
 #include "platform/mail_client.h"
-#include "ui/messages.h"
+#include "common/messages.h"
 
 namespace qx {
 

@@ -5,7 +5,7 @@
 
 #include "core/addin_module.h"
 #include "platform/mail_addin.h"
-#include "ui/messages.h"
+#include "common/messages.h"
 
 namespace qx {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/diagnostics.h"
+#include "common/diagnostics.h"
 
 namespace qx {
 

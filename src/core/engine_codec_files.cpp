@@ -1,7 +1,7 @@
 // The engine's codec file operations on its own working files.
 #include "core/addin_module.h"
 #include "core/sync_engine.h"
-#include "protocol/codec_files.h"
+#include "protocol/codec/codec_files.h"
 
 namespace qx {
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "core/items_events.h"
+#include "outgoing/items_events.h"
 
 namespace qx {
 

@@ -1,6 +1,6 @@
-// What the module does with the host's events.
+// What the module does with the host's NewMail event. OptionsPagesAdd is the
+// user interface's, in ui/page_offer.cpp.
 #include "core/addin_module.h"
-#include "core/page_offer.h"
 #include "core/sync_engine.h"
 
 namespace qx {
@@ -16,12 +16,6 @@ void AddinModule::onNewMail() {
   EngineCall call(*this);
   trace("new mail");
   call.engine()->processInbox();
-}
-
-void AddinModule::onOptionsPagesAdd(const std::shared_ptr<Dispatch>& pages,
-                                    const std::shared_ptr<Dispatch>& folder) {
-  trace("options pages offered");
-  offerFolderPage(*this, pages, folder);
 }
 
 }  // namespace qx

@@ -14,14 +14,18 @@
 #include "core/configuration_store.h"
 #include "core/diagnostics_log.h"
 #include "core/folder_watch.h"
+#include "platform/status.h"
 #include "platform/window_system.h"
 
 namespace qx {
 
 class AddinModule;
+class Application;
 class CommandBar;
 class CommandBarButton;
+class Folder;
 class Namespace;
+class TaskItem;
 
 namespace file_name {
 inline constexpr std::string_view kShareFile = "share.syn";
@@ -75,6 +79,20 @@ class SyncEngine {
   // A received attachment file into the message file the scan reads next.
   bool decompressFile();
 
+  // --- Outgoing changes (src/outgoing) ------------------------------------------
+  // Builds the recipient line of the folder; true when it has a recipient.
+  bool fillUserList(std::u16string_view folderEntryId);
+  const std::u16string& recipientLine() const { return recipientLine_; }
+  // The share name of the folder's watch (the last equal watch wins); the
+  // text keeps what it had when no watch matches.
+  void shareNameOfFolder(Folder& folder, std::string& shareName);
+  // The folder of the first watch with exactly this share name.
+  std::shared_ptr<Folder> sharedFolderByName(std::string_view shareName);
+  // A task of a shared folder as a change mail; negative is failure.
+  Hresult sendMessage(TaskItem& task, Folder& folder);
+  // A task that landed in Deleted Items as a removal mail; non-zero is failure.
+  Hresult DeleteMessage(TaskItem& task);
+
   // --- Timer and basic synchronization ----------------------------------------
   WindowHandle timerWindow() const { return timerWindow_; }
   void setTimerWindow(WindowHandle window) { timerWindow_ = window; }
@@ -112,6 +130,7 @@ class SyncEngine {
   std::vector<std::unique_ptr<FolderWatch>> watches_;
   std::unique_ptr<FolderWatch> deletedItemsWatch_;
   std::vector<std::u16string> dontTouchList_;
+  std::u16string recipientLine_;
   std::string dataDirectory_;
   std::string shareFilePath_;
   std::string compressedFilePath_;

@@ -2,7 +2,7 @@
 
 #include "platform/mail_ids.h"
 #include "protocol/sync_prop_tag.h"
-#include "ui/messages.h"
+#include "common/messages.h"
 
 namespace qx {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/diagnostics.h"
+#include "common/diagnostics.h"
 #include "platform/guid.h"
 #include "platform/mail_client.h"
 #include "platform/safe_library.h"

@@ -3,7 +3,7 @@
 // does before it trusts a candidate.
 #include <string>
 
-#include "core/diagnostics.h"
+#include "common/diagnostics.h"
 #include "platform/codepage.h"
 #include "platform/safe_mail_item.h"
 

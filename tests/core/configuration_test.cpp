@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "core/configuration_store.h"
-#include "core/folder_page_settings.h"
+#include "ui/folder_page_settings.h"
 #include "spine_fixture.h"
 
 namespace qx::test {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "core/folder_page_settings.h"
+#include "ui/folder_page_settings.h"
 #include "spine_fixture.h"
 
 namespace qx::test {

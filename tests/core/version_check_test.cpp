@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "spine_fixture.h"
-#include "ui/messages.h"
+#include "common/messages.h"
 
 namespace qx::test {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "ui/messages.h"
+#include "common/messages.h"
 
 namespace qx {
 namespace {

@@ -4,7 +4,7 @@
 
 #include "protocol/sync_mail_fixture.h"
 #include "protocol/sync_mail_reader.h"
-#include "ui/messages.h"
+#include "common/messages.h"
 
 namespace qx {
 namespace {

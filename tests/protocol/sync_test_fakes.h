@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/diagnostics.h"
+#include "common/diagnostics.h"
 #include "platform/codepage.h"
 #include "platform/guid.h"
 #include "platform/safe_mail_item.h"

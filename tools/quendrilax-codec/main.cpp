@@ -21,10 +21,10 @@
 #include <system_error>
 #include <vector>
 
-#include "protocol/codec_error.h"
-#include "protocol/huffman_compress.h"
-#include "protocol/huffman_decompress.h"
-#include "protocol/huffman_examine.h"
+#include "protocol/codec/codec_error.h"
+#include "protocol/codec/huffman_compress.h"
+#include "protocol/codec/huffman_decompress.h"
+#include "quendrilax-codec/stream_inspect.h"
 
 namespace {
 

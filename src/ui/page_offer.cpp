@@ -1,4 +1,4 @@
-#include "core/page_offer.h"
+#include "ui/page_offer.h"
 
 #include "core/addin_module.h"
 #include "platform/mail_folder.h"
@@ -14,6 +14,18 @@ void offerFolderPage(AddinModule& module, const std::shared_ptr<Dispatch>& pages
     if (auto queried = folder->queryFolder()) pageFolder = std::move(*queried);
   }
   module.setPageFolder(std::move(pageFolder));
+}
+
+}  // namespace qx
+
+namespace qx {
+
+// The module's handler of the namespace's OptionsPagesAdd lives with the page
+// choice, so that the core does not reach up into the user interface.
+void AddinModule::onOptionsPagesAdd(const std::shared_ptr<Dispatch>& pages,
+                                    const std::shared_ptr<Dispatch>& folder) {
+  trace("options pages offered");
+  offerFolderPage(*this, pages, folder);
 }
 
 }  // namespace qx

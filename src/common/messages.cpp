@@ -1,4 +1,4 @@
-#include "ui/messages.h"
+#include "common/messages.h"
 
 #include <algorithm>
 #include <array>

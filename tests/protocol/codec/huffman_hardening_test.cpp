@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "protocol/huffman_compress.h"
-#include "protocol/huffman_decompress.h"
-#include "protocol/huffman_reference.h"
-#include "protocol/huffman_stream.h"
+#include "protocol/codec/huffman_compress.h"
+#include "protocol/codec/huffman_decompress.h"
+#include "protocol/codec/huffman_reference.h"
+#include "protocol/codec/huffman_stream.h"
 
 namespace qx {
 namespace {

@@ -5,7 +5,7 @@
 // log with the fixed texts that users and peers search for.
 #include <string_view>
 
-#include "core/diagnostics.h"
+#include "common/diagnostics.h"
 #include "platform/files.h"
 
 namespace qx {

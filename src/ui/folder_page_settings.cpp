@@ -1,4 +1,4 @@
-#include "core/folder_page_settings.h"
+#include "ui/folder_page_settings.h"
 
 #include "core/addin_module.h"
 #include "core/sync_engine.h"

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "protocol/huffman_tree.h"
+#include "protocol/codec/huffman_tree.h"
 
 namespace qx::testing {
 

@@ -5,7 +5,7 @@
 #include <span>
 #include <vector>
 
-#include "protocol/codec_error.h"
+#include "protocol/codec/codec_error.h"
 
 namespace qx {
 

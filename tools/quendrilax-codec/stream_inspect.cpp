@@ -1,11 +1,11 @@
-#include "protocol/huffman_examine.h"
+#include "quendrilax-codec/stream_inspect.h"
 
 #include <algorithm>
 #include <new>
 
-#include "protocol/huffman_decompress.h"
-#include "protocol/huffman_stream.h"
-#include "protocol/huffman_tree.h"
+#include "protocol/codec/huffman_decompress.h"
+#include "protocol/codec/huffman_stream.h"
+#include "protocol/codec/huffman_tree.h"
 
 namespace qx {
 

@@ -1,4 +1,4 @@
-#include "protocol/huffman_tree.h"
+#include "protocol/codec/huffman_tree.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,6 +1,6 @@
 // The engine's file operations over fakes of the file system and the log:
 // the exact log texts, the results, and what is left on disk.
-#include "protocol/codec_files.h"
+#include "protocol/codec/codec_files.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "protocol/huffman_compress.h"
-#include "protocol/huffman_stream.h"
+#include "protocol/codec/huffman_compress.h"
+#include "protocol/codec/huffman_stream.h"
 
 namespace qx {
 namespace {

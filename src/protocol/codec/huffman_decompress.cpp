@@ -1,12 +1,12 @@
-#include "protocol/huffman_decompress.h"
+#include "protocol/codec/huffman_decompress.h"
 
 #include <array>
 #include <cstring>
 #include <new>
 
-#include "protocol/huffman_bits.h"
-#include "protocol/huffman_stream.h"
-#include "protocol/huffman_tree.h"
+#include "protocol/codec/huffman_bits.h"
+#include "protocol/codec/huffman_stream.h"
+#include "protocol/codec/huffman_tree.h"
 
 namespace qx {
 

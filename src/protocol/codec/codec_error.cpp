@@ -1,4 +1,4 @@
-#include "protocol/codec_error.h"
+#include "protocol/codec/codec_error.h"
 
 namespace qx {
 

@@ -1,11 +1,11 @@
-#include "protocol/codec_files.h"
+#include "protocol/codec/codec_files.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "protocol/huffman_compress.h"
-#include "protocol/huffman_decompress.h"
+#include "protocol/codec/huffman_compress.h"
+#include "protocol/codec/huffman_decompress.h"
 
 namespace qx {
 

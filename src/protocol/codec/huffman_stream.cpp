@@ -1,4 +1,4 @@
-#include "protocol/huffman_stream.h"
+#include "protocol/codec/huffman_stream.h"
 
 #include <algorithm>
 #include <limits>

@@ -1,7 +1,7 @@
 // The tree is part of the wire format: these cases pin its shape, the codes
 // it gives, and that the fast insertion agrees with the plain rule on every
 // kind of table, stored in order or not.
-#include "protocol/huffman_tree.h"
+#include "protocol/codec/huffman_tree.h"
 
 #include <gtest/gtest.h>
 

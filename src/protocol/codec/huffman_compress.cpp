@@ -1,4 +1,4 @@
-#include "protocol/huffman_compress.h"
+#include "protocol/codec/huffman_compress.h"
 
 #include <algorithm>
 #include <array>
@@ -7,9 +7,9 @@
 #include <limits>
 #include <new>
 
-#include "protocol/huffman_bits.h"
-#include "protocol/huffman_stream.h"
-#include "protocol/huffman_tree.h"
+#include "protocol/codec/huffman_bits.h"
+#include "protocol/codec/huffman_stream.h"
+#include "protocol/codec/huffman_tree.h"
 
 namespace qx {
 

@@ -1,4 +1,4 @@
-#include "core/items_events.h"
+#include "outgoing/items_events.h"
 
 #include "core/addin_module.h"
 #include "core/sync_engine.h"

@@ -8,8 +8,8 @@
 #include <expected>
 #include <span>
 
-#include "protocol/codec_error.h"
-#include "protocol/huffman_tree.h"
+#include "protocol/codec/codec_error.h"
+#include "protocol/codec/huffman_tree.h"
 
 namespace qx {
 

@@ -1,11 +1,11 @@
-#include "protocol/huffman_examine.h"
+#include "quendrilax-codec/stream_inspect.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "protocol/huffman_compress.h"
-#include "protocol/huffman_reference.h"
+#include "protocol/codec/huffman_compress.h"
+#include "protocol/codec/huffman_reference.h"
 
 namespace qx {
 namespace {

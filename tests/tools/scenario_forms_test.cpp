@@ -1,0 +1,154 @@
+// Every form of the language that the task, sync-mail and later families add
+// is read, and each malformed variant is refused with its line, so that a
+// scenario written for a later runner never passes silently on this one.
+#include <gtest/gtest.h>
+
+#include "quendrilax-sim/commands_tasks.h"
+#include "quendrilax-sim/scenario_parser.h"
+
+namespace qx::tools {
+namespace {
+
+constexpr const char* kUsers = "user a\nuser b\n";
+
+struct Form {
+  const char* line;
+  const char* error;  // nullptr: the line is read; else part of the message
+};
+
+void expectForms(const std::vector<Form>& forms) {
+  for (const Form& form : forms) {
+    const std::string text = std::string(kUsers) + form.line + "\n";
+    auto parsed = parseScenario(text, "forms.scn", ".");
+    if (!form.error) {
+      EXPECT_TRUE(parsed.has_value())
+          << form.line << " gave: " << (parsed ? "" : parsed.error().message);
+      continue;
+    }
+    ASSERT_FALSE(parsed.has_value()) << form.line << " was read";
+    EXPECT_EQ(parsed.error().where.line, 3) << form.line;
+    EXPECT_EQ(parsed.error().where.file, "forms.scn");
+    EXPECT_NE(parsed.error().message.find(form.error), std::string::npos)
+        << form.line << " gave: " << parsed.error().message;
+  }
+}
+
+TEST(ScenarioFormsTest, TaskCommands) {
+  expectForms({
+      {"task a add \"Buy milk\"", nullptr},
+      {"task a add T in Tasks/Team due 2026-12-24 start none status in-progress percent 50 "
+       "importance high private no categories \"Red, Blue\" owner Anna body repeat 3 x",
+       nullptr},
+      {"task a edit T subject U", nullptr},
+      {"task a edit T in Tasks/Team status complete percent 100", nullptr},
+      {"task a delete T", nullptr},
+      {"task a hard-delete T in Tasks/Team", nullptr},
+      {"task a move T to Tasks/Team", nullptr},
+      {"task a copy T in Tasks/Team to Tasks", nullptr},
+      {"item a add Note in Tasks/Team kind note", nullptr},
+      {"item a add Hi in Inbox kind mail", nullptr},
+      {"task a edit T", "FIELD VALUE"},
+      {"task a edit T in Tasks", "FIELD VALUE"},
+      {"task a add T colour red", "unknown field 'colour'"},
+      {"task a add T due 24.12.2026", "date such as 2026-12-24"},
+      {"task a add T due 2026-02-30", "date such as"},
+      {"task a add T due 2026-12-24x", "date such as"},
+      {"task a add T status done", "unknown status 'done'"},
+      {"task a add T percent 101", "0 to 100"},
+      {"task a add T percent many", "0 to 100"},
+      {"task a add T importance urgent", "unknown importance"},
+      {"task a add T private maybe", "yes or no"},
+      {"task a add T subject", "missing subject text"},
+      {"task a move T", "to PATH"},
+      {"task a copy T Tasks/Team", "to PATH"},
+      {"task a move T to", "missing target folder path"},
+      {"task a rename T", "unknown task action 'rename'"},
+      {"task c add T", "unknown user 'c'"},
+      {"task a delete T extra", "unexpected 'extra'"},
+      {"item a add Note kind note", "in PATH kind"},
+      {"item a add Note in Tasks", "in PATH kind"},
+      {"item a add Note in Tasks kind contact", "unknown item kind 'contact'"},
+      {"item a edit Note in Tasks kind note", "unknown item action"},
+  });
+}
+
+TEST(ScenarioFormsTest, TaskExpectations) {
+  expectForms({
+      {"expect a task T status complete", nullptr},
+      {"expect a task T in Tasks/Team due none", nullptr},
+      {"expect a task T property quendrilaxid absent", nullptr},
+      {"expect a task T property quendrilaxid \"absent\"", nullptr},
+      {"expect a task T property Colour red", nullptr},
+      {"expect a task T sync-id none", nullptr},
+      {"expect a task T sync-id present", nullptr},
+      {"expect a task T in Tasks/Team sync-id same-as b T2 in Tasks/Other", nullptr},
+      {"expect a task T count 0", nullptr},
+      {"expect a task T", "FIELD VALUE"},
+      {"expect a task T colour red", "unknown field"},
+      {"expect a task T sync-id maybe", "unknown sync-id check"},
+      {"expect a task T sync-id same-as c T", "unknown user 'c'"},
+      {"expect a task T sync-id same-as b", "missing subject of the other task"},
+      {"expect a task T count", "missing number of tasks"},
+      {"expect a task T count -1", "must be a number"},
+      {"expect a task T property", "missing property name"},
+      {"expect a task T status complete now", "unexpected 'now'"},
+  });
+}
+
+TEST(ScenarioFormsTest, SyncMailForms) {
+  expectForms({
+      {"expect a sync-mails in Outbox 2", nullptr},
+      {"expect a sync-mail 1 in Inbox to \"a@office.test;\"", nullptr},
+      {"expect a sync-mail 2 in Inbox kind removal", nullptr},
+      {"expect a sync-mail 1 in Inbox share team", nullptr},
+      {"expect a sync-mail 1 in Inbox carries \"Buy milk\"", nullptr},
+      {"expect a sync-mail 1 in Inbox attachments 0", nullptr},
+      {"show a sync-mail 1 in Outbox", nullptr},
+      {"expect a sync-mails Outbox 2", "sync-mails in PATH N"},
+      {"expect a sync-mails in Outbox", "missing number of sync mails"},
+      {"expect a sync-mail 0 in Inbox kind change", "count from 1"},
+      {"expect a sync-mail 1 Inbox kind change", "sync-mail N in PATH"},
+      {"expect a sync-mail 1 in Inbox kind update", "unknown sync mail kind 'update'"},
+      {"expect a sync-mail 1 in Inbox subject x", "unknown sync mail check 'subject'"},
+      {"expect a sync-mail 1 in Inbox", "missing sync mail check"},
+      {"show a sync-mail in Outbox", "must be a number"},
+      {"show a sync-mail 1 in Outbox extra", "unexpected 'extra'"},
+  });
+}
+
+TEST(ScenarioFormsTest, ExpectAndShowNameTheirWords) {
+  expectForms({
+      {"expect a frobs 2", "unknown expectation 'frobs'"},
+      {"show a frobs", "unknown 'show frobs'"},
+      {"expect c boxes 1", "unknown user 'c'"},
+      {"expect a boxes 1 <<END\nEND", "takes no block"},
+  });
+}
+
+TEST(ScenarioFormsTest, TaskFieldsReadBackAsWritten) {
+  auto parsed = parseScenario(std::string(kUsers) + "task a add T due 2026-12-24 percent 0x10\n",
+                              "t.scn", ".");
+  // Hexadecimal is a registry habit, not a percentage.
+  ASSERT_FALSE(parsed.has_value());
+  parsed = parseScenario(std::string(kUsers) + "task a add T due 2026-12-24 percent 007\n", "t.scn",
+                         ".");
+  ASSERT_TRUE(parsed.has_value()) << parsed.error().message;
+  const auto* task = (*parsed)[2].as<TaskCmd>();
+  ASSERT_NE(task, nullptr);
+  ASSERT_EQ(task->fields.size(), 2u);
+  EXPECT_EQ(task->fields[1].text, "7");
+
+  sim::mail::ItemData data = sim::mail::ItemData::newTask();
+  for (const FieldValue& f : task->fields) applyField(data, f);
+  EXPECT_EQ(fieldText(data, TaskField::kDue), "2026-12-24");
+  EXPECT_EQ(fieldText(data, TaskField::kStart), "none");
+  // Days since 1899-12-30, as the host keeps dates.
+  EXPECT_DOUBLE_EQ(data.dueDate.days, 46380.0);
+  for (const char* date : {"1601-01-01", "2000-02-29", "2026-12-31", "4500-12-31"})
+    EXPECT_EQ(dateText(*dateFromText(date)), date);
+  for (const char* date : {"2100-02-29", "4501-01-01", "2026-13-01", "2026-00-10", "26-12-24"})
+    EXPECT_FALSE(dateFromText(date).has_value()) << date;
+}
+
+}  // namespace
+}  // namespace qx::tools

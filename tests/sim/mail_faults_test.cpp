@@ -29,6 +29,7 @@ TEST_F(MailFaultsTest, EachNamedOperationFailsWithTheScheduledStatus) {
   auto t = openTask(taskId);
   auto m = openMail(mailId);
   ok(ok(m->attachments())->add(u"C:\\d\\a.huf", attachment_type::kByValue, 1, u"a"));
+  ASSERT_EQ(m->save(), hr::kOk);  // the library sees stored attachments only
   auto tasks = items(folder(default_folder::kTasks));
   auto safeMail = ok(createSafeMailItem(client.library()));
   ASSERT_EQ(safeMail->putItem(m), hr::kOk);

@@ -135,6 +135,53 @@ TEST_F(MailSafeLibraryTest, SendSubmitsToTheOutboxAndSendingAgainIsHarmless) {
   EXPECT_EQ(safeMail()->send(), hr::kUnexpected);
 }
 
+TEST_F(MailSafeLibraryTest, TheLibrarySeesTheStoredItemNotAHostObjectsUnsavedChanges) {
+  // A task: the message file carries what is stored.
+  std::u16string taskId = client.addItem(tasksId(), task(u"stored"));
+  auto host = openTask(taskId);
+  auto safeTask = ok(createSafeTaskItem(client.library()));
+  ASSERT_EQ(safeTask->putItem(host), hr::kOk);
+  ASSERT_EQ(host->setSubject(u"edited"), hr::kOk);
+  ok(ok(host->userProperties())->add(u"quendrilaxid", user_property_type::kText));
+  auto fileSubject = [&] {
+    EXPECT_EQ(safeTask->saveAs(u"C:\\d\\share.syn"), hr::kOk);
+    auto item = ok(
+        ok(createMapiUtilities(client.library()))->getItemFromMsgFile(u"C:\\d\\share.syn", false));
+    return *ok(ok(item->querySafeMessage())->field(0x0037001E)).text();
+  };
+  EXPECT_EQ(fileSubject(), u"stored") << "unsaved: invisible to the library";
+  ASSERT_EQ(host->save(), hr::kOk);
+  EXPECT_EQ(fileSubject(), u"edited");
+
+  // A mail: reads through the safe item see the stored state and the
+  // library's own writes; the host object's save stores both.
+  auto m = savedMail(u"subject");
+  auto safe = safeMail();
+  ASSERT_EQ(safe->putItem(m), hr::kOk);
+  ASSERT_EQ(m->setBody(u"host body"), hr::kOk);
+  ASSERT_EQ(m->setTo(u"carol@example.org;"), hr::kOk);
+  EXPECT_EQ(ok(safe->body()), u"");
+  EXPECT_EQ(ok(ok(safe->recipients())->count()), 1);
+  ASSERT_EQ(safe->setBody(u"library body"), hr::kOk);
+  ASSERT_EQ(safe->setField(prop_tag::kIconIndex, Variant(std::int32_t{514})), hr::kOk);
+  EXPECT_EQ(ok(safe->body()), u"library body");
+  EXPECT_EQ(ok(safe->field(prop_tag::kIconIndex)).asLong(), 514);
+  EXPECT_EQ(ok(ok(ok(safe->recipients())->item(1))->address()), u"bob@example.org")
+      << "the host's unsaved To stays unseen";
+  EXPECT_EQ(client.item(ok(m->entryId()))->data.body, u"") << "nothing stored yet";
+  ASSERT_EQ(m->save(), hr::kOk);
+  auto stored = client.item(ok(m->entryId()))->data;
+  EXPECT_EQ(stored.body, u"library body") << "the library's write came last";
+  EXPECT_EQ(stored.to, u"carol@example.org;");
+  EXPECT_EQ(ok(ok(ok(safe->recipients())->item(1))->address()), u"carol@example.org");
+
+  // A new item has nothing stored: the library sees what it holds.
+  auto fresh = ok(ok(app()->createItem(item_kind::kMail))->queryMail());
+  ASSERT_EQ(fresh->setSubject(u"new"), hr::kOk);
+  ASSERT_EQ(safe->putItem(fresh), hr::kOk);
+  EXPECT_EQ(*ok(safe->field(0x0037001E)).text(), u"new");
+}
+
 TEST_F(MailSafeLibraryTest, AttachmentsSaveToFilesAndRecipientsResolve) {
   files.files["C:\\d\\sync.huf"] = {9, 8, 7};
   auto m = savedMail(u"s");

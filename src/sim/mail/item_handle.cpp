@@ -48,6 +48,25 @@ Result<ItemData*> ItemHandle::edit() {
   return &*working_;
 }
 
+Result<const ItemData*> ItemHandle::libraryView() {
+  if (gone_) return failure(hr::kMapiObjectDeleted);
+  if (isNew()) return view();
+  StoredItem* s = stored();
+  if (!s) return failure(hr::kMapiObjectDeleted);
+  if (libraryWrites_.empty()) return &s->data;
+  libraryCopy_ = s->data;
+  for (auto& write : libraryWrites_) (void)write(*libraryCopy_);
+  return &*libraryCopy_;
+}
+
+Hresult ItemHandle::libraryWrite(std::function<Hresult(ItemData&)> write) {
+  auto data = edit();
+  if (!data) return data.error();
+  if (Hresult status = write(**data); failed(status)) return status;
+  if (!isNew()) libraryWrites_.push_back(std::move(write));
+  return hr::kOk;
+}
+
 Hresult ItemHandle::save() {
   if (gone_) return hr::kMapiObjectDeleted;
   if (isNew()) {
@@ -56,6 +75,7 @@ Hresult ItemHandle::save() {
     if (!s || folder.empty()) return hr::kFail;
     entryId_ = core_->insertItem(*s, folder, std::move(*working_));
     working_.reset();
+    libraryWrites_.clear();
     return hr::kOk;
   }
   StoredItem* s = stored();
@@ -64,6 +84,8 @@ Hresult ItemHandle::save() {
     core_->updateItem(*store(), entryId_, std::move(*working_));
     working_.reset();
   }
+  libraryWrites_.clear();
+  libraryCopy_.reset();
   return hr::kOk;
 }
 

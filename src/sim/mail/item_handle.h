@@ -5,9 +5,11 @@
 // host's item object, its user properties and attachments and the safe-item
 // library's wrapper of it share one handle, as they share one message in the
 // host.
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/dispatch.h"
 #include "sim/mail/item_data.h"
@@ -43,6 +45,14 @@ class ItemHandle {
   Result<ItemData*> edit();
   bool hasChanges() const { return working_.has_value(); }
 
+  // What the safe-item library sees: the stored state with what was written
+  // through the library, not the host object's other unsaved changes (a new,
+  // never saved item: its working copy).
+  Result<const ItemData*> libraryView();
+  // A write through the library: it reaches the working copy, so that the
+  // host object's next save stores it, and the library sees it at once.
+  Hresult libraryWrite(std::function<Hresult(ItemData&)> write);
+
   // Stores the working copy (a new item goes to the default folder of its
   // kind: tasks to Tasks, mails to Drafts).
   Hresult save();
@@ -62,6 +72,8 @@ class ItemHandle {
   std::u16string storeId_;
   std::u16string entryId_;
   std::optional<ItemData> working_;
+  std::vector<std::function<Hresult(ItemData&)>> libraryWrites_;
+  std::optional<ItemData> libraryCopy_;
   bool gone_ = false;
 };
 

@@ -114,7 +114,7 @@ class SafeAttachmentObject : public SafeAttachment {
       : handle_(std::move(handle)), id_(id) {}
   Hresult saveAsFile(std::u16string_view path) override {
     if (auto f = handle_->core().fault("safe.Attachment.SaveAsFile")) return *f;
-    auto data = handle_->view();
+    auto data = handle_->libraryView();
     if (!data) return data.error();
     for (const AttachmentData& a : (*data)->attachments) {
       if (a.id == id_) {
@@ -134,13 +134,13 @@ class SafeAttachmentsObject : public SafeAttachments {
   explicit SafeAttachmentsObject(std::shared_ptr<ItemHandle> handle) : handle_(std::move(handle)) {}
   Result<std::int32_t> count() override {
     if (auto f = handle_->core().fault("safe.Attachments.Count")) return failure(*f);
-    auto data = handle_->view();
+    auto data = handle_->libraryView();
     if (!data) return failure(data.error());
     return static_cast<std::int32_t>((*data)->attachments.size());
   }
   Result<std::shared_ptr<SafeAttachment>> item(std::int32_t index) override {
     if (auto f = handle_->core().fault("safe.Attachments.Item")) return failure(*f);
-    auto data = handle_->view();
+    auto data = handle_->libraryView();
     if (!data) return failure(data.error());
     const auto& list = (*data)->attachments;
     if (index < 1 || static_cast<std::size_t>(index) > list.size()) return failure(hr::kBadIndex);
@@ -175,43 +175,43 @@ class SafeMailItemObject : public SafeMailItem,
   Result<std::u16string> body() override {
     if (auto f = core_->fault("safe.SafeMailItem.Body")) return failure(*f);
     if (!handle_) return failure(hr::kUnexpected);
-    auto data = handle_->view();
+    auto data = handle_->libraryView();
     if (!data) return failure(data.error());
     return (*data)->body;
   }
   Hresult setBody(std::u16string_view text) override {
     if (auto f = core_->fault("safe.SafeMailItem.SetBody")) return *f;
     if (!handle_) return hr::kUnexpected;
-    auto data = handle_->edit();
-    if (!data) return data.error();
-    (*data)->body = std::u16string(text);
-    return hr::kOk;
+    return handle_->libraryWrite([body = std::u16string(text)](ItemData& data) {
+      data.body = body;
+      return hr::kOk;
+    });
   }
   Result<Variant> field(std::int32_t tag) override {
     if (auto f = core_->fault("safe.SafeMailItem.Fields")) return failure(*f);
     if (!handle_) return failure(hr::kUnexpected);
     if (handle_->transmitting()) return failure(hr::kMapiBusy);
-    auto data = handle_->view();
+    auto data = handle_->libraryView();
     if (!data) return failure(data.error());
     return readTagged(**data, storeNames(*handle_), tag);
   }
   Hresult setField(std::int32_t tag, const Variant& value) override {
     if (auto f = core_->fault("safe.SafeMailItem.SetFields")) return *f;
     if (!handle_) return hr::kUnexpected;
-    auto data = handle_->edit();
-    if (!data) return data.error();
-    return writeTagged(**data, storeNames(*handle_), tag, value);
+    return handle_->libraryWrite([names = storeNames(*handle_), tag, value](ItemData& data) {
+      return writeTagged(data, names, tag, value);
+    });
   }
   Result<std::shared_ptr<SafeAttachments>> attachments() override {
     if (auto f = core_->fault("safe.SafeMailItem.Attachments")) return failure(*f);
     if (!handle_) return failure(hr::kUnexpected);
-    if (auto data = handle_->view(); !data) return failure(data.error());
+    if (auto data = handle_->libraryView(); !data) return failure(data.error());
     return std::shared_ptr<SafeAttachments>(std::make_shared<SafeAttachmentsObject>(handle_));
   }
   Result<std::shared_ptr<SafeRecipients>> recipients() override {
     if (auto f = core_->fault("safe.SafeMailItem.Recipients")) return failure(*f);
     if (!handle_) return failure(hr::kUnexpected);
-    auto data = handle_->view();
+    auto data = handle_->libraryView();
     if (!data) return failure(data.error());
     std::vector<AddressChoice> entries;
     for (auto& address : splitAddresses((*data)->to)) entries.push_back({address, false});
@@ -221,7 +221,7 @@ class SafeMailItemObject : public SafeMailItem,
   Hresult send() override {
     if (auto f = core_->fault("safe.SafeMailItem.Send")) return *f;
     if (!handle_) return hr::kUnexpected;
-    auto data = handle_->view();
+    auto data = handle_->libraryView();
     if (!data) return data.error();
     if ((*data)->kind != ItemKind::kMail) return hr::kMapiNoSupport;
     return handle_->submit();
@@ -277,7 +277,7 @@ class SafeTaskItemObject : public SafeTaskItem,
  private:
   Result<const ItemData*> source() {
     if (message_) return &message_->data();
-    if (handle_) return handle_->view();
+    if (handle_) return handle_->libraryView();
     return failure(hr::kUnexpected);
   }
 

@@ -1,10 +1,27 @@
 #include "outgoing/items_events.h"
 
+#include <algorithm>
+
 #include "core/addin_module.h"
 #include "core/sync_engine.h"
-#include "platform/mail_ids.h"
+#include "outgoing/task_sync_properties.h"
+#include "platform/mail_client.h"
 
 namespace qx {
+namespace {
+
+constexpr std::string_view kDeletedItem = "deleted item detected";
+constexpr std::string_view kDontTouch = "change event:DontTouchItem";
+constexpr std::string_view kMultipleChanges = "change event:MultipleChanges detected";
+constexpr std::string_view kChanged = "changed or new item detected";
+constexpr std::string_view kSendFailed = "sendmessage Failed";
+constexpr std::string_view kNoUsers = "fillUserList::no Users";
+
+// Just under three seconds, in days: with a clock of whole seconds, events
+// 0, 1 or 2 seconds after the last one are merged, 3 seconds are not.
+constexpr double kBurstWindowDays = 3.472e-05;
+
+}  // namespace
 
 Hresult CItemsEvents::invoke(std::int32_t dispId, std::span<const Variant> args) {
   if (!attached_) return hr::kOk;
@@ -14,12 +31,82 @@ Hresult CItemsEvents::invoke(std::int32_t dispId, std::span<const Variant> args)
   // add-in from inside this call: the engine must outlive it.
   EngineCall call(engine_.module());
   if (!call.stillConnected()) return hr::kOk;
-  // Turning the event into a change or removal mail is the sending side's
-  // work; until it is in place the event ends here.
-  (void)engine_;
-  (void)isDeletedItemsSink_;
-  (void)lastChangeTime_;
+
+  const std::shared_ptr<Dispatch> item = args[0].asDispatch();
+  const Result<std::shared_ptr<TaskItem>> task = item->queryTask();
+  if (!task || !*task) return hr::kOk;
+  if (dispId == dispid::kItemAdd) {
+    Diagnostics& log = engine_.diagnostics();
+    if (isDeletedItemsSink_) {
+      if (log.debugOn()) log.logDebug(kDeletedItem);
+      (void)engine_.DeleteMessage(**task);
+      return hr::kOk;
+    }
+    // A task copied or moved in from elsewhere must not keep the id of the
+    // task it came from; a task that cannot be cleared is not sent under it.
+    if (failed(removeSyncIdProperties(**task))) return hr::kOk;
+  }
+  return onChange(call, **task);
+}
+
+Hresult CItemsEvents::onChange(const EngineCall& call, TaskItem& task) {
+  const Result<std::u16string> entryId = task.entryId();
+  if (!entryId) return hr::kOk;
+  Diagnostics& log = engine_.diagnostics();
+
+  if (takeDontTouch(*entryId)) {
+    if (log.debugOn()) log.logDebug(kDontTouch);
+  } else {
+    const std::optional<double> now = clockNow();
+    if (!now) return hr::kOk;
+    if (*entryId == lastEntryId_ && lastChangeTime_ + kBurstWindowDays > *now) {
+      if (log.debugOn()) log.logDebug(kMultipleChanges);
+    } else {
+      lastChangeTime_ = *now;
+      lastEntryId_ = *entryId;
+      const Result<std::shared_ptr<Dispatch>> parent = task.parent();
+      if (!parent || !*parent) return hr::kFail;
+      const Result<std::shared_ptr<Folder>> folder = (*parent)->queryFolder();
+      if (!folder || !*folder) return hr::kFail;
+      sendChange(call, task, **folder);
+      if (!call.stillConnected()) return hr::kOk;
+    }
+  }
+  // Every event of the item, merged or not, starts the window again.
+  if (const std::optional<double> now = clockNow()) {
+    lastChangeTime_ = *now;
+    lastEntryId_ = *entryId;
+  }
   return hr::kOk;
+}
+
+void CItemsEvents::sendChange(const EngineCall& call, TaskItem& task, Folder& folder) {
+  const Result<std::u16string> folderId = folder.entryId();
+  if (!folderId) return;
+  Diagnostics& log = engine_.diagnostics();
+  if (!engine_.fillUserList(*folderId)) {
+    if (log.debugOn()) log.logDebug(kNoUsers);
+    return;
+  }
+  if (log.debugOn()) log.logDebug(kChanged);
+  const Hresult status = engine_.sendMessage(task, folder);
+  if (!call.stillConnected()) return;
+  if (failed(status) && log.debugOn()) log.logDebug(kSendFailed);
+}
+
+bool CItemsEvents::takeDontTouch(std::u16string_view entryId) {
+  std::vector<std::u16string>& list = engine_.dontTouchList();
+  const auto entry = std::find(list.begin(), list.end(), entryId);
+  if (entry == list.end()) return false;
+  list.erase(entry);
+  return true;
+}
+
+std::optional<double> CItemsEvents::clockNow() {
+  Clock& clock = engine_.module().platform().clock;
+  const Result<double> now = clock.toLocalDate(clock.now());
+  if (!now) return std::nullopt;
+  return *now;
 }
 
 }  // namespace qx

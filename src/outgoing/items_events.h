@@ -3,15 +3,20 @@
 // tasks of a shared folder become change mails, tasks that land in Deleted
 // Items become removal mails.
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "platform/dispatch.h"
 #include "platform/variant.h"
 
 namespace qx {
 
+class EngineCall;
+class Folder;
 class SyncEngine;
+class TaskItem;
 
 class CItemsEvents : public EventSink {
  public:
@@ -21,7 +26,8 @@ class CItemsEvents : public EventSink {
   bool isDeletedItemsSink() const { return isDeletedItemsSink_; }
 
   // Item added (0xF001) and item changed (0xF002) with one item argument;
-  // everything else succeeds without doing anything.
+  // everything else succeeds without doing anything. The one failure the host
+  // hears of is a changed item whose folder cannot be had.
   Hresult invoke(std::int32_t dispId, std::span<const Variant> args) override;
 
   // The watch that owns the sink detaches it before the engine goes away; the
@@ -30,9 +36,18 @@ class CItemsEvents : public EventSink {
   bool attached() const { return attached_; }
 
  private:
+  Hresult onChange(const EngineCall& call, TaskItem& task);
+  void sendChange(const EngineCall& call, TaskItem& task, Folder& folder);
+  // Consumes the first don't-touch entry of the item, if there is one.
+  bool takeDontTouch(std::u16string_view entryId);
+  // The system clock in whole seconds as a local date value.
+  std::optional<double> clockNow();
+
   SyncEngine& engine_;
   bool isDeletedItemsSink_;
   bool attached_ = true;
+  // The last event this sink let through or merged, never persisted: a run
+  // of events of one item less than three seconds apart sends once.
   double lastChangeTime_ = 0;
   std::u16string lastEntryId_;
 };

@@ -1,0 +1,158 @@
+// A task that landed in Deleted Items as a removal mail to the recipients of
+// the folder it was last sent from. The task itself says which folder and
+// which id: nothing about deleted tasks is kept anywhere else.
+#include "core/addin_module.h"
+#include "core/sync_engine.h"
+#include "outgoing/task_sync_properties.h"
+#include "platform/mail_client.h"
+#include "platform/safe_library.h"
+#include "protocol/sync_envelope.h"
+
+namespace qx {
+namespace {
+
+constexpr std::string_view kStart = "send DeleteMessage";
+constexpr std::string_view kFailed = "DeleteMessage failed";
+constexpr std::string_view kOk = "DeleteMessage OK";
+constexpr std::string_view kApplicationFailed = "\nget_Application";
+constexpr std::string_view kCreateFailed = "\napp->CreateItem(olMailItem, &dispItem)";
+constexpr std::string_view kQueryFailed =
+    "\nQueryInterface(Outlook::IID__MailItem,reinterpret_cast<void**>(&mailItem))";
+constexpr std::string_view kFirstPutFailed = "\nput_Item(mailItem)";
+constexpr std::string_view kNoUsers = "\nfillUserList::no Users";
+constexpr std::string_view kToFailed = "\nput_To()";
+constexpr std::string_view kSaveFailed = "\nmailItem->Save()";
+constexpr std::string_view kSecondPutFailed = "\nput_Item((IDispatch*)mailItem";
+
+template <class T>
+Hresult statusOf(const Result<std::shared_ptr<T>>& result) {
+  if (!result) return result.error();
+  return *result ? hr::kOk : hr::kPointer;
+}
+
+struct RemovalEnd {
+  Hresult status = hr::kOk;
+  // After a missing library has been reported nothing of the engine may be
+  // touched any more.
+  bool libraryMissing = false;
+};
+
+class RemovalMailSender {
+ public:
+  RemovalMailSender(SyncEngine& engine, TaskItem& task)
+      : engine_(engine),
+        log_(engine.diagnostics()),
+        platform_(engine.module().platform()),
+        task_(task) {}
+
+  RemovalEnd run() {
+    const Result<std::shared_ptr<SafeMailItem>> safeMail =
+        createSafeMailItem(platform_.safeLibrary);
+    if (!safeMail) {
+      log_.reportLibraryMissing();
+      return {safeMail.error(), true};
+    }
+    safeMail_ = *safeMail;
+    if (const Hresult status = createMail(); failed(status)) return {status};
+    setSyncMailFlags(*mail_);
+
+    const Result<std::shared_ptr<UserProperties>> properties = task_.userProperties();
+    if (const Hresult status = statusOf(properties); failed(status)) return {status};
+    const Result<RemovalNames> names = readRemovalNames(**properties);
+    if (!names) return {names.error()};
+    // Never sent, or its folder is no longer shared under that name: the
+    // unsaved mail goes unseen.
+    if (!names->hasShareName) return {hr::kOk};
+    const Result<std::string> shareName = platform_.codePage.toAnsi(names->shareName);
+    if (!shareName) return {shareName.error()};
+    const std::shared_ptr<Folder> folder = engine_.sharedFolderByName(*shareName);
+    if (!folder) return {hr::kOk};
+    const Result<std::u16string> folderId = folder->entryId();
+    if (!folderId) return {folderId.error()};
+    if (!engine_.fillUserList(*folderId)) {
+      log_.reportError(kNoUsers);
+      return {hr::kOk};
+    }
+
+    if (const Hresult status =
+            setSyncMailRecipients(*mail_, engine_.recipientLine(), engine_.senderName());
+        failed(status)) {
+      return stop(kToFailed, status);
+    }
+    if (const Hresult status = mail_->save(); failed(status)) return stop(kSaveFailed, status);
+    if (const Hresult status = safeMail_->putItem(mail_); failed(status)) {
+      return stop(kSecondPutFailed, status);
+    }
+    // The removal needs nothing of the utilities, but a library that cannot
+    // make them is not installed right.
+    if (!createMapiUtilities(platform_.safeLibrary)) {
+      log_.reportLibraryMissing();
+      return {hr::kOk, true};
+    }
+    (void)setSyncIconIndex(*safeMail_);
+    if (const Hresult status = setSyncSubject(*mail_); failed(status)) return {status};
+    const Result<std::string> syncId = platform_.codePage.toAnsi(names->syncId);
+    (void)writeSyncBody(*safeMail_, platform_.codePage, engine_.module().uiLanguage(),
+                        SyncKind::kRemoval, *shareName, syncId ? *syncId : std::string());
+    finishSyncMail(*mail_, *safeMail_);
+    moveToOutbox();
+    return {safeMail_->send()};
+  }
+
+ private:
+  Hresult createMail() {
+    const std::shared_ptr<Namespace>& session = engine_.hostNamespace();
+    const Result<std::shared_ptr<Application>> application =
+        session ? session->application() : Result<std::shared_ptr<Application>>(nullptr);
+    if (const Hresult status = statusOf(application); failed(status)) {
+      return stop(kApplicationFailed, status).status;
+    }
+    const Result<std::shared_ptr<Dispatch>> created = (*application)->createItem(item_kind::kMail);
+    if (const Hresult status = statusOf(created); failed(status)) {
+      return stop(kCreateFailed, status).status;
+    }
+    Result<std::shared_ptr<MailItem>> mail = (*created)->queryMail();
+    if (const Hresult status = statusOf(mail); failed(status)) {
+      return stop(kQueryFailed, status).status;
+    }
+    mail_ = std::move(*mail);
+    if (const Hresult status = safeMail_->putItem(mail_); failed(status)) {
+      return stop(kFirstPutFailed, status).status;
+    }
+    return hr::kOk;
+  }
+
+  RemovalEnd stop(std::string_view text, Hresult status) {
+    log_.reportError(text);
+    return {status};
+  }
+
+  void moveToOutbox() {
+    const Result<std::shared_ptr<Folder>> outbox =
+        engine_.hostNamespace()->getDefaultFolder(default_folder::kOutbox);
+    if (!outbox || !*outbox) return;
+    const Result<std::shared_ptr<Dispatch>> moved = mail_->move(*outbox);
+    if (!moved || !*moved) return;
+    mail_.reset();
+    (void)safeMail_->putItem(*moved);
+  }
+
+  SyncEngine& engine_;
+  Diagnostics& log_;
+  const Platform& platform_;
+  TaskItem& task_;
+  std::shared_ptr<SafeMailItem> safeMail_;
+  std::shared_ptr<MailItem> mail_;
+};
+
+}  // namespace
+
+Hresult SyncEngine::DeleteMessage(TaskItem& task) {
+  if (diagnostics_.debugOn()) diagnostics_.logDebug(kStart);
+  const RemovalEnd end = RemovalMailSender(*this, task).run();
+  if (end.libraryMissing) return end.status;
+  if (diagnostics_.debugOn()) diagnostics_.logDebug(end.status != hr::kOk ? kFailed : kOk);
+  return end.status;
+}
+
+}  // namespace qx

@@ -1,0 +1,257 @@
+// A task of a shared folder as a change mail: its sync id and share name on
+// the task, the task as a compressed message file, and the mail, new or the
+// one of the same task still waiting in the Outbox.
+#include <exception>
+
+#include "core/addin_module.h"
+#include "core/sync_engine.h"
+#include "outgoing/borrowed_item.h"
+#include "outgoing/outbox_search.h"
+#include "outgoing/task_sync_properties.h"
+#include "platform/mail_client.h"
+#include "platform/safe_library.h"
+#include "protocol/sync_envelope.h"
+#include "protocol/sync_identity.h"
+
+namespace qx {
+namespace {
+
+// Tasks in this category are never shared, wherever the word appears.
+constexpr std::u16string_view kHolidayCategory = u"Feiertag";
+
+constexpr std::string_view kStart = "sendMessage";
+constexpr std::string_view kSendFailed = "sendMessage failed";
+constexpr std::string_view kSendOk = "sendMessage seams to be OK";
+constexpr std::string_view kPutItemFailed = "\nput_Item";
+constexpr std::string_view kUserPropertiesFailed = "\nget_UserProperties";
+constexpr std::string_view kEntryIdFailed = "\nget_EntryID";
+constexpr std::string_view kCompressionThrew = "\nzippen fehlgeschlagen2:";
+
+template <class T>
+Hresult statusOf(const Result<std::shared_ptr<T>>& result) {
+  if (!result) return result.error();
+  return *result ? hr::kOk : hr::kPointer;
+}
+
+// How a send ended. After a missing library has been reported the host may be
+// tearing the add-in down, so nothing of the engine may be touched any more.
+struct SendEnd {
+  Hresult status = hr::kOk;
+  bool libraryMissing = false;
+};
+
+class ChangeMailSender {
+ public:
+  ChangeMailSender(SyncEngine& engine, TaskItem& task, std::string shareName)
+      : engine_(engine),
+        log_(engine.diagnostics()),
+        platform_(engine.module().platform()),
+        task_(task),
+        shareName_(std::move(shareName)) {}
+
+  SendEnd run() {
+    const Result<std::shared_ptr<SafeMailItem>> safeMail =
+        createSafeMailItem(platform_.safeLibrary);
+    const Result<std::shared_ptr<SafeTaskItem>> safeTask =
+        safeMail ? createSafeTaskItem(platform_.safeLibrary)
+                 : Result<std::shared_ptr<SafeTaskItem>>(failure(safeMail.error()));
+    if (!safeTask) {
+      log_.reportLibraryMissing();
+      return {safeTask.error(), true};
+    }
+    safeMail_ = *safeMail;
+    safeTask_ = *safeTask;
+
+    if (const Hresult status = openTask(); failed(status)) return {status};
+    const Result<bool> skip = skipped();
+    if (!skip) return {skip.error()};
+    if (*skip) return {hr::kOk};
+    if (const Hresult status = identify(); failed(status)) return {status};
+    if (const SendEnd end = takeMail(); end.libraryMissing || failed(end.status)) return end;
+    if (const Hresult status = address(); failed(status)) return {status};
+    if (const Hresult status = attachTask(); failed(status)) return {status};
+    return {finish()};
+  }
+
+ private:
+  Hresult openTask() {
+    if (const Hresult status = safeTask_->putItem(borrowed(task_)); failed(status)) {
+      return stop(kPutItemFailed, status);
+    }
+    Result<std::shared_ptr<UserProperties>> properties = task_.userProperties();
+    if (const Hresult status = statusOf(properties); failed(status)) {
+      return stop(kUserPropertiesFailed, status);
+    }
+    properties_ = std::move(*properties);
+    Result<std::u16string> entryId = task_.entryId();
+    if (!entryId) return stop(kEntryIdFailed, entryId.error());
+    entryId_ = std::move(*entryId);
+    return hr::kOk;
+  }
+
+  Hresult stop(std::string_view text, Hresult status) {
+    log_.reportError(text);
+    return status;
+  }
+
+  // Private tasks and holidays stay with their owner.
+  Result<bool> skipped() {
+    const Result<std::u16string> categories = task_.categories();
+    if (!categories) return failure(categories.error());
+    if (categories->find(kHolidayCategory) != std::u16string::npos) return true;
+    const Result<std::int32_t> sensitivity = task_.sensitivity();
+    if (!sensitivity) return failure(sensitivity.error());
+    return *sensitivity == sensitivity::kPrivate;
+  }
+
+  // The sync id and the share name on the task's working copy; saved later,
+  // and only when either changed.
+  Hresult identify() {
+    const Result<TaskSyncId> id = getOrAssignSyncId(*properties_, platform_.guids);
+    if (!id) return id.error();
+    syncId_ = id->id;
+    mustSave_ = id->assigned;
+    const Result<std::string> ansiId = platform_.codePage.toAnsi(syncId_);
+    if (!ansiId) return ansiId.error();
+    ansiSyncId_ = *ansiId;
+    const Result<bool> stamped = stampLastShareName(*properties_, platform_.codePage, shareName_);
+    if (!stamped) return stamped.error();
+    mustSave_ = mustSave_ || *stamped;
+    return hr::kOk;
+  }
+
+  SendEnd takeMail() {
+    const std::shared_ptr<Namespace>& session = engine_.hostNamespace();
+    if (!session) return {hr::kPointer};
+    const Result<std::shared_ptr<Application>> application = session->application();
+    if (const Hresult status = statusOf(application); failed(status)) return {status};
+    application_ = *application;
+
+    OutboxSearch waiting = findMailInOutBox(engine_, syncId_);
+    if (waiting.libraryMissing) return {hr::kClassNotRegistered, true};
+    if (waiting.mail) {
+      mail_ = std::move(waiting.mail);
+      reused_ = true;
+      clearAttachments();
+      return {hr::kOk};
+    }
+    const Result<std::shared_ptr<Dispatch>> created = application_->createItem(item_kind::kMail);
+    if (const Hresult status = statusOf(created); failed(status)) return {status};
+    Result<std::shared_ptr<MailItem>> mail = (*created)->queryMail();
+    if (const Hresult status = statusOf(mail); failed(status)) return {status};
+    mail_ = std::move(*mail);
+    return {hr::kOk};
+  }
+
+  // The waiting mail's old task goes. Whatever stays behind comes after the
+  // new attachment, which is added in front and is the one readers take.
+  void clearAttachments() {
+    const Result<std::shared_ptr<Attachments>> attachments = mail_->attachments();
+    if (!attachments || !*attachments) return;
+    const Result<std::int32_t> count = (*attachments)->count();
+    if (!count) return;
+    for (std::int32_t i = *count; i >= 1; --i) (void)(*attachments)->remove(i);
+  }
+
+  Hresult address() {
+    if (const Hresult status = safeMail_->putItem(mail_); failed(status)) return status;
+    if (const Hresult status =
+            setSyncMailRecipients(*mail_, engine_.recipientLine(), engine_.senderName());
+        failed(status)) {
+      return status;
+    }
+    setSyncMailFlags(*mail_);
+    Result<std::shared_ptr<Attachments>> attachments = mail_->attachments();
+    if (const Hresult status = statusOf(attachments); failed(status)) return status;
+    attachments_ = std::move(*attachments);
+    return hr::kOk;
+  }
+
+  Hresult attachTask() {
+    if (mustSave_) {
+      // The save raises a change event of its own, which must not go out as
+      // a second change. The library reads the task as stored, so the save
+      // comes before the file is written.
+      std::vector<std::u16string>& dontTouch = engine_.dontTouchList();
+      dontTouch.push_back(entryId_);
+      if (const Hresult status = task_.save(); failed(status)) {
+        // Unsaved, the file would carry no id and the entry would swallow the
+        // user's next edit instead.
+        dontTouch.pop_back();
+        return status;
+      }
+    }
+    const Result<std::u16string> sharePath = platform_.codePage.toWide(engine_.shareFilePath());
+    if (!sharePath) return sharePath.error();
+    if (const Hresult status = safeTask_->saveAs(*sharePath); failed(status)) return status;
+    try {
+      if (!engine_.compressFile()) return hr::kFail;
+    } catch (const std::exception& error) {
+      log_.reportError(kCompressionThrew);
+      log_.reportError(error.what());
+      return hr::kFail;
+    }
+    const Result<std::u16string> attachmentPath =
+        platform_.codePage.toWide(engine_.compressedFilePath());
+    if (!attachmentPath) return attachmentPath.error();
+    const Result<std::shared_ptr<Attachment>> added =
+        attachments_->add(*attachmentPath, attachment_type::kByValue, 1, *attachmentPath);
+    if (!added) return added.error();
+    return hr::kOk;
+  }
+
+  Hresult finish() {
+    if (const Hresult status = mail_->save(); failed(status)) return status;
+    if (const Hresult status = safeMail_->putItem(mail_); failed(status)) return status;
+    (void)setSyncIconIndex(*safeMail_);
+    // Without the header a later change queues a second mail instead of
+    // rewriting this one; the mail itself is sound.
+    (void)setSyncHeaderId(platform_.safeLibrary, safeMail_, syncId_);
+    if (const Hresult status = setSyncSubject(*mail_); failed(status)) return status;
+    (void)writeSyncBody(*safeMail_, platform_.codePage, engine_.module().uiLanguage(),
+                        SyncKind::kChange, shareName_, ansiSyncId_);
+    finishSyncMail(*mail_, *safeMail_);
+    if (!reused_) moveToOutbox();
+    return safeMail_->send();
+  }
+
+  void moveToOutbox() {
+    const Result<std::shared_ptr<Folder>> outbox =
+        engine_.hostNamespace()->getDefaultFolder(default_folder::kOutbox);
+    if (!outbox || !*outbox) return;
+    const Result<std::shared_ptr<Dispatch>> moved = mail_->move(*outbox);
+    if (!moved || !*moved) return;
+    (void)safeMail_->putItem(*moved);
+  }
+
+  SyncEngine& engine_;
+  Diagnostics& log_;
+  const Platform& platform_;
+  TaskItem& task_;
+  std::string shareName_;
+  std::shared_ptr<SafeMailItem> safeMail_;
+  std::shared_ptr<SafeTaskItem> safeTask_;
+  std::shared_ptr<UserProperties> properties_;
+  std::u16string entryId_;
+  std::u16string syncId_;
+  std::string ansiSyncId_;
+  bool mustSave_ = false;
+  std::shared_ptr<Application> application_;
+  std::shared_ptr<MailItem> mail_;
+  bool reused_ = false;
+  std::shared_ptr<Attachments> attachments_;
+};
+
+}  // namespace
+
+Hresult SyncEngine::sendMessage(TaskItem& task, Folder& folder) {
+  if (diagnostics_.debugOn()) diagnostics_.logDebug(kStart);
+  std::string shareName;
+  shareNameOfFolder(folder, shareName);
+  const SendEnd end = ChangeMailSender(*this, task, std::move(shareName)).run();
+  if (end.libraryMissing) return end.status;
+  if (diagnostics_.debugOn()) diagnostics_.logDebug(end.status != hr::kOk ? kSendFailed : kSendOk);
+  return end.status;
+}
+
+}  // namespace qx

@@ -1,0 +1,188 @@
+// Which item events of the watched folders become mails: the don't-touch list,
+// the burst window, added items that lose their sync id, and the events that
+// are no business of the sink.
+#include "outgoing_fixture.h"
+
+namespace qx::test {
+namespace {
+
+constexpr std::string_view kSent = "changed or new item detected";
+constexpr std::string_view kMerged = "change event:MultipleChanges detected";
+constexpr std::string_view kDontTouch = "change event:DontTouchItem";
+
+class ItemEvents : public OutgoingTest {
+ protected:
+  void SetUp() override {
+    OutgoingTest::SetUp();
+    share(team, "team", {"bob@example.org"});
+    connect();
+  }
+  // A task that has been sent once and whose own save has been swallowed,
+  // with the burst window of its events long over.
+  std::u16string sentTask(std::u16string subject) {
+    std::u16string id = addTask(team, std::move(subject));
+    wait(5000);
+    return id;
+  }
+  void setSubject(const std::u16string& id, std::u16string subject) {
+    edit(id, [&](sim::mail::ItemData& d) { d.subject = std::move(subject); });
+  }
+};
+
+TEST_F(ItemEvents, ANewTaskIsSentOnceAndItsOwnSaveIsSwallowed) {
+  const std::u16string id = addTask(team, u"Plan");
+  EXPECT_EQ(debugCount(kSent), 1);
+  EXPECT_EQ(debugCount(kDontTouch), 1);
+  EXPECT_TRUE(engine().dontTouchList().empty());
+  ASSERT_EQ(outbox().size(), 1u);
+  EXPECT_EQ(carried(outbox()[0].data).subject, u"Plan");
+  EXPECT_EQ(property(stored(id), u"lastsharename"), u"team");
+}
+
+TEST_F(ItemEvents, AnEntryOnTheDontTouchListSwallowsOneEventPerEntry) {
+  for (int entries : {1, 2}) {
+    SCOPED_TRACE(entries);
+    const std::u16string id = sentTask(u"Task " + std::u16string(1, u'0' + entries));
+    const int sentBefore = debugCount(kSent);
+    for (int i = 0; i < entries; ++i) engine().dontTouchList().push_back(id);
+    for (int i = 0; i < entries; ++i) {
+      setSubject(id, u"swallowed");
+      wait(3000);
+    }
+    EXPECT_EQ(debugCount(kSent), sentBefore);
+    setSubject(id, u"sent");
+    EXPECT_EQ(debugCount(kSent), sentBefore + 1);
+    EXPECT_TRUE(engine().dontTouchList().empty());
+  }
+}
+
+TEST_F(ItemEvents, EditsLessThanThreeSecondsApartAreMerged) {
+  struct Case {
+    std::int64_t gapMs;
+    int sends;
+  };
+  for (const Case& c :
+       {Case{0, 1}, Case{1000, 1}, Case{2000, 1}, Case{2999, 1}, Case{3000, 2}, Case{4000, 2}}) {
+    SCOPED_TRACE(c.gapMs);
+    const std::u16string id = sentTask(u"Gap " + std::u16string(1, u'a' + c.gapMs / 1000));
+    const int sentBefore = debugCount(kSent);
+    setSubject(id, u"first");
+    wait(c.gapMs);
+    setSubject(id, u"second");
+    EXPECT_EQ(debugCount(kSent) - sentBefore, c.sends);
+    wait(5000);
+  }
+}
+
+TEST_F(ItemEvents, TheWindowSlidesWithEveryMergedEvent) {
+  const std::u16string id = sentTask(u"Slide");
+  const int sentBefore = debugCount(kSent);
+  for (int i = 0; i < 4; ++i) {
+    setSubject(id, u"edit " + std::u16string(1, u'0' + i));
+    wait(2000);
+  }
+  EXPECT_EQ(debugCount(kSent) - sentBefore, 1);
+  EXPECT_EQ(debugCount(kMerged), 3);
+  wait(1000);
+  setSubject(id, u"after the pause");
+  EXPECT_EQ(debugCount(kSent) - sentBefore, 2);
+}
+
+TEST_F(ItemEvents, TwoTasksChangedWithinASecondAreBothSent) {
+  const std::u16string first = sentTask(u"One");
+  const std::u16string second = sentTask(u"Two");
+  const int sentBefore = debugCount(kSent);
+  setSubject(first, u"One changed");
+  setSubject(second, u"Two changed");
+  EXPECT_EQ(debugCount(kSent) - sentBefore, 2);
+}
+
+TEST_F(ItemEvents, AnItemCopiedInLosesEverySyncIdAndGoesOutUnderANewOne) {
+  const std::u16string id = addTask(team, u"Copy", [](sim::mail::ItemData& d) {
+    d.userProperties.push_back({u"quendrilaxid", 1, Variant(u"{OLD}")});
+    d.userProperties.push_back({u"other", 1, Variant(u"kept")});
+    d.userProperties.push_back({u"quendrilaxid", 1, Variant(u"{OLDER}")});
+  });
+  const sim::mail::ItemData task = stored(id);
+  EXPECT_EQ(propertyCount(task, u"quendrilaxid"), 1);
+  EXPECT_EQ(property(task, u"other"), u"kept");
+  const std::u16string syncId = property(task, u"quendrilaxid");
+  EXPECT_EQ(syncId.size(), 38u);
+  ASSERT_EQ(outbox().size(), 1u);
+  EXPECT_EQ(fields(outbox()[0].data).syncId, narrow(syncId));
+}
+
+TEST_F(ItemEvents, ItemsThatAreNotTasksAreIgnored) {
+  sim::mail::ItemData note = sim::mail::ItemData::newMail();
+  note.subject = u"a mail";
+  mail().addItem(team, note);
+  mail().addItem(folderOf(default_folder::kDeletedItems), note);
+  pump();
+  EXPECT_EQ(debugCount(kSent), 0);
+  EXPECT_EQ(debugCount("deleted item detected"), 0);
+  EXPECT_TRUE(outbox().empty());
+}
+
+TEST_F(ItemEvents, OnlyAddedAndChangedEventsWithOneItemAreHandled) {
+  const std::u16string id = sentTask(u"Shapes");
+  const std::shared_ptr<CItemsEvents>& sink = engine().folderWatches().at(0)->sink();
+  auto item = alice->mail().core().openItem(alice->mail().core().defaultStore(), id);
+  const int sentBefore = debugCount(kSent);
+  const Variant one[] = {Variant(item)};
+  const Variant two[] = {Variant(item), Variant(item)};
+  const Variant text[] = {Variant(u"not an item")};
+  EXPECT_EQ(sink->invoke(dispid::kItemRemove, {}), hr::kOk);
+  EXPECT_EQ(sink->invoke(dispid::kItemRemove, one), hr::kOk);
+  EXPECT_EQ(sink->invoke(0xF004, one), hr::kOk);
+  EXPECT_EQ(sink->invoke(dispid::kItemChange, two), hr::kOk);
+  EXPECT_EQ(sink->invoke(dispid::kItemChange, text), hr::kOk);
+  EXPECT_EQ(sink->invoke(dispid::kItemChange, {}), hr::kOk);
+  EXPECT_EQ(debugCount(kSent), sentBefore);
+  EXPECT_EQ(sink->invoke(dispid::kItemChange, one), hr::kOk);
+  EXPECT_EQ(debugCount(kSent), sentBefore + 1);
+}
+
+TEST_F(ItemEvents, OnlyAFailedFolderQueryIsReportedToTheHost) {
+  const std::u16string id = sentTask(u"Parent");
+  const std::shared_ptr<CItemsEvents>& sink = engine().folderWatches().at(0)->sink();
+  const Variant one[] = {
+      Variant(alice->mail().core().openItem(alice->mail().core().defaultStore(), id))};
+  faults().fail("mail.TaskItem.Parent", hr::kFail);
+  EXPECT_EQ(sink->invoke(dispid::kItemChange, one), hr::kFail);
+  wait(3000);
+  faults().fail("mail.TaskItem.EntryID", hr::kFail);
+  EXPECT_EQ(sink->invoke(dispid::kItemChange, one), hr::kOk);
+  EXPECT_EQ(debugCount(kSent), 1);
+}
+
+TEST_F(ItemEvents, AChangeInsideDeletedItemsFindsNoRecipients) {
+  const std::u16string id = sentTask(u"Binned");
+  const std::u16string binned = remove(id);
+  transport();
+  wait(5000);
+  const int sentBefore = debugCount(kSent);
+  edit(binned, [](sim::mail::ItemData& d) { d.subject = u"changed in the bin"; });
+  EXPECT_EQ(debugCount("fillUserList::no Users"), 1);
+  EXPECT_EQ(debugCount(kSent), sentBefore);
+  EXPECT_TRUE(outbox().empty());
+}
+
+TEST_F(ItemEvents, ReloadingTheFoldersRewatchesThemAndEmptiesTheDontTouchList) {
+  const std::u16string other = mail().createFolder(u"Other", u"IPM.Task");
+  const std::u16string id = sentTask(u"Before");
+  engine().dontTouchList().push_back(id);
+  share(other, "other", {"carol@example.org"});
+  unshare(team);
+  ASSERT_TRUE(engine().reloadFolders());
+  EXPECT_TRUE(engine().dontTouchList().empty());
+  ASSERT_EQ(engine().folderWatches().size(), 1u);
+  EXPECT_EQ(mail().itemSubscriptions(team), 0u);
+  EXPECT_EQ(mail().itemSubscriptions(other), 1u);
+  const int sentBefore = debugCount(kSent);
+  setSubject(id, u"no longer shared");
+  addTask(other, u"In the other folder");
+  EXPECT_EQ(debugCount(kSent), sentBefore + 1);
+}
+
+}  // namespace
+}  // namespace qx::test

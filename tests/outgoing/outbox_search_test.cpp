@@ -1,0 +1,104 @@
+// A change mail still waiting in the Outbox is rewritten by the next change
+// of its task; every other sync mail the search opens on the way is sent
+// again, so that none stays stopped.
+#include "outgoing_fixture.h"
+
+namespace qx::test {
+namespace {
+
+constexpr std::string_view kChecked = "check if this mail was a secound time modified";
+constexpr std::string_view kReused = "mail was stopped and can be modified in outbox";
+
+class OutboxSearch : public OutgoingTest {
+ protected:
+  void SetUp() override {
+    OutgoingTest::SetUp();
+    share(team, "team", {"bob@example.org"});
+    connect();
+  }
+  // A submitted mail in alice's Outbox, as the user or the add-in left it.
+  std::u16string waitingMail(std::u16string subject, std::u16string body,
+                             std::optional<std::u16string> header = std::nullopt) {
+    sim::mail::ItemData data = sim::mail::ItemData::newMail();
+    data.subject = std::move(subject);
+    data.body = std::move(body);
+    data.to = u"bob@example.org";
+    data.deleteAfterSubmit = true;
+    std::u16string id = mail().addItem(folderOf(default_folder::kOutbox), std::move(data));
+    pump();
+    sim::MailClient& client = mail();
+    auto object = client.core().openItem(client.core().defaultStore(), id);
+    auto safe = createSafeMailItem(client.library());
+    EXPECT_TRUE(safe.has_value());
+    EXPECT_EQ((*safe)->putItem(object), hr::kOk);
+    if (header) {
+      auto utilities = createMapiUtilities(client.library());
+      auto tag = (*utilities)
+                     ->getIdsFromNames(*safe, u"{00020386-0000-0000-C000-000000000046}",
+                                       u"x-quensyncxxxsyncid", true);
+      EXPECT_TRUE(tag.has_value());
+      EXPECT_EQ((*safe)->setField(*tag | 0x1E, Variant(*header)), hr::kOk);
+    }
+    EXPECT_EQ((*safe)->send(), hr::kOk);
+    return id;
+  }
+};
+
+TEST_F(OutboxSearch, TwoChangesBeforeTheTransportGiveOneMailWithTheSecondState) {
+  const std::u16string id = addTask(team, u"First state");
+  wait(3000);
+  edit(id, [](sim::mail::ItemData& d) { d.subject = u"Second state"; });
+  EXPECT_EQ(debugCount(kReused), 1);
+  ASSERT_EQ(outbox().size(), 1u);
+  EXPECT_EQ(outbox()[0].data.attachments.size(), 1u);
+  transport();
+  ASSERT_EQ(inbox(*bob).size(), 1u);
+  EXPECT_EQ(carried(inbox(*bob)[0].data).subject, u"Second state");
+  EXPECT_EQ(fields(inbox(*bob)[0].data).syncId, narrow(property(stored(id), u"quendrilaxid")));
+}
+
+TEST_F(OutboxSearch, AnEmptyOutboxIsSearchedWithoutSending) {
+  addTask(team, u"Alone");
+  EXPECT_EQ(debugCount(kChecked), 0);
+  EXPECT_EQ(faults().calls("safe.SafeMailItem.Send"), 1);
+}
+
+TEST_F(OutboxSearch, OtherSyncMailsOnTheWayAreSentAgain) {
+  // A removal mail (no header) and the user's own mail of that subject.
+  waitingMail(u"TaskSynchronisation", u"is:FALSE:is\nlf:team:lf\nid::id\n");
+  waitingMail(u"TaskSynchronisation", u"my own words");
+  waitingMail(u"Lunch?", u"at noon");
+  addTask(team, u"New");
+  EXPECT_EQ(debugCount(kChecked), 2);
+  EXPECT_EQ(debugCount(kReused), 0);
+  transport();
+  EXPECT_EQ(inbox(*bob).size(), 3u);
+  EXPECT_TRUE(mail().folderItems(folderOf(default_folder::kOutbox)).empty());
+}
+
+TEST_F(OutboxSearch, AHeaderDifferingOnlyInCaseDoesNotMatch) {
+  const std::u16string id = addTask(team, u"Cased");
+  std::u16string lower = property(stored(id), u"quendrilaxid");
+  for (char16_t& c : lower) c = (c >= u'A' && c <= u'F') ? static_cast<char16_t>(c + 32) : c;
+  transport();
+  waitingMail(u"TaskSynchronisation", u"is:TRUE:is\nlf:team:lf\nid:" + lower + u":id\n", lower);
+  wait(3000);
+  edit(id, [](sim::mail::ItemData& d) { d.subject = u"Cased again"; });
+  EXPECT_EQ(debugCount(kReused), 0);
+  EXPECT_EQ(outbox().size(), 2u);
+}
+
+TEST_F(OutboxSearch, AnUnreadableHeaderCountsAsNoMatch) {
+  const std::u16string id = addTask(team, u"Busy");
+  faults().fail("safe.SafeMailItem.Fields", hr::kFail);
+  wait(3000);
+  edit(id, [](sim::mail::ItemData& d) { d.subject = u"Busy again"; });
+  EXPECT_EQ(debugCount("findMailInOutBox:GetIDsFromNames or get_Fields failed (evtl. wird Mail "
+                       "gerade von OL verschickt)"),
+            1);
+  transport();
+  ASSERT_EQ(inbox(*bob).size(), 2u);
+}
+
+}  // namespace
+}  // namespace qx::test

@@ -1,0 +1,158 @@
+// A shared task that the user deletes becomes a removal mail to the folder it
+// was last sent from; every other way of losing a task sends nothing.
+#include "outgoing_fixture.h"
+
+namespace qx::test {
+namespace {
+
+class RemovalMail : public OutgoingTest {
+ protected:
+  void SetUp() override {
+    OutgoingTest::SetUp();
+    share(team, "team", {"bob@example.org", "carol@example.org"});
+    connect();
+  }
+  // A task that went out from Team and whose mail has left.
+  std::u16string sentTask(std::u16string subject) {
+    std::u16string id = addTask(team, std::move(subject));
+    transport();
+    wait(5000);
+    return id;
+  }
+};
+
+TEST_F(RemovalMail, ADeletedTaskIsAnnouncedToTheFoldersRecipients) {
+  const std::u16string id = sentTask(u"Doomed");
+  const std::u16string syncId = property(stored(id), u"quendrilaxid");
+  remove(id);
+  ASSERT_EQ(outbox().size(), 1u);
+  const sim::mail::ItemData sent = outbox()[0].data;
+  EXPECT_TRUE(outbox()[0].submitted);
+  EXPECT_EQ(sent.to, u"carol@example.org;bob@example.org;");
+  EXPECT_TRUE(sent.attachments.empty());
+  EXPECT_TRUE(sent.namedProperties.empty());
+  EXPECT_TRUE(sent.deleteAfterSubmit);
+  EXPECT_EQ(sent.sensitivity, sensitivity::kConfidential);
+  const SyncBodyFields body = fields(sent);
+  EXPECT_TRUE(body.valid);
+  EXPECT_TRUE(body.removal);
+  EXPECT_EQ(body.syncId, narrow(syncId));
+  EXPECT_EQ(shareOf(sent), "team");
+  EXPECT_EQ(lastEntry("DeleteMessage "), "DeleteMessage OK");
+  transport();
+  EXPECT_EQ(inbox(*bob).size(), 2u);
+  EXPECT_EQ(inbox(*carol).size(), 2u);
+}
+
+TEST_F(RemovalMail, NothingIsSentForTasksThatWereNeverSentOrLostOtherwise) {
+  const std::u16string plain = mail().createFolder(u"Private", u"IPM.Task");
+  const std::u16string never = addTask(plain, u"Never shared");
+  const std::u16string hard = sentTask(u"Hard");
+  const std::u16string movedOut = sentTask(u"Moved out");
+  const std::u16string binned = remove(never);
+  EXPECT_EQ(lastEntry("DeleteMessage "), "DeleteMessage OK");
+  mail().hardDelete(hard);
+  move(movedOut, plain);
+  remove(binned);  // for good, out of Deleted Items
+  sim::mail::ItemData note = sim::mail::ItemData::newMail();
+  note.subject = u"TaskSynchronisation";
+  mail().addItem(folderOf(default_folder::kDeletedItems), note);
+  pump();
+  EXPECT_TRUE(unsentMails().empty());
+  EXPECT_EQ(errorLog(), "");
+}
+
+TEST_F(RemovalMail, AFolderNoLongerSharedUnderThatNameGetsNoMail) {
+  const std::u16string id = sentTask(u"Orphan");
+  alice->registry().putString(reg::kCurrentUser,
+                              "Software\\Vantrosse\\Quendrilax\\Folders\\" + narrow(team),
+                              "ShareName", "Team");
+  ASSERT_TRUE(engine().reloadFolders());
+  remove(id);
+  EXPECT_TRUE(outbox().empty());
+  EXPECT_EQ(lastEntry("DeleteMessage "), "DeleteMessage OK");
+}
+
+TEST_F(RemovalMail, AFolderWithoutRecipientsIsAnError) {
+  const std::u16string id = sentTask(u"Unheard");
+  alice->registry().removeKey(
+      reg::kCurrentUser, "Software\\Vantrosse\\Quendrilax\\Folders\\" + narrow(team) + "\\Users");
+  ASSERT_TRUE(engine().reloadFolders());
+  remove(id);
+  EXPECT_TRUE(unsentMails().empty());
+  EXPECT_EQ(errorLog(), "\nfillUserList::no Users\n");
+}
+
+TEST_F(RemovalMail, ATaskMovedOutStillAnnouncesItsRemovalToTheFolderItCameFrom) {
+  const std::u16string plain = mail().createFolder(u"Private", u"IPM.Task");
+  const std::u16string id = sentTask(u"Wanderer");
+  const std::u16string syncId = property(stored(id), u"quendrilaxid");
+  const std::u16string there = move(id, plain);
+  EXPECT_TRUE(outbox().empty());
+  remove(there);
+  ASSERT_EQ(outbox().size(), 1u);
+  EXPECT_EQ(shareOf(outbox()[0].data), "team");
+  EXPECT_EQ(fields(outbox()[0].data).syncId, narrow(syncId));
+  EXPECT_EQ(outbox()[0].data.to, u"carol@example.org;bob@example.org;");
+}
+
+TEST_F(RemovalMail, ATaskWithoutASyncIdGoesOutWithAnEmptyOne) {
+  const std::u16string plain = mail().createFolder(u"Private", u"IPM.Task");
+  const std::u16string id = addTask(plain, u"Half", [](sim::mail::ItemData& d) {
+    d.userProperties.push_back({u"lastsharename", 1, Variant(u"team")});
+  });
+  remove(id);
+  ASSERT_EQ(outbox().size(), 1u);
+  const SyncBodyFields body = fields(outbox()[0].data);
+  EXPECT_TRUE(body.valid);
+  EXPECT_TRUE(body.removal);
+  EXPECT_EQ(body.syncId, "");
+}
+
+TEST_F(RemovalMail, AFailedStepLeavesNothingOrASavedUnsentMail) {
+  struct Case {
+    std::string operation;
+    std::string errorLog;
+    bool mailLeft;
+  };
+  const Case cases[] = {
+      {"mail.Namespace.Application", "\nget_Application\n", false},
+      {"mail.Application.CreateItem", "\napp->CreateItem(olMailItem, &dispItem)\n", false},
+      {"safe.SafeMailItem.SetItem", "\nput_Item(mailItem)\n", false},
+      {"mail.TaskItem.UserProperties", "", false},
+      {"mail.MailItem.SetTo", "\nput_To()\n", false},
+      {"mail.MailItem.Save", "\nmailItem->Save()\n", false},
+      {"mail.MailItem.SetSubject", "", true},
+      {"safe.SafeMailItem.Send", "", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.operation);
+    const std::u16string id = sentTask(u"Fragile");
+    const std::size_t logBefore = errorLog().size();
+    faults().fail(c.operation, hr::kFail);
+    remove(id);
+    faults().clearAll();
+    EXPECT_EQ(errorLog().substr(logBefore), c.errorLog);
+    EXPECT_EQ(lastEntry("DeleteMessage "), "DeleteMessage failed");
+    const std::vector<sim::MailItemInfo> left = unsentMails();
+    EXPECT_EQ(left.size(), c.mailLeft ? 1u : 0u);
+    for (const sim::MailItemInfo& mailLeft : left) {
+      EXPECT_FALSE(mailLeft.submitted);
+      mail().hardDelete(mailLeft.entryId);
+    }
+    pump();
+  }
+}
+
+// The second put names the mail once more after it was saved.
+TEST_F(RemovalMail, TheSecondPutHasItsOwnText) {
+  const std::u16string id = sentTask(u"Second put");
+  faults().fail("safe.SafeMailItem.SetItem", hr::kFail, 2);
+  remove(id);
+  EXPECT_EQ(errorLog(), "\nput_Item((IDispatch*)mailItem\n");
+  ASSERT_EQ(unsentMails().size(), 1u);
+  EXPECT_FALSE(unsentMails()[0].submitted);
+}
+
+}  // namespace
+}  // namespace qx::test

@@ -23,4 +23,8 @@ void runBasicSyncFromPage(AddinModule& module);
 // name, a clear check box and no recipients.
 std::optional<FolderPageSettings> loadFolderPage(AddinModule& module, std::u16string_view entryId);
 
+// Whether the folder's "Users" key opens for reading: the basic-sync button is
+// offered only then.
+bool folderUsersKeyOpens(AddinModule& module, std::u16string_view entryId);
+
 }  // namespace qx

@@ -55,14 +55,12 @@ constexpr Message kMessages[] = {
      u"Hessaplex ist nicht richtig registriert", u"¡Hessaplex ni esta regitrada correctamente!"},
     {msg::kPlaceholderPage,
      u"Sorry, it is not possible to synchronize other folders than PST-folders.\n"
-     u"For folders kept on a mail server we recommend the server edition of Quendrilax, "
-     u"see https://www.vantrosse.example",
+     u"To share these tasks, move them into a task folder of a personal folders file.",
      u"Leider ist es nicht möglich dieses Verzeichnis mit Quendrilax abzugleichen, da es nicht "
-     u"aus einer PST-Datei stammt.\nFür Ordner auf einem Mailserver empfehlen wir die "
-     u"Server-Ausgabe von Quendrilax, siehe https://www.vantrosse.example",
+     u"aus einer PST-Datei stammt.\nUm diese Aufgaben abzugleichen, verschieben Sie sie bitte in "
+     u"einen Aufgabenordner einer PST-Datei.",
      u"Sorry, it is not possible to synchronize other folders than PST-folders.\n"
-     u"For folders kept on a mail server we recommend the server edition of Quendrilax, "
-     u"see https://www.vantrosse.example"},
+     u"To share these tasks, move them into a task folder of a personal folders file."},
     {msg::kUnsupportedHost, u"This version of the mail client is not supported by Quendrilax.",
      u"Diese Version des Mailprogramms wird von Quendrilax nicht unterstützt.",
      u"This version of the mail client is not supported by Quendrilax."},

@@ -6,8 +6,10 @@
 
 namespace qx {
 
+CPropPageEmpty::CPropPageEmpty(AddinModule& module) : platform_(module.platform()) {}
+
 CPropPageEmpty::~CPropPageEmpty() {
-  if (window_ != kNoWindow) module_.platform().windows.destroyWindow(window_);
+  if (window_ != kNoWindow) platform_.windows.destroyWindow(window_);
 }
 
 std::shared_ptr<PageControl> CPropPageEmpty::create(AddinModule& module) {
@@ -22,7 +24,7 @@ Hresult CPropPageEmpty::setClientSite(std::shared_ptr<Dispatch> site) {
 Result<WindowHandle> CPropPageEmpty::activate(WindowHandle parent) {
   if (window_ != kNoWindow) return window_;
   WindowHandle created = kNoWindow;
-  if (module_.platform().windows.createDialog(emptyPageTemplate(), parent, *this, created) !=
+  if (platform_.windows.createDialog(emptyPageTemplate(), parent, *this, created) !=
       win::kSuccess) {
     window_ = kNoWindow;
     return failure(hr::kFail);
@@ -32,7 +34,7 @@ Result<WindowHandle> CPropPageEmpty::activate(WindowHandle parent) {
 }
 
 Hresult CPropPageEmpty::close() {
-  if (window_ != kNoWindow) module_.platform().windows.destroyWindow(window_);
+  if (window_ != kNoWindow) platform_.windows.destroyWindow(window_);
   window_ = kNoWindow;
   clientSite_.reset();
   return hr::kOk;
@@ -42,7 +44,7 @@ void CPropPageEmpty::onInitDialog(WindowHandle dialog) {
   window_ = dialog;
   // The thread's language now, not the one captured at connection: the page
   // follows the locale the dialog is shown in.
-  const Platform& platform = module_.platform();
+  const Platform& platform = platform_;
   platform.windows.setItemText(
       dialog, empty_page::kMessageText,
       loadMessage(platform.locale.threadLanguage(), msg::kPlaceholderPage));

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "platform/page_control.h"
+#include "platform/platform.h"
 #include "platform/window_system.h"
 
 namespace qx {
@@ -13,7 +14,7 @@ class AddinModule;
 
 class CPropPageEmpty final : public PageControl, public DialogSink {
  public:
-  explicit CPropPageEmpty(AddinModule& module) : module_(module) {}
+  explicit CPropPageEmpty(AddinModule& module);
   ~CPropPageEmpty() override;
   CPropPageEmpty(const CPropPageEmpty&) = delete;
   CPropPageEmpty& operator=(const CPropPageEmpty&) = delete;
@@ -30,7 +31,9 @@ class CPropPageEmpty final : public PageControl, public DialogSink {
   WindowHandle window() const { return window_; }
 
  private:
-  AddinModule& module_;
+  // The host's services outlive the module's objects; the window is
+  // destroyed through them even when the module is already gone.
+  Platform platform_;
   std::shared_ptr<Dispatch> clientSite_;
   WindowHandle window_ = kNoWindow;
 };

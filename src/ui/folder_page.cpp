@@ -47,10 +47,12 @@ class COLFoldersPropPage::PageInterface final : public PropertyPage {
 };
 
 COLFoldersPropPage::COLFoldersPropPage(AddinModule& module)
-    : module_(module), pageInterface_(std::make_unique<PageInterface>(*this)) {}
+    : module_(module),
+      platform_(module.platform()),
+      pageInterface_(std::make_unique<PageInterface>(*this)) {}
 
 COLFoldersPropPage::~COLFoldersPropPage() {
-  if (window_ != kNoWindow) module_.platform().windows.destroyWindow(window_);
+  if (window_ != kNoWindow) platform_.windows.destroyWindow(window_);
 }
 
 std::shared_ptr<PageControl> COLFoldersPropPage::create(AddinModule& module) {
@@ -81,7 +83,7 @@ Result<WindowHandle> COLFoldersPropPage::activate(WindowHandle parent) {
   // WM_INITDIALOG arrives inside the call, so the page's window must be known
   // before it: the sink stores it first thing.
   const WinError status =
-      module_.platform().windows.createDialog(folderPageTemplate(), parent, *this, created);
+      platform_.windows.createDialog(folderPageTemplate(), parent, *this, created);
   if (status != win::kSuccess) {
     window_ = kNoWindow;
     return failure(hr::kFail);
@@ -91,7 +93,7 @@ Result<WindowHandle> COLFoldersPropPage::activate(WindowHandle parent) {
 }
 
 Hresult COLFoldersPropPage::close() {
-  if (window_ != kNoWindow) module_.platform().windows.destroyWindow(window_);
+  if (window_ != kNoWindow) platform_.windows.destroyWindow(window_);
   window_ = kNoWindow;
   pageSite_.reset();
   clientSite_.reset();
@@ -108,7 +110,7 @@ std::u16string COLFoldersPropPage::message(int id) const {
 }
 
 std::u16string COLFoldersPropPage::text(int id) {
-  return module_.platform().windows.itemText(window_, id).value_or(u"");
+  return platform_.windows.itemText(window_, id).value_or(u"");
 }
 
 void COLFoldersPropPage::onInitDialog(WindowHandle dialog) {
@@ -117,7 +119,7 @@ void COLFoldersPropPage::onInitDialog(WindowHandle dialog) {
 }
 
 void COLFoldersPropPage::initialise() {
-  WindowSystem& windows = module_.platform().windows;
+  WindowSystem& windows = platform_.windows;
   static constexpr std::array<std::pair<int, int>, 6> kTexts = {{
       {kSyncCheckBox, msg::kSyncThisFolder},
       {kBasicSyncButton, msg::kRunBasicSync},
@@ -158,7 +160,7 @@ void COLFoldersPropPage::initialise() {
 }
 
 void COLFoldersPropPage::enableRecipients(bool enable) {
-  WindowSystem& windows = module_.platform().windows;
+  WindowSystem& windows = platform_.windows;
   windows.enableItem(window_, kRecipientsGroup, enable);
   windows.enableItem(window_, kAddressField, enable);
   windows.enableItem(window_, kRecipientList, enable);
@@ -208,7 +210,7 @@ void COLFoldersPropPage::markChanged() {
 }
 
 void COLFoldersPropPage::addressRule() {
-  WindowSystem& windows = module_.platform().windows;
+  WindowSystem& windows = platform_.windows;
   windows.enableItem(window_, kAddButton, false);
   const std::u16string address = text(kAddressField);
   if (address.size() < 2) return;
@@ -225,7 +227,7 @@ void COLFoldersPropPage::addressRule() {
 }
 
 void COLFoldersPropPage::addRecipient() {
-  WindowSystem& windows = module_.platform().windows;
+  WindowSystem& windows = platform_.windows;
   const std::u16string address = text(kAddressField);
   if (windows.listFindExact(window_, kRecipientList, -1, address) == win::kLbErr) {
     windows.listAddString(window_, kRecipientList, address);
@@ -240,7 +242,7 @@ void COLFoldersPropPage::addRecipient() {
 }
 
 void COLFoldersPropPage::removeRecipient() {
-  WindowSystem& windows = module_.platform().windows;
+  WindowSystem& windows = platform_.windows;
   const int selected = windows.listSelection(window_, kRecipientList);
   if (selected != win::kLbErr) windows.listDeleteString(window_, kRecipientList, selected);
   windows.enableItem(window_, kRemoveButton, windows.listCount(window_, kRecipientList) > 0);
@@ -248,7 +250,7 @@ void COLFoldersPropPage::removeRecipient() {
 }
 
 void COLFoldersPropPage::copySelectedRecipient() {
-  WindowSystem& windows = module_.platform().windows;
+  WindowSystem& windows = platform_.windows;
   const int selected = windows.listSelection(window_, kRecipientList);
   if (selected == win::kLbErr) return;
   auto entry = windows.listText(window_, kRecipientList, selected);
@@ -260,12 +262,12 @@ void COLFoldersPropPage::copySelectedRecipient() {
 }
 
 void COLFoldersPropPage::checkBoxChanged() {
-  enableRecipients(module_.platform().windows.isButtonChecked(window_, kSyncCheckBox));
+  enableRecipients(platform_.windows.isButtonChecked(window_, kSyncCheckBox));
   markChanged();
 }
 
 void COLFoldersPropPage::chooseFromAddressBook() {
-  auto utilities = createMapiUtilities(module_.platform().safeLibrary);
+  auto utilities = createMapiUtilities(platform_.safeLibrary);
   if (!utilities) return;
   auto chosen =
       (*utilities)
@@ -275,7 +277,7 @@ void COLFoldersPropPage::chooseFromAddressBook() {
   if (!chosen || !*chosen) return;
   auto count = (*chosen)->count();
   if (!count) return;
-  WindowSystem& windows = module_.platform().windows;
+  WindowSystem& windows = platform_.windows;
   if (*count < 1) {
     windows.setItemText(window_, kAddressField, u"");
     return;
@@ -291,13 +293,13 @@ void COLFoldersPropPage::chooseFromAddressBook() {
 
 void COLFoldersPropPage::basicSyncAgain() {
   const int answer =
-      module_.platform().windows.messageBox(window_, message(msg::kBasicSyncAgainQuestion),
-                                            message(msg::kBasicSyncAgainCaption), win::kMbYesNo);
+      platform_.windows.messageBox(window_, message(msg::kBasicSyncAgainQuestion),
+                                   message(msg::kBasicSyncAgainCaption), win::kMbYesNo);
   if (answer == win::kIdYes) runBasicSyncFromPage(module_);
 }
 
 void COLFoldersPropPage::openHelp() {
-  const Platform& platform = module_.platform();
+  const Platform& platform = platform_;
   const std::string folder = moduleFolderOf(platform.shell);
   auto file = platform.codePage.toAnsi(message(msg::kHelpFile));
   if (!file) return;
@@ -316,7 +318,7 @@ Hresult COLFoldersPropPage::apply() {
   FolderPageSave save;
   save.entryId = std::move(*entryId);
   save.storeId = folder->storeId().value_or(u"");
-  WindowSystem& windows = module_.platform().windows;
+  WindowSystem& windows = platform_.windows;
   save.synchronize = windows.isButtonChecked(window_, kSyncCheckBox);
   save.shareName = text(kShareNameField);
   const int count = windows.listCount(window_, kRecipientList);

@@ -10,6 +10,7 @@
 
 #include "platform/mail_property_page.h"
 #include "platform/page_control.h"
+#include "platform/platform.h"
 #include "platform/window_system.h"
 
 namespace qx {
@@ -66,6 +67,9 @@ class COLFoldersPropPage final : public PageControl,
   std::u16string text(int id);
 
   AddinModule& module_;
+  // The host's services outlive the module's objects; the window is
+  // destroyed through them even when the module is already gone.
+  Platform platform_;
   std::unique_ptr<PageInterface> pageInterface_;
   std::shared_ptr<Dispatch> clientSite_;
   std::shared_ptr<PropertyPageSite> pageSite_;

@@ -13,6 +13,10 @@ void registerLogCommands(CommandTable& table);
 void registerTaskCommands(CommandTable& table);
 void registerSyncMailCommands(CommandTable& table);
 void registerTranscriptCommands(CommandTable& table);
+void registerInStepCommands(CommandTable& table);
+void registerSoakCommands(CommandTable& table);
+void registerQueueCommands(CommandTable& table);
+void registerPageCommands(CommandTable& table);
 
 CommandTable buildCommandTable() {
   CommandTable table;
@@ -21,6 +25,10 @@ CommandTable buildCommandTable() {
   registerLogCommands(table);
   registerTaskCommands(table);
   registerSyncMailCommands(table);
+  registerInStepCommands(table);
+  registerSoakCommands(table);
+  registerQueueCommands(table);
+  registerPageCommands(table);
   registerTranscriptCommands(table);
   return table;
 }

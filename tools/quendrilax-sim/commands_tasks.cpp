@@ -159,11 +159,22 @@ std::shared_ptr<const Step> readFolder(ReadContext& ctx) {
       if (parent.empty())
         return runner.fail(where, "no folder " + inQuotes(path.substr(0, cut)) + " for " + user);
     }
-    const std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
+    std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
+    // A top folder of another store: "NAME:Folder".
+    std::u16string storeId;
+    if (const std::size_t colon = name.find(':');
+        cut == std::string::npos && colon != std::string::npos) {
+      const std::u16string storeName = utf8ToUtf16(name.substr(0, colon));
+      for (auto* store : u.host->mail().core().stores())
+        if (store->displayName() == storeName) storeId = store->id();
+      if (storeId.empty())
+        return runner.fail(where, "no store " + inQuotes(name.substr(0, colon)) + " for " + user);
+      name = name.substr(colon + 1);
+    }
     if (!runner.folderId(u, path).empty())
       return runner.fail(where, user + " has a folder " + inQuotes(path) + " already");
     const std::u16string id = u.host->mail().createFolder(
-        utf8ToUtf16(name), mailFolder ? u"IPM.Note" : u"IPM.Task", parent);
+        utf8ToUtf16(name), mailFolder ? u"IPM.Note" : u"IPM.Task", parent, storeId);
     if (id.empty()) return runner.fail(where, "cannot create folder " + inQuotes(path));
     runner.say(user, std::string(mailFolder ? "mail" : "task") + " folder " + inQuotes(path) +
                          " created (" + utf16ToUtf8(id) + ")");

@@ -43,6 +43,9 @@ struct OfficeUser {
   std::size_t debugLinesReported = 0;
   std::size_t errorLinesReported = 0;
   std::optional<std::uint32_t> timerReported;
+  // Whether the indicator toolbar has been up at the end of any step so far
+  // (the stand-in forgets a toolbar once it is deleted).
+  bool indicatorSeen = false;
 
   // The add-in's counters over every module the user's hosts have loaded.
   AddinModule::Counters counters() const {

@@ -10,6 +10,7 @@
 #include "quendrilax-sim/text_utf.h"
 #include "sim/host_file_system.h"
 #include "sim/mail/mail_client.h"
+#include "sim/mail/mail_store.h"
 #include "sim/mail/post_office.h"
 #include "sim/office/office.h"
 #include "sim/ui_thread.h"
@@ -58,6 +59,7 @@ std::string Runner::stamp() const {
 }
 
 void Runner::say(const std::string& who, const std::string& text) {
+  if (muted_) return;
   out_ << stamp() << ' ' << (who.empty() ? std::string() : who + ": ") << text << '\n';
 }
 
@@ -152,6 +154,8 @@ void Runner::catchUp(OfficeUser& u) {
 
 void Runner::report(OfficeUser& u) {
   const std::string& name = u.setup.name;
+  for (const sim::mail::BarState& bar : u.host->mail().commandBars())
+    if (bar.name.starts_with(u"Vantrosse")) u.indicatorSeen = true;
   std::optional<std::uint32_t> timer;
   if (u.connect && u.connect->hiddenWindow().exists())
     timer = u.host->timerInterval(u.connect->hiddenWindow().handle(), kTimerId);
@@ -243,18 +247,30 @@ std::string Runner::dataDirectory(OfficeUser& u) {
 }
 
 std::u16string Runner::folderId(OfficeUser& u, const std::string& path) {
-  const auto folders = u.host->mail().folders();
+  auto& mail = u.host->mail();
+  // "NAME:Tasks/..." names a folder of the user's store NAME; without a store
+  // name the path starts in the default store.
+  std::u16string storeId = mail.defaultStoreId();
+  std::string rest = path;
+  const std::size_t colon = path.find(':');
+  if (colon != std::string::npos && colon < path.find_first_of("\\/")) {
+    const std::u16string storeName = utf8ToUtf16(path.substr(0, colon));
+    storeId.clear();
+    for (auto* store : mail.core().stores())
+      if (store->displayName() == storeName) storeId = store->id();
+    if (storeId.empty()) return {};
+    rest = path.substr(colon + 1);
+  }
+  const auto folders = mail.folders();
   std::u16string parent;  // the top of the store
-  const std::u16string defaultStore = u.host->mail().defaultStoreId();
   std::size_t start = 0;
-  while (start <= path.size()) {
-    std::size_t end = path.find_first_of("\\/", start);
-    if (end == std::string::npos) end = path.size();
-    const std::u16string name = utf8ToUtf16(path.substr(start, end - start));
+  while (start <= rest.size()) {
+    std::size_t end = rest.find_first_of("\\/", start);
+    if (end == std::string::npos) end = rest.size();
+    const std::u16string name = utf8ToUtf16(rest.substr(start, end - start));
     start = end + 1;
     auto found = std::find_if(folders.begin(), folders.end(), [&](const sim::MailFolderInfo& f) {
-      return f.name == name && f.parentId == parent &&
-             (!parent.empty() || f.storeId == defaultStore);
+      return f.name == name && f.parentId == parent && (!parent.empty() || f.storeId == storeId);
     });
     if (found == folders.end()) return {};
     parent = found->entryId;

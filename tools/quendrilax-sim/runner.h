@@ -75,13 +75,18 @@ class Runner {
   void catchUp(OfficeUser& user);
   void report(OfficeUser& user);
 
+  // While muted, say() writes nothing: a long run (the soak) keeps the
+  // transcript to its own progress lines. Failures are always written.
+  void mute(bool on) { muted_ = on; }
+  bool muted() const { return muted_; }
+
   bool tracingLogs() const { return traceLogs_; }
   void traceLogs(bool on);
 
   // The add-in's data directory on the user's machine (host path).
   std::string dataDirectory(OfficeUser& user);
-  // The entry id of a folder named by its path ("Tasks/Team", "Inbox"), empty
-  // when there is none.
+  // The entry id of a folder named by its path ("Tasks/Team", "Inbox", or
+  // "Server:Tasks" in the user's store "Server"), empty when there is none.
   std::u16string folderId(OfficeUser& user, const std::string& path);
   // Runs the post office and tells who sent and who received what.
   void runTransport();
@@ -102,6 +107,7 @@ class Runner {
   std::vector<std::string> userOrder_;
   std::vector<Failure> failures_;
   bool traceLogs_ = false;
+  bool muted_ = false;
   std::map<std::type_index, std::any> slots_;
 };
 

@@ -1,0 +1,70 @@
+#include "quendrilax-sim/in_step.h"
+
+#include <map>
+
+#include "quendrilax-sim/commands_tasks.h"
+#include "quendrilax-sim/runner_text.h"
+#include "quendrilax-sim/task_fields.h"
+#include "quendrilax-sim/text_utf.h"
+
+namespace qx::tools {
+
+std::vector<std::string> inStepDifferences(const std::vector<FolderContents>& folders) {
+  std::vector<std::string> differences;
+  // Sync id -> per user (index into folders) the tasks bearing it.
+  struct Holders {
+    std::vector<std::vector<const sim::mail::ItemData*>> byUser;
+  };
+  std::map<std::string, Holders> ids;
+  std::vector<std::string> order;  // ids in the order first seen
+  for (std::size_t u = 0; u < folders.size(); ++u) {
+    for (const sim::mail::ItemData& task : folders[u].tasks) {
+      const std::string id = syncIdOf(task);
+      if (id.empty()) {
+        differences.push_back(folders[u].user + ": task " + inQuotes(utf16ToUtf8(task.subject)) +
+                              " has no sync id");
+        continue;
+      }
+      auto [it, fresh] = ids.try_emplace(id);
+      if (fresh) {
+        it->second.byUser.resize(folders.size());
+        order.push_back(id);
+      }
+      it->second.byUser[u].push_back(&task);
+    }
+  }
+  for (std::size_t u = 0; u < folders.size(); ++u) {
+    const std::string& user = folders[u].user;
+    for (const std::string& id : order) {
+      const Holders& holders = ids[id];
+      const sim::mail::ItemData* reference = nullptr;
+      std::string referenceUser;
+      for (std::size_t r = 0; r < folders.size() && !reference; ++r)
+        if (!holders.byUser[r].empty()) {
+          reference = holders.byUser[r].front();
+          referenceUser = folders[r].user;
+        }
+      const std::string label = id + " " + inQuotes(utf16ToUtf8(reference->subject));
+      const auto& mine = holders.byUser[u];
+      if (mine.empty()) {
+        differences.push_back(user + ": missing " + label + " (held by " + referenceUser + ")");
+        continue;
+      }
+      if (mine.size() > 1)
+        differences.push_back(user + ": " + std::to_string(mine.size()) + " tasks with " + id +
+                              " (doubled)");
+      if (mine.front() == reference) continue;
+      for (TaskField field : allTaskFields()) {
+        const std::string wanted = fieldText(*reference, field);
+        const std::string found = fieldText(*mine.front(), field);
+        if (wanted != found)
+          differences.push_back(user + ": " + label + " " + std::string(fieldName(field)) + " " +
+                                inQuotes(found) + " where " + referenceUser + " has " +
+                                inQuotes(wanted));
+      }
+    }
+  }
+  return differences;
+}
+
+}  // namespace qx::tools

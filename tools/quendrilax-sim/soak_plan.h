@@ -1,0 +1,84 @@
+#pragma once
+// The soak's decisions and tallies, apart from the office that carries them
+// out: which user makes which edit with which fields, when the post office
+// delays or doubles mail, when a host restarts; and the lines the soak
+// prints. Everything comes from one seeded generator of its own, so the same
+// seed gives the same run on every machine.
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "quendrilax-sim/task_fields.h"
+
+namespace qx::tools {
+
+// A small generator with a fixed algorithm (the standard library's
+// distributions differ between implementations).
+class SoakRandom {
+ public:
+  explicit SoakRandom(std::uint64_t seed) : state_(seed) {}
+  std::uint64_t next();
+  // 0 <= result < n (n > 0).
+  std::size_t below(std::size_t n);
+  bool percent(int chance) { return below(100) < static_cast<std::size_t>(chance); }
+
+ private:
+  std::uint64_t state_;
+};
+
+struct SoakFaults {
+  bool delay = false;      // the post office holds mail back for random times
+  bool duplicate = false;  // it delivers some mails twice
+  bool restart = false;    // hosts stop and start again between edits
+};
+
+struct SoakEdit {
+  enum class Kind { kAdd, kEdit, kDelete };
+  Kind kind = Kind::kAdd;
+  std::size_t user = 0;            // index among the soak's users
+  std::size_t task = 0;            // edit, delete: index among the editor's tasks
+  std::vector<FieldValue> fields;  // add: every field; edit: one to three
+};
+
+// What the post office does with one run's mail.
+struct SoakPost {
+  std::int64_t delayMs = 0;
+  int copies = 1;
+};
+
+class SoakPlan {
+ public:
+  SoakPlan(std::uint64_t seed, SoakFaults faults) : random_(seed), faults_(faults) {}
+
+  // The edit number `n` (from 1) by one of the `eligible` users (indexes);
+  // `taskCounts[user]` is how many tasks the user's folder holds.
+  SoakEdit nextEdit(int n, const std::vector<std::size_t>& eligible,
+                    const std::vector<std::size_t>& taskCounts);
+  // Between edits: the user whose host stops or starts, if any.
+  std::optional<std::size_t> restart(std::size_t users);
+  SoakPost post();
+
+ private:
+  FieldValue randomField(TaskField field, int n);
+
+  SoakRandom random_;
+  SoakFaults faults_;
+};
+
+struct SoakTally {
+  int edits = 0, adds = 0, changes = 0, deletes = 0;
+  long long mailsCarried = 0;
+  int restarts = 0, delayedRuns = 0, doubledRuns = 0;
+  std::int64_t startVirtualMs = 0;
+  std::chrono::steady_clock::time_point startReal = std::chrono::steady_clock::now();
+};
+
+// "soak team: 1000 edits, 2874 mails carried, virtual 3h12m05s, real 4.2 s"
+std::string soakProgressLine(const std::string& shareName, const SoakTally& tally,
+                             std::int64_t virtualMs, double realSeconds);
+std::string soakSummary(const std::string& shareName, const SoakTally& tally,
+                        std::int64_t virtualMs, double realSeconds);
+
+}  // namespace qx::tools

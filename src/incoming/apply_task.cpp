@@ -1,0 +1,112 @@
+// A received task added to or copied onto the local folder.
+#include "core/addin_module.h"
+#include "core/sync_engine.h"
+#include "incoming/apply_received.h"
+#include "platform/safe_library.h"
+#include "protocol/sync_identity.h"
+
+namespace qx {
+namespace {
+
+// The change event of this write is the add-in's own, not the user's.
+void registerWrite(SyncEngine& engine, TaskItem& task) {
+  Result<std::u16string> entryId = task.entryId();
+  if (entryId) engine.dontTouchList().push_back(std::move(*entryId));
+}
+
+// A new task that could not be filled: out of Deleted Items as well, so that
+// the user finds no empty task there, nor in the default task folder.
+void removeForGood(Namespace& session, TaskItem& task) {
+  const Result<std::shared_ptr<Folder>> deletedItems =
+      session.getDefaultFolder(default_folder::kDeletedItems);
+  if (deletedItems && *deletedItems) {
+    const Result<std::shared_ptr<Dispatch>> binned = task.move(*deletedItems);
+    if (binned && *binned) {
+      if (const Result<std::shared_ptr<TaskItem>> inBin = (*binned)->queryTask(); inBin && *inBin) {
+        (void)(*inBin)->deleteItem();
+        return;
+      }
+    }
+  }
+  (void)task.deleteItem();
+}
+
+}  // namespace
+
+InboxStep applyTask(SyncEngine& engine, const std::shared_ptr<Dispatch>& received,
+                    const std::shared_ptr<Folder>& target, Application& application) {
+  Diagnostics& diagnostics = engine.diagnostics();
+  Namespace& session = *engine.hostNamespace();
+  Result<std::shared_ptr<Dispatch>> counterpart = findCounterpart(
+      session, engine.module().platform().safeLibrary, diagnostics, received, target);
+  if (!counterpart) return InboxStep::kEndScan;
+
+  std::shared_ptr<Dispatch> local = std::move(*counterpart);
+  const bool add = !local;
+  if (add) {
+    // A host that cannot make a task now may well make one at the next scan.
+    Result<std::shared_ptr<Dispatch>> created = application.createItem(item_kind::kTask);
+    if (!created || !*created) return InboxStep::kKeepMail;
+    local = std::move(*created);
+    debugEntry(diagnostics, "add one item");
+  }
+  const Result<std::shared_ptr<TaskItem>> task = local->queryTask();
+  if (!task || !*task) return add ? InboxStep::kKeepMail : InboxStep::kDeleteMail;
+
+  if (add) {
+    (void)(*task)->save();
+  } else {
+    debugEntry(diagnostics, "change one item");
+  }
+  const Result<Hresult> copied = copyTaskOnto(engine, received, *task);
+  if (!copied) return InboxStep::kEndScan;
+  if (failed(*copied)) {
+    // Saved now, the local task would lose its content (or, when new, reach
+    // the shared folder empty) and the change would never come again.
+    if (add) removeForGood(session, **task);
+    return InboxStep::kKeepMail;
+  }
+  debugEntry(diagnostics, "change one item successfully");
+  (void)(*task)->save();
+
+  if (!add) {
+    registerWrite(engine, **task);
+    return InboxStep::kDeleteMail;
+  }
+  // The new task was saved into the default task folder; the shared folder's
+  // copy is the one whose events must be swallowed.
+  const Result<std::shared_ptr<Dispatch>> moved = (*task)->move(target);
+  if (!moved) {
+    // Left where it was made, the task would sit outside the shared folder,
+    // where the next mail about it would not find it and add it once more.
+    removeForGood(session, **task);
+    return InboxStep::kKeepMail;
+  }
+  if (*moved) {
+    if (const Result<std::shared_ptr<TaskItem>> inTarget = (*moved)->queryTask();
+        inTarget && *inTarget) {
+      registerWrite(engine, **inTarget);
+    }
+    debugEntry(diagnostics, "moved on item to the right folder (hopefully:-))");
+  } else {
+    registerWrite(engine, **task);
+    debugEntry(diagnostics, "item is allready in the right folder");
+  }
+  return InboxStep::kDeleteMail;
+}
+
+Result<Hresult> copyTaskOnto(SyncEngine& engine, const std::shared_ptr<Dispatch>& received,
+                             const std::shared_ptr<Dispatch>& local) {
+  const Result<std::shared_ptr<SafeTaskItem>> safeTask =
+      createSafeTaskItem(engine.module().platform().safeLibrary);
+  if (!safeTask || !*safeTask) {
+    engine.diagnostics().reportLibraryMissing();
+    return failure(safeTask ? hr::kPointer : safeTask.error());
+  }
+  Hresult status = (*safeTask)->putItem(received);
+  if (succeeded(status)) status = (*safeTask)->copyTo(local);
+  if (failed(status)) engine.diagnostics().reportError("\nCopyTo");
+  return status;
+}
+
+}  // namespace qx

@@ -1,0 +1,21 @@
+#pragma once
+// One sync mail of the Inbox, from its body to the change it carries.
+#include <memory>
+
+#include "incoming/incoming_step.h"
+#include "platform/mail_client.h"
+#include "platform/safe_mail_item.h"
+
+namespace qx {
+
+class SyncEngine;
+
+// Reads the mail through the safe mail item: its body, its first attachment
+// saved, decompressed and read back as a task, its share name; applies it to
+// the shared folder of that name and deletes the mail. A mail that is no sync
+// mail for this reader is left alone; one that cannot be read or applied now
+// is kept for a later scan.
+InboxStep receiveSyncMail(SyncEngine& engine, SafeMailItem& safeMail,
+                          const std::shared_ptr<Dispatch>& item, Application& application);
+
+}  // namespace qx

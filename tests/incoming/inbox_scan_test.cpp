@@ -1,0 +1,160 @@
+// Which Inbox mails the scan takes, applies, deletes or leaves, and how one
+// mail that cannot be handled now no longer holds up the mails behind it.
+#include <functional>
+
+#include "incoming/incoming_fixture.h"
+
+namespace qx::test {
+namespace {
+
+mail::ItemData ordinaryMail(std::u16string subject) {
+  mail::ItemData data = mail::ItemData::newMail();
+  data.subject = std::move(subject);
+  return data;
+}
+
+TEST_F(IncomingTest, InboxWithoutSyncMailsStillPurgesSyncMailsFromDeletedItems) {
+  share(team, "Team");
+  connect();
+  deliver({ordinaryMail(u"Lunch")});
+  mail::ItemData report = changeMail(sentTask(u"Bounced", kIdA));
+  report.kind = mail::ItemKind::kReport;
+  mail().addItem(deleted(), changeMail(sentTask(u"Old news", kIdA)));
+  mail().addItem(deleted(), ordinaryMail(u"Kept"));
+  mail().addItem(deleted(), report);
+  scan();
+  EXPECT_EQ(subjects(inbox()), std::vector<std::u16string>{u"Lunch"});
+  EXPECT_EQ(subjects(deleted()), (std::vector<std::u16string>{u"Kept", u"TaskSynchronisation"}));
+  EXPECT_FALSE(logged("Message found"));
+  EXPECT_TRUE(logged(" -> delete items\n"));
+  EXPECT_TRUE(in(team).empty());
+}
+
+TEST_F(IncomingTest, MailsThatAreNoSyncMailsStayUntouchedScanAfterScan) {
+  share(team, "Team");
+  connect();
+  mail::ItemData rejected = ordinaryMail(u"TaskSynchronisation");
+  rejected.body = u"is:TRUE:is lf:Team:lf but no id";
+  mail::ItemData report = changeMail(sentTask(u"Bounced", kIdA));
+  report.kind = mail::ItemKind::kReport;
+  deliver({rejected, report});
+  const auto before = in(inbox());
+  scan();
+  scan();
+  const auto after = in(inbox());
+  ASSERT_EQ(after.size(), 2u);
+  for (std::size_t i = 0; i < after.size(); ++i) EXPECT_EQ(after[i].data, before[i].data);
+  EXPECT_TRUE(in(team).empty());
+  EXPECT_EQ(log("error.log"), "");
+}
+
+TEST_F(IncomingTest, MailsWithoutAttachmentOnlyARemovalIsApplied) {
+  share(team, "Team");
+  mail().addItem(team, sentTask(u"Old", kIdA));
+  connect();
+  // A change without its task, then the removal of the same task.
+  deliver({syncMail(SyncKind::kChange, "Team", kIdA), syncMail(SyncKind::kRemoval, "Team", kIdA)});
+  scan();
+  EXPECT_TRUE(in(inbox()).empty());
+  EXPECT_TRUE(in(team).empty());
+  const auto binned = in(deleted());
+  ASSERT_EQ(binned.size(), 1u);
+  EXPECT_EQ(binned[0].data.subject, u"Old");
+  EXPECT_TRUE(binned[0].data.userProperties.empty());
+  EXPECT_TRUE(logged(" -> processInbox:must be a removemail\n"));
+  EXPECT_TRUE(in(outbox()).empty());
+}
+
+TEST_F(IncomingTest, OnlyTheFirstOfTwoAttachmentsIsUsed) {
+  share(team, "Team");
+  connect();
+  deliver({syncMail(SyncKind::kChange, "Team", kIdA,
+                    {sentTask(u"First", kIdA), sentTask(u"Second", kIdB)})});
+  scan();
+  EXPECT_EQ(subjects(team), std::vector<std::u16string>{u"First"});
+}
+
+TEST_F(IncomingTest, AMailForAnUnknownShareNameIsDeletedUnapplied) {
+  share(team, "Team");
+  connect();
+  deliver({changeMail(sentTask(u"Elsewhere", kIdA), "team")});
+  scan();
+  EXPECT_TRUE(in(inbox()).empty());
+  EXPECT_TRUE(in(team).empty());
+  EXPECT_TRUE(in(tasks()).empty());
+  EXPECT_TRUE(logged(" -> no target found\n"));
+  EXPECT_TRUE(logged(" -> team\n"));
+}
+
+// A mail that cannot be handled now is kept, reported, and the mail behind it
+// is still applied in the same scan.
+struct HeldMail {
+  const char* name;
+  std::function<mail::ItemData(sim::Faults&)> arrange;
+  const char* errors;
+  bool appliedLater;
+};
+
+void PrintTo(const HeldMail& held, std::ostream* out) { *out << held.name; }
+
+class HeldMailTest : public IncomingTest, public ::testing::WithParamInterface<HeldMail> {};
+
+TEST_P(HeldMailTest, IsKeptReportedAndHoldsUpNothing) {
+  share(team, "Team");
+  connect();
+  mail().addItem(deleted(), changeMail(sentTask(u"Purged", kIdB)));
+  deliver({GetParam().arrange(faults()), changeMail(sentTask(u"Behind", kIdB))});
+  scan(false);
+  ASSERT_EQ(in(inbox()).size(), 1u);
+  EXPECT_EQ(log("error.log"), GetParam().errors);
+  EXPECT_EQ(subjects(deleted()), std::vector<std::u16string>{}) << "purged after the scan";
+  EXPECT_EQ(subjects(team), std::vector<std::u16string>{u"Behind"});
+  EXPECT_EQ(engine().dontTouchList().size(), 1u);
+  EXPECT_TRUE(in(tasks()).empty()) << "no half-made task is left";
+
+  scan();
+  EXPECT_EQ(in(inbox()).size(), GetParam().appliedLater ? 0u : 1u);
+  EXPECT_EQ(in(team).size(), GetParam().appliedLater ? 2u : 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, HeldMailTest,
+    ::testing::Values(
+        HeldMail{"PoisonedAttachment",
+                 [](sim::Faults&) {
+                   mail::ItemData poisoned = changeMail(sentTask(u"Poisoned", kIdA));
+                   poisoned.attachments[0] = attachmentOf({'n', 'o', 't', ' ', 'a', ' ', 'm'}, 1);
+                   return poisoned;
+                 },
+                 "\nGetItemFromMsgFile(ImportFile)\nFehler:8004011B\n", false},
+        HeldMail{"FailedSave",
+                 [](sim::Faults& faults) {
+                   faults.fail("safe.Attachment.SaveAsFile",
+                               static_cast<Hresult>(0x80070070u));  // disk full
+                   return changeMail(sentTask(u"Waiting", kIdA));
+                 },
+                 "Fehler:SaveAsFile(ZipFilename)\n", true},
+        HeldMail{"FailedCopyOfANewTask",
+                 [](sim::Faults& faults) {
+                   faults.fail("safe.SafeTaskItem.CopyTo", hr::kFail);
+                   return changeMail(sentTask(u"Waiting", kIdA));
+                 },
+                 "\nCopyTo\n", true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(IncomingTest, AFailedCopyLeavesTheLocalTaskAsItWasUntilTheNextScan) {
+  share(team, "Team");
+  const std::u16string local = mail().addItem(team, sentTask(u"Old", kIdA));
+  connect();
+  faults().fail("safe.SafeTaskItem.CopyTo", hr::kFail);
+  deliver({changeMail(sentTask(u"New", kIdA))});
+  scan();
+  EXPECT_EQ(mail().item(local)->data.subject, u"Old");
+  EXPECT_EQ(in(inbox()).size(), 1u);
+  scan();
+  EXPECT_EQ(mail().item(local)->data.subject, u"New");
+  EXPECT_TRUE(in(inbox()).empty());
+}
+
+}  // namespace
+}  // namespace qx::test

@@ -88,6 +88,22 @@ TEST_F(ItemEvents, TheWindowSlidesWithEveryMergedEvent) {
   EXPECT_EQ(debugCount(kSent) - sentBefore, 2);
 }
 
+// Hosts may raise several changed events for one save, the add-in's own
+// save included: the first of its own is swallowed by the don't-touch list,
+// the rest by the burst window.
+TEST_F(ItemEvents, SeveralChangedEventsOfOneSaveSendOnce) {
+  mail().setChangeEventsPerSave(3);
+  const std::u16string id = addTask(team, u"Echo");
+  EXPECT_EQ(debugCount(kSent), 1);
+  EXPECT_EQ(debugCount(kDontTouch), 1);
+  EXPECT_EQ(debugCount(kMerged), 2);
+  wait(3000);
+  setSubject(id, u"Echo again");
+  EXPECT_EQ(debugCount(kSent), 2);
+  EXPECT_EQ(debugCount(kMerged), 4);
+  EXPECT_EQ(outbox().size(), 1u);
+}
+
 TEST_F(ItemEvents, TwoTasksChangedWithinASecondAreBothSent) {
   const std::u16string first = sentTask(u"One");
   const std::u16string second = sentTask(u"Two");

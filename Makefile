@@ -1,6 +1,6 @@
 # The two commands of the README: `make run` and `make test`. Both set up a
 # fresh Debian machine first.
-.PHONY: run test bootstrap format asan cross fuzz bench
+.PHONY: run test bootstrap format asan cross fuzz bench windows-test
 
 SCENARIO ?= scenarios/demo.scn
 
@@ -25,6 +25,14 @@ asan: bootstrap
 cross: bootstrap
 	cmake --preset cross >/dev/null
 	cmake --build --preset cross
+
+# The Windows module and its test program, cross-built with MinGW and run
+# under Wine with a fresh prefix.
+windows-test:
+	@scripts/bootstrap windows
+	cmake --preset cross -B build/win-cross -DQX_WIN_TESTS=ON >/dev/null
+	cmake --build build/win-cross -j2 --target Quendrilax test_win
+	tests/win/run-under-wine build/win-cross
 
 fuzz:
 	@scripts/bootstrap fuzz

@@ -1,0 +1,105 @@
+#include "win/automation.h"
+
+#include <string>
+#include <vector>
+
+#include "win/bstr.h"
+
+namespace qx::win32 {
+
+Result<ComVariant> Automation::invoke(std::u16string_view name, WORD flags,
+                                      std::initializer_list<Variant> arguments, bool isPut) {
+  if (!object_) return failure(E_POINTER);
+  std::u16string memberName(name);
+  LPOLESTR names[] = {reinterpret_cast<LPOLESTR>(memberName.data())};
+  DISPID member = DISPID_UNKNOWN;
+  HRESULT status = object_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &member);
+  if (FAILED(status)) return failure(status);
+
+  // Invoke takes its arguments last first.
+  std::vector<ComVariant> converted;
+  converted.reserve(arguments.size());
+  for (auto it = arguments.end(); it != arguments.begin();)
+    converted.push_back(toComVariant(*--it));
+  std::vector<VARIANT> raw;
+  raw.reserve(converted.size());
+  for (ComVariant& argument : converted) raw.push_back(*argument.get());
+  DISPID putId = DISPID_PROPERTYPUT;
+  DISPPARAMS parameters{raw.data(), isPut ? &putId : nullptr, static_cast<UINT>(raw.size()),
+                        isPut ? 1u : 0u};
+  ComVariant result;
+  EXCEPINFO exception{};
+  UINT badArgument = 0;
+  status = object_->Invoke(member, IID_NULL, LOCALE_USER_DEFAULT, flags, &parameters,
+                           isPut ? nullptr : result.get(), &exception, &badArgument);
+  SysFreeString(exception.bstrSource);
+  SysFreeString(exception.bstrDescription);
+  SysFreeString(exception.bstrHelpFile);
+  if (status == DISP_E_EXCEPTION && FAILED(exception.scode)) status = exception.scode;
+  if (FAILED(status)) return failure(status);
+  return result;
+}
+
+Result<ComVariant> Automation::get(std::u16string_view name) {
+  return invoke(name, DISPATCH_PROPERTYGET, {}, false);
+}
+
+Result<ComVariant> Automation::call(std::u16string_view name,
+                                    std::initializer_list<Variant> arguments) {
+  return invoke(name, DISPATCH_METHOD | DISPATCH_PROPERTYGET, arguments, false);
+}
+
+Hresult Automation::put(std::u16string_view name, const Variant& value) {
+  auto result = invoke(name, DISPATCH_PROPERTYPUT, {value}, true);
+  return result ? S_OK : result.error();
+}
+
+Result<std::u16string> Automation::getText(std::u16string_view name) {
+  auto value = get(name);
+  if (!value) return failure(value.error());
+  if (value->type() != VT_BSTR) {
+    ComVariant text;
+    HRESULT status = VariantChangeType(text.get(), value->get(), 0, VT_BSTR);
+    if (FAILED(status)) return failure(status);
+    return std::u16string(reinterpret_cast<const char16_t*>(V_BSTR(text.get())),
+                          SysStringLen(V_BSTR(text.get())));
+  }
+  return std::u16string(reinterpret_cast<const char16_t*>(V_BSTR(value->get())),
+                        SysStringLen(V_BSTR(value->get())));
+}
+
+Result<std::int32_t> Automation::getLong(std::u16string_view name) {
+  auto value = get(name);
+  if (!value) return failure(value.error());
+  ComVariant number;
+  HRESULT status = VariantChangeType(number.get(), value->get(), 0, VT_I4);
+  if (FAILED(status)) return failure(status);
+  return V_I4(number.get());
+}
+
+Result<bool> Automation::getBool(std::u16string_view name) {
+  auto value = get(name);
+  if (!value) return failure(value.error());
+  ComVariant flag;
+  HRESULT status = VariantChangeType(flag.get(), value->get(), 0, VT_BOOL);
+  if (FAILED(status)) return failure(status);
+  return V_BOOL(flag.get()) != VARIANT_FALSE;
+}
+
+Result<ComPtr<IDispatch>> objectOf(Result<ComVariant> value) {
+  if (!value) return failure(value.error());
+  if (value->type() == VT_EMPTY || value->type() == VT_NULL) return ComPtr<IDispatch>();
+  if (value->type() != VT_DISPATCH) return failure(DISP_E_TYPEMISMATCH);
+  return ComPtr<IDispatch>(V_DISPATCH(value->get()));
+}
+
+Result<ComPtr<IDispatch>> Automation::getObject(std::u16string_view name) {
+  return objectOf(get(name));
+}
+
+Result<ComPtr<IDispatch>> Automation::callObject(std::u16string_view name,
+                                                 std::initializer_list<Variant> arguments) {
+  return objectOf(call(name, arguments));
+}
+
+}  // namespace qx::win32

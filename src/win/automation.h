@@ -1,0 +1,48 @@
+#pragma once
+// Members of an automation object called by name, as a script would: the
+// name is looked up with GetIDsOfNames, then Invoke runs it with the
+// arguments in their natural order.
+#include <windows.h>
+
+#include <oaidl.h>
+
+#include <initializer_list>
+#include <string_view>
+
+#include "platform/status.h"
+#include "win/com_ptr.h"
+#include "win/com_variant.h"
+
+namespace qx::win32 {
+
+class Automation {
+ public:
+  explicit Automation(ComPtr<IDispatch> object) : object_(std::move(object)) {}
+
+  IDispatch* object() const { return object_.get(); }
+
+  // A property's value.
+  Result<ComVariant> get(std::u16string_view name);
+  // A method (or a property with arguments); its result, empty for none.
+  Result<ComVariant> call(std::u16string_view name, std::initializer_list<Variant> arguments = {});
+  // Sets a property.
+  Hresult put(std::u16string_view name, const Variant& value);
+
+  // Typed reads of a property or call result.
+  Result<std::u16string> getText(std::u16string_view name);
+  Result<std::int32_t> getLong(std::u16string_view name);
+  Result<bool> getBool(std::u16string_view name);
+  Result<ComPtr<IDispatch>> getObject(std::u16string_view name);
+  Result<ComPtr<IDispatch>> callObject(std::u16string_view name,
+                                       std::initializer_list<Variant> arguments);
+
+ private:
+  Result<ComVariant> invoke(std::u16string_view name, WORD flags,
+                            std::initializer_list<Variant> arguments, bool isPut);
+  ComPtr<IDispatch> object_;
+};
+
+// The object a result holds, or an error: an empty result is no object.
+Result<ComPtr<IDispatch>> objectOf(Result<ComVariant> value);
+
+}  // namespace qx::win32

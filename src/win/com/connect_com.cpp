@@ -1,0 +1,125 @@
+#include "win/com/connect_com.h"
+
+#include <atomic>
+#include <memory>
+
+#include "core/connect.h"
+#include "win/com/com_module.h"
+#include "win/host_objects.h"
+
+namespace qx::win32 {
+namespace {
+
+std::shared_ptr<Dispatch> adapt(IDispatch* object) {
+  return object ? makeHostObject(ComPtr<IDispatch>(object)) : nullptr;
+}
+
+// Every call is fenced: nothing the add-in throws may reach the host.
+template <class Call>
+HRESULT fenced(Call call) {
+  try {
+    return call();
+  } catch (...) {
+    return E_UNEXPECTED;
+  }
+}
+
+class ConnectObject final : public _IDTExtensibility2 {
+ public:
+  ConnectObject(ComModule& module, ComPtr<ITypeInfo> typeInfo)
+      : module_(module), typeInfo_(std::move(typeInfo)), connect_(module.addin().createConnect()) {
+    module_.objectCreated();
+  }
+  ~ConnectObject() {
+    connect_.reset();
+    module_.objectDestroyed();
+  }
+
+  // IUnknown
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+    if (!object) return E_POINTER;
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
+        IsEqualIID(iid, IID__IDTExtensibility2)) {
+      *object = static_cast<_IDTExtensibility2*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    ULONG left = --references_;
+    if (left == 0) delete this;  // COM's own lifetime rule
+    return left;
+  }
+
+  // IDispatch, by the type library.
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+    if (!count) return E_POINTER;
+    *count = typeInfo_ ? 1 : 0;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID, ITypeInfo** info) override {
+    if (!info) return E_POINTER;
+    *info = nullptr;
+    if (index != 0) return DISP_E_BADINDEX;
+    if (!typeInfo_) return E_NOTIMPL;
+    *info = ComPtr<ITypeInfo>(typeInfo_).detach();
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
+                                          DISPID* ids) override {
+    if (!typeInfo_) return E_NOTIMPL;
+    return DispGetIDsOfNames(typeInfo_.get(), names, count, ids);
+  }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID member, REFIID, LCID, WORD flags, DISPPARAMS* parameters,
+                                   VARIANT* result, EXCEPINFO* exception,
+                                   UINT* badArgument) override {
+    if (!typeInfo_) return E_NOTIMPL;
+    return DispInvoke(static_cast<_IDTExtensibility2*>(this), typeInfo_.get(), member, flags,
+                      parameters, result, exception, badArgument);
+  }
+
+  // _IDTExtensibility2
+  HRESULT STDMETHODCALLTYPE OnConnection(IDispatch* application, LONG connectMode,
+                                         IDispatch* addInInstance, SAFEARRAY**) override {
+    return fenced([&] {
+      return connect_->onConnection(adapt(application), connectMode, adapt(addInInstance));
+    });
+  }
+  HRESULT STDMETHODCALLTYPE OnDisconnection(LONG removeMode, SAFEARRAY**) override {
+    return fenced([&] { return connect_->onDisconnection(removeMode); });
+  }
+  HRESULT STDMETHODCALLTYPE OnAddInsUpdate(SAFEARRAY**) override {
+    return fenced([&] { return connect_->onAddInsUpdate(); });
+  }
+  HRESULT STDMETHODCALLTYPE OnStartupComplete(SAFEARRAY**) override {
+    return fenced([&] { return connect_->onStartupComplete(); });
+  }
+  HRESULT STDMETHODCALLTYPE OnBeginShutdown(SAFEARRAY**) override {
+    return fenced([&] { return connect_->onBeginShutdown(); });
+  }
+
+ private:
+  std::atomic<ULONG> references_{0};
+  ComModule& module_;
+  ComPtr<ITypeInfo> typeInfo_;
+  std::unique_ptr<CConnect> connect_;
+};
+
+}  // namespace
+
+HRESULT createConnectObject(ComModule& module, REFIID iid, void** object) {
+  if (!object) return E_POINTER;
+  *object = nullptr;
+  return fenced([&]() -> HRESULT {
+    ComPtr<ITypeInfo> typeInfo;
+    module.typeInfo(IID__IDTExtensibility2, typeInfo);
+    // COM's reference count owns the object from here on.
+    ComPtr<_IDTExtensibility2> made(new ConnectObject(module, std::move(typeInfo)));
+    return made->QueryInterface(iid, object);
+  });
+}
+
+}  // namespace qx::win32

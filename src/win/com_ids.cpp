@@ -1,0 +1,4 @@
+// Defines the GUIDs that the IDL compiler's header declares.
+#include "win/com_ids.h"
+
+#include <initguid.h>

@@ -1,0 +1,56 @@
+// The module's entry points. The one module object is the process-wide state
+// of the loaded DLL; it lives from the first request until the module is
+// unloaded.
+#include <windows.h>
+
+#include <olectl.h>
+
+#include <memory>
+
+#include "win/com/com_module.h"
+
+namespace {
+
+HMODULE moduleHandle = nullptr;
+
+// Made on first use rather than in DllMain, where the loader lock is held.
+qx::win32::ComModule* comModule() {
+  static std::unique_ptr<qx::win32::ComModule> module;
+  if (!module) module = std::make_unique<qx::win32::ComModule>(moduleHandle);
+  return module.get();
+}
+
+template <class Call>
+HRESULT fenced(Call call) {
+  try {
+    return call();
+  } catch (...) {
+    return E_UNEXPECTED;
+  }
+}
+
+}  // namespace
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+  if (reason == DLL_PROCESS_ATTACH) {
+    moduleHandle = instance;
+    DisableThreadLibraryCalls(instance);
+  }
+  return TRUE;
+}
+
+STDAPI DllGetClassObject(REFCLSID classId, REFIID iid, LPVOID* object) {
+  return fenced([&] { return comModule()->getClassObject(classId, iid, object); });
+}
+
+STDAPI DllCanUnloadNow() {
+  return fenced([&] { return comModule()->canUnloadNow(); });
+}
+
+STDAPI DllRegisterServer() {
+  return fenced([&] { return comModule()->registerServer(); });
+}
+
+STDAPI DllUnregisterServer() {
+  return fenced([&] { return comModule()->unregisterServer(); });
+}

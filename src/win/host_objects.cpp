@@ -1,0 +1,242 @@
+#include "win/host_objects.h"
+
+#include <ocidl.h>
+
+#include "win/com_guid.h"
+#include "win/event_sink_com.h"
+
+namespace qx::win32 {
+namespace {
+
+template <class Made>
+Result<std::shared_ptr<Made>> queryAs(IDispatch* object, const Guid& iid,
+                                      std::shared_ptr<Made> (*make)(ComPtr<IDispatch>)) {
+  if (!object) return failure(E_POINTER);
+  ComPtr<IDispatch> asked;
+  HRESULT status = object->QueryInterface(toGuid(iid), asked.putVoid());
+  if (FAILED(status)) return failure(status);
+  return make(std::move(asked));
+}
+
+class GenericObject final : public ComObject<Dispatch> {
+ public:
+  using ComObject::ComObject;
+};
+
+class ApplicationWin final : public ComObject<Application> {
+ public:
+  using ComObject::ComObject;
+  Result<std::shared_ptr<Namespace>> getNamespace(std::u16string_view type) override {
+    auto object = automation_.callObject(u"GetNamespace", {Variant(type)});
+    if (!object) return failure(object.error());
+    return makeNamespace(std::move(*object));
+  }
+  Result<std::u16string> version() override { return automation_.getText(u"Version"); }
+  Result<std::shared_ptr<Dispatch>> createItem(std::int32_t kind) override {
+    auto object = automation_.callObject(u"CreateItem", {Variant(kind)});
+    if (!object) return failure(object.error());
+    return makeHostObject(std::move(*object));
+  }
+  Result<std::shared_ptr<Explorer>> activeExplorer() override {
+    // The explorer's command bars have no adapter yet: the call fails as a
+    // host without the member would, and the indicator reports it.
+    return failure(E_NOTIMPL);
+  }
+};
+
+class NamespaceWin final : public ComObject<Namespace> {
+ public:
+  using ComObject::ComObject;
+  Result<std::shared_ptr<Folder>> getDefaultFolder(std::int32_t folder) override {
+    auto object = automation_.callObject(u"GetDefaultFolder", {Variant(folder)});
+    if (!object) return failure(object.error());
+    if (!*object) return failure(E_POINTER);
+    return makeFolder(std::move(*object));
+  }
+  Result<std::shared_ptr<Application>> application() override {
+    auto object = automation_.getObject(u"Application");
+    if (!object) return failure(object.error());
+    return makeApplication(std::move(*object));
+  }
+  Result<std::shared_ptr<Folder>> getFolderFromId(std::u16string_view entryId,
+                                                  const Variant& storeId) override {
+    auto object = automation_.callObject(u"GetFolderFromID", {Variant(entryId), storeId});
+    if (!object) return failure(object.error());
+    if (!*object) return failure(E_POINTER);
+    return makeFolder(std::move(*object));
+  }
+  Result<std::shared_ptr<Dispatch>> getItemFromId(std::u16string_view entryId,
+                                                  const Variant& storeId) override {
+    auto object = automation_.callObject(u"GetItemFromID", {Variant(entryId), storeId});
+    if (!object) return failure(object.error());
+    if (!*object) return failure(E_POINTER);
+    return makeHostObject(std::move(*object));
+  }
+};
+
+class FolderWin final : public ComObject<Folder> {
+ public:
+  using ComObject::ComObject;
+  Result<std::u16string> entryId() override { return automation_.getText(u"EntryID"); }
+  Result<std::u16string> storeId() override { return automation_.getText(u"StoreID"); }
+  Result<std::u16string> name() override { return automation_.getText(u"Name"); }
+  Result<std::u16string> defaultMessageClass() override {
+    return automation_.getText(u"DefaultMessageClass");
+  }
+  Result<std::shared_ptr<Items>> items() override {
+    auto object = automation_.getObject(u"Items");
+    if (!object) return failure(object.error());
+    if (!*object) return failure(E_POINTER);
+    return makeItems(std::move(*object));
+  }
+};
+
+class ItemsWin final : public ComObject<Items> {
+ public:
+  using ComObject::ComObject;
+  Result<std::int32_t> count() override { return automation_.getLong(u"Count"); }
+  Result<std::shared_ptr<Dispatch>> item(std::int32_t index) override {
+    auto object = automation_.callObject(u"Item", {Variant(index)});
+    if (!object) return failure(object.error());
+    if (!*object) return failure(E_POINTER);
+    return makeHostObject(std::move(*object));
+  }
+  Hresult sort(std::u16string_view property, bool descending) override {
+    // The direction is left out when ascending, as the add-in calls it.
+    auto result = descending ? automation_.call(u"Sort", {Variant(property), Variant(true)})
+                             : automation_.call(u"Sort", {Variant(property)});
+    return result ? S_OK : result.error();
+  }
+  Result<std::shared_ptr<Dispatch>> find(std::u16string_view filter) override {
+    return found(automation_.callObject(u"Find", {Variant(filter)}));
+  }
+  Result<std::shared_ptr<Dispatch>> findNext() override {
+    return found(automation_.callObject(u"FindNext", {}));
+  }
+
+ private:
+  static Result<std::shared_ptr<Dispatch>> found(Result<ComPtr<IDispatch>> object) {
+    if (!object) return failure(object.error());
+    if (!*object) return std::shared_ptr<Dispatch>();
+    return makeHostObject(std::move(*object));
+  }
+};
+
+class PropertyPagesWin final : public ComObject<PropertyPages> {
+ public:
+  using ComObject::ComObject;
+  Result<std::int32_t> count() override { return automation_.getLong(u"Count"); }
+  Hresult add(const Variant& page, std::u16string_view title) override {
+    auto result = automation_.call(u"Add", {page, Variant(title)});
+    return result ? S_OK : result.error();
+  }
+};
+
+// The page site is a plain vtable interface of the host: its status-change
+// notification is the fifth member after IDispatch's.
+class PropertyPageSiteWin final : public ComObject<PropertyPageSite> {
+ public:
+  using ComObject::ComObject;
+  Hresult onStatusChange() override {
+    struct Site : IDispatch {
+      virtual HRESULT STDMETHODCALLTYPE OnStatusChange() = 0;
+    };
+    auto* site = static_cast<Site*>(comObject());
+    return site ? site->OnStatusChange() : E_POINTER;
+  }
+};
+
+class ComAddInWin final : public ComObject<ComAddIn> {
+ public:
+  using ComObject::ComObject;
+  Result<bool> connect() override { return automation_.getBool(u"Connect"); }
+  Hresult setConnect(bool value) override { return automation_.put(u"Connect", Variant(value)); }
+};
+
+class ConnectionPointWin final : public ConnectionPoint {
+ public:
+  ConnectionPointWin(ComPtr<IConnectionPoint> point, const Guid& eventIid)
+      : point_(std::move(point)), eventIid_(eventIid) {}
+  Result<std::uint32_t> advise(std::shared_ptr<EventSink> sink) override {
+    ComPtr<IDispatch> com = makeEventSinkCom(std::move(sink), eventIid_);
+    DWORD cookie = 0;
+    HRESULT status = point_->Advise(com.get(), &cookie);
+    if (FAILED(status)) return failure(status);
+    return static_cast<std::uint32_t>(cookie);
+  }
+  Hresult unadvise(std::uint32_t cookie) override { return point_->Unadvise(cookie); }
+
+ private:
+  ComPtr<IConnectionPoint> point_;
+  Guid eventIid_;
+};
+
+}  // namespace
+
+template <class Port>
+Result<std::shared_ptr<Application>> ComObject<Port>::queryApplication() {
+  return queryAs(comObject(), iid::kApplication, makeApplication);
+}
+template <class Port>
+Result<std::shared_ptr<Folder>> ComObject<Port>::queryFolder() {
+  return queryAs(comObject(), iid::kFolder, makeFolder);
+}
+template <class Port>
+Result<std::shared_ptr<TaskItem>> ComObject<Port>::queryTask() {
+  // Task and mail items are not adapted yet.
+  return failure(E_NOINTERFACE);
+}
+template <class Port>
+Result<std::shared_ptr<MailItem>> ComObject<Port>::queryMail() {
+  return failure(E_NOINTERFACE);
+}
+template <class Port>
+Result<std::shared_ptr<PropertyPages>> ComObject<Port>::queryPropertyPages() {
+  return queryAs(comObject(), iid::kPropertyPages, makePropertyPages);
+}
+template <class Port>
+Result<std::shared_ptr<PropertyPageSite>> ComObject<Port>::queryPropertyPageSite() {
+  return queryAs(comObject(), iid::kPropertyPageSite, makePropertyPageSite);
+}
+template <class Port>
+Result<std::shared_ptr<ComAddIn>> ComObject<Port>::queryComAddIn() {
+  return queryAs(comObject(), iid::kComAddIn, makeComAddIn);
+}
+template <class Port>
+Result<std::shared_ptr<ConnectionPoint>> ComObject<Port>::findConnectionPoint(
+    const Guid& eventIid) {
+  ComPtr<IConnectionPointContainer> container;
+  HRESULT status = comObject()->QueryInterface(IID_IConnectionPointContainer, container.putVoid());
+  if (FAILED(status)) return failure(status);
+  ComPtr<IConnectionPoint> point;
+  status = container->FindConnectionPoint(toGuid(eventIid), point.put());
+  if (FAILED(status)) return failure(status);
+  return std::make_shared<ConnectionPointWin>(std::move(point), eventIid);
+}
+
+std::shared_ptr<Dispatch> makeHostObject(ComPtr<IDispatch> object) {
+  return std::make_shared<GenericObject>(std::move(object));
+}
+std::shared_ptr<Application> makeApplication(ComPtr<IDispatch> object) {
+  return std::make_shared<ApplicationWin>(std::move(object));
+}
+std::shared_ptr<Namespace> makeNamespace(ComPtr<IDispatch> object) {
+  return std::make_shared<NamespaceWin>(std::move(object));
+}
+std::shared_ptr<Folder> makeFolder(ComPtr<IDispatch> object) {
+  return std::make_shared<FolderWin>(std::move(object));
+}
+std::shared_ptr<Items> makeItems(ComPtr<IDispatch> object) {
+  return std::make_shared<ItemsWin>(std::move(object));
+}
+std::shared_ptr<PropertyPages> makePropertyPages(ComPtr<IDispatch> object) {
+  return std::make_shared<PropertyPagesWin>(std::move(object));
+}
+std::shared_ptr<PropertyPageSite> makePropertyPageSite(ComPtr<IDispatch> object) {
+  return std::make_shared<PropertyPageSiteWin>(std::move(object));
+}
+std::shared_ptr<ComAddIn> makeComAddIn(ComPtr<IDispatch> object) {
+  return std::make_shared<ComAddInWin>(std::move(object));
+}
+
+}  // namespace qx::win32

@@ -1,0 +1,56 @@
+#pragma once
+// The host's automation objects as the port's objects. Every adapter holds the
+// object's IDispatch, answers the port's interface queries with
+// QueryInterface by the host's interface ids, and finds connection points
+// through IConnectionPointContainer. Members are called by name.
+#include <windows.h>
+
+#include <oaidl.h>
+
+#include <memory>
+
+#include "platform/mail_client.h"
+#include "win/automation.h"
+
+namespace qx::win32 {
+
+// What every adapter of this module holds: the object itself.
+class ComBacked {
+ public:
+  virtual ~ComBacked() = default;
+  virtual IDispatch* comObject() const = 0;
+};
+
+// The interface-query and event part that all adapters share.
+template <class Port>
+class ComObject : public Port, public ComBacked {
+ public:
+  explicit ComObject(ComPtr<IDispatch> object) : automation_(std::move(object)) {}
+  IDispatch* comObject() const override { return automation_.object(); }
+
+  Result<std::shared_ptr<Application>> queryApplication() override;
+  Result<std::shared_ptr<Folder>> queryFolder() override;
+  Result<std::shared_ptr<TaskItem>> queryTask() override;
+  Result<std::shared_ptr<MailItem>> queryMail() override;
+  Result<std::shared_ptr<PropertyPages>> queryPropertyPages() override;
+  Result<std::shared_ptr<PropertyPageSite>> queryPropertyPageSite() override;
+  Result<std::shared_ptr<ComAddIn>> queryComAddIn() override;
+  Result<std::shared_ptr<ConnectionPoint>> findConnectionPoint(const Guid& eventIid) override;
+
+ protected:
+  Automation automation_;
+};
+
+// Any object, before it is asked what it is.
+std::shared_ptr<Dispatch> makeHostObject(ComPtr<IDispatch> object);
+
+// The adapters, by the interface they were asked for.
+std::shared_ptr<Application> makeApplication(ComPtr<IDispatch> object);
+std::shared_ptr<Namespace> makeNamespace(ComPtr<IDispatch> object);
+std::shared_ptr<Folder> makeFolder(ComPtr<IDispatch> object);
+std::shared_ptr<Items> makeItems(ComPtr<IDispatch> object);
+std::shared_ptr<PropertyPages> makePropertyPages(ComPtr<IDispatch> object);
+std::shared_ptr<PropertyPageSite> makePropertyPageSite(ComPtr<IDispatch> object);
+std::shared_ptr<ComAddIn> makeComAddIn(ComPtr<IDispatch> object);
+
+}  // namespace qx::win32

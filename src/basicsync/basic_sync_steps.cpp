@@ -1,10 +1,13 @@
-// The basic synchronization's two stages as far as the timer drives them: the
-// listing of every folder at connection (or from the property page) and one
-// step per catch-up tick.
+// The second stage of the basic synchronization: on every catch-up tick the
+// front task of the first folder queue that still holds one is sent, and the
+// indicator button shows how many are left in that queue.
 #include <exception>
-#include <optional>
+#include <memory>
 #include <string>
+#include <vector>
 
+#include "basicsync/queue_file.h"
+#include "common/messages.h"
 #include "core/addin_module.h"
 #include "core/sync_engine.h"
 #include "platform/mail_client.h"
@@ -12,57 +15,157 @@
 namespace qx {
 
 namespace {
-constexpr std::uint32_t kCatchUpStartMs = 1000;
-}
 
-void SyncEngine::processFolder(FolderWatch& watch, bool force) {
-  // Offering and listing a folder's tasks comes with the basic-sync queue.
-  (void)watch;
-  (void)force;
-}
+constexpr std::int32_t kPrivate = 2;
 
-void SyncEngine::processFolders(bool force) {
-  for (const auto& watch : watches_) {
-    try {
-      processFolder(*watch, force);
-      if (diagnostics_.debugOn()) logProcessedFolder(*watch);
-    } catch (const std::exception&) {
-      diagnostics_.reportError("Fehler bei processFolders");
+std::u16string widen(std::string_view ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+
+// One folder's part of a step. Returns false when something failed that the
+// step reports; `done` and `handled` are updated as far as the step got.
+class QueueStep {
+ public:
+  QueueStep(SyncEngine& engine, FolderWatch& watch, bool last)
+      : engine_(engine),
+        watch_(watch),
+        last_(last),
+        platform_(engine.module().platform()),
+        log_(engine.diagnostics()) {}
+
+  bool run(bool& done, bool& handled);
+
+ private:
+  void debug(std::string_view text) {
+    if (log_.debugOn()) log_.logDebug(text);
+  }
+
+  SyncEngine& engine_;
+  FolderWatch& watch_;
+  bool last_;
+  const Platform& platform_;
+  DiagnosticsLog& log_;
+};
+
+bool QueueStep::run(bool& done, bool& handled) {
+  std::shared_ptr<Folder> folder = watch_.folder();
+  if (!folder) return false;
+  auto entryId = folder->entryId();
+  auto storeId = folder->storeId();
+  if (!entryId || !storeId) return false;
+  // A folder that only receives has nothing to send; as the last folder it
+  // must not keep the catch-up phase going for ever.
+  if (!engine_.fillUserList(*entryId)) {
+    if (last_) done = true;
+    return true;
+  }
+  auto ansiEntryId = platform_.codePage.toAnsi(*entryId);
+  if (!ansiEntryId) return false;
+  QueueFile queue(platform_.files,
+                  engine_.dataDirectory() + *ansiEntryId + std::string(file_name::kQueueSuffix));
+  auto text = queue.read();
+  if (!text) {
+    if (text.error() != win::kFileNotFound && text.error() != win::kPathNotFound) return false;
+    if (last_) done = true;
+    return true;
+  }
+
+  debug("Basicsync");
+  std::vector<std::string> entries;
+  for (std::string_view piece : queue_text::pieces(*text)) {
+    debug(piece);
+    entries.push_back(queue_text::entryOf(piece));
+  }
+  debug("Basicsync ready or error");
+
+  std::size_t front = 0;
+  if (entries.empty()) {
+    debug("reached the end of synclist");
+    if (last_) {
+      debug("last folder of synclist");
+      done = true;
+    }
+  } else {
+    front = 1;
+    auto wideId = platform_.codePage.toWide(entries.front());
+    auto item = wideId ? engine_.hostNamespace()->getItemFromId(*wideId, Variant(*storeId))
+                       : Result<std::shared_ptr<Dispatch>>(failure(wideId.error()));
+    // An entry whose task is gone or is no task is dropped all the same.
+    if (item && *item) {
+      if (auto task = (*item)->queryTask(); task && *task) {
+        const bool sent = engine_.sendQueuedTask(**task, watch_);
+        handled = true;
+        debug(sent ? "Item processed" : "Item not processed");
+      }
     }
   }
-  basicSyncDone_ = false;
-  restartTimer(kCatchUpStartMs);
+
+  const std::size_t left = entries.size() - front;
+  const std::string count = std::to_string(left);
+  const LangId language = engine_.module().uiLanguage();
+  std::u16string caption(loadMessage(language, msg::kBasicSyncTitle));
+  caption += u' ';
+  caption += loadMessage(language, msg::kProductName);
+  caption += u": ";
+  caption += widen(count);
+  caption += u' ';
+  caption += loadMessage(language, msg::kItemsLeft);
+  engine_.setIndicatorText(caption, {});
+  debug(count);
+
+  if (left > 0) {
+    // The queue is replaced only by a complete new one: should that fail,
+    // the sent task stays in front and goes again rather than the rest being
+    // lost.
+    if (queue.replace(std::span<const std::string>(entries).subspan(front)) != win::kSuccess)
+      return false;
+    debug("regen syncfile");
+    return true;
+  }
+  if (queue.remove() != win::kSuccess) return false;
+  if (last_) done = true;
+  return true;
 }
 
-void SyncEngine::logProcessedFolder(FolderWatch& watch) {
-  std::optional<std::string> name;
-  if (watch.folder()) {
-    if (auto wide = watch.folder()->name()) {
-      if (auto ansi = module_.platform().codePage.toAnsi(*wide)) name = std::move(*ansi);
-    }
-  }
-  diagnostics_.logDebug(name ? "process folder:" + *name : std::string("Debugger error"));
-}
+}  // namespace
 
 bool SyncEngine::nextBackgroundItems() {
-  // Done when no folder has a queue file left; sending the queued tasks comes
-  // with the basic-sync queue.
-  Files& files = module_.platform().files;
-  CodePage& codePage = module_.platform().codePage;
-  bool done = true;
-  for (const auto& watch : watches_) {
+  bool done = watches_.empty();
+  bool handled = false;
+  // A send may open a message box whose modal loop lets a saved property page
+  // rebuild the watches: walk by position.
+  for (std::size_t i = 0; i < watches_.size() && !handled; ++i) {
     try {
-      if (!watch->folder()) continue;
-      auto entryId = watch->folder()->entryId();
-      if (!entryId) continue;
-      auto name = codePage.toAnsi(*entryId);
-      if (!name) continue;
-      if (files.exists(dataDirectory_ + *name + std::string(file_name::kQueueSuffix))) done = false;
+      QueueStep step(*this, *watches_[i], i + 1 == watches_.size());
+      if (!step.run(done, handled)) diagnostics_.reportError("Fehler bei nextBackgroundItems");
     } catch (const std::exception&) {
       diagnostics_.reportError("Fehler bei nextBackgroundItems");
     }
   }
   return done;
+}
+
+bool SyncEngine::sendQueuedTask(TaskItem& task, FolderWatch& watch) {
+  const Platform& platform = module_.platform();
+  bool send = true;
+  // Holidays are never shared; the categories are compared as the user's
+  // code page writes them.
+  auto categories = task.categories();
+  auto ansiCategories = categories ? platform.codePage.toAnsi(*categories)
+                                   : Result<std::string>(failure(categories.error()));
+  if (!ansiCategories || ansiCategories->find("Feiertag") != std::string::npos) send = false;
+  auto sensitivity = task.sensitivity();
+  if (!sensitivity || *sensitivity == kPrivate) return false;
+  if (!send) return false;
+
+  std::shared_ptr<Folder> folder = watch.folder();
+  auto subject = task.subject();
+  if (!folder || !subject) return false;
+  setIndicatorText({}, *subject);
+  if (diagnostics_.debugOn()) {
+    auto ansiSubject = platform.codePage.toAnsi(*subject);
+    diagnostics_.logDebug(ansiSubject ? "processing:" + *ansiSubject
+                                      : std::string("Debugger error"));
+  }
+  return succeeded(sendMessage(task, *folder));
 }
 
 }  // namespace qx

@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/locale.h"
@@ -76,6 +77,10 @@ class AddinModule {
   // True while any entry point is working on an engine (including inside the
   // modal loops it opens).
   bool engineBusy() const { return engineCallDepth_ > 0; }
+  // True when a scan or send started now could overlap work on the stack
+  // (they share the working files): any engine call is working, unless the
+  // innermost one only waits for the user to answer the basic-sync question.
+  bool workOnStack() const { return engineCallDepth_ > 0 && engineCallDepth_ != questionDepth_; }
 
   // --- Entry points -----------------------------------------------------------
 
@@ -110,12 +115,14 @@ class AddinModule {
 
  private:
   friend class EngineCall;
+  friend class UserQuestion;
   void leaveEngineCall();
 
   Platform platform_;
   std::unique_ptr<SyncEngine> engine_;
   std::vector<std::unique_ptr<SyncEngine>> retired_;
   int engineCallDepth_ = 0;
+  int questionDepth_ = 0;  // engine calls on the stack when the question opened
   std::shared_ptr<ComAddIn> addInObject_;
   std::shared_ptr<Folder> pageFolder_;
   LangId uiLanguage_ = lang::kNeutral;
@@ -146,6 +153,22 @@ class EngineCall {
  private:
   AddinModule& module_;
   SyncEngine* engine_;
+};
+
+// Held while the basic-sync question waits for the user's answer. The call
+// that asks has nothing half done then, so ticks and new mail arriving in
+// the question's modal loop do their work instead of being dropped.
+class UserQuestion {
+ public:
+  explicit UserQuestion(AddinModule& module)
+      : module_(module), outer_(std::exchange(module.questionDepth_, module.engineCallDepth_)) {}
+  ~UserQuestion() { module_.questionDepth_ = outer_; }
+  UserQuestion(const UserQuestion&) = delete;
+  UserQuestion& operator=(const UserQuestion&) = delete;
+
+ private:
+  AddinModule& module_;
+  int outer_;
 };
 
 }  // namespace qx

@@ -7,9 +7,10 @@ namespace qx {
 
 void AddinModule::onNewMail() {
   if (!engine_) return;
-  // Inside a modal loop of running work a scan would overlap it on the same
-  // working files; the next steady tick scans instead.
-  if (engineBusy()) {
+  // Inside a modal loop of a running scan or send a scan would overlap it on
+  // the same working files; the next steady tick scans instead. While only the
+  // basic-sync question waits, the mail is scanned at once.
+  if (workOnStack()) {
     trace("new mail: scan skipped, earlier work still running");
     return;
   }

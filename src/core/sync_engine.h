@@ -107,6 +107,10 @@ class SyncEngine {
   // Sends at most one queued task; true when the basic synchronization has
   // nothing left.
   bool nextBackgroundItems();
+  // Sends a task taken from the watch's queue; false when it was not sent.
+  bool sendQueuedTask(TaskItem& task, FolderWatch& watch);
+  // Writes into the indicator button; an empty text leaves that one as it is.
+  void setIndicatorText(std::u16string_view caption, std::u16string_view tooltip);
 
   // --- Inbox -------------------------------------------------------------------
   void processInbox();
@@ -119,7 +123,8 @@ class SyncEngine {
   void watchDeletedItems();
   void addFolderWatch(const FolderEntry& entry);
   void logHostVersion();
-  void processFolder(FolderWatch& watch, bool force);
+  // False when something failed that the caller reports.
+  bool processFolder(FolderWatch& watch, bool force);
   void logProcessedFolder(FolderWatch& watch);
 
   AddinModule& module_;

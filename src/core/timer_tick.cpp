@@ -14,10 +14,11 @@ constexpr std::uint32_t kSteadyIntervalMs = 60000;
 void AddinModule::onTimerTick() {
   if (!engine_) return;
   // A tick can arrive inside a modal loop opened by earlier work (a message
-  // box of an Inbox scan, a question of the basic synchronization). Starting
-  // a send or a scan there would run it twice at once over the same working
-  // files, so such a tick is skipped; the timer keeps running.
-  if (engineBusy()) {
+  // box of an Inbox scan or of a send). Starting a send or a scan there would
+  // run it twice at once over the same working files, so such a tick is
+  // skipped; the timer keeps running. The basic-sync question holds nothing
+  // half done: ticks while it waits do their work.
+  if (workOnStack()) {
     ++counters_.skippedTicks;
     trace("tick skipped: earlier work still running");
     return;

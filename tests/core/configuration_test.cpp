@@ -275,10 +275,11 @@ TEST_F(Configuration, DebugSwitchWritesStartEntriesAndEachFolder) {
   ASSERT_EQ(connect(), hr::kOk);
   EXPECT_TRUE(engine()->diagnostics().debugOn());
   // The connection's processFolders then names each folder after handling it.
-  EXPECT_EQ(debugEntries(),
-            (std::vector<std::string>{"Debugger started", "11.0.0.5510",
-                                      "Add folder:Alpha share as alpha", "Debugger error",
-                                      "process folder:Alpha", "process folder:Beta"}));
+  EXPECT_EQ(
+      debugEntries(),
+      (std::vector<std::string>{
+          "Debugger started", "11.0.0.5510", "Add folder:Alpha share as alpha", "Debugger error",
+          "user list:", "process folder:Alpha", "user list:", "process folder:Beta"}));
   // The watch whose entry failed stays in the list.
   EXPECT_EQ(engine()->folderWatches().size(), 2u);
 }

@@ -13,6 +13,9 @@ class LibraryMissing : public SpineTest {
   void SetUp() override {
     addHostFolder(u"F1", u"S1", u"Team tasks");
     configureFolder("F1", "S1", "team");
+    // Listed before: no basic-sync question at connection.
+    registry.putDword(reg::kCurrentUser, "Software\\Vantrosse\\Quendrilax\\Folders\\F1",
+                      "isProcessed", 1);
     safeLibrary.installed = false;
   }
   void reachSteadyPhase() {

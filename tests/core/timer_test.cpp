@@ -11,13 +11,19 @@ class Timer : public SpineTest {
   void SetUp() override {
     addHostFolder(u"F1", u"S1", u"Team tasks");
     configureFolder("F1", "S1", "team");
+    // Already listed and shared with someone: the catch-up phase lasts as
+    // long as its queue file holds entries.
+    registry.putDword(reg::kCurrentUser, "Software\\Vantrosse\\Quendrilax\\Folders\\F1",
+                      "isProcessed", 1);
+    registry.putKey(reg::kCurrentUser,
+                    "Software\\Vantrosse\\Quendrilax\\Folders\\F1\\Users\\bob@office.test");
   }
   std::string queueFile() const { return std::string(kDataDirectory) + "F1.ids"; }
   int scans() const { return module.counters().inboxScans; }
 };
 
 TEST_F(Timer, NormalStartRunsCatchUpThenScansEverySecondSteadyTick) {
-  files.put(queueFile(), "E1\r\n");
+  files.put(queueFile(), "E1\r\nE2\r\nE3\r\n");
   ASSERT_EQ(connect(), hr::kOk);
   EXPECT_EQ(timerInterval(), 1000u);
   connection->onStartupComplete();
@@ -52,7 +58,7 @@ TEST_F(Timer, NormalStartRunsCatchUpThenScansEverySecondSteadyTick) {
 }
 
 TEST_F(Timer, NewMailScansAtOnceDuringCatchUp) {
-  files.put(queueFile(), "E1\r\n");
+  files.put(queueFile(), "E1\r\nE2\r\nE3\r\n");
   ASSERT_EQ(connectAndStart(), hr::kOk);
   ASSERT_TRUE(tick());
   EXPECT_FALSE(engine()->basicSyncDone());

@@ -69,7 +69,7 @@ add_library(Quendrilax SHARED ${qx_win_dll_sources} ${qx_win_dir}/dll/quendrilax
                               $<TARGET_OBJECTS:qx_win_resources>)
 set_target_properties(Quendrilax PROPERTIES PREFIX "" OUTPUT_NAME Quendrilax
                       RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
-target_link_libraries(Quendrilax PRIVATE qx_win_com ${qx_win_static_link})
+target_link_libraries(Quendrilax PRIVATE qx_win_com ${qx_win_static_link} $<$<CONFIG:Release>:-s>)
 
 if(QX_WIN_TESTS)
   # GoogleTest from the sources Debian ships, built with the cross tool chain.
@@ -86,6 +86,8 @@ if(QX_WIN_TESTS)
        ${PROJECT_SOURCE_DIR}/tests/win/*_support.cpp)
   add_executable(test_win ${qx_win_test_sources} $<TARGET_OBJECTS:qx_win_resources>)
   target_include_directories(test_win PRIVATE ${PROJECT_SOURCE_DIR}/tests)
-  target_link_libraries(test_win PRIVATE qx_win gtest gmock ${qx_win_static_link})
+  target_link_libraries(test_win PRIVATE qx_win qx_addin gtest gmock ${qx_win_static_link})
+  # The module tests load the module itself, by its registration.
+  add_dependencies(test_win Quendrilax)
   set_target_properties(test_win PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 endif()

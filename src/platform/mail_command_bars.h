@@ -18,7 +18,9 @@ class CommandBars {
   virtual Result<std::int32_t> count() = 0;
   // 1-based.
   virtual Result<std::shared_ptr<CommandBar>> item(std::int32_t index) = 0;
-  // position 1: top. A temporary bar disappears when the host closes.
+  // position 1: top. A temporary bar disappears when the host closes. The
+  // new bar comes last in the index order and is hidden until made visible;
+  // a name that other bars bear already is no obstacle.
   virtual Result<std::shared_ptr<CommandBar>> add(std::u16string_view name, std::int32_t position,
                                                   bool temporary) = 0;
 };

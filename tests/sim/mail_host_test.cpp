@@ -37,7 +37,6 @@ TEST_F(MailHostTest, CommandBarsOfTheActiveExplorer) {
   std::int32_t before = ok(bars->count());
   auto bar = ok(bars->add(u"Vantrosse", 1, true));
   EXPECT_FALSE(ok(bar->visible())) << "a new bar is hidden until shown";
-  EXPECT_EQ(bars->add(u"vantrosse", 1, true).error(), hr::kInvalidArg);
   auto control = ok(ok(bar->controls())->add(control_type::kButton, true));
   auto button = ok(control->queryCommandBarButton());
   ASSERT_EQ(button->setCaption(u"Quendrilax"), hr::kOk);
@@ -57,6 +56,36 @@ TEST_F(MailHostTest, CommandBarsOfTheActiveExplorer) {
 
   client.setExplorerPresent(false);
   EXPECT_EQ(ok(app()->activeExplorer()), nullptr);
+}
+
+TEST_F(MailHostTest, ABarOfATakenNameIsAddedBesideTheOtherAndEachHasItsIndex) {
+  client.addCommandBar(u"Vantrosse", false);  // hidden, left from an earlier run
+  auto bars = ok(ok(app()->activeExplorer())->commandBars());
+  const std::int32_t before = ok(bars->count());
+  auto added = ok(bars->add(u"Vantrosse", 1, true));
+  ASSERT_EQ(added->setVisible(true), hr::kOk);
+  ASSERT_EQ(ok(bars->count()), before + 1);
+
+  struct Seen {
+    std::u16string name;
+    bool visible;
+  };
+  std::vector<Seen> named;
+  for (std::int32_t i = 1; i <= before + 1; ++i) {
+    auto bar = ok(bars->item(i));
+    if (ok(bar->name()) == u"Vantrosse") named.push_back({ok(bar->name()), ok(bar->visible())});
+  }
+  ASSERT_EQ(named.size(), 2u);
+  EXPECT_FALSE(named[0].visible) << "the old hidden bar comes first";
+  EXPECT_TRUE(named[1].visible) << "the new one last";
+  EXPECT_EQ(bars->item(0).error(), hr::kBadIndex);
+  EXPECT_EQ(bars->item(before + 2).error(), hr::kBadIndex);
+
+  // Each bar is its own: deleting the new one leaves the hidden one.
+  ASSERT_EQ(added->deleteBar(), hr::kOk);
+  EXPECT_EQ(ok(bars->count()), before);
+  EXPECT_EQ(ok(ok(bars->item(before))->name()), u"Vantrosse");
+  EXPECT_FALSE(ok(ok(bars->item(before))->visible()));
 }
 
 TEST_F(MailHostTest, SettingConnectToFalseDisconnectsBeforeTheCallReturns) {

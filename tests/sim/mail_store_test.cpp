@@ -149,6 +149,92 @@ TEST_F(MailViewTest, FindSeesItemsArrivingBehindTheCursor) {
   EXPECT_FALSE(ok(collection->findNext())) << "the end stays the end";
 }
 
+// Every walk meets the matches in the collection's order, whatever the sort,
+// and goes on past items deleted, moved, changed or added during the walk.
+TEST_F(MailViewTest, FindWalksFollowTheOrderOfEverySortWhileTheFolderChanges) {
+  // Subject and sync id of each task; "m" tasks match the filter.
+  const std::vector<std::pair<std::u16string, std::u16string>> tasks = {
+      {u"m", u"{5}"}, {u"x", u"{1}"}, {u"M", u"{3}"}, {u"m", u"{9}"},
+      {u"y", u"{2}"}, {u"m", u"{3}"}, {u"m", u"{0}"},
+  };
+  struct Case {
+    const char* name;
+    const char16_t* sort;  // none: arrival order
+    bool descending;
+    std::vector<std::u16string> expected;  // sync ids of the matches met
+  };
+  const Case cases[] = {
+      {"arrival", nullptr, false, {u"{5}", u"{3}", u"{9}", u"{3}", u"{0}"}},
+      {"on the filtered field", u"[Subject]", false, {u"{5}", u"{3}", u"{9}", u"{3}", u"{0}"}},
+      {"on the filtered field, descending",
+       u"[Subject]",
+       true,
+       {u"{0}", u"{3}", u"{9}", u"{3}", u"{5}"}},
+      {"on another field", u"[quendrilaxid]", false, {u"{0}", u"{3}", u"{3}", u"{5}", u"{9}"}},
+      {"on another field, descending",
+       u"[quendrilaxid]",
+       true,
+       {u"{9}", u"{5}", u"{3}", u"{3}", u"{0}"}},
+  };
+  auto syncIdOf = [&](const std::shared_ptr<Dispatch>& item) {
+    auto props = ok(ok(item->queryTask())->userProperties());
+    return *ok(ok(props->item(1))->value()).text();
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::u16string folderId = client.createFolder(u"F", u"IPM.Task");
+    for (const auto& [subject, id] : tasks) {
+      auto data = task(subject);
+      data.userProperties.push_back({u"quendrilaxid", user_property_type::kText, Variant(id)});
+      client.addItem(folderId, data);
+    }
+    client.core().addField(client.core().defaultStore(), folderId, u"quendrilaxid");
+    auto collection = items(folderById(folderId));
+    if (c.sort) {
+      ASSERT_EQ(collection->sort(c.sort, c.descending), hr::kOk);
+    }
+
+    std::vector<std::u16string> met;
+    bool changed = false;
+    for (auto item = ok(collection->find(u"[Subject] = 'm'")); item;
+         item = ok(collection->findNext())) {
+      met.push_back(syncIdOf(item));
+      if (!changed) {
+        // The item just found goes, a non-match arrives and another changes:
+        // the walk goes on from its place.
+        changed = true;
+        ASSERT_EQ(ok(item->queryTask())->deleteItem(), hr::kOk);
+        client.addItem(folderId, task(u"z"));
+        client.changeItem(client.folderItems(folderId).front().entryId,
+                          [](mail::ItemData& d) { d.body = u"changed"; });
+      }
+    }
+    EXPECT_EQ(met, c.expected);
+  }
+}
+
+TEST_F(MailViewTest, ItemFollowsTheSortInBothDirectionsAfterChanges) {
+  std::u16string a = client.addItem(tasksId(), task(u"b"));
+  client.addItem(tasksId(), task(u"d"));
+  client.addItem(tasksId(), task(u"c"));
+  auto collection = items(folder(default_folder::kTasks));
+  auto subjects = [&] {
+    std::vector<std::u16string> out;
+    for (std::int32_t i = 1; i <= ok(collection->count()); ++i) {
+      out.push_back(ok(ok(ok(collection->item(i))->queryTask())->subject()));
+    }
+    return out;
+  };
+  EXPECT_EQ(subjects(), (std::vector<std::u16string>{u"b", u"d", u"c"}));
+  ASSERT_EQ(collection->sort(u"[Subject]", true), hr::kOk);
+  EXPECT_EQ(subjects(), (std::vector<std::u16string>{u"d", u"c", u"b"}));
+  client.changeItem(a, [](mail::ItemData& d) { d.subject = u"e"; });
+  client.addItem(tasksId(), task(u"a"));
+  EXPECT_EQ(subjects(), (std::vector<std::u16string>{u"e", u"d", u"c", u"a"}));
+  client.hardDelete(a);
+  EXPECT_EQ(subjects(), (std::vector<std::u16string>{u"d", u"c", u"a"}));
+}
+
 TEST_F(MailViewTest, TasksMoveBetweenStoresUnderNewIds) {
   std::u16string server = client.addStore(u"Server", store_kind::kServer);
   std::u16string team = client.createFolder(u"Team", u"IPM.Task", {}, server);

@@ -39,6 +39,7 @@ class ButtonObject : public CommandBarButton, public std::enable_shared_from_thi
       : core_(std::move(core)), barId_(barId), id_(id) {}
 
   Result<std::shared_ptr<CommandBarButton>> queryCommandBarButton() override {
+    if (auto f = core_->fault("mail.QueryInterface.CommandBarButton")) return failure(*f);
     return shared_from_this();
   }
   Result<std::int32_t> style() override { return get("Style", &ButtonState::style); }
@@ -218,10 +219,8 @@ class BarsObject : public CommandBars {
                                           bool temporary) override {
     if (auto f = core_->fault("mail.CommandBars.Add")) return failure(*f);
     if (position < 0 || position > 6) return failure(hr::kInvalidArg);
-    for (const BarState& bar : core_->bars) {
-      // Bar names are unique in an explorer.
-      if (equalsIgnoreCase(bar.name, name)) return failure(hr::kInvalidArg);
-    }
+    // A bar of a name that a bar has already (a hidden one, say) is added
+    // beside it: bars are told apart by their index, not their name.
     BarState bar;
     bar.id = core_->nextUiId++;
     bar.name = std::u16string(name);
@@ -296,7 +295,10 @@ class ApplicationObject : public Application,
  public:
   explicit ApplicationObject(std::shared_ptr<ClientCore> core) : core_(std::move(core)) {}
 
-  Result<std::shared_ptr<Application>> queryApplication() override { return shared_from_this(); }
+  Result<std::shared_ptr<Application>> queryApplication() override {
+    if (auto f = core_->fault("mail.QueryInterface.Application")) return failure(*f);
+    return shared_from_this();
+  }
   Result<std::shared_ptr<ConnectionPoint>> findConnectionPoint(const Guid& iid) override {
     if (auto f = core_->fault("mail.Application.FindConnectionPoint")) return failure(*f);
     if (!(iid == iid::kApplicationEvents)) return failure(hr::kNoConnection);
@@ -342,6 +344,7 @@ class PropertyPagesObject : public PropertyPages,
       : core_(std::move(core)), log_(std::move(log)) {}
 
   Result<std::shared_ptr<PropertyPages>> queryPropertyPages() override {
+    if (auto f = core_->fault("mail.QueryInterface.PropertyPages")) return failure(*f);
     return shared_from_this();
   }
   Result<std::int32_t> count() override {
@@ -364,7 +367,10 @@ class ComAddInObject : public ComAddIn, public std::enable_shared_from_this<ComA
  public:
   explicit ComAddInObject(std::shared_ptr<ClientCore> core) : core_(std::move(core)) {}
 
-  Result<std::shared_ptr<ComAddIn>> queryComAddIn() override { return shared_from_this(); }
+  Result<std::shared_ptr<ComAddIn>> queryComAddIn() override {
+    if (auto f = core_->fault("mail.QueryInterface.ComAddIn")) return failure(*f);
+    return shared_from_this();
+  }
   Result<bool> connect() override {
     if (auto f = core_->fault("mail.ComAddIn.Connect")) return failure(*f);
     return core_->addInConnected;

@@ -65,11 +65,13 @@ class ItemsObject : public Items, public std::enable_shared_from_this<ItemsObjec
     if (auto f = core_->fault("mail.Items.Item")) return failure(*f);
     FolderData* folder = this->folder();
     if (!folder) return failure(hr::kMapiObjectDeleted);
-    refresh(*folder);
-    if (index < 1 || static_cast<std::size_t>(index) > view_.size()) {
-      return failure(hr::kBadIndex);
-    }
-    return core_->openItem(*store(), view_[static_cast<std::size_t>(index - 1)]);
+    const std::size_t count = folder->order.size();
+    if (index < 1 || static_cast<std::size_t>(index) > count) return failure(hr::kBadIndex);
+    const std::size_t rank =
+        descending_ ? count - static_cast<std::size_t>(index) : static_cast<std::size_t>(index - 1);
+    const std::uint64_t seq = sort_ ? indexOf(*folder, *sort_).find_by_order(rank)->seq
+                                    : *folder->arrival.find_by_order(rank);
+    return core_->openItem(*store(), folder->order.at(seq));
   }
 
   Hresult sort(std::u16string_view property, bool descending) override {
@@ -80,7 +82,6 @@ class ItemsObject : public Items, public std::enable_shared_from_this<ItemsObjec
     if (!ref || !knows(*folder, *ref)) return hr::kDispException;
     sort_ = *ref;
     descending_ = descending;
-    viewVersion_.reset();
     cursor_.reset();
     return hr::kOk;
   }
@@ -117,53 +118,46 @@ class ItemsObject : public Items, public std::enable_shared_from_this<ItemsObjec
   static const FieldIndex& indexOf(const FolderData& folder, const FieldRef& ref) {
     return ref.isSubject ? folder.subjectIndex : folder.userFieldIndexes.at(ref.folded);
   }
+  static FieldName nameOf(const FieldRef& ref) { return ref.isSubject ? FieldName() : ref.folded; }
 
-  // The item's place in this collection's order.
-  OrderEntry orderKey(const FolderData& folder, std::uint64_t seq) {
-    if (!sort_) return {std::nullopt, seq};
-    const ItemData& data = store()->item(folder.order.at(seq))->data;
-    if (sort_->isSubject) return {foldCase(data.subject), seq};
-    return {userFieldKey(data, sort_->folded), seq};
-  }
-  bool before(const OrderEntry& a, const OrderEntry& b) const {
-    return descending_ ? b < a : a < b;
-  }
-
-  void refresh(const FolderData& folder) {
-    if (viewVersion_ == folder.version) return;
-    view_.clear();
-    view_.reserve(folder.order.size());
-    if (!sort_) {
-      for (const auto& [seq, id] : folder.order) view_.push_back(id);
-    } else {
-      for (const OrderEntry& e : indexOf(folder, *sort_)) view_.push_back(folder.order.at(e.seq));
-    }
-    if (descending_) std::reverse(view_.begin(), view_.end());
-    viewVersion_ = folder.version;
-  }
-
-  // The first match after the cursor in this collection's order. The cursor
-  // is a position, not an item, so a walk goes on when its current item was
-  // deleted or moved meanwhile.
+  // The first match after the cursor in this collection's order, found in an
+  // index rather than by a walk, so each step costs the same in any folder.
+  // The cursor is a position (sort key and arrival), not an item, so a walk
+  // goes on when its current item was deleted, moved or changed meanwhile.
   Result<std::shared_ptr<Dispatch>> next(const FolderData& folder) {
-    const FieldIndex& index = indexOf(folder, filter_->field);
-    OrderEntry low{filter_->foldedValue, 0};
-    OrderEntry high{filter_->foldedValue, std::numeric_limits<std::uint64_t>::max()};
+    const std::u16string& value = filter_->foldedValue;
     std::optional<OrderEntry> found;
-    if (sort_ == filter_->field && !descending_) {
-      // Sorted on the filtered field: the matches lie together in the index.
-      auto it = cursor_ ? index.upper_bound(*cursor_) : index.lower_bound(low);
-      if (it != index.end() && it->key == filter_->foldedValue) found = *it;
+    if (!sort_ || *sort_ == filter_->field) {
+      // The matches lie together in the filtered field's index in arrival
+      // order, which is also their order in this collection.
+      const FieldIndex& index = indexOf(folder, filter_->field);
+      std::optional<std::uint64_t> seq;
+      if (!descending_) {
+        auto it = cursor_ ? index.upper_bound(OrderEntry{value, cursor_->seq})
+                          : index.lower_bound(OrderEntry{value, 0});
+        if (it != index.end() && it->key == value) seq = it->seq;
+      } else {
+        auto it = index.lower_bound(
+            OrderEntry{value, cursor_ ? cursor_->seq : std::numeric_limits<std::uint64_t>::max()});
+        if (it != index.begin() && (--it)->key == value) seq = it->seq;
+      }
+      if (seq)
+        found = OrderEntry{sort_ ? std::optional<std::u16string>(value) : std::nullopt, *seq};
     } else {
-      for (auto it = index.lower_bound(low); it != index.end() && !(high < *it); ++it) {
-        OrderEntry key = orderKey(folder, it->seq);
-        if (cursor_ && !before(*cursor_, key)) continue;
-        if (!found || before(key, *found)) found = key;
+      // Sorted on another field: the index of this pair of fields.
+      const PairIndex& index =
+          store()->pairIndex(folderId_, nameOf(filter_->field), nameOf(*sort_));
+      if (!descending_) {
+        auto it = cursor_ ? index.upper_bound(PairEntry{value, *cursor_})
+                          : index.lower_bound(PairEntry{value, OrderEntry{std::nullopt, 0}});
+        if (it != index.end() && it->filterKey == value) found = it->sortEntry;
+      } else {
+        auto it = cursor_ ? index.lower_bound(PairEntry{value, *cursor_})
+                          : index.lower_bound(KeysAbove{value});
+        if (it != index.begin() && (--it)->filterKey == value) found = it->sortEntry;
       }
     }
-    if (!found) {
-      return std::shared_ptr<Dispatch>();
-    }
+    if (!found) return std::shared_ptr<Dispatch>();
     cursor_ = found;
     return core_->openItem(*store(), folder.order.at(found->seq));
   }
@@ -173,8 +167,6 @@ class ItemsObject : public Items, public std::enable_shared_from_this<ItemsObjec
   std::u16string folderId_;
   std::optional<FieldRef> sort_;
   bool descending_ = false;
-  std::vector<std::u16string> view_;
-  std::optional<std::uint64_t> viewVersion_;
   std::optional<Filter> filter_;
   std::optional<OrderEntry> cursor_;
 };
@@ -188,7 +180,10 @@ class FolderObject : public Folder,
 
   const std::u16string& locationStoreId() const override { return storeId_; }
   const std::u16string& locationFolderId() const override { return folderId_; }
-  Result<std::shared_ptr<Folder>> queryFolder() override { return shared_from_this(); }
+  Result<std::shared_ptr<Folder>> queryFolder() override {
+    if (auto f = core_->fault("mail.QueryInterface.Folder")) return failure(*f);
+    return shared_from_this();
+  }
 
   Result<std::u16string> entryId() override {
     if (auto f = core_->fault("mail.Folder.EntryID")) return failure(*f);

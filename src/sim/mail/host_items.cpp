@@ -332,7 +332,10 @@ class TaskObject : public TaskItem,
   explicit TaskObject(std::shared_ptr<ItemHandle> handle) : a_(std::move(handle), "TaskItem") {}
 
   std::shared_ptr<ItemHandle> itemHandle() override { return a_.handlePtr(); }
-  Result<std::shared_ptr<TaskItem>> queryTask() override { return shared_from_this(); }
+  Result<std::shared_ptr<TaskItem>> queryTask() override {
+    if (auto f = a_.core().fault("mail.QueryInterface.TaskItem")) return failure(*f);
+    return shared_from_this();
+  }
 
   Result<std::u16string> entryId() override {
     if (auto f = a_.fault("EntryID")) return failure(*f);
@@ -427,7 +430,10 @@ class MailObject : public MailItem,
   explicit MailObject(std::shared_ptr<ItemHandle> handle) : a_(std::move(handle), "MailItem") {}
 
   std::shared_ptr<ItemHandle> itemHandle() override { return a_.handlePtr(); }
-  Result<std::shared_ptr<MailItem>> queryMail() override { return shared_from_this(); }
+  Result<std::shared_ptr<MailItem>> queryMail() override {
+    if (auto f = a_.core().fault("mail.QueryInterface.MailItem")) return failure(*f);
+    return shared_from_this();
+  }
 
   Result<std::u16string> entryId() override {
     if (auto f = a_.fault("EntryID")) return failure(*f);

@@ -32,6 +32,11 @@ std::optional<std::u16string> userFieldKey(const ItemData& data, std::u16string_
   return std::nullopt;
 }
 
+std::optional<std::u16string> fieldKey(const ItemData& data, const FieldName& field) {
+  if (field.empty()) return foldCase(data.subject);
+  return userFieldKey(data, field);
+}
+
 Store::Store(std::u16string storeId, std::uint32_t tag, std::int32_t kind,
              std::u16string displayName)
     : id_(std::move(storeId)),
@@ -79,18 +84,28 @@ StoredItem* Store::item(std::u16string_view entryId) {
 
 void Store::index(FolderData& folder, const StoredItem& item, std::u16string_view entryId) {
   folder.order[item.seq] = std::u16string(entryId);
+  folder.arrival.insert(item.seq);
   folder.subjectIndex.insert({foldCase(item.data.subject), item.seq});
   for (auto& [field, index] : folder.userFieldIndexes) {
     index.insert({userFieldKey(item.data, field), item.seq});
+  }
+  for (auto& [fields, index] : folder.pairIndexes) {
+    index.insert(
+        {fieldKey(item.data, fields.first), {fieldKey(item.data, fields.second), item.seq}});
   }
   ++folder.version;
 }
 
 void Store::unindex(FolderData& folder, const StoredItem& item) {
   folder.order.erase(item.seq);
+  folder.arrival.erase(item.seq);
   folder.subjectIndex.erase({foldCase(item.data.subject), item.seq});
   for (auto& [field, index] : folder.userFieldIndexes) {
     index.erase({userFieldKey(item.data, field), item.seq});
+  }
+  for (auto& [fields, index] : folder.pairIndexes) {
+    index.erase(
+        {fieldKey(item.data, fields.first), {fieldKey(item.data, fields.second), item.seq}});
   }
   ++folder.version;
 }
@@ -148,6 +163,20 @@ void Store::addField(std::u16string_view folderId, std::u16string_view field) {
     index.insert({userFieldKey(items_.at(id).data, folded), seq});
   }
   ++target->version;
+}
+
+const PairIndex& Store::pairIndex(std::u16string_view folderId, const FieldName& filtered,
+                                  const FieldName& sorted) {
+  FolderData& target = *folder(folderId);
+  auto key = std::make_pair(filtered, sorted);
+  auto it = target.pairIndexes.find(key);
+  if (it != target.pairIndexes.end()) return it->second;
+  PairIndex& index = target.pairIndexes[key];
+  for (const auto& [seq, id] : target.order) {
+    const ItemData& data = items_.at(id).data;
+    index.insert({fieldKey(data, filtered), {fieldKey(data, sorted), seq}});
+  }
+  return index;
 }
 
 std::optional<std::uint16_t> Store::namedId(const NamedKey& key) const {

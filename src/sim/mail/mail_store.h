@@ -3,12 +3,15 @@
 // let Find avoid walking a folder, and the store's named-property mapping.
 #include <compare>
 #include <cstdint>
+#include <ext/pb_ds/assoc_container.hpp>
+#include <ext/pb_ds/tree_policy.hpp>
 #include <map>
 #include <optional>
 #include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "sim/mail/item_data.h"
@@ -23,7 +26,38 @@ struct OrderEntry {
   friend auto operator<=>(const OrderEntry&, const OrderEntry&) = default;
   friend bool operator==(const OrderEntry&, const OrderEntry&) = default;
 };
-using FieldIndex = std::set<OrderEntry>;
+// An ordered set that also answers "the n-th element" and "how many before"
+// in logarithmic time, so that Item(i) costs the same in any folder size.
+template <class Key>
+using RankedSet =
+    __gnu_pbds::tree<Key, __gnu_pbds::null_type, std::less<Key>, __gnu_pbds::rb_tree_tag,
+                     __gnu_pbds::tree_order_statistics_node_update>;
+using FieldIndex = RankedSet<OrderEntry>;
+
+// A field of a folder as the indexes name it: empty for the subject, the
+// folded name for a user field.
+using FieldName = std::u16string;
+
+// An item's place among the matches of a filter on one field in a view
+// sorted on another: Find and FindNext on such a view step through it.
+struct PairEntry {
+  std::optional<std::u16string> filterKey;
+  OrderEntry sortEntry;
+  friend auto operator<=>(const PairEntry&, const PairEntry&) = default;
+  friend bool operator==(const PairEntry&, const PairEntry&) = default;
+};
+// Bounds the entries whose filter key is `key` or below (nothing is above
+// none), for finding the last match of a key.
+struct KeysAbove {
+  std::u16string key;
+  friend bool operator<(const PairEntry& e, const KeysAbove& b) {
+    return !e.filterKey || *e.filterKey <= b.key;
+  }
+  friend bool operator<(const KeysAbove& b, const PairEntry& e) {
+    return e.filterKey && b.key < *e.filterKey;
+  }
+};
+using PairIndex = std::set<PairEntry, std::less<>>;
 
 struct FolderData {
   std::u16string entryId;
@@ -31,9 +65,12 @@ struct FolderData {
   std::u16string messageClass;
   std::u16string parentId;                        // empty for a top folder
   std::map<std::uint64_t, std::u16string> order;  // arrival sequence -> entry id
+  RankedSet<std::uint64_t> arrival;               // the same sequences, by rank
   FieldIndex subjectIndex;
   std::map<std::u16string, FieldIndex> userFieldIndexes;  // by folded field name
-  // Moves on every change of contents or keys, so views know to rebuild.
+  // (filtered field, sorted field) -> index, made on first need.
+  std::map<std::pair<FieldName, FieldName>, PairIndex> pairIndexes;
+  // Moves on every change of contents or keys.
   std::uint64_t version = 0;
 };
 
@@ -48,6 +85,8 @@ struct StoredItem {
 // The text a user property's value has as a sort and filter key.
 std::u16string variantKeyText(const Variant& value);
 std::optional<std::u16string> userFieldKey(const ItemData& data, std::u16string_view foldedField);
+// The key of a field (subject or user field) as the indexes hold it.
+std::optional<std::u16string> fieldKey(const ItemData& data, const FieldName& field);
 
 class Store {
  public:
@@ -75,6 +114,10 @@ class Store {
 
   bool knowsField(std::u16string_view folderId, std::u16string_view field) const;
   void addField(std::u16string_view folderId, std::u16string_view field);
+  // The index of the matches of `filtered` in the order of `sorted`, kept up
+  // to date from its first use on. Both fields must be known to the folder.
+  const PairIndex& pairIndex(std::u16string_view folderId, const FieldName& filtered,
+                             const FieldName& sorted);
 
   std::optional<std::uint16_t> namedId(const NamedKey& key) const;
   // None when the store's named range is full.

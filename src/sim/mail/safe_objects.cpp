@@ -30,7 +30,10 @@ class MsgItemObject : public SafeMessage, public std::enable_shared_from_this<Ms
     for (const auto& [key, value] : data_.namedProperties) map(key);
   }
 
-  Result<std::shared_ptr<SafeMessage>> querySafeMessage() override { return shared_from_this(); }
+  Result<std::shared_ptr<SafeMessage>> querySafeMessage() override {
+    if (auto f = core_->fault("safe.QueryInterface.SafeMessage")) return failure(*f);
+    return shared_from_this();
+  }
   Result<Variant> field(std::int32_t tag) override {
     if (auto f = core_->fault("safe.Message.Fields")) return failure(*f);
     return readTagged(data_, names(), tag);
@@ -67,11 +70,19 @@ class MsgItemObject : public SafeMessage, public std::enable_shared_from_this<Ms
 
 class RecipientObject : public SafeRecipient {
  public:
-  explicit RecipientObject(AddressChoice entry) : entry_(std::move(entry)) {}
-  Result<std::u16string> address() override { return entry_.address; }
-  Result<bool> resolved() override { return entry_.resolved; }
+  RecipientObject(std::shared_ptr<ClientCore> core, AddressChoice entry)
+      : core_(std::move(core)), entry_(std::move(entry)) {}
+  Result<std::u16string> address() override {
+    if (auto f = core_->fault("safe.Recipient.Address")) return failure(*f);
+    return entry_.address;
+  }
+  Result<bool> resolved() override {
+    if (auto f = core_->fault("safe.Recipient.Resolved")) return failure(*f);
+    return entry_.resolved;
+  }
 
  private:
+  std::shared_ptr<ClientCore> core_;
   AddressChoice entry_;
 };
 
@@ -90,7 +101,7 @@ class RecipientsObject : public SafeRecipients {
       return failure(hr::kBadIndex);
     }
     return std::shared_ptr<SafeRecipient>(
-        std::make_shared<RecipientObject>(entries_[static_cast<std::size_t>(index - 1)]));
+        std::make_shared<RecipientObject>(core_, entries_[static_cast<std::size_t>(index - 1)]));
   }
   // The stand-in's address book knows every address with an '@'.
   Hresult resolveAll(std::int32_t& unresolved) override {
@@ -158,7 +169,10 @@ class SafeMailItemObject : public SafeMailItem,
  public:
   explicit SafeMailItemObject(std::shared_ptr<ClientCore> core) : core_(std::move(core)) {}
 
-  Result<std::shared_ptr<SafeMailItem>> querySafeMailItem() override { return shared_from_this(); }
+  Result<std::shared_ptr<SafeMailItem>> querySafeMailItem() override {
+    if (auto f = core_->fault("safe.QueryInterface.SafeMailItem")) return failure(*f);
+    return shared_from_this();
+  }
   std::shared_ptr<ItemHandle> itemHandle() override { return handle_; }
 
   Hresult putItem(const std::shared_ptr<Dispatch>& item) override {
@@ -237,7 +251,10 @@ class SafeTaskItemObject : public SafeTaskItem,
  public:
   explicit SafeTaskItemObject(std::shared_ptr<ClientCore> core) : core_(std::move(core)) {}
 
-  Result<std::shared_ptr<SafeTaskItem>> querySafeTaskItem() override { return shared_from_this(); }
+  Result<std::shared_ptr<SafeTaskItem>> querySafeTaskItem() override {
+    if (auto f = core_->fault("safe.QueryInterface.SafeTaskItem")) return failure(*f);
+    return shared_from_this();
+  }
 
   Hresult putItem(const std::shared_ptr<Dispatch>& item) override {
     if (auto f = core_->fault("safe.SafeTaskItem.SetItem")) return *f;
@@ -319,6 +336,7 @@ class MapiUtilitiesObject : public MapiUtilities,
   explicit MapiUtilitiesObject(std::shared_ptr<ClientCore> core) : core_(std::move(core)) {}
 
   Result<std::shared_ptr<MapiUtilities>> queryMapiUtilities() override {
+    if (auto f = core_->fault("safe.QueryInterface.MapiUtilities")) return failure(*f);
     return shared_from_this();
   }
 
@@ -398,7 +416,10 @@ class SafeSessionObject : public SafeSession,
  public:
   explicit SafeSessionObject(std::shared_ptr<ClientCore> core) : core_(std::move(core)) {}
 
-  Result<std::shared_ptr<SafeSession>> querySafeSession() override { return shared_from_this(); }
+  Result<std::shared_ptr<SafeSession>> querySafeSession() override {
+    if (auto f = core_->fault("safe.QueryInterface.SafeSession")) return failure(*f);
+    return shared_from_this();
+  }
   Hresult logon(const Variant&, const Variant&, const Variant&, const Variant&,
                 const Variant&) override {
     if (auto f = core_->fault("safe.SafeSession.Logon")) return *f;

@@ -19,7 +19,7 @@ set(qx_win_dir ${PROJECT_SOURCE_DIR}/src/win)
 
 # Statically linked, so that Wine needs none of the tool chain's DLLs.
 set(qx_win_static_link -static -static-libgcc -static-libstdc++)
-set(qx_win_system_libs ole32 oleaut32 uuid shell32 user32 gdi32 comctl32 advapi32)
+set(qx_win_system_libs ole32 oleaut32 uuid shell32 user32 gdi32 comctl32 advapi32 version)
 
 # The adapters of the ports: over the platform's interfaces only.
 file(GLOB qx_win_sources CONFIGURE_DEPENDS ${qx_win_dir}/*.cpp)
@@ -52,15 +52,27 @@ add_custom_command(
   COMMENT "Type library CorvessaLib")
 add_custom_target(qx_win_tlb DEPENDS ${qx_win_tlb} ${qx_win_idl_header})
 
+# The string tables, written from the add-in's message table by the build
+# machine's own compiler.
+set(qx_win_strings ${qx_win_gen}/strings.rc)
+add_custom_command(
+  OUTPUT ${qx_win_strings}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${qx_win_gen}
+  COMMAND ${qx_win_dir}/res/make-string-tables ${qx_win_strings}
+  DEPENDS ${qx_win_dir}/res/make-string-tables ${qx_win_dir}/res/string_tables.cpp
+          ${PROJECT_SOURCE_DIR}/src/common/messages.cpp ${PROJECT_SOURCE_DIR}/src/common/messages.h
+  COMMENT "String tables from the message table")
+add_custom_target(qx_win_strings DEPENDS ${qx_win_strings})
+
 file(GLOB qx_win_resource_files CONFIGURE_DEPENDS ${qx_win_dir}/res/*)
 set(qx_win_rc ${qx_win_dir}/res/quendrilax.rc)
 set_source_files_properties(${qx_win_rc} PROPERTIES OBJECT_DEPENDS
-                            "${qx_win_tlb};${qx_win_resource_files}")
+                            "${qx_win_tlb};${qx_win_strings};${qx_win_resource_files}")
 
 # The module's resources, shared by the module and the test program (which
 # creates the same dialogs from its own image).
 add_library(qx_win_resources OBJECT ${qx_win_rc})
-add_dependencies(qx_win_resources qx_win_tlb)
+add_dependencies(qx_win_resources qx_win_tlb qx_win_strings)
 target_include_directories(qx_win_resources PRIVATE ${qx_win_dir}/res ${qx_win_gen})
 set_target_properties(qx_win_resources PROPERTIES LINKER_LANGUAGE CXX)
 

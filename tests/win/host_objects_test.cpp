@@ -1,0 +1,205 @@
+// The adapters of the host's objects against recording automation objects:
+// which members they call by name, with which arguments, what they make of
+// the results, and how a failing member reaches the add-in.
+#include "win/host_objects.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+#include <oleauto.h>
+
+#include "platform/mail_client.h"
+#include "win/com_guid.h"
+#include "win/recording_object.h"
+#include "win/safe_library_win.h"
+
+namespace qx::wintest {
+namespace {
+
+using win32::ComPtr;
+using win32::toGuid;
+
+ComPtr<IDispatch> asDispatch(const ComPtr<RecordingObject>& object) {
+  return ComPtr<IDispatch>(static_cast<IDispatch*>(object.get()));
+}
+
+Member returningObject(const ComPtr<RecordingObject>& object) {
+  IDispatch* raw = object.get();
+  return [raw](const std::vector<VARIANT>&, VARIANT* result) {
+    *result = objectVariant(raw);
+    return S_OK;
+  };
+}
+
+Member failingWith(HRESULT status) {
+  return [status](const std::vector<VARIANT>&, VARIANT*) { return status; };
+}
+
+TEST(HostObjects, TheApplicationAndNamespaceCallTheirMembersByName) {
+  auto app = makeRecordingObject("application", {toGuid(iid::kApplication)});
+  auto ns = makeRecordingObject("namespace");
+  auto folder = makeRecordingObject("folder");
+  auto item = makeRecordingObject("item");
+  app->define(L"GetNamespace", returningObject(ns));
+  app->define(L"CreateItem", returningObject(item));
+  app->defineValue(L"Version", textVariant(L"10.0.0.6626"));
+  ns->define(L"GetDefaultFolder", returningObject(folder));
+  ns->define(L"GetFolderFromID", returningObject(folder));
+  ns->define(L"GetItemFromID", failingWith(static_cast<HRESULT>(0x8004010Fu)));
+
+  auto generic = win32::makeHostObject(asDispatch(app));
+  auto application = generic->queryApplication();
+  ASSERT_TRUE(application.has_value());
+  EXPECT_EQ((*application)->version(), std::u16string(u"10.0.0.6626"));
+  auto hostNamespace = (*application)->getNamespace(u"MAPI");
+  ASSERT_TRUE(hostNamespace.has_value());
+  ASSERT_TRUE((*hostNamespace)->getDefaultFolder(default_folder::kInbox).has_value());
+  ASSERT_TRUE((*hostNamespace)->getFolderFromId(u"00AB", Variant::missing()).has_value());
+  ASSERT_TRUE((*application)->createItem(item_kind::kTask).has_value());
+  // A failing member's status reaches the caller unchanged.
+  auto missing = (*hostNamespace)->getItemFromId(u"00CD", Variant(u"57"));
+  ASSERT_FALSE(missing.has_value());
+  EXPECT_EQ(missing.error(), static_cast<Hresult>(0x8004010Fu));
+
+  EXPECT_EQ(app->calls(),
+            (std::vector<std::string>{"Version", "GetNamespace(MAPI)", "CreateItem(3)"}));
+  EXPECT_EQ(ns->calls(),
+            (std::vector<std::string>{"GetDefaultFolder(6)", "GetFolderFromID(00AB, missing)",
+                                      "GetItemFromID(00CD, 57)"}));
+}
+
+TEST(HostObjects, InterfacesTheObjectDoesNotAnswerAreRefused) {
+  auto plain = makeRecordingObject("plain");
+  auto generic = win32::makeHostObject(asDispatch(plain));
+  EXPECT_EQ(generic->queryApplication().error(), hr::kNoInterface);
+  EXPECT_EQ(generic->queryFolder().error(), hr::kNoInterface);
+  EXPECT_EQ(generic->queryComAddIn().error(), hr::kNoInterface);
+  EXPECT_FALSE(generic->findConnectionPoint(iid::kItemsEvents).has_value());
+}
+
+TEST(HostObjects, FoldersAndItemCollectionsReadAndSearch) {
+  auto folderObject = makeRecordingObject("folder", {toGuid(iid::kFolder)});
+  auto itemsObject = makeRecordingObject("items");
+  auto task = makeRecordingObject("task");
+  folderObject->defineValue(L"EntryID", textVariant(L"00EE"));
+  folderObject->defineValue(L"DefaultMessageClass", textVariant(L"IPM.Task"));
+  folderObject->define(L"Name", failingWith(E_FAIL));
+  folderObject->define(L"Items", returningObject(itemsObject));
+  itemsObject->defineValue(L"Count", longVariant(2));
+  itemsObject->define(L"Item", returningObject(task));
+  itemsObject->define(L"Sort", [](const std::vector<VARIANT>&, VARIANT*) { return S_OK; });
+  int found = 0;
+  itemsObject->define(L"Find", returningObject(task));
+  itemsObject->define(L"FindNext", [&found](const std::vector<VARIANT>&, VARIANT* result) {
+    ++found;
+    VariantInit(result);  // no further match
+    return S_OK;
+  });
+
+  auto folder = win32::makeHostObject(asDispatch(folderObject))->queryFolder();
+  ASSERT_TRUE(folder.has_value());
+  EXPECT_EQ((*folder)->entryId(), std::u16string(u"00EE"));
+  EXPECT_EQ((*folder)->defaultMessageClass(), std::u16string(u"IPM.Task"));
+  EXPECT_EQ((*folder)->name().error(), E_FAIL);
+  auto items = (*folder)->items();
+  ASSERT_TRUE(items.has_value());
+  EXPECT_EQ((*items)->count(), 2);
+  EXPECT_TRUE((*items)->item(1).has_value());
+  EXPECT_EQ((*items)->sort(u"[quendrilaxid]", false), hr::kOk);
+  auto first = (*items)->find(u"[Subject] = 'TaskSynchronisation'");
+  ASSERT_TRUE(first.has_value());
+  EXPECT_NE(*first, nullptr);
+  auto next = (*items)->findNext();
+  ASSERT_TRUE(next.has_value());
+  EXPECT_EQ(*next, nullptr) << "an empty result is no match, not a failure";
+  EXPECT_EQ(itemsObject->calls(),
+            (std::vector<std::string>{"Count", "Item(1)", "Sort([quendrilaxid])",
+                                      "Find([Subject] = 'TaskSynchronisation')", "FindNext()"}));
+}
+
+TEST(HostObjects, PagesAddinAndSiteTakeTheirArguments) {
+  auto pagesObject = makeRecordingObject("pages", {toGuid(iid::kPropertyPages)});
+  pagesObject->define(L"Add", [](const std::vector<VARIANT>&, VARIANT*) { return S_OK; });
+  auto addInObject = makeRecordingObject("addin", {toGuid(iid::kComAddIn)});
+  addInObject->define(L"Connect", [](const std::vector<VARIANT>&, VARIANT* result) {
+    if (result) {
+      V_VT(result) = VT_BOOL;
+      V_BOOL(result) = VARIANT_TRUE;
+    }
+    return S_OK;
+  });
+
+  auto pages = win32::makeHostObject(asDispatch(pagesObject))->queryPropertyPages();
+  ASSERT_TRUE(pages.has_value());
+  EXPECT_EQ((*pages)->add(Variant(u"Corvessa.OLFoldersPropPage"), u"Quendrilax"), hr::kOk);
+  auto addIn = win32::makeHostObject(asDispatch(addInObject))->queryComAddIn();
+  ASSERT_TRUE(addIn.has_value());
+  EXPECT_EQ((*addIn)->connect(), true);
+  EXPECT_EQ((*addIn)->setConnect(false), hr::kOk);
+  EXPECT_EQ(pagesObject->calls(),
+            std::vector<std::string>{"Add(Corvessa.OLFoldersPropPage, Quendrilax)"});
+  EXPECT_EQ(addInObject->calls(), (std::vector<std::string>{"Connect", "put Connect(false)"}));
+}
+
+TEST(HostObjects, UnknownMembersFailWithTheHostsStatus) {
+  auto object = makeRecordingObject("folder", {toGuid(iid::kFolder)});
+  auto folder = win32::makeHostObject(asDispatch(object))->queryFolder();
+  ASSERT_TRUE(folder.has_value());
+  EXPECT_EQ((*folder)->storeId().error(), DISP_E_UNKNOWNNAME);
+  EXPECT_EQ(object->calls(), std::vector<std::string>{"unknown StoreID"});
+}
+
+// Records what a subscription delivers.
+class NotingSink : public EventSink {
+ public:
+  Hresult invoke(std::int32_t dispId, std::span<const Variant> args) override {
+    std::string note = std::to_string(dispId) + ":";
+    for (const Variant& arg : args) {
+      if (auto* text = arg.text())
+        note += " " + std::string(text->begin(), text->end());
+      else if (arg.asDispatch())
+        note += " object";
+      else
+        note += " ?";
+    }
+    events.push_back(note);
+    return hr::kOk;
+  }
+  std::vector<std::string> events;
+};
+
+TEST(HostObjects, EventSinksDecodeDispatchIdsAndArgumentsInOrder) {
+  auto source = makeRecordingObject("namespace", {}, {toGuid(iid::kNamespaceEvents)});
+  auto pages = makeRecordingObject("pages");
+  auto generic = win32::makeHostObject(asDispatch(source));
+  auto point = generic->findConnectionPoint(iid::kNamespaceEvents);
+  ASSERT_TRUE(point.has_value());
+  auto sink = std::make_shared<NotingSink>();
+  auto cookie = (*point)->advise(sink);
+  ASSERT_TRUE(cookie.has_value());
+  EXPECT_NE(*cookie, 0u);
+  ASSERT_EQ(source->sinks(toGuid(iid::kNamespaceEvents)).size(), 1u);
+  EXPECT_EQ(source->raise(toGuid(iid::kNamespaceEvents), dispid::kOptionsPagesAdd,
+                          {objectVariant(pages.get()), textVariant(L"second")}),
+            S_OK);
+  EXPECT_EQ(sink->events, std::vector<std::string>{"61445: object second"});
+  EXPECT_EQ((*point)->unadvise(*cookie), hr::kOk);
+  EXPECT_TRUE(source->sinks(toGuid(iid::kNamespaceEvents)).empty());
+  EXPECT_EQ((*point)->unadvise(*cookie), hr::kNoConnection);
+  EXPECT_EQ(generic->findConnectionPoint(iid::kItemsEvents).error(), hr::kNoConnection);
+}
+
+TEST(HostObjects, TheLibraryIsMadeByProgIdOrReportedMissing) {
+  win32::SafeLibraryWin library;
+  EXPECT_EQ(library.classIdFromProgId(progid::kSafeSession).error(), hr::kInvalidClassString);
+  auto made = createSafeSession(library);
+  ASSERT_FALSE(made.has_value());
+  EXPECT_EQ(made.error(), hr::kInvalidClassString);
+  // A registered class of the system is made as an in-process server.
+  auto classId = library.classIdFromProgId(u"Scripting.Dictionary");
+  ASSERT_TRUE(classId.has_value());
+  EXPECT_TRUE(library.createInstance(*classId).has_value());
+}
+
+}  // namespace
+}  // namespace qx::wintest

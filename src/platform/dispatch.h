@@ -5,6 +5,15 @@
 // by ProgID) is asked for the interface it is meant to be, as QueryInterface
 // does. A query that the object does not answer fails with hr::kNoInterface.
 //
+// A call that succeeds hands back an object; where the host has nothing to
+// give, the call fails with a status of its own (Items::item out of range:
+// hr::kBadIndex; an unknown entry id: hr::kMapiNotFound; ...). Five calls
+// alone succeed with nullptr instead, as the host's own calls do, and say so
+// where they are declared: Application::activeExplorer (no explorer window),
+// Items::find and Items::findNext (no further match), TaskItem::move and
+// MailItem::move (the item lies in that folder already) and
+// MapiUtilities::addressBook (the user cancelled).
+//
 // Events use the host's connection points: the event source is asked for the
 // connection point of an event interface (by IID) and a sink is advised there;
 // the host then calls the sink's invoke() with the event's dispatch id and its

@@ -11,7 +11,6 @@
 #include "protocol/codec/huffman_compress.h"
 #include "protocol/sync_body.h"
 #include "protocol/sync_envelope.h"
-#include "quendrilax-sim/commands_office.h"
 #include "quendrilax-sim/runner.h"
 #include "quendrilax-sim/scenario_parser.h"
 #include "quendrilax-sim/text_utf.h"
@@ -19,65 +18,16 @@
 #include "sim/mail/mail_client.h"
 #include "sim/mail/msg_file.h"
 #include "sim/office/host_process.h"
+#include "tools/scenario_office.h"
 
 namespace qx::tools {
 namespace {
-
-// Runs scenario text in a runner of its own; `prepare` runs after the
-// commands before `rest`, to put into the store what no command makes.
-class Office {
- public:
-  Office() {
-    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    disk_ = std::filesystem::temp_directory_path() /
-            ("qx_runner_tasks_" + std::to_string(::getpid()) + "_" + test->name());
-    runner_ = std::make_unique<Runner>(out_, disk_);
-  }
-  ~Office() {
-    runner_.reset();
-    std::filesystem::remove_all(disk_);
-  }
-
-  // Runs the lines; returns the failures they added. The users declared in
-  // earlier runs are declared again for the reader but not run again.
-  std::vector<Failure> run(const std::string& text) {
-    auto commands = parseScenario(declared_ + text, "t.scn", ".");
-    EXPECT_TRUE(commands.has_value()) << (commands ? "" : commands.error().message);
-    const std::size_t before = runner_->failures().size();
-    if (!commands) return {};
-    for (const Command& command : *commands) {
-      if (command.where.line <= declaredLines_) continue;
-      runner_->run(command);
-      if (command.verb == "user") {
-        declared_ += "user " + command.as<UserCmd>()->profile.name + "\n";
-        ++declaredLines_;
-      }
-    }
-    return {runner_->failures().begin() + static_cast<std::ptrdiff_t>(before),
-            runner_->failures().end()};
-  }
-  Runner& runner() { return *runner_; }
-  std::string transcript() const { return out_.str(); }
-
- private:
-  std::ostringstream out_;
-  std::string declared_;
-  int declaredLines_ = 0;
-  std::filesystem::path disk_;
-  std::unique_ptr<Runner> runner_;
-};
-
-std::string messages(const std::vector<Failure>& failures) {
-  std::string all;
-  for (const Failure& f : failures) all += std::to_string(f.where.line) + ": " + f.message + "\n";
-  return all;
-}
 
 constexpr const char* kTwoUsers =
     "user a\nuser b\nfolder a add Tasks/Team\nfolder a add Tasks/Other\n";
 
 TEST(RunnerTasksTest, UserActionsReachTheStore) {
-  Office office;
+  ScenarioOffice office;
   auto failures = office.run(std::string(kTwoUsers) +
                              "task a add T in Tasks/Team due 2026-12-24 status in-progress "
                              "percent 40 importance high private yes categories Red owner Anna "
@@ -113,7 +63,7 @@ TEST(RunnerTasksTest, UserActionsReachTheStore) {
 }
 
 TEST(RunnerTasksTest, ATaskNamedByASubjectHeldTwiceOrNotAtAllFailsTheStep) {
-  Office office;
+  ScenarioOffice office;
   auto failures = office.run(std::string(kTwoUsers) +
                              "task a add T\n"
                              "task a add T\n"
@@ -136,7 +86,7 @@ TEST(RunnerTasksTest, ATaskNamedByASubjectHeldTwiceOrNotAtAllFailsTheStep) {
 }
 
 TEST(RunnerTasksTest, TaskExpectationsSayWhatWasExpectedAndFound) {
-  Office office;
+  ScenarioOffice office;
   office.run(std::string(kTwoUsers) + "task a add T due 2026-12-24\ntask b add S\n");
   // Sync ids as the add-in writes them: a text user property.
   auto& mail = office.runner().user("a").host->mail();
@@ -205,7 +155,7 @@ void deliverSyncMail(sim::MailClient& mail, SyncKind kind, const std::string& sh
 }
 
 TEST(RunnerTasksTest, SyncMailsAreReadAsTheAddInReadsThem) {
-  Office office;
+  ScenarioOffice office;
   office.run("user a\nuser b\n");
   auto& mail = office.runner().user("b").host->mail();
   deliverSyncMail(mail, SyncKind::kChange, "team", u"Buy milk");

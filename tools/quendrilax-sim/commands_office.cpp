@@ -350,6 +350,52 @@ void registerOfficeCommands(CommandTable& table) {
     return transport;
   });
 
+  // The post office's habits from now on, as mail systems have them.
+  table.command("postoffice", [](ReadContext& ctx) {
+    Args& args = ctx.args;
+    struct Setting {
+      std::string what;
+      std::int64_t value = 0;
+    };
+    std::vector<Setting> settings;
+    while (!args.done()) {
+      Setting s{args.oneOf("post office setting", "delay|copies|reorder|crlf"), 0};
+      if (s.what == "delay") {
+        s.value = args.duration("delay");
+      } else if (s.what == "copies") {
+        s.value = args.count("copies", 10);
+        if (s.value < 1) bad("copies count from 1");
+      } else {
+        s.value = args.oneOf(s.what, "on|off") == "on";
+      }
+      settings.push_back(s);
+    }
+    if (settings.empty())
+      bad("postoffice delay DURATION | copies N | reorder on|off | crlf on|off");
+    return makeStep([settings](Runner& runner, const SourceLocation&) {
+      auto& quirks = runner.slot<sim::PostOffice::Quirks>();
+      std::string note = "the post office now";
+      for (const Setting& s : settings) {
+        if (s.what == "delay") {
+          quirks.delayMs = s.value;
+          note += " holds mail back " + durationText(s.value) + ";";
+        } else if (s.what == "copies") {
+          quirks.copies = static_cast<int>(s.value);
+          note += " delivers each mail " + std::to_string(s.value) + " time(s);";
+        } else if (s.what == "reorder") {
+          quirks.reorder = s.value != 0;
+          note += s.value ? " delivers each run's mail in reverse order;" : " keeps the order;";
+        } else {
+          quirks.crlfLineEnds = s.value != 0;
+          note += s.value ? " rewrites line ends to CR LF;" : " keeps line ends;";
+        }
+      }
+      note.pop_back();
+      runner.office().postOffice().setQuirks(quirks);
+      runner.say("", note);
+    });
+  });
+
   table.expectation("boxes", [](ReadContext& ctx) -> std::shared_ptr<const Expectation> {
     auto boxes = std::make_shared<ExpectBoxes>();
     boxes->count = ctx.args.count("number of boxes");
@@ -456,6 +502,7 @@ void registerOfficeCommands(CommandTable& table) {
   table.help("  start USER [no-startup-complete] | startup-complete USER | connect USER");
   table.help("  disconnect USER | stop USER | advance DURATION | newmail USER");
   table.help("  answer USER ok|yes|no|cancel [open DURATION] | transport [every DURATION]");
+  table.help("  postoffice [delay DURATION] [copies N] [reorder on|off] [crlf on|off]");
   table.help("  fail USER OPERATION [status CODE] [call N | always] | heal USER [OPERATION]");
   table.help("  show USER boxes | timer");
   table.help("  expect USER boxes N | no boxes | box N|last [caption T] [text T] [type ok|yesno]");

@@ -89,9 +89,12 @@ void registerQueueCommands(CommandTable& table) {
   table.expectation("queue", [](ReadContext& ctx) {
     Args& args = ctx.args;
     std::string folder = args.text("folder path");
-    args.oneOf("queue check", "entries");
+    // `entries N`, `entries absent`, or `absent` alone.
     std::optional<int> count;
-    if (!args.accept("absent")) count = args.count("number of entries or absent");
+    if (!args.accept("absent")) {
+      args.oneOf("queue check", "entries|absent");
+      if (!args.accept("absent")) count = args.count("number of entries or absent");
+    }
     return makeExpectation([=](Runner& runner, OfficeUser& u) -> std::optional<std::string> {
       std::string problem;
       const auto path = queuePath(runner, u, folder, problem);

@@ -188,32 +188,43 @@ class Soak {
     return false;
   }
 
-  // Time passes with the post office running every second until nothing is
-  // under way: no mail in transit, nothing waiting in a running user's
-  // Outbox, no sync mail a running user has yet to apply.
+  // Time passes with the post office running every second until nothing has
+  // been under way for the quiet gap: no mail in transit, nothing waiting in
+  // a running user's Outbox, no sync mail a running user has yet to apply.
+  // The gap counts from the last activity, since applying a received change
+  // is an event of the task too, and the burst window slides with it.
   bool settle() {
     auto& office = runner_.office();
     const std::int64_t start = office.clock().nowMs();
+    std::int64_t quietSince = -1;
     while (true) {
       std::size_t leaving = 0;
       for (const std::string& name : runner_.userNames())
         leaving += submittedWaiting(runner_.user(name));
+      // The scenario's own post-office habits, with the soak's faults on top.
+      const sim::PostOffice::Quirks habits = runner_.slot<sim::PostOffice::Quirks>();
       if (leaving > 0) {
         const SoakPost post = plan_.post();
-        sim::PostOffice::Quirks quirks;
-        quirks.delayMs = post.delayMs;
-        quirks.copies = post.copies;
+        sim::PostOffice::Quirks quirks = habits;
+        if (post.delayMs > 0) quirks.delayMs = post.delayMs;
+        if (post.copies > 1) quirks.copies = post.copies;
         office.postOffice().setQuirks(quirks);
         tally_.delayedRuns += post.delayMs > 0 ? 1 : 0;
         tally_.doubledRuns += post.copies > 1 ? 1 : 0;
         tally_.mailsCarried += static_cast<long long>(leaving);
       }
       office.postOffice().runTransport();
-      office.postOffice().setQuirks({});
+      office.postOffice().setQuirks(habits);
+      const bool wasQuiet = leaving == 0 && quiet();
       runner_.advance(kStepMs);
-      const std::int64_t elapsed = office.clock().nowMs() - start;
-      if (elapsed >= kQuietGapMs && quiet()) return true;
-      if (elapsed > kSettleLimitMs) return false;
+      const std::int64_t now = office.clock().nowMs();
+      if (!wasQuiet || !quiet()) {
+        quietSince = -1;
+      } else if (quietSince < 0) {
+        quietSince = now - kStepMs;
+      }
+      if (quietSince >= 0 && now - quietSince >= kQuietGapMs) return true;
+      if (now - start > kSettleLimitMs) return false;
     }
   }
 

@@ -74,20 +74,6 @@ TEST_F(ItemEvents, EditsLessThanThreeSecondsApartAreMerged) {
   }
 }
 
-TEST_F(ItemEvents, TheWindowSlidesWithEveryMergedEvent) {
-  const std::u16string id = sentTask(u"Slide");
-  const int sentBefore = debugCount(kSent);
-  for (int i = 0; i < 4; ++i) {
-    setSubject(id, u"edit " + std::u16string(1, u'0' + i));
-    wait(2000);
-  }
-  EXPECT_EQ(debugCount(kSent) - sentBefore, 1);
-  EXPECT_EQ(debugCount(kMerged), 3);
-  wait(1000);
-  setSubject(id, u"after the pause");
-  EXPECT_EQ(debugCount(kSent) - sentBefore, 2);
-}
-
 // Hosts may raise several changed events for one save, the add-in's own
 // save included: the first of its own is swallowed by the don't-touch list,
 // the rest by the burst window.

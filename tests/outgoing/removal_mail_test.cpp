@@ -44,24 +44,6 @@ TEST_F(RemovalMail, ADeletedTaskIsAnnouncedToTheFoldersRecipients) {
   EXPECT_EQ(inbox(*carol).size(), 2u);
 }
 
-TEST_F(RemovalMail, NothingIsSentForTasksThatWereNeverSentOrLostOtherwise) {
-  const std::u16string plain = mail().createFolder(u"Private", u"IPM.Task");
-  const std::u16string never = addTask(plain, u"Never shared");
-  const std::u16string hard = sentTask(u"Hard");
-  const std::u16string movedOut = sentTask(u"Moved out");
-  const std::u16string binned = remove(never);
-  EXPECT_EQ(lastEntry("DeleteMessage "), "DeleteMessage OK");
-  mail().hardDelete(hard);
-  move(movedOut, plain);
-  remove(binned);  // for good, out of Deleted Items
-  sim::mail::ItemData note = sim::mail::ItemData::newMail();
-  note.subject = u"TaskSynchronisation";
-  mail().addItem(folderOf(default_folder::kDeletedItems), note);
-  pump();
-  EXPECT_TRUE(unsentMails().empty());
-  EXPECT_EQ(errorLog(), "");
-}
-
 TEST_F(RemovalMail, AFolderNoLongerSharedUnderThatNameGetsNoMail) {
   const std::u16string id = sentTask(u"Orphan");
   alice->registry().putString(reg::kCurrentUser,
@@ -81,19 +63,6 @@ TEST_F(RemovalMail, AFolderWithoutRecipientsIsAnError) {
   remove(id);
   EXPECT_TRUE(unsentMails().empty());
   EXPECT_EQ(errorLog(), "\nfillUserList::no Users\n");
-}
-
-TEST_F(RemovalMail, ATaskMovedOutStillAnnouncesItsRemovalToTheFolderItCameFrom) {
-  const std::u16string plain = mail().createFolder(u"Private", u"IPM.Task");
-  const std::u16string id = sentTask(u"Wanderer");
-  const std::u16string syncId = property(stored(id), u"quendrilaxid");
-  const std::u16string there = move(id, plain);
-  EXPECT_TRUE(outbox().empty());
-  remove(there);
-  ASSERT_EQ(outbox().size(), 1u);
-  EXPECT_EQ(shareOf(outbox()[0].data), "team");
-  EXPECT_EQ(fields(outbox()[0].data).syncId, narrow(syncId));
-  EXPECT_EQ(outbox()[0].data.to, u"carol@example.org;bob@example.org;");
 }
 
 TEST_F(RemovalMail, ATaskWithoutASyncIdGoesOutWithAnEmptyOne) {

@@ -17,11 +17,15 @@ using namespace qx;
 
 class NoFiles : public Files {
  public:
-  Result<std::vector<std::uint8_t>> readFile(std::string_view) override {
+  WinResult<std::vector<std::uint8_t>> readFile(std::string_view) override {
     return failure(win::kFileNotFound);
   }
-  WinError writeFile(std::string_view, std::span<const std::uint8_t>) override { return 0; }
-  WinError appendFile(std::string_view, std::span<const std::uint8_t>) override { return 0; }
+  WinError writeFile(std::string_view, std::span<const std::uint8_t>) override {
+    return win::kSuccess;
+  }
+  WinError appendFile(std::string_view, std::span<const std::uint8_t>) override {
+    return win::kSuccess;
+  }
   WinError deleteFile(std::string_view) override { return win::kFileNotFound; }
   bool exists(std::string_view) override { return false; }
 };

@@ -198,9 +198,9 @@ TEST_F(DialogTest, ADialogMayCloseItselfFromItsOwnHandlers) {
 }
 
 TEST_F(DialogTest, FaultsFailDialogCallsWithTheirUsualFailureValue) {
-  faults.fail("windows.createDialog", hr::kOutOfMemory);
+  faults.fail("windows.createDialog", win::kNotEnoughMemory);
   WindowHandle created = 99;
-  EXPECT_EQ(windows.createDialog(pageTemplate(), kNoWindow, sink, created), hr::kOutOfMemory);
+  EXPECT_EQ(windows.createDialog(pageTemplate(), kNoWindow, sink, created), win::kNotEnoughMemory);
   EXPECT_EQ(created, kNoWindow);
   EXPECT_TRUE(sink.events.empty());
   EXPECT_EQ(windows.createDialog(pageTemplate(), 0x7777, sink, created), kErrorInvalidWindowHandle);

@@ -122,5 +122,17 @@ TEST(RunnerPagesTest, FormsThisBuildCannotRunSaySo) {
     EXPECT_NE(f.message.find("not supported by this build"), std::string::npos) << f.message;
 }
 
+// `help` lists every family's forms, from the same table the reader uses.
+TEST(RunnerHelpTest, ListsEveryFamily) {
+  ScenarioOffice office;
+  EXPECT_TRUE(office.run("help\n").empty());
+  const std::string listed = office.transcript();
+  for (const char* form :
+       {"  user NAME", "registry USER set", "expect USER log debug|error", "task USER edit SUBJECT",
+        "show USER sync-mail N in PATH", "expect in-step SHARENAME", "soak SHARENAME users",
+        "queue USER PATH write", "properties USER PATH", "echo TEXT"})
+    EXPECT_NE(listed.find(form), std::string::npos) << form << " missing from:\n" << listed;
+}
+
 }  // namespace
 }  // namespace qx::tools

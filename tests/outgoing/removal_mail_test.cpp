@@ -87,6 +87,8 @@ TEST_F(RemovalMail, AFailedStepLeavesNothingOrASavedUnsentMail) {
   const Case cases[] = {
       {"mail.Namespace.Application", "\nget_Application\n", false},
       {"mail.Application.CreateItem", "\napp->CreateItem(olMailItem, &dispItem)\n", false},
+      {"mail.QueryInterface.MailItem",
+       "\nQueryInterface(Outlook::IID__MailItem,reinterpret_cast<void**>(&mailItem))\n", false},
       {"safe.SafeMailItem.SetItem", "\nput_Item(mailItem)\n", false},
       {"mail.TaskItem.UserProperties", "", false},
       {"mail.MailItem.SetTo", "\nput_To()\n", false},

@@ -146,6 +146,7 @@ TEST_F(SendMessage, AFailedStepLeavesNothingOrASavedUnsentMail) {
       {"mail.UserProperties.Add", 1, "", false},
       {"mail.Namespace.Application", 1, "", false},
       {"mail.Application.CreateItem", 1, "", false},
+      {"mail.QueryInterface.MailItem", 1, "", false},
       {"safe.SafeMailItem.SetItem", 1, "", false},
       {"mail.MailItem.SetTo", 1, "", false},
       {"mail.MailItem.Attachments", 1, "", false},

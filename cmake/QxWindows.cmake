@@ -102,4 +102,10 @@ if(QX_WIN_TESTS)
   # The module tests load the module itself, by its registration.
   add_dependencies(test_win Quendrilax)
   set_target_properties(test_win PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+
+  # Shows one of the module's windows for docs/pictures/make-pictures.
+  add_executable(qx_pictures ${PROJECT_SOURCE_DIR}/tests/win/pictures_main.cpp
+                             $<TARGET_OBJECTS:qx_win_resources>)
+  target_link_libraries(qx_pictures PRIVATE qx_win qx_addin ${qx_win_static_link} -mwindows)
+  set_target_properties(qx_pictures PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 endif()

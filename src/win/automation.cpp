@@ -86,6 +86,15 @@ Result<bool> Automation::getBool(std::u16string_view name) {
   return V_BOOL(flag.get()) != VARIANT_FALSE;
 }
 
+Result<DateValue> Automation::getDate(std::u16string_view name) {
+  auto value = get(name);
+  if (!value) return failure(value.error());
+  ComVariant date;
+  HRESULT status = VariantChangeType(date.get(), value->get(), 0, VT_DATE);
+  if (FAILED(status)) return failure(status);
+  return DateValue{V_DATE(date.get())};
+}
+
 Result<ComPtr<IDispatch>> objectOf(Result<ComVariant> value) {
   if (!value) return failure(value.error());
   if (value->type() == VT_EMPTY || value->type() == VT_NULL) return ComPtr<IDispatch>();

@@ -32,6 +32,7 @@ class Automation {
   Result<std::u16string> getText(std::u16string_view name);
   Result<std::int32_t> getLong(std::u16string_view name);
   Result<bool> getBool(std::u16string_view name);
+  Result<DateValue> getDate(std::u16string_view name);
   Result<ComPtr<IDispatch>> getObject(std::u16string_view name);
   Result<ComPtr<IDispatch>> callObject(std::u16string_view name,
                                        std::initializer_list<Variant> arguments);

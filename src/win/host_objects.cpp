@@ -38,9 +38,10 @@ class ApplicationWin final : public ComObject<Application> {
     return makeHostObject(std::move(*object));
   }
   Result<std::shared_ptr<Explorer>> activeExplorer() override {
-    // The explorer's command bars have no adapter yet: the call fails as a
-    // host without the member would, and the indicator reports it.
-    return failure(E_NOTIMPL);
+    auto object = automation_.callObject(u"ActiveExplorer", {});
+    if (!object) return failure(object.error());
+    if (!*object) return std::shared_ptr<Explorer>();
+    return makeExplorer(std::move(*object));
   }
 };
 
@@ -183,12 +184,11 @@ Result<std::shared_ptr<Folder>> ComObject<Port>::queryFolder() {
 }
 template <class Port>
 Result<std::shared_ptr<TaskItem>> ComObject<Port>::queryTask() {
-  // Task and mail items are not adapted yet.
-  return failure(E_NOINTERFACE);
+  return queryAs(comObject(), iid::kTaskItem, makeTaskItem);
 }
 template <class Port>
 Result<std::shared_ptr<MailItem>> ComObject<Port>::queryMail() {
-  return failure(E_NOINTERFACE);
+  return queryAs(comObject(), iid::kMailItem, makeMailItem);
 }
 template <class Port>
 Result<std::shared_ptr<PropertyPages>> ComObject<Port>::queryPropertyPages() {
@@ -203,6 +203,10 @@ Result<std::shared_ptr<ComAddIn>> ComObject<Port>::queryComAddIn() {
   return queryAs(comObject(), iid::kComAddIn, makeComAddIn);
 }
 template <class Port>
+Result<std::shared_ptr<CommandBarButton>> ComObject<Port>::queryCommandBarButton() {
+  return queryAs(comObject(), iid::kCommandBarButton, makeCommandBarButton);
+}
+template <class Port>
 Result<std::shared_ptr<ConnectionPoint>> ComObject<Port>::findConnectionPoint(
     const Guid& eventIid) {
   ComPtr<IConnectionPointContainer> container;
@@ -213,6 +217,12 @@ Result<std::shared_ptr<ConnectionPoint>> ComObject<Port>::findConnectionPoint(
   if (FAILED(status)) return failure(status);
   return std::make_shared<ConnectionPointWin>(std::move(point), eventIid);
 }
+
+// The item adapters (host_items.cpp) build on these.
+template class ComObject<TaskItem>;
+template class ComObject<MailItem>;
+template class ComObject<Explorer>;
+template class ComObject<CommandBarButton>;
 
 std::shared_ptr<Dispatch> makeHostObject(ComPtr<IDispatch> object) {
   return std::make_shared<GenericObject>(std::move(object));

@@ -35,6 +35,7 @@ class ComObject : public Port, public ComBacked {
   Result<std::shared_ptr<PropertyPages>> queryPropertyPages() override;
   Result<std::shared_ptr<PropertyPageSite>> queryPropertyPageSite() override;
   Result<std::shared_ptr<ComAddIn>> queryComAddIn() override;
+  Result<std::shared_ptr<CommandBarButton>> queryCommandBarButton() override;
   Result<std::shared_ptr<ConnectionPoint>> findConnectionPoint(const Guid& eventIid) override;
 
  protected:
@@ -52,5 +53,9 @@ std::shared_ptr<Items> makeItems(ComPtr<IDispatch> object);
 std::shared_ptr<PropertyPages> makePropertyPages(ComPtr<IDispatch> object);
 std::shared_ptr<PropertyPageSite> makePropertyPageSite(ComPtr<IDispatch> object);
 std::shared_ptr<ComAddIn> makeComAddIn(ComPtr<IDispatch> object);
+std::shared_ptr<TaskItem> makeTaskItem(ComPtr<IDispatch> object);
+std::shared_ptr<Explorer> makeExplorer(ComPtr<IDispatch> object);
+std::shared_ptr<CommandBarButton> makeCommandBarButton(ComPtr<IDispatch> object);
+std::shared_ptr<MailItem> makeMailItem(ComPtr<IDispatch> object);
 
 }  // namespace qx::win32

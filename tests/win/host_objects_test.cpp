@@ -149,6 +149,105 @@ TEST(HostObjects, UnknownMembersFailWithTheHostsStatus) {
   EXPECT_EQ(object->calls(), std::vector<std::string>{"unknown StoreID"});
 }
 
+TEST(HostObjects, TaskItemsReadWriteMoveAndKeepUserProperties) {
+  auto taskObject = makeRecordingObject("task", {toGuid(iid::kTaskItem)});
+  auto properties = makeRecordingObject("properties");
+  auto property = makeRecordingObject("property");
+  auto target = makeRecordingObject("target", {toGuid(iid::kFolder)});
+  auto moved = makeRecordingObject("moved");
+  taskObject->defineValue(L"Subject", textVariant(L"Call Anna"));
+  taskObject->defineValue(L"Sensitivity", longVariant(2));
+  taskObject->define(L"Categories", failingWith(static_cast<HRESULT>(0x80020009u)));
+  taskObject->define(L"UserProperties", returningObject(properties));
+  taskObject->define(L"Move", returningObject(moved));
+  taskObject->define(L"Save", [](const std::vector<VARIANT>&, VARIANT*) { return S_OK; });
+  properties->define(L"Add", returningObject(property));
+  property->defineValue(L"Value", textVariant(L"{0B4A}"));
+
+  auto task = win32::makeHostObject(asDispatch(taskObject))->queryTask();
+  ASSERT_TRUE(task.has_value());
+  EXPECT_EQ((*task)->subject(), std::u16string(u"Call Anna"));
+  EXPECT_EQ((*task)->sensitivity(), sensitivity::kPrivate);
+  EXPECT_EQ((*task)->categories().error(), static_cast<Hresult>(0x80020009u));
+  EXPECT_EQ((*task)->setSubject(u"Call Bob"), hr::kOk);
+  auto userProperties = (*task)->userProperties();
+  ASSERT_TRUE(userProperties.has_value());
+  auto added = (*userProperties)->add(u"quendrilaxid", user_property_type::kText);
+  ASSERT_TRUE(added.has_value());
+  EXPECT_EQ((*added)->value(), Variant(u"{0B4A}"));
+  auto destination = win32::makeHostObject(asDispatch(target))->queryFolder();
+  ASSERT_TRUE(destination.has_value());
+  EXPECT_TRUE((*task)->move(*destination).has_value());
+  EXPECT_EQ((*task)->save(), hr::kOk);
+  EXPECT_EQ(
+      taskObject->calls(),
+      (std::vector<std::string>{"Subject", "Sensitivity", "Categories", "put Subject(Call Bob)",
+                                "UserProperties", "Move(target)", "Save()"}));
+  EXPECT_EQ(properties->calls(), std::vector<std::string>{"Add(quendrilaxid, 1)"});
+}
+
+TEST(HostObjects, MailItemsAttachAndSend) {
+  auto mailObject = makeRecordingObject("mail", {toGuid(iid::kMailItem)});
+  auto attachmentsObject = makeRecordingObject("attachments");
+  auto attachmentObject = makeRecordingObject("attachment");
+  mailObject->define(L"Attachments", returningObject(attachmentsObject));
+  mailObject->define(L"To", [](const std::vector<VARIANT>&, VARIANT*) { return S_OK; });
+  mailObject->define(L"Send", failingWith(E_ACCESSDENIED));
+  attachmentsObject->define(L"Add", returningObject(attachmentObject));
+  attachmentObject->define(L"SaveAsFile",
+                           [](const std::vector<VARIANT>&, VARIANT*) { return S_OK; });
+
+  auto mail = win32::makeHostObject(asDispatch(mailObject))->queryMail();
+  ASSERT_TRUE(mail.has_value());
+  EXPECT_EQ((*mail)->setTo(u"anna@x.de;"), hr::kOk);
+  auto attachments = (*mail)->attachments();
+  ASSERT_TRUE(attachments.has_value());
+  auto attachment =
+      (*attachments)->add(u"C:\\data\\sync.huf", attachment_type::kByValue, 1, u"sync.huf");
+  ASSERT_TRUE(attachment.has_value());
+  EXPECT_EQ((*attachment)->saveAsFile(u"C:\\data\\sync.huf"), hr::kOk);
+  EXPECT_EQ((*mail)->send(), E_ACCESSDENIED);
+  EXPECT_EQ(mailObject->calls(),
+            (std::vector<std::string>{"put To(anna@x.de;)", "Attachments", "Send()"}));
+  EXPECT_EQ(attachmentsObject->calls(),
+            std::vector<std::string>{"Add(C:\\data\\sync.huf, 1, 1, sync.huf)"});
+}
+
+TEST(HostObjects, TheIndicatorsBarAndButtonGoThroughTheExplorer) {
+  auto app = makeRecordingObject("application", {toGuid(iid::kApplication)});
+  auto explorer = makeRecordingObject("explorer");
+  auto bars = makeRecordingObject("bars");
+  auto bar = makeRecordingObject("bar");
+  auto controls = makeRecordingObject("controls");
+  auto button = makeRecordingObject("button", {toGuid(iid::kCommandBarButton)});
+  app->define(L"ActiveExplorer", returningObject(explorer));
+  explorer->define(L"CommandBars", returningObject(bars));
+  bars->define(L"Add", returningObject(bar));
+  bar->define(L"Controls", returningObject(controls));
+  controls->define(L"Add", returningObject(button));
+  button->define(L"Caption", [](const std::vector<VARIANT>&, VARIANT*) { return S_OK; });
+
+  auto application = win32::makeHostObject(asDispatch(app))->queryApplication();
+  ASSERT_TRUE(application.has_value());
+  auto active = (*application)->activeExplorer();
+  ASSERT_TRUE(active.has_value());
+  ASSERT_NE(*active, nullptr);
+  auto commandBars = (*active)->commandBars();
+  ASSERT_TRUE(commandBars.has_value());
+  auto added = (*commandBars)->add(u"Quendrilax", 1, true);
+  ASSERT_TRUE(added.has_value());
+  auto barControls = (*added)->controls();
+  ASSERT_TRUE(barControls.has_value());
+  auto control = (*barControls)->add(control_type::kButton, true);
+  ASSERT_TRUE(control.has_value());
+  auto asButton = (*control)->queryCommandBarButton();
+  ASSERT_TRUE(asButton.has_value());
+  EXPECT_EQ((*asButton)->setCaption(u"12 items left"), hr::kOk);
+  EXPECT_EQ(bars->calls(), std::vector<std::string>{"Add(Quendrilax, 1, missing, true)"});
+  EXPECT_EQ(controls->calls(), std::vector<std::string>{"Add(1, missing, missing, missing, true)"});
+  EXPECT_EQ(button->calls(), std::vector<std::string>{"put Caption(12 items left)"});
+}
+
 // Records what a subscription delivers.
 class NotingSink : public EventSink {
  public:

@@ -43,13 +43,15 @@ Hresult CItemsEvents::invoke(std::int32_t dispId, std::span<const Variant> args)
       return hr::kOk;
     }
     // A task copied or moved in from elsewhere must not keep the id of the
-    // task it came from; a task that cannot be cleared is not sent under it.
-    if (failed(removeSyncIdProperties(**task))) return hr::kOk;
+    // task it came from. One that cannot be cleared is not sent under it, but
+    // still takes its don't-touch entry and its place in the burst window.
+    const bool cleared = succeeded(removeSyncIdProperties(**task));
+    return onChange(call, **task, cleared);
   }
-  return onChange(call, **task);
+  return onChange(call, **task, true);
 }
 
-Hresult CItemsEvents::onChange(const EngineCall& call, TaskItem& task) {
+Hresult CItemsEvents::onChange(const EngineCall& call, TaskItem& task, bool sendable) {
   const Result<std::u16string> entryId = task.entryId();
   if (!entryId) return hr::kOk;
   Diagnostics& log = engine_.diagnostics();
@@ -68,7 +70,7 @@ Hresult CItemsEvents::onChange(const EngineCall& call, TaskItem& task) {
       if (!parent || !*parent) return hr::kFail;
       const Result<std::shared_ptr<Folder>> folder = (*parent)->queryFolder();
       if (!folder || !*folder) return hr::kFail;
-      sendChange(call, task, **folder);
+      if (sendable) sendChange(call, task, **folder);
       if (!call.stillConnected()) return hr::kOk;
     }
   }

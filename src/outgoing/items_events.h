@@ -36,7 +36,7 @@ class CItemsEvents : public EventSink {
   bool attached() const { return attached_; }
 
  private:
-  Hresult onChange(const EngineCall& call, TaskItem& task);
+  Hresult onChange(const EngineCall& call, TaskItem& task, bool sendable);
   void sendChange(const EngineCall& call, TaskItem& task, Folder& folder);
   // Consumes the first don't-touch entry of the item, if there is one.
   bool takeDontTouch(std::u16string_view entryId);

@@ -114,6 +114,25 @@ TEST_F(ItemEvents, AnItemCopiedInLosesEverySyncIdAndGoesOutUnderANewOne) {
   EXPECT_EQ(fields(outbox()[0].data).syncId, narrow(syncId));
 }
 
+// An added task whose old ids cannot be cleared is not sent under them, and
+// an entry the add-in put on the list for it is still taken off.
+TEST_F(ItemEvents, AnAddedTaskThatCannotBeClearedIsNotSent) {
+  sim::mail::ItemData data = sim::mail::ItemData::newTask();
+  data.subject = u"Stuck";
+  data.userProperties.push_back({u"quendrilaxid", 1, Variant(u"{OLD}")});
+  for (bool listed : {false, true}) {
+    SCOPED_TRACE(listed);
+    faults().fail("mail.UserProperties.Remove", hr::kFail);
+    const std::u16string id = mail().addItem(team, data);
+    if (listed) engine().dontTouchList().push_back(id);
+    pump();
+    EXPECT_EQ(debugCount(kSent), 0);
+    EXPECT_EQ(debugCount(kDontTouch), listed ? 1 : 0);
+    EXPECT_TRUE(engine().dontTouchList().empty());
+    EXPECT_TRUE(outbox().empty());
+  }
+}
+
 TEST_F(ItemEvents, ItemsThatAreNotTasksAreIgnored) {
   sim::mail::ItemData note = sim::mail::ItemData::newMail();
   note.subject = u"a mail";

@@ -139,7 +139,25 @@ INSTANTIATE_TEST_SUITE_P(
                    faults.fail("safe.SafeTaskItem.CopyTo", hr::kFail);
                    return changeMail(sentTask(u"Waiting", kIdA));
                  },
-                 "\nCopyTo\n", true}),
+                 "\nCopyTo\n", true},
+        HeldMail{"UnreadableAttachments",
+                 [](sim::Faults& faults) {
+                   faults.fail("safe.SafeMailItem.Attachments", hr::kFail);
+                   return changeMail(sentTask(u"Waiting", kIdA));
+                 },
+                 "\net_Attachments()\n", true},
+        HeldMail{"NoNewTaskFromTheHost",
+                 [](sim::Faults& faults) {
+                   faults.fail("mail.Application.CreateItem", hr::kOutOfMemory);
+                   return changeMail(sentTask(u"Waiting", kIdA));
+                 },
+                 "", true},
+        HeldMail{"FailedMoveIntoTheSharedFolder",
+                 [](sim::Faults& faults) {
+                   faults.fail("mail.TaskItem.Move", hr::kFail);
+                   return changeMail(sentTask(u"Waiting", kIdA));
+                 },
+                 "", true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(IncomingTest, AFailedCopyLeavesTheLocalTaskAsItWasUntilTheNextScan) {
@@ -154,6 +172,41 @@ TEST_F(IncomingTest, AFailedCopyLeavesTheLocalTaskAsItWasUntilTheNextScan) {
   scan();
   EXPECT_EQ(mail().item(local)->data.subject, u"New");
   EXPECT_TRUE(in(inbox()).empty());
+}
+
+}  // namespace
+}  // namespace qx::test
+
+namespace qx::test {
+namespace {
+
+TEST_F(IncomingTest, ARemovalWhosePropertiesCannotBeClearedWaitsForTheNextScan) {
+  share(team, "Team");
+  const std::u16string local = mail().addItem(team, sentTask(u"Done", kIdA));
+  connect();
+  faults().fail("mail.UserProperties.Remove", hr::kFail);
+  deliver({syncMail(SyncKind::kRemoval, "Team", kIdA)});
+  scan();
+  EXPECT_EQ(mail().item(local)->data.userProperties.size(), 2u);
+  EXPECT_EQ(in(inbox()).size(), 1u);
+  scan();
+  EXPECT_TRUE(in(team).empty());
+  EXPECT_TRUE(in(inbox()).empty());
+  EXPECT_TRUE(in(outbox()).empty());
+}
+
+TEST_F(IncomingTest, AMissingLibraryEndsTheScanAtOnceAndKeepsTheMail) {
+  share(team, "Team");
+  connect();
+  mail().addItem(deleted(), changeMail(sentTask(u"Old news", kIdB)));
+  deliver({changeMail(sentTask(u"Plan", kIdA))});
+  // The safe mail item is made; the utilities that read the task back are not.
+  faults().fail("safe.CLSIDFromProgID", hr::kInvalidClassString, 2);
+  scan();
+  EXPECT_EQ(in(inbox()).size(), 1u);
+  EXPECT_EQ(in(deleted()).size(), 1u) << "no purge after the scan ended";
+  EXPECT_EQ(log("error.log"), "Hessaplex may be not registered\n");
+  EXPECT_EQ(module->engine(), nullptr) << "the host disconnected the add-in";
 }
 
 }  // namespace

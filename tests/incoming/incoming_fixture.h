@@ -17,6 +17,7 @@
 #include "protocol/codec/huffman_compress.h"
 #include "protocol/sync_body.h"
 #include "protocol/sync_envelope.h"
+#include "protocol/sync_identity.h"
 #include "sim/codepage_sim.h"
 #include "sim/faults.h"
 #include "sim/host_file_system.h"
@@ -88,6 +89,11 @@ class IncomingTest : public ::testing::Test {
       if (connection) connection->onDisconnection(1);
     });
     team = mail().createFolder(u"Team", u"IPM.Task", tasks());
+    // The folder knows the sync-id field already, as after its first lookup,
+    // so that a test's host calls are the scan's own.
+    auto session = *(*host->applicationObject()->queryApplication())->getNamespace(u"MAPI");
+    ASSERT_EQ(ensureSyncIdField(*session, *session->getFolderFromId(team, Variant::missing())),
+              hr::kOk);
     setDebug(1);
   }
   void TearDown() override {

@@ -86,8 +86,9 @@ bool QueueStep::run(bool& done, bool& handled) {
   } else {
     front = 1;
     auto wideId = platform_.codePage.toWide(entries.front());
-    auto item = wideId ? engine_.hostNamespace()->getItemFromId(*wideId, Variant(*storeId))
-                       : Result<std::shared_ptr<Dispatch>>(failure(wideId.error()));
+    const std::shared_ptr<Namespace>& session = engine_.hostNamespace();
+    auto item = wideId && session ? session->getItemFromId(*wideId, Variant(*storeId))
+                                  : Result<std::shared_ptr<Dispatch>>(failure(hr::kFail));
     // An entry whose task is gone or is no task is dropped all the same.
     if (item && *item) {
       if (auto task = (*item)->queryTask(); task && *task) {

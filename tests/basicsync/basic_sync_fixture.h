@@ -144,8 +144,6 @@ class BasicSyncTest : public ::testing::Test {
     sim::UserSetup setup;
     setup.name = "alice";
     setup.address = "alice@example.org";
-    setup.language = language;
-    setup.libraryInstalled = libraryInstalled;
     host = std::make_unique<sim::HostProcess>(clock, setup, root_);
     host->onDisconnectRequest([this] {
       if (disconnectOnRequest && connection) connection->onDisconnection(1);
@@ -287,9 +285,7 @@ class BasicSyncTest : public ::testing::Test {
     return nullptr;
   }
 
-  // Set by a derived fixture's constructor, before the host is made.
-  LangId language = lang::kEnglishUs;
-  bool libraryInstalled = true;
+  // Whether the host disconnects the add-in when it asks to be unloaded.
   bool disconnectOnRequest = true;
   sim::VirtualClock clock;
   std::filesystem::path root_;

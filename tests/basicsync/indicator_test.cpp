@@ -108,19 +108,6 @@ TEST_F(Indicator, OnceRemovedItIsNotShownAgainInTheSameRun) {
   engine().setIndicatorText(u"caption", u"tooltip");
 }
 
-TEST_F(Indicator, TextsGoOnlyWhereTheyAreGiven) {
-  connect();
-  engine().setIndicatorText(u"before", u"any");  // no button yet: nothing happens
-  engine().showIndicator();
-  engine().setIndicatorText(u"Caption", {});
-  EXPECT_EQ(bar(u"Vantrosse")->buttons[0].caption, u"Caption");
-  EXPECT_EQ(bar(u"Vantrosse")->buttons[0].tooltipText, u"Quendrilax");
-  engine().setIndicatorText({}, u"Tip");
-  EXPECT_EQ(bar(u"Vantrosse")->buttons[0].caption, u"Caption");
-  EXPECT_EQ(bar(u"Vantrosse")->buttons[0].tooltipText, u"Tip");
-  EXPECT_TRUE(bar(u"Vantrosse")->buttons[0].enabled);
-}
-
 TEST_F(Indicator, TheTimerShowsItDuringTheFirstCatchUpPhaseOnly) {
   const auto a = shareFolder(u"A", {"bob@office.test"});
   addTask(a, u"A1");

@@ -1,7 +1,6 @@
 // The listing: the question, the queue file it writes, the progress window it
 // feeds and when it marks a folder as processed.
 #include "basic_sync_fixture.h"
-#include "common/messages.h"
 
 namespace qx::test {
 namespace {
@@ -33,18 +32,6 @@ TEST_F(Listing, ThreeTasksAndOneOtherItemGiveThreeLinesAndARangeOfFour) {
   EXPECT_THAT(entriesAfter("process folder:"), ElementsAre("Tasks"));
 }
 
-TEST_F(Listing, TheQuestionNamesTheFolder) {
-  const auto a = shareFolder(u"Team", {"bob@office.test"});
-  addTask(a, u"T1");
-  connect();
-  const auto boxes = host->shownBoxes();
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].owner, kNoWindow);
-  EXPECT_EQ(boxes[0].caption, u"Basicsynchronisation:Team");
-  EXPECT_EQ(boxes[0].text, loadMessage(lang::kEnglishUs, msg::kBasicSyncQuestion));
-  EXPECT_EQ(boxes[0].type, win::kMbYesNo);
-}
-
 TEST_F(Listing, ADeclinedFolderIsMarkedWithoutAQueueAndAnOldQueueStays) {
   const auto a = shareFolder(u"A", {"bob@office.test"});
   const auto b = shareFolder(u"B", {"bob@office.test"});
@@ -61,15 +48,6 @@ TEST_F(Listing, ADeclinedFolderIsMarkedWithoutAQueueAndAnOldQueueStays) {
   EXPECT_EQ(queueEntries(b).size(), 1u);
   EXPECT_THAT(entriesAfter("user don't wont a basicsync"), ::testing::SizeIs(1));
   EXPECT_EQ(windows->listings.size(), 1u);
-}
-
-TEST_F(Listing, AProcessedFolderIsNotOfferedAgain) {
-  const auto a = shareFolder(u"A", {"bob@office.test"}, true);
-  addTask(a, u"A1");
-  connect();
-  EXPECT_THAT(host->shownBoxes(), IsEmpty());
-  EXPECT_FALSE(queueText(a));
-  EXPECT_THAT(entriesAfter("process folder:"), ElementsAre("A"));
 }
 
 TEST_F(Listing, AForcedRunRewritesEveryQueueWithoutAQuestion) {
@@ -160,28 +138,6 @@ TEST_F(Listing, AFolderWhoseItemsCannotBeReadIsReported) {
   EXPECT_THAT(errorLog(), ElementsAre("get_Items()=NULL"));
   EXPECT_FALSE(processed(a));
   EXPECT_FALSE(queueText(a));
-}
-
-TEST_F(Listing, AnEmptyFolderShowsAnEmptyRangeAndIsMarked) {
-  const auto a = shareFolder(u"A", {"bob@office.test"});
-  connect();
-  ASSERT_EQ(windows->listings.size(), 1u);
-  EXPECT_EQ(windows->listings[0].rangeHigh, 0);
-  EXPECT_EQ(queueText(a), "");
-  EXPECT_TRUE(processed(a));
-}
-
-TEST_F(Listing, ClosedWithTasksLeftTheHostResumesWithoutAQuestion) {
-  const auto a = shareFolder(u"A", {"bob@office.test"});
-  for (int i = 0; i < 4; ++i) addTask(a, u"T" + std::u16string(1, u'0' + i));
-  connect();
-  ASSERT_FALSE(engine().nextBackgroundItems());
-  disconnect();
-  connect();
-  EXPECT_EQ(host->shownBoxes().size(), 1u);
-  EXPECT_EQ(queueEntries(a).size(), 3u);
-  EXPECT_FALSE(engine().nextBackgroundItems());
-  EXPECT_EQ(queueEntries(a).size(), 2u);
 }
 
 }  // namespace

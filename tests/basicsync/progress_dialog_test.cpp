@@ -24,25 +24,6 @@ class ProgressDialog : public ::testing::Test {
   CProgress progress{windows};
 };
 
-TEST_F(ProgressDialog, TheTemplateIsTheSameInEveryLanguage) {
-  const DialogTemplate dialog = progressTemplate();
-  EXPECT_EQ(dialog.caption, u"Grundabgleich");
-  EXPECT_EQ(dialog.width, 187);
-  EXPECT_EQ(dialog.height, 48);
-  EXPECT_EQ(dialog.fontName, u"MS Sans Serif");
-  EXPECT_EQ(dialog.fontSize, 8);
-  EXPECT_EQ(dialog.style, 0x80C808C0u);
-  EXPECT_EQ(dialog.exStyle, 0x80u);
-  ASSERT_EQ(dialog.controls.size(), 3u);
-  EXPECT_EQ(dialog.controls[0].id, 245);
-  EXPECT_EQ(dialog.controls[0].windowClass, u"msctls_progress32");
-  EXPECT_EQ(dialog.controls[0].style, 0x50800000u);
-  EXPECT_EQ(dialog.controls[1].id, 246);
-  EXPECT_EQ(dialog.controls[1].style, 0x50030001u);
-  EXPECT_EQ(dialog.controls[2].id, -1);
-  EXPECT_EQ(dialog.controls[2].style, 0x50000003u);
-}
-
 TEST_F(ProgressDialog, ShowsTheTextAndTheBarUntilDestroyed) {
   ASSERT_TRUE(progress.create(windows.desktopWindow()));
   EXPECT_FALSE(windows.isVisible(progress.handle()));
@@ -91,16 +72,6 @@ TEST_F(ProgressDialog, WithoutAWindowTheSettersDoNothing) {
   EXPECT_EQ(faults.calls("windows.progressSetPos"), 0);
   EXPECT_EQ(faults.calls("windows.setItemText"), 0);
   EXPECT_EQ(windows.windowCount(), 0u);
-}
-
-TEST_F(ProgressDialog, TheWindowGoesWithItsObject) {
-  WindowHandle handle = kNoWindow;
-  {
-    CProgress scoped(windows);
-    ASSERT_TRUE(scoped.create(windows.desktopWindow()));
-    handle = scoped.handle();
-  }
-  EXPECT_FALSE(windows.isWindow(handle));
 }
 
 }  // namespace

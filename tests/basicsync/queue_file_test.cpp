@@ -112,21 +112,5 @@ TEST_F(QueueFileTest, AFailedReplacementLeavesTheNewQueueBesideToBeReadInstead) 
   EXPECT_EQ(queue_.read(), "9\n");
 }
 
-TEST_F(QueueFileTest, ADoneQueueLeavesNoFileEvenWithOneBeside) {
-  ASSERT_EQ(queue_.create("1\r\n2\r\n"), win::kSuccess);
-  faults_.fail("files.writeFile", win::kWriteFault, 2);
-  const std::vector<std::string> rest{"2"};
-  ASSERT_NE(queue_.replace(rest), win::kSuccess);
-  EXPECT_EQ(queue_.remove(), win::kSuccess);
-  EXPECT_FALSE(queue_.exists());
-}
-
-TEST_F(QueueFileTest, AQueueThatCannotBeCreatedReportsWhy) {
-  faults_.fail("files.writeFile", win::kAccessDenied);
-  EXPECT_EQ(queue_.create(""), win::kAccessDenied);
-  QueueFile nowhere(files_, "C:\\Missing\\00AB.ids");
-  EXPECT_EQ(nowhere.create(""), win::kPathNotFound);
-}
-
 }  // namespace
 }  // namespace qx::test

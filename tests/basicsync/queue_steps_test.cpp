@@ -85,44 +85,6 @@ TEST_F(QueueSteps, HolidaysAndPrivateTasksAreDroppedUnsentWithTheTooltipUnchange
   EXPECT_EQ(mailsSent(), 1u);
 }
 
-TEST_F(QueueSteps, TheTooltipShowsTheTaskBeingSentAndTheCaptionCountsDown) {
-  const auto a = shareFolder(u"A", {"bob@office.test"});
-  addTask(a, u"Holiday", u"Feiertag");
-  addTask(a, u"Report");
-  addTask(a, u"Budget");
-  connect();
-  engine().showIndicator();
-  const auto button = [&] { return bar(u"Vantrosse")->buttons.at(0); };
-
-  engine().nextBackgroundItems();
-  EXPECT_EQ(button().caption, u"Basicsynchronisation Quendrilax: 2 items left");
-  EXPECT_EQ(button().tooltipText, u"Quendrilax");
-  engine().nextBackgroundItems();
-  EXPECT_EQ(button().caption, u"Basicsynchronisation Quendrilax: 1 items left");
-  EXPECT_EQ(button().tooltipText, u"Report");
-  engine().nextBackgroundItems();
-  EXPECT_EQ(button().caption, u"Basicsynchronisation Quendrilax: 0 items left");
-  EXPECT_EQ(button().tooltipText, u"Budget");
-  EXPECT_TRUE(button().enabled);
-  EXPECT_THAT(entriesAfter("regen syncfile"), ::testing::SizeIs(2));
-}
-
-class GermanQueueSteps : public BasicSyncTest {
- protected:
-  GermanQueueSteps() { language = lang::kGerman; }
-};
-
-TEST_F(GermanQueueSteps, TheCaptionIsInTheUsersLanguage) {
-  const auto a = shareFolder(u"A", {"bob@office.test"});
-  addTask(a, u"Bericht");
-  addTask(a, u"Budget");
-  connect();
-  engine().showIndicator();
-  engine().nextBackgroundItems();
-  EXPECT_EQ(bar(u"Vantrosse")->buttons.at(0).caption,
-            u"Grundabgleich Quendrilax: 1 Aufgaben verbleiben");
-}
-
 TEST_F(QueueSteps, ALineLongerThanAPieceIsReadAsTwoEntries) {
   const auto a = shareFolder(u"A", {"bob@office.test"}, true);
   const auto task = addTask(a, u"A1");
@@ -225,11 +187,6 @@ TEST_F(QueueSteps, AFailureInOneFolderIsReportedAndTheWalkGoesOn) {
   EXPECT_THAT(errorLog(), ElementsAre("Fehler bei nextBackgroundItems"));
   EXPECT_THAT(entriesAfter("processing:"), ElementsAre("B1"));
   EXPECT_EQ(queueEntries(a).size(), 1u);
-}
-
-TEST_F(QueueSteps, NoFoldersMeansNothingIsLeft) {
-  connect();
-  EXPECT_TRUE(engine().nextBackgroundItems());
 }
 
 }  // namespace

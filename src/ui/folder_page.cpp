@@ -66,10 +66,8 @@ Result<std::shared_ptr<PropertyPage>> COLFoldersPropPage::queryPropertyPage() {
 
 Hresult COLFoldersPropPage::setClientSite(std::shared_ptr<Dispatch> site) {
   clientSite_ = std::move(site);
-  if (!clientSite_) {
-    pageSite_.reset();
-    return hr::kOk;
-  }
+  pageSite_.reset();
+  if (!clientSite_) return hr::kOk;
   if (auto pageSite = clientSite_->queryPropertyPageSite()) {
     pageSite_ = std::move(*pageSite);
     dirty_ = false;

@@ -222,6 +222,25 @@ TEST_F(PageTest, ApplySavesTheFolderAndTheEngineFollowsAtOnce) {
   EXPECT_EQ(dialog->ok(), 1);
 }
 
+TEST_F(PageTest, FailedRegistryWritesAreNotReportedAndTheReloadShowsWhatWasReached) {
+  start();
+  page = openPage(tasksId());
+  ASSERT_TRUE(click(kSyncCheckBox));
+  ASSERT_TRUE(addAddress(u"bob@example.org"));
+  host->faults().fail("registry.createKey", WinError::kAccessDenied, 0);
+  EXPECT_EQ(dialog->apply(), 1);
+  host->faults().clearAll();
+  EXPECT_FALSE(registry().hasKey(reg::kCurrentUser, folderKey(tasksId())));
+  EXPECT_TRUE(module->engine()->folderWatches().empty());
+  EXPECT_TRUE(windows().shownBoxes().empty());
+  EXPECT_EQ(host->disk().readText(host->moduleFolder() + "error.log").value_or(""), "");
+  // The page still holds what the user entered: the next OK saves it.
+  EXPECT_EQ(dialog->ok(), 1);
+  EXPECT_EQ(registry().subkeyNames(reg::kCurrentUser, folderKey(tasksId()) + "\\Users"),
+            std::vector<std::string>{"bob@example.org"});
+  EXPECT_EQ(module->engine()->folderWatches().size(), 1u);
+}
+
 TEST_F(PageTest, UncheckingAndApplyingDeletesTheFolderKey) {
   start();
   configure(tasksId(), "team", {"bob@example.org"});

@@ -203,6 +203,20 @@ TEST(ScenarioFormsTest, BasicSyncAndPageForms) {
   });
 }
 
+// The registry and files hold Windows-1252: a text they cannot hold as
+// written is refused before the run rather than stored as something else.
+TEST(ScenarioFormsTest, TextsForTheCodePageMustFitIt) {
+  expectForms({
+      {"registry a set Config From sz \"B\\u{fc}ro \\u{20ac}\"", nullptr},
+      {"registry a set Config From sz \"\\u{3b2}eta\"", "beyond Windows-1252"},
+      {"registry a set Config List multi-sz ok \"\\u{3b2}\"", "beyond Windows-1252"},
+      {"registry a set \"K\\u{3b2}\" From sz x", "beyond Windows-1252"},
+      {"file a data note.txt write \"\\u{3b2}\"", "beyond Windows-1252"},
+      {"share a Tasks as \"\\u{3b2}\"", "beyond Windows-1252"},
+      {"task a add \"\\u{3b2}eta\"", nullptr},  // the host's own texts are UTF-16
+  });
+}
+
 TEST(ScenarioFormsTest, ExpectAndShowNameTheirWords) {
   expectForms({
       {"expect a frobs 2", "unknown expectation 'frobs'"},

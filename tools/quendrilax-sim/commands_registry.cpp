@@ -42,12 +42,12 @@ RegValueSetting parseValue(Args& args) {
       args.keyword("value type (sz, expand-sz, multi-sz, dword, qword, binary, hex(N))");
   if (type == "sz" || type == "expand-sz") {
     setting.type = type == "sz" ? 1 : 2;
-    setting.text = args.longText("text");
+    setting.text = args.longAnsiText("text");
     if (args.accept("unterminated")) setting.terminated = false;
   } else if (type == "multi-sz") {
     std::string joined;
     while (!args.done() && !args.peekIs("unterminated")) {
-      joined += args.longText("text");
+      joined += args.longAnsiText("text");
       joined += '\0';
     }
     setting.type = 7;
@@ -283,8 +283,8 @@ void registerRegistryCommands(CommandTable& table) {
         if (action == "set") {
           auto set = std::make_shared<RegSetCmd>();
           set->user = user;
-          set->key = args.text("key");
-          set->name = args.text("value name");
+          set->key = args.ansiText("key");
+          set->name = args.ansiText("value name");
           set->value = parseValue(args);
           return set;
         }
@@ -313,9 +313,10 @@ void registerRegistryCommands(CommandTable& table) {
     Args& args = ctx.args;
     std::string user = ctx.knownUser();
     const Place place = parsePlace(args);
-    std::string name = args.text("file name");
+    std::string name = args.ansiText("file name");
     std::optional<std::string> content;
-    if (args.oneOf("file action", "write|delete") == "write") content = args.longText("content");
+    if (args.oneOf("file action", "write|delete") == "write")
+      content = args.longAnsiText("content");
     return makeStep([=](Runner& runner, const SourceLocation& where) {
       OfficeUser& u = runner.user(user);
       const std::string path = placePath(runner, u, place, name);

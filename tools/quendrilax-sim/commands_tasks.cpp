@@ -106,9 +106,9 @@ std::shared_ptr<const Step> readShare(ReadContext& ctx) {
   share->user = ctx.knownUser();
   share->folder = args.text("folder path");
   if (!args.accept("as")) bad("share USER FOLDER as SHARENAME [with ADDRESS...]");
-  share->shareName = args.text("share name");
+  share->shareName = args.ansiText("share name");
   if (args.accept("with")) {
-    while (!args.done()) share->recipients.push_back(args.text("address"));
+    while (!args.done()) share->recipients.push_back(args.ansiText("address"));
     if (share->recipients.empty()) bad("'with' needs at least one address");
   }
   return share;

@@ -3,6 +3,8 @@
 #include <cctype>
 #include <charconv>
 
+#include "quendrilax-sim/text_utf.h"
+
 namespace qx::tools {
 
 void bad(std::string message) { throw Unreadable{std::move(message)}; }
@@ -133,6 +135,19 @@ std::string Args::longText(std::string_view what) {
   }
   return text(what);
 }
+
+namespace {
+std::string checkedAnsi(std::string text, std::string_view what) {
+  if (!fitsCodePage(text))
+    bad(std::string(what) +
+        " holds a character beyond Windows-1252, which the registry and "
+        "files here cannot hold");
+  return text;
+}
+}  // namespace
+
+std::string Args::ansiText(std::string_view what) { return checkedAnsi(text(what), what); }
+std::string Args::longAnsiText(std::string_view what) { return checkedAnsi(longText(what), what); }
 
 void Args::end() {
   if (!done()) bad("unexpected '" + tokens_[pos_].text + "'");

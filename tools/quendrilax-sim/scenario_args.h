@@ -51,6 +51,11 @@ class Args {
   std::int64_t duration(std::string_view what);
   // A text: one word, or "repeat N TEXT" for long texts.
   std::string longText(std::string_view what);
+  // A text bound for the registry or a file, which hold the code page
+  // Windows-1252: a character beyond it is bad, since it could not arrive
+  // as written.
+  std::string ansiText(std::string_view what);
+  std::string longAnsiText(std::string_view what);
 
   void end();
 

@@ -73,6 +73,11 @@ std::string utf8ToAnsi(std::string_view text) {
   return sim::CodePageSim::narrow(utf8ToUtf16(text));
 }
 
+bool fitsCodePage(std::string_view text) {
+  const std::u16string wide = utf8ToUtf16(text);
+  return sim::CodePageSim::widen(sim::CodePageSim::narrow(wide)) == wide;
+}
+
 std::string printable(std::string_view utf8) {
   std::string out;
   for (char c : utf8) {

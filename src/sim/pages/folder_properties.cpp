@@ -18,12 +18,14 @@ constexpr std::uint32_t kFrameStyle = 0x80C80000u;  // WS_POPUP | WS_CAPTION | W
 class FolderPropertiesDialog::Site final : public PropertyPageSite,
                                            public std::enable_shared_from_this<Site> {
  public:
-  Site(std::weak_ptr<State> state, std::shared_ptr<int> counter)
-      : state_(std::move(state)), counter_(std::move(counter)) {}
+  Site(std::weak_ptr<State> state, std::shared_ptr<int> counter, Faults& faults)
+      : state_(std::move(state)), counter_(std::move(counter)), faults_(faults) {}
   Result<std::shared_ptr<PropertyPageSite>> queryPropertyPageSite() override {
+    if (auto f = faults_.check("mail.QueryInterface.PropertyPageSite")) return failure(*f);
     return shared_from_this();
   }
   Hresult onStatusChange() override {
+    if (auto f = faults_.check("mail.PropertyPageSite.OnStatusChange")) return *f;
     ++*counter_;
     if (auto state = state_.lock()) state->applyEnabled = true;
     return hr::kOk;
@@ -32,6 +34,7 @@ class FolderPropertiesDialog::Site final : public PropertyPageSite,
  private:
   std::weak_ptr<State> state_;
   std::shared_ptr<int> counter_;
+  Faults& faults_;
 };
 
 class FolderPropertiesDialog::FrameSink final : public DialogSink {
@@ -86,7 +89,7 @@ void FolderPropertiesDialog::host(HostedPage& page) {
     page.created = control.error();
     return;
   }
-  auto site = std::make_shared<Site>(state_, page.statusChanges);
+  auto site = std::make_shared<Site>(state_, page.statusChanges, faults_);
   Hresult status = hr::kOk;
   if (auto f = faults_.check("pages.SetClientSite")) status = *f;
   if (succeeded(status)) status = (*control)->setClientSite(site);

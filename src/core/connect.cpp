@@ -2,13 +2,13 @@
 
 #include <string>
 
+#include "common/messages.h"
 #include "core/addin_module.h"
 #include "core/host_event_sinks.h"
 #include "core/module_paths.h"
 #include "core/sync_engine.h"
 #include "core/version_check.h"
 #include "platform/mail_client.h"
-#include "common/messages.h"
 
 namespace qx {
 
@@ -56,7 +56,6 @@ Hresult CConnect::connectToHost(const std::shared_ptr<Dispatch>& application,
 
   auto hostNamespace = application_->getNamespace(u"MAPI");
   if (!hostNamespace) return hostNamespace.error();
-  if (!*hostNamespace) return hr::kPointer;
   namespace_ = std::move(*hostNamespace);
 
   if (!checkHostVersion()) return hr::kOk;
@@ -125,7 +124,6 @@ Hresult CConnect::subscribe(Dispatch& source, const Guid& eventIid,
                             std::uint32_t& cookie) {
   auto point = source.findConnectionPoint(eventIid);
   if (!point) return point.error();
-  if (!*point) return hr::kPointer;
   auto advised = (*point)->advise(sink);
   if (!advised) return advised.error();
   subscription.point = std::move(*point);
@@ -172,7 +170,13 @@ void CConnect::disconnectFromHost() {
 Hresult CConnect::onAddInsUpdate() { return hr::kOk; }
 
 Hresult CConnect::onStartupComplete() {
-  hiddenWindow_.setTimer(kStartupTimerMs);
+  if (!hiddenWindow_.setTimer(kStartupTimerMs)) {
+    if (SyncEngine* engine = module_.engine()) {
+      engine->diagnostics().reportError(kTimerNotSet);
+    } else {
+      module_.trace("timer not set");
+    }
+  }
   return hr::kOk;
 }
 

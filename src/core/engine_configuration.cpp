@@ -24,7 +24,7 @@ void SyncEngine::loadConfiguration() {
 void SyncEngine::logHostVersion() {
   std::optional<std::string> version;
   if (namespace_) {
-    if (auto application = namespace_->application(); application && *application) {
+    if (auto application = namespace_->application(); application) {
       if (auto text = (*application)->version()) {
         if (auto ansi = module_.platform().codePage.toAnsi(*text)) version = std::move(*ansi);
       }
@@ -42,13 +42,13 @@ void SyncEngine::addFolderWatch(const FolderEntry& entry) {
   // A folder the host cannot open (deleted, its store not open) is skipped
   // without a word; its key stays for the day the store is back.
   auto folder = namespace_->getFolderFromId(*entryId, Variant(*storeId));
-  if (!folder || !*folder) return;
+  if (!folder) return;
   auto& watch = watches_.emplace_back(
       std::make_unique<FolderWatch>(*this, *folder, false, entry.shareName, entry.processed));
   if (!diagnostics_.debugOn()) return;
   try {
     auto name = watch->folder()->name();
-    auto ansiName = name ? codePage.toAnsi(*name) : Result<std::string>(failure(name.error()));
+    auto ansiName = name ? codePage.toAnsi(*name) : Result<std::string>(failure(name));
     if (!ansiName) {
       diagnostics_.logDebug("Debugger error");
       return;

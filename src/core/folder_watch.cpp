@@ -12,9 +12,9 @@ FolderWatch::FolderWatch(SyncEngine& engine, std::shared_ptr<Folder> folder, boo
       processed_(processed) {
   if (!folder_) return;
   auto items = folder_->items();
-  if (!items || !*items) return;
+  if (!items) return;
   auto point = (*items)->findConnectionPoint(iid::kItemsEvents);
-  if (!point || !*point) return;
+  if (!point) return;
   auto cookie = (*point)->advise(sink_);
   if (!cookie) return;
   items_ = std::move(*items);

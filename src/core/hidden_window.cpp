@@ -16,8 +16,10 @@ bool CHiddenWindow::create() {
   WindowSystem& windows = module_.platform().windows;
   WindowHandle created = kNoWindow;
   if (windows.createWindow(windows.desktopWindow(), kHiddenWindowStyle, *this, created) !=
-      win::kSuccess)
+      win::kSuccess) {
+    module_.trace("hidden window not created");
     return false;
+  }
   handle_ = created;
   windows.showWindow(handle_, win::kSwHide);
   return true;

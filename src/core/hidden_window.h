@@ -2,6 +2,7 @@
 // The add-in's hidden window: a child of the desktop window that exists only to
 // own timer 1, whose ticks drive all background work.
 #include <cstdint>
+#include <string_view>
 
 #include "platform/window_system.h"
 
@@ -10,10 +11,13 @@ namespace qx {
 class AddinModule;
 
 inline constexpr std::uint32_t kTimerId = 1;
+// The error report of a timer that could not be set: the add-in will not tick.
+inline constexpr std::string_view kTimerNotSet = "\nSetTimer";
 
 class CHiddenWindow : public WindowSink {
  public:
-  // Creates the window and hides it; on failure handle() stays kNoWindow.
+  // Creates the window and hides it; on failure handle() stays kNoWindow, the
+  // module's trace says so, and every timer call of the add-in is left out.
   explicit CHiddenWindow(AddinModule& module);
   ~CHiddenWindow() override;
   CHiddenWindow(const CHiddenWindow&) = delete;

@@ -28,7 +28,7 @@ std::shared_ptr<CommandBar> visibleBarOfOurs(CommandBars& bars, bool& failedCall
   }
   for (std::int32_t i = 1; i <= *count; ++i) {
     auto bar = bars.item(i);
-    if (!bar || !*bar) {
+    if (!bar) {
       failedCall = true;
       return nullptr;
     }
@@ -60,11 +60,12 @@ bool setUpButton(CommandBarButton& button, std::u16string_view productName) {
 void SyncEngine::showIndicator() {
   if (indicatorToolbar_ || !namespace_) return;
   auto application = namespace_->application();
-  if (!application || !*application) return;
+  if (!application) return;
   auto explorer = (*application)->activeExplorer();
+  // No explorer window (the host runs without one): nothing to show it in.
   if (!explorer || !*explorer) return;
   auto bars = (*explorer)->commandBars();
-  if (!bars || !*bars) return;
+  if (!bars) return;
 
   bool failedCall = false;
   std::shared_ptr<CommandBar> bar = visibleBarOfOurs(**bars, failedCall);
@@ -72,7 +73,7 @@ void SyncEngine::showIndicator() {
   const bool added = !bar;
   if (added) {
     auto newBar = (*bars)->add(kToolbarName, kTopPosition, true);
-    if (!newBar || !*newBar) return;
+    if (!newBar) return;
     bar = std::move(*newBar);
   }
   // A later tick tries again from the start: what this attempt put up goes.
@@ -82,11 +83,11 @@ void SyncEngine::showIndicator() {
   };
 
   auto controls = bar->controls();
-  if (!controls || !*controls) return giveUp(nullptr);
+  if (!controls) return giveUp(nullptr);
   auto control = (*controls)->add(control_type::kButton, true);
-  if (!control || !*control) return giveUp(nullptr);
+  if (!control) return giveUp(nullptr);
   auto button = (*control)->queryCommandBarButton();
-  if (!button || !*button) return giveUp(nullptr);
+  if (!button) return giveUp(nullptr);
   if (!setUpButton(**button, loadMessage(module_.uiLanguage(), msg::kProductName)) ||
       failed(bar->setVisible(true)))
     return giveUp(*button);

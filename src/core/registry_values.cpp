@@ -45,6 +45,9 @@ std::optional<std::string> readString(Registry& registry, RegKey key, std::strin
   auto value = readRaw(registry, key, name, capacity);
   if (!value || !isStringType(value->type)) return std::nullopt;
   auto end = std::find(value->bytes.begin(), value->bytes.end(), std::uint8_t{0});
+  // A value that fills the whole buffer without a terminator leaves no room
+  // for one: its text does not fit where the add-in keeps it.
+  if (end == value->bytes.end() && value->bytes.size() >= capacity) return std::nullopt;
   return std::string(value->bytes.begin(), end);
 }
 

@@ -16,7 +16,9 @@ std::optional<std::string> readTerminatedString(Registry& registry, RegKey key,
                                                 std::string_view name, std::uint32_t capacity);
 
 // A REG_SZ or REG_EXPAND_SZ value of at most `capacity` bytes, cut at its first
-// terminator if it has one. Anything else gives none.
+// terminator if it has one; without one it may hold at most `capacity` - 1
+// characters, so that the text and a terminator fit `capacity` bytes.
+// Anything else gives none.
 std::optional<std::string> readString(Registry& registry, RegKey key, std::string_view name,
                                       std::uint32_t capacity);
 

@@ -23,7 +23,7 @@ SyncEngine::~SyncEngine() = default;
 void SyncEngine::watchDeletedItems() {
   if (!namespace_) return;
   auto folder = namespace_->getDefaultFolder(default_folder::kDeletedItems);
-  if (!folder || !*folder) return;
+  if (!folder) return;
   deletedItemsWatch_ = std::make_unique<FolderWatch>(*this, std::move(*folder), true);
 }
 
@@ -38,9 +38,16 @@ std::string SyncEngine::messageFilePath() const {
 }
 
 void SyncEngine::restartTimer(std::uint32_t milliseconds) {
+  // Without the hidden window the calls would make a thread timer that
+  // nothing kills and whose ticks reach no one.
+  if (timerWindow_ == kNoWindow) {
+    diagnostics_.reportError(kTimerNotSet);
+    return;
+  }
   WindowSystem& windows = module_.platform().windows;
   windows.killTimer(timerWindow_, kTimerId);
-  windows.setTimer(timerWindow_, kTimerId, milliseconds);
+  if (!windows.setTimer(timerWindow_, kTimerId, milliseconds))
+    diagnostics_.reportError(kTimerNotSet);
 }
 
 }  // namespace qx

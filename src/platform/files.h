@@ -16,7 +16,7 @@ class Files {
   virtual ~Files() = default;
   // Reads the whole file in binary mode. kFileNotFound / kPathNotFound when it
   // cannot be opened.
-  virtual Result<std::vector<std::uint8_t>> readFile(std::string_view path) = 0;
+  virtual WinResult<std::vector<std::uint8_t>> readFile(std::string_view path) = 0;
   // Creates or replaces the file and writes the bytes in one write.
   virtual WinError writeFile(std::string_view path, std::span<const std::uint8_t> bytes) = 0;
   // Opens for appending (creating it when missing) and writes the bytes.

@@ -6,6 +6,7 @@
 // do not use the host's macro names, which the Windows headers define.
 #include <cstdint>
 #include <expected>
+#include <utility>
 
 namespace qx {
 
@@ -39,27 +40,75 @@ using Result = std::expected<T, Hresult>;
 
 inline std::unexpected<Hresult> failure(Hresult status) { return std::unexpected<Hresult>(status); }
 
-// Win32 error codes (registry, files, shell).
-using WinError = std::int32_t;
+// Ends an operation with the failing status of a call it made, in one line:
+//   const Result<std::shared_ptr<Items>> items = folder.items();
+//   if (!items) return failure(items);
+// A port that succeeds hands back an object, so the value needs no second
+// test; the few calls that may succeed with no object say so in their port.
+template <class T>
+std::unexpected<Hresult> failure(const Result<T>& result) {
+  return std::unexpected<Hresult>(result.error());
+}
+
+// Win32 error codes (registry, files, shell). A type of their own, so that a
+// Win32 code can never be tested as an HRESULT (where 2, "file not found",
+// would read as success) nor handed on as one. Logs print the number itself:
+// std::to_underlying(code).
+enum class WinError : std::int32_t {
+  kSuccess = 0,            // ERROR_SUCCESS
+  kFileNotFound = 2,       // ERROR_FILE_NOT_FOUND
+  kPathNotFound = 3,       // ERROR_PATH_NOT_FOUND
+  kAccessDenied = 5,       // ERROR_ACCESS_DENIED
+  kInvalidHandle = 6,      // ERROR_INVALID_HANDLE
+  kNotEnoughMemory = 8,    // ERROR_NOT_ENOUGH_MEMORY
+  kBadFormat = 11,         // ERROR_BAD_FORMAT
+  kOutOfMemory = 14,       // ERROR_OUTOFMEMORY
+  kWriteFault = 29,        // ERROR_WRITE_FAULT
+  kReadFault = 30,         // ERROR_READ_FAULT
+  kSharingViolation = 32,  // ERROR_SHARING_VIOLATION
+  kFileExists = 80,        // ERROR_FILE_EXISTS
+  kInvalidParameter = 87,  // ERROR_INVALID_PARAMETER
+  kAlreadyExists = 183,    // ERROR_ALREADY_EXISTS
+  kMoreData = 234,         // ERROR_MORE_DATA
+  kNoMoreItems = 259,      // ERROR_NO_MORE_ITEMS
+  kKeyDeleted = 1018,      // ERROR_KEY_DELETED
+};
 
 namespace win {
-inline constexpr WinError kSuccess = 0;            // ERROR_SUCCESS
-inline constexpr WinError kFileNotFound = 2;       // ERROR_FILE_NOT_FOUND
-inline constexpr WinError kPathNotFound = 3;       // ERROR_PATH_NOT_FOUND
-inline constexpr WinError kAccessDenied = 5;       // ERROR_ACCESS_DENIED
-inline constexpr WinError kInvalidHandle = 6;      // ERROR_INVALID_HANDLE
-inline constexpr WinError kNotEnoughMemory = 8;    // ERROR_NOT_ENOUGH_MEMORY
-inline constexpr WinError kOutOfMemory = 14;       // ERROR_OUTOFMEMORY
-inline constexpr WinError kWriteFault = 29;        // ERROR_WRITE_FAULT
-inline constexpr WinError kReadFault = 30;         // ERROR_READ_FAULT
-inline constexpr WinError kSharingViolation = 32;  // ERROR_SHARING_VIOLATION
-inline constexpr WinError kFileExists = 80;        // ERROR_FILE_EXISTS
-inline constexpr WinError kInvalidParameter = 87;  // ERROR_INVALID_PARAMETER
-inline constexpr WinError kAlreadyExists = 183;    // ERROR_ALREADY_EXISTS
-inline constexpr WinError kMoreData = 234;         // ERROR_MORE_DATA
-inline constexpr WinError kNoMoreItems = 259;      // ERROR_NO_MORE_ITEMS
-inline constexpr WinError kKeyDeleted = 1018;      // ERROR_KEY_DELETED
-inline constexpr WinError kBadFormat = 11;         // ERROR_BAD_FORMAT
+inline constexpr WinError kSuccess = WinError::kSuccess;
+inline constexpr WinError kFileNotFound = WinError::kFileNotFound;
+inline constexpr WinError kPathNotFound = WinError::kPathNotFound;
+inline constexpr WinError kAccessDenied = WinError::kAccessDenied;
+inline constexpr WinError kInvalidHandle = WinError::kInvalidHandle;
+inline constexpr WinError kNotEnoughMemory = WinError::kNotEnoughMemory;
+inline constexpr WinError kOutOfMemory = WinError::kOutOfMemory;
+inline constexpr WinError kWriteFault = WinError::kWriteFault;
+inline constexpr WinError kReadFault = WinError::kReadFault;
+inline constexpr WinError kSharingViolation = WinError::kSharingViolation;
+inline constexpr WinError kFileExists = WinError::kFileExists;
+inline constexpr WinError kInvalidParameter = WinError::kInvalidParameter;
+inline constexpr WinError kAlreadyExists = WinError::kAlreadyExists;
+inline constexpr WinError kMoreData = WinError::kMoreData;
+inline constexpr WinError kNoMoreItems = WinError::kNoMoreItems;
+inline constexpr WinError kKeyDeleted = WinError::kKeyDeleted;
+inline constexpr WinError kBadFormat = WinError::kBadFormat;
 }  // namespace win
+
+// A Win32 code as the system returns it (GetLastError, a registry call's
+// result), for the ports that wrap those calls.
+constexpr WinError winError(std::int32_t code) { return static_cast<WinError>(code); }
+
+// The HRESULT that carries a Win32 code (HRESULT_FROM_WIN32).
+constexpr Hresult hresultFromWin32(WinError code) {
+  const std::int32_t value = std::to_underlying(code);
+  if (value <= 0) return value;
+  return static_cast<Hresult>(0x80070000u | (static_cast<std::uint32_t>(value) & 0xFFFFu));
+}
+
+// A value or the Win32 code of the call that could not produce it.
+template <class T>
+using WinResult = std::expected<T, WinError>;
+
+inline std::unexpected<WinError> failure(WinError code) { return std::unexpected<WinError>(code); }
 
 }  // namespace qx

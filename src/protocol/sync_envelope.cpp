@@ -1,8 +1,8 @@
 #include "protocol/sync_envelope.h"
 
+#include "common/messages.h"
 #include "platform/mail_ids.h"
 #include "protocol/sync_prop_tag.h"
-#include "common/messages.h"
 
 namespace qx {
 
@@ -62,7 +62,7 @@ Hresult writeSyncBody(SafeMailItem& safeMail, CodePage& codePage, LangId languag
 void finishSyncMail(MailItem& mail, SafeMailItem& safeMail) {
   (void)mail.setDeleteAfterSubmit(true);
   const Result<std::shared_ptr<SafeRecipients>> recipients = safeMail.recipients();
-  if (!recipients || !*recipients) return;
+  if (!recipients) return;
   std::int32_t unresolved = -1;
   (void)(*recipients)->resolveAll(unresolved);
 }

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/status.h"
+
 namespace qx::sim {
 
 class Faults {
@@ -17,6 +19,10 @@ class Faults {
   // Fails the `occurrence`-th call of `operation` counted from now (1 = the
   // next call) with `status`; occurrence 0 fails every call until cleared.
   void fail(std::string_view operation, std::int32_t status, int occurrence = 1);
+  // The same for an operation that reports Win32 codes.
+  void fail(std::string_view operation, WinError status, int occurrence = 1) {
+    fail(operation, std::to_underlying(status), occurrence);
+  }
   void clear(std::string_view operation);
   void clearAll();
 

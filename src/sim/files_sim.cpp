@@ -17,8 +17,8 @@ WinError missing(const fs::path& disk) {
 
 }  // namespace
 
-Result<std::vector<std::uint8_t>> FilesSim::readFile(std::string_view path) {
-  if (auto status = faults_.check("files.readFile")) return failure(*status);
+WinResult<std::vector<std::uint8_t>> FilesSim::readFile(std::string_view path) {
+  if (auto status = faults_.check("files.readFile")) return failure(winError(*status));
   auto disk = disk_.diskPath(path);
   if (!disk) return failure(disk.error());
   std::error_code error;
@@ -33,12 +33,12 @@ Result<std::vector<std::uint8_t>> FilesSim::readFile(std::string_view path) {
 }
 
 WinError FilesSim::writeFile(std::string_view path, std::span<const std::uint8_t> bytes) {
-  if (auto status = faults_.check("files.writeFile")) return *status;
+  if (auto status = faults_.check("files.writeFile")) return winError(*status);
   return write(path, bytes, false);
 }
 
 WinError FilesSim::appendFile(std::string_view path, std::span<const std::uint8_t> bytes) {
-  if (auto status = faults_.check("files.appendFile")) return *status;
+  if (auto status = faults_.check("files.appendFile")) return winError(*status);
   return write(path, bytes, true);
 }
 
@@ -57,7 +57,7 @@ WinError FilesSim::write(std::string_view path, std::span<const std::uint8_t> by
 }
 
 WinError FilesSim::deleteFile(std::string_view path) {
-  if (auto status = faults_.check("files.deleteFile")) return *status;
+  if (auto status = faults_.check("files.deleteFile")) return winError(*status);
   auto disk = disk_.diskPath(path);
   if (!disk) return disk.error();
   std::error_code error;

@@ -31,7 +31,7 @@
 
 namespace qx::sim {
 
-inline constexpr WinError kInvalidName = 123;  // ERROR_INVALID_NAME
+inline constexpr WinError kInvalidName = winError(123);  // ERROR_INVALID_NAME
 
 class HostFileSystem {
  public:

@@ -171,7 +171,7 @@ RegKey RegistrySim::newHandle(std::shared_ptr<Node> node, std::uint32_t access) 
 WinError RegistrySim::openKey(RegKey parent, std::string_view subKey, std::uint32_t access,
                               RegKey& opened) {
   opened = reg::kNoKey;
-  if (auto status = faults_.check("registry.openKey")) return *status;
+  if (auto status = faults_.check("registry.openKey")) return winError(*status);
   std::shared_ptr<Node> node;
   std::uint32_t parentAccess = 0;
   if (WinError status = resolve(parent, node, parentAccess); status != win::kSuccess) {
@@ -190,7 +190,7 @@ WinError RegistrySim::openKey(RegKey parent, std::string_view subKey, std::uint3
 WinError RegistrySim::createKey(RegKey parent, std::string_view subKey, std::uint32_t access,
                                 RegKey& opened) {
   opened = reg::kNoKey;
-  if (auto status = faults_.check("registry.createKey")) return *status;
+  if (auto status = faults_.check("registry.createKey")) return winError(*status);
   std::shared_ptr<Node> node;
   std::uint32_t parentAccess = 0;
   if (WinError status = resolve(parent, node, parentAccess); status != win::kSuccess) {
@@ -222,14 +222,14 @@ WinError RegistrySim::createKey(RegKey parent, std::string_view subKey, std::uin
 }
 
 WinError RegistrySim::closeKey(RegKey key) {
-  if (auto status = faults_.check("registry.closeKey")) return *status;
+  if (auto status = faults_.check("registry.closeKey")) return winError(*status);
   if (root(key)) return win::kSuccess;
   return handles_.erase(key) != 0 ? win::kSuccess : win::kInvalidHandle;
 }
 
 WinError RegistrySim::enumKey(RegKey key, std::uint32_t index, std::span<char> name,
                               std::uint32_t& nameLength) {
-  if (auto status = faults_.check("registry.enumKey")) return *status;
+  if (auto status = faults_.check("registry.enumKey")) return winError(*status);
   std::shared_ptr<Node> node;
   std::uint32_t access = 0;
   if (WinError status = resolve(key, node, access); status != win::kSuccess) return status;
@@ -246,7 +246,7 @@ WinError RegistrySim::enumKey(RegKey key, std::uint32_t index, std::span<char> n
 
 WinError RegistrySim::queryValue(RegKey key, std::string_view name, std::uint32_t* type,
                                  std::span<std::uint8_t> data, std::uint32_t& size) {
-  if (auto status = faults_.check("registry.queryValue")) return *status;
+  if (auto status = faults_.check("registry.queryValue")) return winError(*status);
   std::shared_ptr<Node> node;
   std::uint32_t access = 0;
   if (WinError status = resolve(key, node, access); status != win::kSuccess) return status;
@@ -268,7 +268,7 @@ WinError RegistrySim::queryValue(RegKey key, std::string_view name, std::uint32_
 
 WinError RegistrySim::setValue(RegKey key, std::string_view name, std::uint32_t type,
                                std::span<const std::uint8_t> data) {
-  if (auto status = faults_.check("registry.setValue")) return *status;
+  if (auto status = faults_.check("registry.setValue")) return winError(*status);
   std::shared_ptr<Node> node;
   std::uint32_t access = 0;
   if (WinError status = resolve(key, node, access); status != win::kSuccess) return status;
@@ -278,7 +278,7 @@ WinError RegistrySim::setValue(RegKey key, std::string_view name, std::uint32_t 
 }
 
 WinError RegistrySim::deleteValue(RegKey key, std::string_view name) {
-  if (auto status = faults_.check("registry.deleteValue")) return *status;
+  if (auto status = faults_.check("registry.deleteValue")) return winError(*status);
   std::shared_ptr<Node> node;
   std::uint32_t access = 0;
   if (WinError status = resolve(key, node, access); status != win::kSuccess) return status;
@@ -287,7 +287,7 @@ WinError RegistrySim::deleteValue(RegKey key, std::string_view name) {
 }
 
 WinError RegistrySim::deleteTree(RegKey key, std::string_view subKey) {
-  if (auto status = faults_.check("registry.deleteTree")) return *status;
+  if (auto status = faults_.check("registry.deleteTree")) return winError(*status);
   std::shared_ptr<Node> node;
   std::uint32_t access = 0;
   if (WinError status = resolve(key, node, access); status != win::kSuccess) return status;

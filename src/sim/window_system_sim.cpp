@@ -70,7 +70,7 @@ WindowHandle WindowSystemSim::desktopWindow() {
 WinError WindowSystemSim::createWindow(WindowHandle parent, std::uint32_t style, WindowSink& sink,
                                        WindowHandle& created) {
   created = kNoWindow;
-  if (auto status = faults_.check("windows.createWindow")) return *status;
+  if (auto status = faults_.check("windows.createWindow")) return winError(*status);
   if (parent != kNoWindow && !exists(parent)) return kErrorInvalidWindowHandle;
   if ((style & qx::win::kWsChild) != 0 && parent == kNoWindow) return kErrorTopLevelChild;
   const WindowHandle handle = nextHandle_;
@@ -87,7 +87,7 @@ WinError WindowSystemSim::createWindow(WindowHandle parent, std::uint32_t style,
 WinError WindowSystemSim::createDialog(const DialogTemplate& dialogTemplate, WindowHandle parent,
                                        DialogSink& sink, WindowHandle& created) {
   created = kNoWindow;
-  if (auto status = faults_.check("windows.createDialog")) return *status;
+  if (auto status = faults_.check("windows.createDialog")) return winError(*status);
   if (parent != kNoWindow && !exists(parent)) return kErrorInvalidWindowHandle;
   if ((dialogTemplate.style & qx::win::kWsChild) != 0 && parent == kNoWindow) {
     return kErrorTopLevelChild;

@@ -27,9 +27,10 @@
 
 namespace qx::sim {
 
-inline constexpr WinError kErrorInvalidWindowHandle = 1400;  // ERROR_INVALID_WINDOW_HANDLE
-inline constexpr WinError kErrorControlIdNotFound = 1421;    // ERROR_CONTROL_ID_NOT_FOUND
-inline constexpr WinError kErrorTopLevelChild = 1406;        // ERROR_TLW_WITH_WSCHILD
+// ERROR_INVALID_WINDOW_HANDLE, ERROR_CONTROL_ID_NOT_FOUND, ERROR_TLW_WITH_WSCHILD.
+inline constexpr WinError kErrorInvalidWindowHandle = winError(1400);
+inline constexpr WinError kErrorControlIdNotFound = winError(1421);
+inline constexpr WinError kErrorTopLevelChild = winError(1406);
 // The same as HRESULTs, for the calls that return Result.
 inline constexpr Hresult kHrInvalidWindowHandle = static_cast<Hresult>(0x80070578u);
 inline constexpr Hresult kHrControlIdNotFound = static_cast<Hresult>(0x8007058Du);

@@ -2,162 +2,215 @@
 
 #include <gtest/gtest.h>
 
-#include "spine_fixture.h"
+#include "core/hidden_window.h"
+#include "core/host_event_sinks.h"
+#include "sim/clock_sim.h"
+#include "sim/codepage_sim.h"
+#include "sim/files_sim.h"
+#include "sim/guid_sim.h"
+#include "support/host_fixture.h"
 
-namespace qx::test {
+namespace qx::testsupport {
 namespace {
 
-class Connection : public SpineTest {};
+class Connection : public HostTest {
+ protected:
+  std::size_t subscriptions() {
+    return mail().applicationSubscriptions() + mail().namespaceSubscriptions();
+  }
+};
 
 TEST_F(Connection, HiddenWindowExistsBeforeConnectionAndIsHidden) {
-  connection = module.createConnect();
-  const auto* window = windows.window(timerWindow());
-  ASSERT_NE(window, nullptr);
-  EXPECT_EQ(window->parent, FakeWindows::kDesktop);
-  EXPECT_EQ(window->style, 0x56000000u);
-  EXPECT_FALSE(window->visible);
+  connection = module->createConnect();
+  const WindowHandle window = timerWindow();
+  ASSERT_TRUE(windows().isWindow(window));
+  EXPECT_EQ(windows().parentOf(window), windows().desktopWindow());
+  EXPECT_FALSE(windows().isVisible(window));
   EXPECT_FALSE(timerInterval());
 }
 
 TEST_F(Connection, SetsUpEngineSubscriptionsPathsAndTimer) {
   ASSERT_EQ(connect(), hr::kOk);
   ASSERT_NE(engine(), nullptr);
-  EXPECT_EQ(application->events->sinks.size(), 1u);
-  EXPECT_EQ(application->ns->events->sinks.size(), 1u);
+  EXPECT_EQ(mail().applicationSubscriptions(), 1u);
+  EXPECT_EQ(mail().namespaceSubscriptions(), 1u);
   EXPECT_NE(connection->applicationEventsCookie(), kNoSubscription);
   EXPECT_NE(connection->namespaceEventsCookie(), kNoSubscription);
   // Deleted Items is watched from the start.
   ASSERT_NE(engine()->deletedItemsWatch(), nullptr);
   EXPECT_TRUE(engine()->deletedItemsWatch()->sink()->isDeletedItemsSink());
-  EXPECT_EQ(application->ns->deletedItems->itemEvents->sinks.size(), 1u);
+  EXPECT_EQ(mail().itemSubscriptions(deletedItemsId()), 1u);
 
-  EXPECT_EQ(engine()->dataDirectory(), kDataDirectory);
-  EXPECT_EQ(engine()->shareFilePath(), std::string(kDataDirectory) + "share.syn");
-  EXPECT_EQ(engine()->compressedFilePath(), std::string(kDataDirectory) + "sync.huf");
-  EXPECT_EQ(engine()->messageFilePath(), std::string(kDataDirectory) + "sync.msg");
-  EXPECT_EQ(engine()->diagnostics().debugLogPath(), std::string(kModuleFolder) + "debug.log");
-  EXPECT_EQ(engine()->diagnostics().errorLogPath(), std::string(kModuleFolder) + "error.log");
+  const std::string data = dataDirectory();
+  EXPECT_EQ(data, "C:\\Users\\alice\\AppData\\Roaming\\Vantrosse\\");
+  EXPECT_EQ(engine()->dataDirectory(), data);
+  EXPECT_EQ(engine()->shareFilePath(), data + "share.syn");
+  EXPECT_EQ(engine()->compressedFilePath(), data + "sync.huf");
+  EXPECT_EQ(engine()->messageFilePath(), data + "sync.msg");
+  EXPECT_EQ(engine()->diagnostics().debugLogPath(), moduleFolder() + "debug.log");
+  EXPECT_EQ(engine()->diagnostics().errorLogPath(), moduleFolder() + "error.log");
   EXPECT_EQ(engine()->timerWindow(), timerWindow());
   // The data directory did not exist: it was created.
-  EXPECT_TRUE(shell.directories.contains(lowered(kDataDirectory)));
+  EXPECT_TRUE(disk().isFolder(data));
   // processFolders starts the catch-up phase at one second; start-up complete
   // replaces it with ten.
   EXPECT_FALSE(engine()->basicSyncDone());
   EXPECT_EQ(timerInterval(), 1000u);
   EXPECT_EQ(connection->onStartupComplete(), hr::kOk);
   EXPECT_EQ(timerInterval(), 10000u);
-  EXPECT_EQ(connection->onAddInsUpdate(), hr::kOk);
-  EXPECT_EQ(connection->onBeginShutdown(), hr::kOk);
+  EXPECT_EQ(errorLog(), "");
 }
 
 TEST_F(Connection, ExistingDataDirectoryBecomesCurrentWithoutCreation) {
-  shell.directories.insert(lowered(kDataDirectory));
+  ASSERT_TRUE(disk().makeFolders(dataDirectory()));
   ASSERT_EQ(connect(), hr::kOk);
-  EXPECT_EQ(shell.current, kDataDirectory);
-  EXPECT_EQ(shell.createCalls, 0);
+  EXPECT_EQ(disk().currentDirectory(), disk().fullPath(dataDirectory()).value());
+  EXPECT_EQ(faults.calls("shell.createDirectory"), 0);
 }
 
 TEST_F(Connection, DataDirectoryThatCannotBeCreatedIsIgnored) {
   faults.fail("shell.createDirectory", hr::kFail);
   ASSERT_EQ(connect(), hr::kOk);
-  EXPECT_EQ(engine()->dataDirectory(), kDataDirectory);
-  EXPECT_EQ(shell.current, "C:\\");
+  EXPECT_EQ(engine()->dataDirectory(), dataDirectory());
+  EXPECT_FALSE(disk().isFolder(dataDirectory()));
+  EXPECT_EQ(disk().currentDirectory(), "C:\\");
 }
 
 TEST_F(Connection, MissingApplicationDataFolderPutsWorkingFilesBesideTheModule) {
-  shell.appDataAvailable = false;
+  shell().setAppDataAvailable(false);
   ASSERT_EQ(connect(), hr::kOk);
-  EXPECT_EQ(engine()->dataDirectory(), kModuleFolder);
-  EXPECT_EQ(engine()->shareFilePath(), std::string(kModuleFolder) + "share.syn");
-  EXPECT_EQ(engine()->compressedFilePath(), std::string(kModuleFolder) + "sync.huf");
-  EXPECT_EQ(engine()->messageFilePath(), std::string(kModuleFolder) + "sync.msg");
-  EXPECT_EQ(shell.createCalls, 0);
-  EXPECT_EQ(shell.current, "C:\\");
+  EXPECT_EQ(engine()->dataDirectory(), moduleFolder());
+  EXPECT_EQ(engine()->shareFilePath(), moduleFolder() + "share.syn");
+  EXPECT_EQ(engine()->compressedFilePath(), moduleFolder() + "sync.huf");
+  EXPECT_EQ(engine()->messageFilePath(), moduleFolder() + "sync.msg");
+  EXPECT_EQ(faults.calls("shell.createDirectory"), 0);
+  EXPECT_EQ(disk().currentDirectory(), "C:\\");
 }
 
 TEST_F(Connection, ModuleOfAnotherNameKeepsItsOwnFolder) {
-  shell.modulePath = "D:\\Tools\\Sync\\Quendrilax2.dll";
-  ASSERT_EQ(connect(), hr::kOk);
-  EXPECT_EQ(engine()->diagnostics().debugLogPath(), "D:\\Tools\\Sync\\debug.log");
-  EXPECT_EQ(engine()->diagnostics().errorLogPath(), "D:\\Tools\\Sync\\error.log");
+  // The same machine with the module installed elsewhere under another name.
+  sim::ShellSim otherShell(disk(), faults, "C:\\Users\\alice\\AppData\\Roaming",
+                           "D:\\Tools\\Sync\\Quendrilax2.dll");
+  const Platform& base = host.platform();
+  Platform platform{base.registry, base.windows, otherShell,    base.files,      base.clock,
+                    base.locale,   base.guids,   base.codePage, base.safeLibrary};
+  AddinModule other(platform);
+  auto otherConnection = other.createConnect();
+  ASSERT_EQ(otherConnection->onConnection(host.applicationObject(), 0, host.addInObject()),
+            hr::kOk);
+  EXPECT_EQ(other.engine()->diagnostics().debugLogPath(), "D:\\Tools\\Sync\\debug.log");
+  EXPECT_EQ(other.engine()->diagnostics().errorLogPath(), "D:\\Tools\\Sync\\error.log");
+  otherConnection->onDisconnection(0);
 }
 
 TEST_F(Connection, LogsOfThePreviousConnectionAreDeleted) {
-  files.put(std::string(kModuleFolder) + "debug.log", "old debug\n");
-  files.put(std::string(kModuleFolder) + "error.log", "old error\n");
+  putFile(moduleFolder() + "debug.log", "old debug\n");
+  putFile(moduleFolder() + "error.log", "old error\n");
   ASSERT_EQ(connect(), hr::kOk);
-  EXPECT_FALSE(files.text(std::string(kModuleFolder) + "debug.log"));
-  EXPECT_FALSE(files.text(std::string(kModuleFolder) + "error.log"));
+  EXPECT_FALSE(fileText(moduleFolder() + "debug.log"));
+  EXPECT_FALSE(fileText(moduleFolder() + "error.log"));
 }
 
 struct FailedStep {
   const char* operation;
+  int occurrence;
   Hresult status;
   bool appSubscribed;  // the application events stay subscribed until disconnection
 };
 
 TEST_F(Connection, FailingStepEndsConnectionWithItsStatusAndNoEngine) {
   const FailedStep steps[] = {
-      {"application.GetNamespace", hr::kMapiNotFound, false},
-      {"applicationEvents.advise", hr::kNoConnection, false},
-      {"namespaceEvents.advise", hr::kOutOfMemory, true},
+      {"mail.Application.GetNamespace", 1, hr::kMapiNotFound, false},
+      {"mail.ConnectionPoint.Advise", 1, hr::kNoConnection, false},  // application events
+      {"mail.ConnectionPoint.Advise", 2, hr::kOutOfMemory, true},    // namespace events
   };
   for (const auto& step : steps) {
-    SCOPED_TRACE(step.operation);
-    files.put(std::string(kModuleFolder) + "debug.log", "old\n");
-    faults.fail(step.operation, step.status);
-    connection = module.createConnect();
+    SCOPED_TRACE(step.operation + std::to_string(step.occurrence));
+    putFile(moduleFolder() + "debug.log", "old\n");
+    faults.fail(step.operation, step.status, step.occurrence);
+    connection = module->createConnect();
     EXPECT_EQ(connect(), step.status);
     EXPECT_EQ(engine(), nullptr);
     EXPECT_FALSE(timerInterval());
-    EXPECT_EQ(application->events->sinks.size(), step.appSubscribed ? 1u : 0u);
-    EXPECT_TRUE(application->ns->events->sinks.empty());
+    EXPECT_EQ(mail().applicationSubscriptions(), step.appSubscribed ? 1u : 0u);
+    EXPECT_EQ(mail().namespaceSubscriptions(), 0u);
     // Nothing beyond the failed step ran: the old log is still there.
-    EXPECT_TRUE(files.text(std::string(kModuleFolder) + "debug.log"));
+    EXPECT_TRUE(fileText(moduleFolder() + "debug.log"));
     EXPECT_EQ(connection->onDisconnection(0), hr::kOk);
-    EXPECT_TRUE(application->events->sinks.empty());
+    EXPECT_EQ(subscriptions(), 0u);
     faults.clearAll();
   }
 }
 
 TEST_F(Connection, ApplicationArgumentThatIsNoApplicationIsRefused) {
-  connection = module.createConnect();
-  EXPECT_EQ(connection->onConnection(addIn, 0, addIn), hr::kNoInterface);
-  EXPECT_EQ(connection->onConnection(nullptr, 0, nullptr), hr::kNoInterface);
+  EXPECT_EQ(connectWith(host.addInObject(), host.addInObject()), hr::kNoInterface);
+  EXPECT_EQ(connectWith(nullptr, nullptr), hr::kNoInterface);
   EXPECT_EQ(engine(), nullptr);
 }
 
-TEST_F(Connection, DisconnectionTearsDownInOrderAndDeletesWorkingFiles) {
-  addHostFolder(u"F1", u"S1", u"Team tasks");
-  configureFolder("F1", "S1", "team");
+TEST_F(Connection, HiddenWindowThatCannotBeCreatedIsReportedAndNoTimerIsTouched) {
+  std::vector<std::string> traces;
+  module->setTrace([&](std::string_view note) { traces.emplace_back(note); });
+  faults.fail("windows.createWindow", win::kNotEnoughMemory, 0);
   ASSERT_EQ(connectAndStart(), hr::kOk);
-  auto folder = application->ns->folders[u"F1"];
-  ASSERT_EQ(folder->itemEvents->sinks.size(), 1u);
-  module.onOptionsPagesAdd(nullptr, folder);
-  EXPECT_EQ(module.pageFolder(), folder);
+  ASSERT_NE(engine(), nullptr);
+  EXPECT_EQ(timerWindow(), kNoWindow);
+  EXPECT_EQ(engine()->timerWindow(), kNoWindow);
+  // No timer call went to the host: on a real desktop a timer set on no
+  // window is a thread timer that nothing would ever kill.
+  EXPECT_EQ(faults.calls("windows.setTimer"), 0);
+  EXPECT_EQ(faults.calls("windows.killTimer"), 0);
+  EXPECT_NE(std::find(traces.begin(), traces.end(), "hidden window not created"), traces.end());
+  // processFolders and start-up complete could not start the timer.
+  EXPECT_EQ(errorLog(), std::string(kTimerNotSet) + "\n" + std::string(kTimerNotSet) + "\n");
+  // A later catch-up phase cannot start it either, and says so again.
+  engine()->processFolders(true);
+  EXPECT_EQ(faults.calls("windows.setTimer"), 0);
+  EXPECT_EQ(connection->onDisconnection(0), hr::kOk);
+  EXPECT_EQ(faults.calls("windows.killTimer"), 0);
+}
 
-  for (auto name : {"share.syn", "sync.huf", "sync.msg", "F1.ids"})
-    files.put(std::string(kDataDirectory) + name, "x");
+TEST_F(Connection, TimerThatCannotBeSetIsReported) {
+  faults.fail("windows.setTimer", hr::kFail, 1);  // processFolders' one second
+  ASSERT_EQ(connect(), hr::kOk);
+  EXPECT_EQ(errorLog(), std::string(kTimerNotSet) + "\n");
+  EXPECT_FALSE(timerInterval());
+  faults.fail("windows.setTimer", hr::kFail, 1);  // start-up complete's ten seconds
+  connection->onStartupComplete();
+  EXPECT_EQ(errorLog(), std::string(kTimerNotSet) + "\n" + std::string(kTimerNotSet) + "\n");
+}
+
+TEST_F(Connection, DisconnectionTearsDownInOrderAndDeletesWorkingFiles) {
+  const std::u16string team = addSharedFolder(u"Team tasks", "team");
+  ASSERT_EQ(connectAndStart(), hr::kOk);
+  ASSERT_EQ(mail().itemSubscriptions(team), 1u);
+  auto folder = hostFolder(team);
+  module->onOptionsPagesAdd(nullptr, folder);
+  EXPECT_EQ(module->pageFolder(), folder);
+
+  const std::string queue = ansi(team) + ".ids";
+  for (const std::string& name :
+       {std::string("share.syn"), std::string("sync.huf"), std::string("sync.msg"), queue})
+    putFile(dataDirectory() + name, "x");
   engine()->diagnostics().reportError("kept");
   const WindowHandle window = timerWindow();
 
   EXPECT_EQ(connection->onDisconnection(0), hr::kOk);
   EXPECT_EQ(engine(), nullptr);
-  EXPECT_FALSE(windows.isWindow(window));
-  EXPECT_FALSE(windows.timer(window));
+  EXPECT_FALSE(windows().isWindow(window));
+  EXPECT_FALSE(host.timerInterval(window, 1));
   for (auto name : {"share.syn", "sync.huf", "sync.msg"})
-    EXPECT_FALSE(files.text(std::string(kDataDirectory) + name)) << name;
+    EXPECT_FALSE(fileText(dataDirectory() + name)) << name;
   // Queues outlive the host; logs stay until the next connection.
-  EXPECT_TRUE(files.text(std::string(kDataDirectory) + "F1.ids"));
+  EXPECT_TRUE(fileText(dataDirectory() + queue));
   EXPECT_NE(errorLog().find("kept"), std::string::npos);
   // Every subscription ended, the folder watches included.
-  EXPECT_TRUE(folder->itemEvents->sinks.empty());
-  EXPECT_TRUE(application->ns->deletedItems->itemEvents->sinks.empty());
-  EXPECT_TRUE(application->events->sinks.empty());
-  EXPECT_TRUE(application->ns->events->sinks.empty());
+  EXPECT_EQ(mail().itemSubscriptions(team), 0u);
+  EXPECT_EQ(mail().itemSubscriptions(deletedItemsId()), 0u);
+  EXPECT_EQ(subscriptions(), 0u);
   EXPECT_EQ(connection->applicationEventsCookie(), kNoSubscription);
   EXPECT_EQ(connection->namespaceEventsCookie(), kNoSubscription);
-  EXPECT_EQ(module.pageFolder(), nullptr);
+  EXPECT_EQ(module->pageFolder(), nullptr);
   // A second disconnection finds nothing left to do.
   EXPECT_EQ(connection->onDisconnection(0), hr::kOk);
 }
@@ -165,46 +218,57 @@ TEST_F(Connection, DisconnectionTearsDownInOrderAndDeletesWorkingFiles) {
 TEST_F(Connection, CodecFileOperationsWorkOnTheDataDirectorysFiles) {
   ASSERT_EQ(connect(), hr::kOk);
   const std::string task = "a task saved as a message file, with some repetition repetition";
-  files.put(engine()->shareFilePath(), task);
+  putFile(engine()->shareFilePath(), task);
   ASSERT_TRUE(engine()->compressFile());
-  ASSERT_TRUE(files.text(std::string(kDataDirectory) + "sync.huf"));
-  EXPECT_NE(*files.text(std::string(kDataDirectory) + "sync.huf"), task);
+  const auto compressed = fileText(dataDirectory() + "sync.huf");
+  ASSERT_TRUE(compressed);
+  EXPECT_NE(*compressed, task);
   ASSERT_TRUE(engine()->decompressFile());
-  EXPECT_EQ(files.text(std::string(kDataDirectory) + "sync.msg"), task);
+  EXPECT_EQ(fileText(dataDirectory() + "sync.msg"), task);
 }
 
 TEST_F(Connection, ReleasedWithoutDisconnectionStillEndsSubscriptions) {
   ASSERT_EQ(connect(), hr::kOk);
   const WindowHandle window = timerWindow();
   connection.reset();
-  EXPECT_FALSE(windows.isWindow(window));
-  EXPECT_TRUE(application->events->sinks.empty());
-  EXPECT_TRUE(application->ns->events->sinks.empty());
+  EXPECT_FALSE(windows().isWindow(window));
+  EXPECT_EQ(subscriptions(), 0u);
 }
 
 TEST_F(Connection, HostEventsReachTheModuleOnlyWhileSubscribed) {
   ASSERT_EQ(connectAndStart(), hr::kOk);
-  application->events->raise(dispid::kNewMail);
-  EXPECT_EQ(module.counters().inboxScans, 1);
-  // The application's OptionsPagesAdd does nothing; the namespace's replaces the
-  // page folder, also with a folder that gets no page.
-  auto folder = addHostFolder(u"M1", u"S1", u"Mail");
-  application->events->raise(dispid::kOptionsPagesAdd, {Variant(std::shared_ptr<Dispatch>())});
-  EXPECT_EQ(module.pageFolder(), nullptr);
-  application->ns->events->raise(
-      dispid::kOptionsPagesAdd,
-      {Variant(std::shared_ptr<Dispatch>()), Variant(std::shared_ptr<Dispatch>(folder))});
-  EXPECT_EQ(module.pageFolder(), folder);
-  // A call of another shape is ignored.
-  application->ns->events->raise(dispid::kOptionsPagesAdd, {Variant(std::int32_t{1})});
-  EXPECT_EQ(module.pageFolder(), folder);
+  raiseNewMail();
+  EXPECT_EQ(module->counters().inboxScans, 1);
+  // The application's OptionsPagesAdd (the Options dialog) does nothing; the
+  // namespace's (a folder's Properties) replaces the page folder, also with a
+  // folder that gets no page.
+  const std::u16string mailFolder = mail().createFolder(u"Mail", u"IPM.Note");
+  mail().openOptions();
+  EXPECT_EQ(module->pageFolder(), nullptr);
+  mail().openFolderProperties(mailFolder);
+  ASSERT_NE(module->pageFolder(), nullptr);
+  EXPECT_EQ(module->pageFolder()->entryId().value(), mailFolder);
 
-  // A sink the host still holds after the subscription ended does nothing.
-  auto appSink = application->events->sinks.begin()->second;
+  // An event raised while subscribed may reach the sink after the
+  // subscription ended: it does nothing then.
+  host.raiseNewMail();
   connection->onDisconnection(0);
-  appSink->invoke(dispid::kNewMail, {});
-  EXPECT_EQ(module.counters().inboxScans, 1);
+  pump();
+  EXPECT_EQ(module->counters().inboxScans, 1);
+}
+
+TEST_F(Connection, EventOfAnotherShapeIsIgnored) {
+  NamespaceEventsSink sink(*module);
+  auto folder = hostFolder(addTaskFolder(u"Team"));
+  EXPECT_EQ(sink.invoke(dispid::kOptionsPagesAdd, std::vector<Variant>{Variant(std::int32_t{1})}),
+            hr::kOk);
+  EXPECT_EQ(module->pageFolder(), nullptr);
+  const std::vector<Variant> args{Variant(std::shared_ptr<Dispatch>()),
+                                  Variant(std::shared_ptr<Dispatch>(folder))};
+  sink.detach();
+  EXPECT_EQ(sink.invoke(dispid::kOptionsPagesAdd, args), hr::kOk);
+  EXPECT_EQ(module->pageFolder(), nullptr);
 }
 
 }  // namespace
-}  // namespace qx::test
+}  // namespace qx::testsupport

@@ -3,30 +3,65 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
+#include <span>
 #include <stdexcept>
 
-#include "spine_fixture.h"
+#include "support/host_fixture.h"
 
-namespace qx::test {
+namespace qx::testsupport {
 namespace {
 
-class DiagnosticsLogTest : public SpineTest {
- protected:
-  const std::string debugPath = std::string(kModuleFolder) + "debug.log";
-  const std::string errorPath = std::string(kModuleFolder) + "error.log";
-  DiagnosticsLog log{module, debugPath};
+// A file port whose writes throw, as a C runtime call that runs out of memory
+// would; the stand-in's files fail only with status codes.
+class ThrowingFiles final : public Files {
+ public:
+  explicit ThrowingFiles(Files& inner) : inner_(inner) {}
+  WinResult<std::vector<std::uint8_t>> readFile(std::string_view path) override {
+    return inner_.readFile(path);
+  }
+  WinError writeFile(std::string_view path, std::span<const std::uint8_t> bytes) override {
+    return inner_.writeFile(path, bytes);
+  }
+  WinError appendFile(std::string_view path, std::span<const std::uint8_t> bytes) override {
+    if (thrower) thrower();
+    return inner_.appendFile(path, bytes);
+  }
+  WinError deleteFile(std::string_view path) override { return inner_.deleteFile(path); }
+  bool exists(std::string_view path) override { return inner_.exists(path); }
 
+  std::function<void()> thrower;
+
+ private:
+  Files& inner_;
+};
+
+class DiagnosticsLogTest : public HostTest {
+ protected:
   void SetUp() override { log.setErrorLogPath(errorPath); }
-  // The fake locale writes the local date value in seconds, "D<seconds>".
-  std::string stampNow() const { return "D" + std::to_string(25569LL * 86400 + clock.seconds); }
+  // How the user's locale (US English, one hour east of UTC) writes the
+  // moment the virtual clock started at.
+  static constexpr std::string_view kStart = "12/7/2026 9:00:00 AM";
+  std::string stampNow() const { return std::string(kStart); }
+
+  ThrowingFiles files{host.platform().files};
+  Platform platform{host.platform().registry,   host.platform().windows,
+                    host.platform().shell,      files,
+                    host.platform().clock,      host.platform().locale,
+                    host.platform().guids,      host.platform().codePage,
+                    host.platform().safeLibrary};
+  // The add-in writes through the throwing port; everything else is the host's.
+  AddinModule addin{platform};
+  const std::string debugPath = moduleFolder() + "debug.log";
+  const std::string errorPath = moduleFolder() + "error.log";
+  DiagnosticsLog log{addin, debugPath};
 };
 
 TEST_F(DiagnosticsLogTest, EntryIsStampArrowTextAndLineFeed) {
   log.logDebug("Basicsync");
-  clock.seconds += 61;
+  clock.advance(61000);
   log.logDebug("Item processed");
-  const std::string first = "D" + std::to_string(25569LL * 86400 + clock.seconds - 61);
-  EXPECT_EQ(debugLog(), first + " -> Basicsync\n" + stampNow() + " -> Item processed\n");
+  EXPECT_EQ(debugLog(), stampNow() + " -> Basicsync\n12/7/2026 9:01:01 AM -> Item processed\n");
 }
 
 TEST_F(DiagnosticsLogTest, DebugSwitchDoesNotGateLogDebug) {
@@ -38,7 +73,7 @@ TEST_F(DiagnosticsLogTest, DebugSwitchDoesNotGateLogDebug) {
 TEST_F(DiagnosticsLogTest, StampFallsBackWhenTheTimeCannotBeWritten) {
   for (const char* operation : {"clock.toLocalDate", "locale.formatDate"}) {
     SCOPED_TRACE(operation);
-    files.deleteFile(debugPath);
+    disk().remove(debugPath);
     faults.fail(operation, hr::kFail);
     log.logDebug("text");
     EXPECT_EQ(debugLog(), "Invalid DateTime -> text\n");
@@ -46,7 +81,7 @@ TEST_F(DiagnosticsLogTest, StampFallsBackWhenTheTimeCannotBeWritten) {
 }
 
 TEST_F(DiagnosticsLogTest, FailedClockGivesTheFallbackNotTheEpoch) {
-  clock.seconds = -1;
+  faults.fail("clock.now", hr::kFail);
   log.logDebug("text");
   EXPECT_EQ(debugLog(), "Invalid DateTime -> text\n");
 }
@@ -71,7 +106,7 @@ TEST_F(DiagnosticsLogTest, ErrorReportGoesToBothLogs) {
 }
 
 TEST_F(DiagnosticsLogTest, ErrorBeforeTheErrorLogPathIsSetReachesOnlyTheDebugLog) {
-  DiagnosticsLog early(module, debugPath);
+  DiagnosticsLog early(addin, debugPath);
   early.reportError("early");
   EXPECT_EQ(debugEntries(), (std::vector<std::string>{"--ERROR--", "early"}));
   EXPECT_EQ(errorLog(), "");
@@ -82,7 +117,7 @@ TEST_F(DiagnosticsLogTest, FileThatCannotBeOpenedLosesOnlyThatEntry) {
   log.logDebug("lost");
   log.logDebug("kept");
   EXPECT_EQ(debugEntries(), std::vector<std::string>{"kept"});
-  EXPECT_TRUE(module.logWriteEnabled());
+  EXPECT_TRUE(addin.logWriteEnabled());
   // The error log's entry is dropped the same way.
   faults.fail("files.appendFile", win::kAccessDenied, 3);
   log.reportError("once");
@@ -94,7 +129,7 @@ TEST_F(DiagnosticsLogTest, FileThatCannotBeOpenedLosesOnlyThatEntry) {
 TEST_F(DiagnosticsLogTest, FailedWriteSwitchesTheDebugLogOffForTheModule) {
   files.thrower = [] { throw std::runtime_error("disk gone"); };
   log.logDebug("first");
-  EXPECT_FALSE(module.logWriteEnabled());
+  EXPECT_FALSE(addin.logWriteEnabled());
   files.thrower = nullptr;
   log.logDebug("second");
   EXPECT_EQ(debugLog(), "");
@@ -103,7 +138,7 @@ TEST_F(DiagnosticsLogTest, FailedWriteSwitchesTheDebugLogOffForTheModule) {
   EXPECT_EQ(errorLog(), "still reported\n");
   EXPECT_EQ(debugLog(), "");
   // The switch belongs to the module: a new engine's log stays off too.
-  DiagnosticsLog next(module, debugPath);
+  DiagnosticsLog next(addin, debugPath);
   next.logDebug("third");
   EXPECT_EQ(debugLog(), "");
 }
@@ -131,4 +166,4 @@ TEST_F(DiagnosticsLogTest, TextsAreWrittenByteForByte) {
 }
 
 }  // namespace
-}  // namespace qx::test
+}  // namespace qx::testsupport

@@ -2,61 +2,67 @@
 
 #include <stdexcept>
 
-#include "spine_fixture.h"
 #include "common/messages.h"
+#include "sim/mail/item_data.h"
+#include "support/host_fixture.h"
 
-namespace qx::test {
+namespace qx::testsupport {
 namespace {
 
-class LibraryMissing : public SpineTest {
+class LibraryMissing : public HostTest {
  protected:
   void SetUp() override {
-    addHostFolder(u"F1", u"S1", u"Team tasks");
-    configureFolder("F1", "S1", "team");
+    team = addSharedFolder(u"Team tasks", "team");
     // Listed before: no basic-sync question at connection.
-    registry.putDword(reg::kCurrentUser, "Software\\Vantrosse\\Quendrilax\\Folders\\F1",
-                      "isProcessed", 1);
-    safeLibrary.installed = false;
+    registry().putDword(reg::kCurrentUser, folderKey(ansi(team)), "isProcessed", 1);
+    mail().setLibraryState(sim::mail::LibraryState::kClassNotRegistered);
   }
   void reachSteadyPhase() {
     ASSERT_EQ(connectAndStart(), hr::kOk);
     ASSERT_TRUE(tick());
     ASSERT_TRUE(engine()->basicSyncDone());
   }
+  // A task of the shared folder, which is shared with one recipient.
+  std::u16string addTeamTask() {
+    registry().putKey(reg::kCurrentUser, folderKey(ansi(team)) + "\\Users\\bob@example.org");
+    sim::mail::ItemData task = sim::mail::ItemData::newTask();
+    task.subject = u"Report";
+    return mail().addItem(team, task);
+  }
+  std::u16string team;
 };
 
 TEST_F(LibraryMissing, ScanReportsShowsItsBoxAndDisconnectsTheAddIn) {
   reachSteadyPhase();
-  auto folder = application->ns->folders[u"F1"];
   const WindowHandle window = timerWindow();
   // While the host disconnects us the engine is retired but still alive: its
   // folder watches are still advised.
   std::size_t watchedDuringDisconnection = 99;
-  addIn->onDisconnect = [&] {
-    ++selfDisconnections;
+  onDisconnectRequest = [&] {
     connection->onDisconnection(1);
     EXPECT_EQ(engine(), nullptr);
-    watchedDuringDisconnection = folder->itemEvents->sinks.size();
+    watchedDuringDisconnection = mail().itemSubscriptions(team);
   };
+  const int timerCalls = faults.calls("windows.setTimer");
   ASSERT_TRUE(tick());
 
   EXPECT_EQ(selfDisconnections, 1);
-  EXPECT_FALSE(addIn->connected);
+  EXPECT_FALSE(mail().addInConnected());
   EXPECT_EQ(watchedDuringDisconnection, 1u);
   // Once the tick returned the engine is gone for good.
-  EXPECT_TRUE(folder->itemEvents->sinks.empty());
-  EXPECT_TRUE(application->ns->deletedItems->itemEvents->sinks.empty());
+  EXPECT_EQ(mail().itemSubscriptions(team), 0u);
+  EXPECT_EQ(mail().itemSubscriptions(deletedItemsId()), 0u);
   EXPECT_EQ(engine(), nullptr);
   // The tick did not go on with the engine's timer after the disconnection.
-  EXPECT_FALSE(windows.isWindow(window));
-  EXPECT_EQ(windows.timerHistory.back(), 3000u);
-  EXPECT_TRUE(module.firstSteady());
+  EXPECT_FALSE(windows().isWindow(window));
+  EXPECT_EQ(faults.calls("windows.setTimer"), timerCalls);
+  EXPECT_TRUE(module->firstSteady());
 
-  ASSERT_EQ(windows.boxes.size(), 1u);
-  EXPECT_EQ(windows.boxes[0].owner, kNoWindow);
-  EXPECT_EQ(windows.boxes[0].type, win::kMbOk);
-  EXPECT_EQ(windows.boxes[0].caption, u"Hessaplex is not right registered");
-  EXPECT_EQ(windows.boxes[0].text, u"Quendrilax");
+  ASSERT_EQ(boxes().size(), 1u);
+  EXPECT_EQ(boxes()[0].owner, kNoWindow);
+  EXPECT_EQ(boxes()[0].type, win::kMbOk);
+  EXPECT_EQ(boxes()[0].caption, u"Hessaplex is not right registered");
+  EXPECT_EQ(boxes()[0].text, u"Quendrilax");
   EXPECT_EQ(errorLog(), "Hessaplex may be not registered\n");
   EXPECT_EQ(debugEntries(),
             (std::vector<std::string>{"--ERROR--", "Hessaplex may be not registered"}));
@@ -64,16 +70,16 @@ TEST_F(LibraryMissing, ScanReportsShowsItsBoxAndDisconnectsTheAddIn) {
 
 TEST_F(LibraryMissing, NewMailScanDisconnectsTheSameWay) {
   ASSERT_EQ(connectAndStart(), hr::kOk);
-  locale.language = lang::kSpanish;  // the language captured at connection counts
-  application->events->raise(dispid::kNewMail);
+  locale().setLanguage(lang::kSpanish);  // the language captured at connection counts
+  raiseNewMail();
   EXPECT_EQ(selfDisconnections, 1);
   EXPECT_EQ(engine(), nullptr);
-  EXPECT_TRUE(application->events->sinks.empty());
-  ASSERT_EQ(windows.boxes.size(), 1u);
-  EXPECT_EQ(windows.boxes[0].caption, u"Hessaplex is not right registered");
+  EXPECT_EQ(mail().applicationSubscriptions(), 0u);
+  ASSERT_EQ(boxes().size(), 1u);
+  EXPECT_EQ(boxes()[0].caption, u"Hessaplex is not right registered");
   // A further new mail finds no subscription and no engine.
-  application->events->raise(dispid::kNewMail);
-  EXPECT_EQ(windows.boxes.size(), 1u);
+  raiseNewMail();
+  EXPECT_EQ(boxes().size(), 1u);
 }
 
 TEST_F(LibraryMissing, BoxSpeaksTheLanguageCapturedAtConnection) {
@@ -84,14 +90,15 @@ TEST_F(LibraryMissing, BoxSpeaksTheLanguageCapturedAtConnection) {
       {0x040C, u"Hessaplex is not right registered"},        // French: neutral table
   };
   for (const auto& [language, caption] : cases) {
-    locale.language = language;
-    windows.boxes.clear();
+    locale().setLanguage(language);
+    const std::size_t shown = boxes().size();
     connection.reset();
+    host.markAddInConnected();
     ASSERT_EQ(connectAndStart(), hr::kOk);
-    application->events->raise(dispid::kNewMail);
-    ASSERT_EQ(windows.boxes.size(), 1u);
-    EXPECT_EQ(windows.boxes[0].caption, caption);
-    EXPECT_EQ(windows.boxes[0].text, u"Quendrilax");
+    raiseNewMail();
+    ASSERT_EQ(boxes().size(), shown + 1);
+    EXPECT_EQ(boxes().back().caption, caption);
+    EXPECT_EQ(boxes().back().text, u"Quendrilax");
   }
 }
 
@@ -99,86 +106,106 @@ TEST_F(LibraryMissing, HostThatReleasesTheConnectionObjectInsideTheTickIsSafe) {
   reachSteadyPhase();
   // The host disconnects and releases the connection object (and with it the
   // hidden window whose tick is on the stack).
-  addIn->onDisconnect = [&] {
+  onDisconnectRequest = [&] {
     connection->onDisconnection(1);
     connection.reset();
   };
   const WindowHandle window = timerWindow();
-  ASSERT_TRUE(windows.fire(window));
+  clock.advance(*host.timerInterval(window, 1));
   EXPECT_EQ(connection, nullptr);
   EXPECT_EQ(engine(), nullptr);
-  EXPECT_FALSE(windows.isWindow(window));
+  EXPECT_FALSE(windows().isWindow(window));
 }
 
 TEST_F(LibraryMissing, WithoutAddInObjectTheReportStaysAndTheAddInRuns) {
   // The add-in instance argument did not answer the add-in interface: no
   // self-disconnection is possible, the work simply ends.
-  connection = module.createConnect();
-  ASSERT_EQ(connection->onConnection(application, 0, nullptr), hr::kOk);
+  ASSERT_EQ(connectWith(host.applicationObject(), nullptr), hr::kOk);
   connection->onStartupComplete();
-  application->events->raise(dispid::kNewMail);
-  EXPECT_EQ(windows.boxes.size(), 1u);
+  raiseNewMail();
+  EXPECT_EQ(boxes().size(), 1u);
+  EXPECT_EQ(selfDisconnections, 0);
   EXPECT_NE(engine(), nullptr);
-  EXPECT_FALSE(module.engineBusy());
+  EXPECT_FALSE(module->engineBusy());
 }
 
 TEST_F(LibraryMissing, ItemEventKeepsTheEngineAliveWhileItRuns) {
+  const std::u16string entry = addTeamTask();
   ASSERT_EQ(connectAndStart(), hr::kOk);
-  auto folder = application->ns->folders[u"F1"];
-  auto sink = folder->itemEvents->sinks.begin()->second;
-  const std::vector<Variant> args{Variant(std::shared_ptr<Dispatch>(folder))};
-  EXPECT_EQ(sink->invoke(dispid::kItemChange, args), hr::kOk);
-  // After the engine is gone the host may still deliver to the sink it holds.
+  // The user changes the task: its change mail needs the library, whose
+  // report has the host disconnect us while the sink still runs.
+  std::size_t watchedDuringDisconnection = 99;
+  onDisconnectRequest = [&] {
+    connection->onDisconnection(1);
+    watchedDuringDisconnection = mail().itemSubscriptions(team);
+  };
+  mail().changeItem(entry, [](sim::mail::ItemData& data) { data.subject = u"Report 2"; });
+  pump();
+  EXPECT_EQ(selfDisconnections, 1);
+  EXPECT_EQ(boxes().size(), 1u);
+  EXPECT_EQ(watchedDuringDisconnection, 1u);
+  EXPECT_EQ(engine(), nullptr);
+  EXPECT_EQ(mail().itemSubscriptions(team), 0u);
+  EXPECT_FALSE(module->engineBusy());
+}
+
+TEST_F(LibraryMissing, ItemEventDeliveredAfterTheEngineIsGoneDoesNothing) {
+  const std::u16string entry = addTeamTask();
+  ASSERT_EQ(connectAndStart(), hr::kOk);
+  // Raised while the folder was watched, delivered to the sink the host still
+  // holds after the disconnection.
+  mail().changeItem(entry, [](sim::mail::ItemData& data) { data.subject = u"Report 2"; });
   connection->onDisconnection(0);
-  EXPECT_EQ(sink->invoke(dispid::kItemChange, args), hr::kOk);
-  EXPECT_FALSE(module.engineBusy());
+  pump();
+  EXPECT_TRUE(boxes().empty());
+  EXPECT_EQ(selfDisconnections, 0);
+  EXPECT_FALSE(module->engineBusy());
 }
 
 TEST_F(LibraryMissing, ExceptionsNeverReachTheHost) {
   reachSteadyPhase();
-  windows.insideModalLoop = [] { throw std::runtime_error("host failure in a modal loop"); };
+  host.onMessageBox(
+      [](const sim::ShownBox&) { throw std::runtime_error("host failure in a modal loop"); });
   EXPECT_NO_THROW(tick());
   // The call that unwound gave its engine call back: later ticks run.
-  EXPECT_FALSE(module.engineBusy());
+  EXPECT_FALSE(module->engineBusy());
   EXPECT_NE(engine(), nullptr);
-  windows.insideModalLoop = [] { throw std::runtime_error("again"); };
-  EXPECT_NO_THROW(application->events->raise(dispid::kNewMail));
-  EXPECT_FALSE(module.engineBusy());
+  host.onMessageBox([](const sim::ShownBox&) { throw std::runtime_error("again"); });
+  EXPECT_NO_THROW(raiseNewMail());
+  EXPECT_FALSE(module->engineBusy());
 
   // A refused version's box that throws: the connection fails, nothing leaks.
   connection->onDisconnection(0);
   connection.reset();
-  application->hostVersion = u"10.0.0.4024";
-  windows.insideModalLoop = [] { throw std::runtime_error("box"); };
+  mail().setVersion(u"10.0.0.4024");
+  host.onMessageBox([](const sim::ShownBox&) { throw std::runtime_error("box"); });
   EXPECT_EQ(connect(), hr::kUnexpected);
   EXPECT_EQ(engine(), nullptr);
 }
 
 TEST_F(LibraryMissing, EngineIsDestroyedAtOnceWhenNoCallIsOnTheStack) {
   ASSERT_EQ(connectAndStart(), hr::kOk);
-  auto folder = application->ns->folders[u"F1"];
-  EXPECT_FALSE(module.engineBusy());
-  module.destroyEngine();
-  EXPECT_TRUE(folder->itemEvents->sinks.empty());
+  EXPECT_FALSE(module->engineBusy());
+  module->destroyEngine();
+  EXPECT_EQ(mail().itemSubscriptions(team), 0u);
 }
 
 TEST_F(LibraryMissing, NestedCallsDeferDestructionToTheOutermost) {
   ASSERT_EQ(connectAndStart(), hr::kOk);
-  auto folder = application->ns->folders[u"F1"];
   {
-    EngineCall outer(module);
+    EngineCall outer(*module);
     {
-      EngineCall inner(module);
-      module.destroyEngine();
+      EngineCall inner(*module);
+      module->destroyEngine();
       EXPECT_FALSE(inner.stillConnected());
       EXPECT_NE(inner.engine(), nullptr);
     }
     // The inner call returned; the outer one still works on the engine.
-    EXPECT_EQ(folder->itemEvents->sinks.size(), 1u);
+    EXPECT_EQ(mail().itemSubscriptions(team), 1u);
     EXPECT_EQ(outer.engine()->folderWatches().size(), 1u);
   }
-  EXPECT_TRUE(folder->itemEvents->sinks.empty());
+  EXPECT_EQ(mail().itemSubscriptions(team), 0u);
 }
 
 }  // namespace
-}  // namespace qx::test
+}  // namespace qx::testsupport

@@ -1,29 +1,28 @@
 #include <gtest/gtest.h>
 
+#include "core/hidden_window.h"
+#include "support/host_fixture.h"
 #include "ui/folder_page_settings.h"
-#include "spine_fixture.h"
 
-namespace qx::test {
+namespace qx::testsupport {
 namespace {
 
-class Timer : public SpineTest {
+class Timer : public HostTest {
  protected:
   void SetUp() override {
-    addHostFolder(u"F1", u"S1", u"Team tasks");
-    configureFolder("F1", "S1", "team");
+    team = ansi(addSharedFolder(u"Team tasks", "team"));
     // Already listed and shared with someone: the catch-up phase lasts as
     // long as its queue file holds entries.
-    registry.putDword(reg::kCurrentUser, "Software\\Vantrosse\\Quendrilax\\Folders\\F1",
-                      "isProcessed", 1);
-    registry.putKey(reg::kCurrentUser,
-                    "Software\\Vantrosse\\Quendrilax\\Folders\\F1\\Users\\bob@office.test");
+    registry().putDword(reg::kCurrentUser, folderKey(team), "isProcessed", 1);
+    registry().putKey(reg::kCurrentUser, folderKey(team) + "\\Users\\bob@office.test");
   }
-  std::string queueFile() const { return std::string(kDataDirectory) + "F1.ids"; }
-  int scans() const { return module.counters().inboxScans; }
+  std::string queueFile() const { return dataDirectory() + team + ".ids"; }
+  int scans() const { return module->counters().inboxScans; }
+  std::string team;
 };
 
 TEST_F(Timer, NormalStartRunsCatchUpThenScansEverySecondSteadyTick) {
-  files.put(queueFile(), "E1\r\nE2\r\nE3\r\n");
+  putFile(queueFile(), "E1\r\nE2\r\nE3\r\n");
   ASSERT_EQ(connect(), hr::kOk);
   EXPECT_EQ(timerInterval(), 1000u);
   connection->onStartupComplete();
@@ -38,7 +37,7 @@ TEST_F(Timer, NormalStartRunsCatchUpThenScansEverySecondSteadyTick) {
   EXPECT_EQ(scans(), 0);
 
   // The queue drained: that tick ends the catch-up phase, still at 3 s.
-  files.deleteFile(queueFile());
+  disk().remove(queueFile());
   ASSERT_TRUE(tick());
   EXPECT_TRUE(engine()->basicSyncDone());
   EXPECT_EQ(timerInterval(), 3000u);
@@ -54,15 +53,15 @@ TEST_F(Timer, NormalStartRunsCatchUpThenScansEverySecondSteadyTick) {
     EXPECT_EQ(scans(), scansAfter);
     EXPECT_EQ(timerInterval(), 60000u);
   }
-  EXPECT_EQ(module.counters().skippedTicks, 0);
+  EXPECT_EQ(module->counters().skippedTicks, 0);
 }
 
 TEST_F(Timer, NewMailScansAtOnceDuringCatchUp) {
-  files.put(queueFile(), "E1\r\nE2\r\nE3\r\n");
+  putFile(queueFile(), "E1\r\nE2\r\nE3\r\n");
   ASSERT_EQ(connectAndStart(), hr::kOk);
   ASSERT_TRUE(tick());
   EXPECT_FALSE(engine()->basicSyncDone());
-  application->events->raise(dispid::kNewMail);
+  raiseNewMail();
   EXPECT_EQ(scans(), 1);
   EXPECT_EQ(timerInterval(), 3000u);
 }
@@ -75,7 +74,7 @@ TEST_F(Timer, SecondCatchUpPhaseLeavesTheTimerAtThreeSeconds) {
   EXPECT_EQ(scans(), 1);
 
   // A run from the property page starts a new catch-up phase.
-  runBasicSyncFromPage(module);
+  runBasicSyncFromPage(*module);
   EXPECT_EQ(timerInterval(), 1000u);
   EXPECT_FALSE(engine()->basicSyncDone());
   ASSERT_TRUE(tick());
@@ -120,13 +119,13 @@ TEST_F(Timer, FlagsBelongToTheModuleNotTheConnection) {
 TEST_F(Timer, SeparateModulesKeepSeparateState) {
   // A second simulated user in the same process.
   ASSERT_EQ(connectAndStart(), hr::kOk);
-  AddinModule other(platform);
+  AddinModule other(host.platform());
   EXPECT_EQ(other.engine(), nullptr);
   EXPECT_TRUE(other.scanToggle());
   ASSERT_TRUE(tick());
   ASSERT_TRUE(tick());
-  EXPECT_FALSE(module.scanToggle());
-  EXPECT_FALSE(module.firstSteady());
+  EXPECT_FALSE(module->scanToggle());
+  EXPECT_FALSE(module->firstSteady());
   EXPECT_TRUE(other.scanToggle());
   EXPECT_TRUE(other.firstSteady());
 }
@@ -135,25 +134,22 @@ TEST_F(Timer, TickArrivingInsideAModalLoopOfEarlierWorkIsSkipped) {
   ASSERT_EQ(connectAndStart(), hr::kOk);
   ASSERT_TRUE(tick());  // catch-up done
   // The first steady tick's scan opens a message box (the library is missing
-  // and the host does not unload us this time); the timer and a new mail
-  // arrive while it is open.
-  safeLibrary.installed = false;
-  addIn->onDisconnect = nullptr;
-  int nestedTicks = 0;
-  windows.insideModalLoop = [&] {
-    nestedTicks += tick() ? 1 : 0;
-    application->events->raise(dispid::kNewMail);
-  };
+  // and the host does not unload us this time); the box stays open for one
+  // timer interval, and a new mail arrives while it is open.
+  mail().setLibraryState(sim::mail::LibraryState::kClassNotRegistered);
+  onDisconnectRequest = [] {};
+  host.queueAnswer(win::kIdOk, 3000);
+  host.onMessageBox([this](const sim::ShownBox&) { host.raiseNewMail(); });
   ASSERT_TRUE(tick());
-  EXPECT_EQ(nestedTicks, 1);
-  EXPECT_EQ(module.counters().skippedTicks, 1);
+  EXPECT_EQ(module->counters().skippedTicks, 1);
   EXPECT_EQ(scans(), 1);
-  EXPECT_EQ(windows.boxes.size(), 1u);
+  EXPECT_EQ(boxes().size(), 1u);
   // The outer tick finished its own work.
   EXPECT_EQ(timerInterval(), 60000u);
-  EXPECT_FALSE(module.engineBusy());
+  EXPECT_FALSE(module->engineBusy());
   // Later ticks run normally again.
-  safeLibrary.installed = true;
+  host.onMessageBox([](const sim::ShownBox&) {});
+  mail().setLibraryState(sim::mail::LibraryState::kInstalled);
   ASSERT_TRUE(tick());
   ASSERT_TRUE(tick());
   EXPECT_EQ(scans(), 2);
@@ -168,7 +164,8 @@ TEST_F(Timer, TimerCallsThatFailLeaveTheSequenceIntact) {
   EXPECT_FALSE(timerInterval());
   EXPECT_TRUE(engine()->basicSyncDone());
   EXPECT_FALSE(tick());
+  EXPECT_EQ(errorLog(), std::string(kTimerNotSet) + "\n");
 }
 
 }  // namespace
-}  // namespace qx::test
+}  // namespace qx::testsupport

@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "spine_fixture.h"
 #include "common/messages.h"
+#include "support/host_fixture.h"
 
-namespace qx::test {
+namespace qx::testsupport {
 namespace {
 
 struct VersionCase {
@@ -46,13 +46,13 @@ TEST(VersionCheck, OtherVersionsPassWithoutBuildTest) {
   }
 }
 
-class VersionAtConnection : public SpineTest {};
+class VersionAtConnection : public HostTest {};
 
 TEST_F(VersionAtConnection, OldBuildIsRefusedWithItsBoxAndLeavesTheAddInInert) {
-  application->hostVersion = u"10.0.0.4024";
+  mail().setVersion(u"10.0.0.4024");
   EXPECT_EQ(connect(), hr::kOk);
-  ASSERT_EQ(windows.boxes.size(), 1u);
-  const MessageBoxShown& box = windows.boxes[0];
+  ASSERT_EQ(boxes().size(), 1u);
+  const sim::ShownBox box = boxes()[0];
   EXPECT_EQ(box.owner, kNoWindow);
   EXPECT_EQ(box.type, win::kMbOk);
   EXPECT_EQ(box.caption, u"Quendrilax Outlook Version:10.0.0.4024");
@@ -64,41 +64,41 @@ TEST_F(VersionAtConnection, OldBuildIsRefusedWithItsBoxAndLeavesTheAddInInert) {
   // Inert: no engine, no subscriptions, no timer until start-up completes, and
   // then ticks that do nothing.
   EXPECT_EQ(engine(), nullptr);
-  EXPECT_TRUE(application->events->sinks.empty());
-  EXPECT_TRUE(application->ns->events->sinks.empty());
+  EXPECT_EQ(mail().applicationSubscriptions(), 0u);
+  EXPECT_EQ(mail().namespaceSubscriptions(), 0u);
   EXPECT_EQ(connection->applicationEventsCookie(), kNoSubscription);
   EXPECT_FALSE(timerInterval());
   connection->onStartupComplete();
   EXPECT_EQ(timerInterval(), 10000u);
   EXPECT_TRUE(tick());
   EXPECT_TRUE(tick());
-  EXPECT_EQ(module.counters().ticks, 0);
+  EXPECT_EQ(module->counters().ticks, 0);
   EXPECT_EQ(timerInterval(), 10000u);
-  EXPECT_EQ(safeLibrary.lookups, 0);
+  EXPECT_EQ(faults.calls("safe.CLSIDFromProgID"), 0);
   // Nothing was written or deleted in the data directory or the logs.
   EXPECT_EQ(debugLog(), "");
-  EXPECT_EQ(shell.createCalls, 0);
+  EXPECT_EQ(faults.calls("shell.createDirectory"), 0);
   EXPECT_EQ(connection->onDisconnection(0), hr::kOk);
 }
 
 TEST_F(VersionAtConnection, GermanHostShowsTheGermanText) {
-  locale.language = lang::kGerman;
-  application->hostVersion = u"10.0.0.1234";
+  locale().setLanguage(lang::kGerman);
+  mail().setVersion(u"10.0.0.1234");
   EXPECT_EQ(connect(), hr::kOk);
-  ASSERT_EQ(windows.boxes.size(), 1u);
-  EXPECT_EQ(windows.boxes[0].text,
+  ASSERT_EQ(boxes().size(), 1u);
+  EXPECT_EQ(boxes()[0].text,
             u"Um Quendrilax mit Outlook XP benutzen zu k\u00f6nnen, mu\u00df Office SP3 "
             u"installiert sein.");
-  EXPECT_EQ(windows.boxes[0].caption, u"Quendrilax Outlook Version:10.0.0.1234");
+  EXPECT_EQ(boxes()[0].caption, u"Quendrilax Outlook Version:10.0.0.1234");
   EXPECT_EQ(engine(), nullptr);
 }
 
 TEST_F(VersionAtConnection, AcceptedVersionsConnectWithoutBox) {
   for (std::u16string version : {u"10.0.0.6626", u"11.0.0.5510"}) {
     SCOPED_TRACE(std::string(version.begin(), version.end()));
-    application->hostVersion = version;
+    mail().setVersion(version);
     EXPECT_EQ(connect(), hr::kOk);
-    EXPECT_TRUE(windows.boxes.empty());
+    EXPECT_TRUE(boxes().empty());
     EXPECT_NE(engine(), nullptr);
     // The same connection object, connected again, has its timer window back.
     EXPECT_EQ(timerInterval(), 1000u);
@@ -109,11 +109,11 @@ TEST_F(VersionAtConnection, AcceptedVersionsConnectWithoutBox) {
 }
 
 TEST_F(VersionAtConnection, UnreadableVersionIsNotRefused) {
-  faults.fail("application.Version", hr::kFail);
+  faults.fail("mail.Application.Version", hr::kFail);
   EXPECT_EQ(connect(), hr::kOk);
-  EXPECT_TRUE(windows.boxes.empty());
+  EXPECT_TRUE(boxes().empty());
   EXPECT_NE(engine(), nullptr);
 }
 
 }  // namespace
-}  // namespace qx::test
+}  // namespace qx::testsupport

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "common/messages.h"
 #include "protocol/sync_mail_fixture.h"
 #include "protocol/sync_mail_reader.h"
-#include "common/messages.h"
 
 namespace qx {
 namespace {

@@ -10,7 +10,6 @@
 
 #include "platform/mail_client.h"
 #include "platform/safe_library.h"
-#include "protocol/sync_test_fakes.h"
 #include "sim/codepage_sim.h"
 #include "sim/faults.h"
 #include "sim/files_sim.h"
@@ -19,24 +18,12 @@
 #include "sim/mail/mail_client.h"
 #include "sim/temp_folder.h"
 #include "sim/ui_thread.h"
+#include "support/recording_diagnostics.h"
+#include "support/recording_sink.h"
 
 namespace qx::testing {
 
-// Records the item events a watched folder raises, as the add-in's sink would
-// get them.
-class RecordingSink : public EventSink {
- public:
-  struct Event {
-    std::int32_t dispId;
-    std::shared_ptr<Dispatch> item;
-  };
-  std::vector<Event> events;
-
-  Hresult invoke(std::int32_t dispId, std::span<const Variant> args) override {
-    events.push_back({dispId, args.empty() ? nullptr : args.front().asDispatch()});
-    return hr::kOk;
-  }
-};
+using testsupport::RecordingSink;
 
 class SyncMailFixture : public ::testing::Test {
  protected:
@@ -102,7 +89,7 @@ class SyncMailFixture : public ::testing::Test {
   sim::MailClient client{thread, files, faults, u"anna@example.org"};
   sim::GuidSim guids{faults, 7};
   sim::CodePageSim codePage{faults};
-  RecordingDiagnostics diagnostics;
+  testsupport::RecordingDiagnostics diagnostics;
   std::shared_ptr<Application> app;
   std::shared_ptr<Namespace> session;
   std::u16string teamId;

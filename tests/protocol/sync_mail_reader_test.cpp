@@ -2,19 +2,33 @@
 
 #include <gtest/gtest.h>
 
-#include "protocol/sync_test_fakes.h"
+#include "protocol/sync_mail_fixture.h"
 
 namespace qx {
 namespace {
 
-struct Reader : ::testing::Test {
-  testing::BodyOnlySafeMail mail;
-  testing::Latin1CodePage codePage;
-  testing::RecordingDiagnostics diagnostics;
+// A received mail in the Inbox, read through the safe-item library.
+class Reader : public testing::SyncMailFixture {
+ protected:
+  SafeMailItem& received(std::u16string body) {
+    sim::mail::ItemData data = sim::mail::ItemData::newMail();
+    data.subject = u"TaskSynchronisation";
+    data.body = std::move(body);
+    const std::u16string entry =
+        client.addItem(client.defaultFolderId(default_folder::kInbox), std::move(data));
+    auto item = session->getItemFromId(entry, Variant::missing());
+    EXPECT_TRUE(item.has_value());
+    auto safe = createSafeMailItem(client.library());
+    EXPECT_TRUE(safe.has_value());
+    EXPECT_EQ((*safe)->putItem(*item), hr::kOk);
+    safeMail = *safe;
+    return *safeMail;
+  }
+  std::shared_ptr<SafeMailItem> safeMail;
 };
 
 TEST_F(Reader, ChangeMailReadsWithShareNameAndTracesTheId) {
-  mail.storedBody = u"Notice\r\n\r\nis:TRUE:is\r\nlf:B\u00FCro:lf\r\nid:{ID}:id\r\n";
+  SafeMailItem& mail = received(u"Notice\r\n\r\nis:TRUE:is\r\nlf:B\u00FCro:lf\r\nid:{ID}:id\r\n");
   const SyncMailReading reading = parseSyncBody(mail, codePage, diagnostics);
   EXPECT_TRUE(reading.valid);
   EXPECT_FALSE(reading.removal);
@@ -25,7 +39,7 @@ TEST_F(Reader, ChangeMailReadsWithShareNameAndTracesTheId) {
 
 TEST_F(Reader, NoTraceWithDebugOff) {
   diagnostics.debug = false;
-  mail.storedBody = u"is:FALSE:is lf:T:lf id::id";
+  SafeMailItem& mail = received(u"is:FALSE:is lf:T:lf id::id");
   const SyncMailReading reading = parseSyncBody(mail, codePage, diagnostics);
   EXPECT_TRUE(reading.valid);
   EXPECT_TRUE(reading.removal);
@@ -34,26 +48,27 @@ TEST_F(Reader, NoTraceWithDebugOff) {
 }
 
 TEST_F(Reader, UnreadableBodyIsNoSyncMail) {
-  mail.storedBody = failure(hr::kMapiNotFound);
+  SafeMailItem& mail = received(u"is:TRUE:is lf:T:lf id:X:id");
+  faults.fail("safe.SafeMailItem.Body", hr::kMapiNotFound, 0);
   EXPECT_FALSE(parseSyncBody(mail, codePage, diagnostics).valid);
   EXPECT_EQ(readShareName(mail, codePage), u"");
+  faults.clearAll();
 
-  mail.storedBody = u"is:TRUE:is lf:T:lf id:X:id";
-  codePage.failToAnsi = true;
+  faults.fail("codepage.toAnsi", hr::kFail, 0);
   EXPECT_FALSE(parseSyncBody(mail, codePage, diagnostics).valid);
   EXPECT_EQ(readShareName(mail, codePage), u"");
 }
 
 TEST_F(Reader, IdThatCannotBeConvertedBackIsNoSyncMail) {
-  mail.storedBody = u"is:TRUE:is lf:T:lf id:X:id";
-  codePage.failToWide = true;
+  SafeMailItem& mail = received(u"is:TRUE:is lf:T:lf id:X:id");
+  faults.fail("codepage.toWide", hr::kFail, 0);
   const SyncMailReading reading = parseSyncBody(mail, codePage, diagnostics);
   EXPECT_FALSE(reading.valid);
   EXPECT_TRUE(reading.syncId.empty());
 }
 
 TEST_F(Reader, InvalidMailStillHandsBackTheId) {
-  mail.storedBody = u"lf:T:lf id:X:id";
+  SafeMailItem& mail = received(u"lf:T:lf id:X:id");
   const SyncMailReading reading = parseSyncBody(mail, codePage, diagnostics);
   EXPECT_FALSE(reading.valid);
   EXPECT_EQ(reading.syncId, u"X");

@@ -20,7 +20,7 @@ namespace qx::sim::mailtest {
 
 class MemoryFiles : public Files {
  public:
-  Result<std::vector<std::uint8_t>> readFile(std::string_view path) override {
+  WinResult<std::vector<std::uint8_t>> readFile(std::string_view path) override {
     auto it = files.find(std::string(path));
     if (it == files.end()) return failure(win::kFileNotFound);
     return it->second;

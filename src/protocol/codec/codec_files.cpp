@@ -62,10 +62,11 @@ bool decompressFile(Files& files, Diagnostics& diagnostics, std::string_view com
   auto data = huffmanDecompress(*stream);
   if (!data) {
     // A malformed stream has no system error behind it.
-    const WinError code = data.error() == CodecError::kOutOfMemory ? win::kNotEnoughMemory : 0;
+    const WinError code =
+        data.error() == CodecError::kOutOfMemory ? win::kNotEnoughMemory : win::kSuccess;
     diagnostics.reportError(
         joined(compressedPath, ">-<coul'd not be decompressed\nGetLastError returned: ") +
-        std::to_string(code) + "\n");
+        std::to_string(std::to_underlying(code)) + "\n");
     clearTarget(files, targetPath);
     return true;
   }

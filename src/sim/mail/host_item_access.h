@@ -12,13 +12,6 @@
 
 namespace qx::sim::mail {
 
-// The host's HRESULT for a Win32 error of the file port.
-inline Hresult hresultFromWin32(std::int32_t error) {
-  if (error == 0) return hr::kOk;
-  if (error < 0) return error;
-  return static_cast<Hresult>(0x80070000u | (static_cast<std::uint32_t>(error) & 0xFFFFu));
-}
-
 class ItemAccess {
  public:
   ItemAccess(std::shared_ptr<ItemHandle> handle, std::string interfaceName)

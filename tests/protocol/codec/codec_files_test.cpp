@@ -1,62 +1,22 @@
-// The engine's file operations over fakes of the file system and the log:
+// The engine's file operations on the stand-in's disk, with a recorded log:
 // the exact log texts, the results, and what is left on disk.
 #include "protocol/codec/codec_files.h"
 
 #include <gtest/gtest.h>
 
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "protocol/codec/huffman_compress.h"
 #include "protocol/codec/huffman_stream.h"
+#include "support/recording_diagnostics.h"
+#include "support/sim_disk.h"
 
 namespace qx {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-class FakeFiles : public Files {
- public:
-  std::map<std::string, Bytes, std::less<>> disk;
-  std::map<std::string, WinError, std::less<>> failWrite;
-  std::map<std::string, WinError, std::less<>> failDelete;
-  // What a failed write leaves behind, as a torn write would.
-  bool tornWrites = false;
-
-  Result<Bytes> readFile(std::string_view path) override {
-    const auto it = disk.find(path);
-    if (it == disk.end()) return failure(win::kFileNotFound);
-    return it->second;
-  }
-  WinError writeFile(std::string_view path, std::span<const std::uint8_t> bytes) override {
-    if (const auto it = failWrite.find(path); it != failWrite.end()) {
-      if (tornWrites)
-        disk[std::string(path)] = Bytes(bytes.begin(), bytes.begin() + bytes.size() / 2);
-      return it->second;
-    }
-    disk[std::string(path)] = Bytes(bytes.begin(), bytes.end());
-    return win::kSuccess;
-  }
-  WinError appendFile(std::string_view, std::span<const std::uint8_t>) override {
-    return win::kAccessDenied;
-  }
-  WinError deleteFile(std::string_view path) override {
-    if (const auto it = failDelete.find(path); it != failDelete.end()) return it->second;
-    return disk.erase(std::string(path)) == 1 ? win::kSuccess : win::kFileNotFound;
-  }
-  bool exists(std::string_view path) override { return disk.contains(path); }
-};
-
-class FakeDiagnostics : public Diagnostics {
- public:
-  std::vector<std::string> errors;
-  bool debugOn() const override { return false; }
-  void logDebug(std::string_view) override {}
-  void reportError(std::string_view text) override { errors.emplace_back(text); }
-  void reportLibraryMissing() override {}
-};
 
 constexpr std::string_view kShare = "C:\\Data\\share.syn";
 constexpr std::string_view kHuf = "C:\\Data\\sync.huf";
@@ -66,26 +26,27 @@ Bytes bytesOf(std::string_view text) { return Bytes(text.begin(), text.end()); }
 
 class CodecFilesTest : public ::testing::Test {
  protected:
-  FakeFiles files;
-  FakeDiagnostics log;
+  testsupport::SimDisk disk;
+  testsupport::RecordingDiagnostics log;
 };
 
 TEST_F(CodecFilesTest, RoundTripThroughTheWorkingFiles) {
-  files.disk[std::string(kShare)] = bytesOf("a task saved as a message file");
-  files.disk[std::string(kMsg)] = bytesOf("the previous message");
-  EXPECT_TRUE(compressFile(files, log, kShare, kHuf));
-  EXPECT_EQ(files.disk[std::string(kHuf)], *huffmanCompress(files.disk[std::string(kShare)]));
-  EXPECT_TRUE(decompressFile(files, log, kHuf, kMsg));
-  EXPECT_EQ(files.disk[std::string(kMsg)], files.disk[std::string(kShare)]);
+  const Bytes task = bytesOf("a task saved as a message file");
+  disk.put(kShare, task);
+  disk.put(kMsg, "the previous message");
+  EXPECT_TRUE(compressFile(disk.files, log, kShare, kHuf));
+  EXPECT_EQ(disk.bytes(kHuf), *huffmanCompress(task));
+  EXPECT_TRUE(decompressFile(disk.files, log, kHuf, kMsg));
+  EXPECT_EQ(disk.bytes(kMsg), task);
   EXPECT_TRUE(log.errors.empty());
 }
 
 TEST_F(CodecFilesTest, EmptyShareFileMakesTheFiveByteStream) {
-  files.disk[std::string(kShare)] = {};
-  EXPECT_TRUE(compressFile(files, log, kShare, kHuf));
-  EXPECT_EQ(files.disk[std::string(kHuf)], (Bytes{0, 0, 0, 0, 0xFF}));
-  EXPECT_TRUE(decompressFile(files, log, kHuf, kMsg));
-  EXPECT_TRUE(files.disk.at(std::string(kMsg)).empty());
+  disk.put(kShare, "");
+  EXPECT_TRUE(compressFile(disk.files, log, kShare, kHuf));
+  EXPECT_EQ(disk.bytes(kHuf), (Bytes{0, 0, 0, 0, 0xFF}));
+  EXPECT_TRUE(decompressFile(disk.files, log, kHuf, kMsg));
+  EXPECT_EQ(disk.bytes(kMsg), Bytes{});
 }
 
 TEST_F(CodecFilesTest, CompressFailures) {
@@ -104,15 +65,18 @@ TEST_F(CodecFilesTest, CompressFailures) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    FakeFiles fs;
-    FakeDiagnostics diag;
-    fs.tornWrites = true;
-    if (c.shareExists) fs.disk[std::string(kShare)] = c.share;
-    if (c.failWrite) fs.failWrite[std::string(kHuf)] = win::kAccessDenied;
-    EXPECT_FALSE(compressFile(fs, diag, kShare, kHuf));
+    testsupport::SimDisk fs;
+    testsupport::RecordingDiagnostics diag;
+    if (c.shareExists) fs.put(kShare, c.share);
+    if (c.failWrite) {
+      // A stream of an earlier send that the failed write did not replace.
+      fs.put(kHuf, "an earlier stream");
+      fs.faults.fail("files.writeFile", win::kAccessDenied);
+    }
+    EXPECT_FALSE(compressFile(fs.files, diag, kShare, kHuf));
     EXPECT_EQ(diag.errors, std::vector<std::string>{c.expectedError});
-    // No compressed file, and in particular no half-written one.
-    EXPECT_FALSE(fs.exists(kHuf));
+    // No compressed file, and in particular no stale one.
+    EXPECT_FALSE(fs.disk.isFile(kHuf));
   }
 }
 
@@ -138,18 +102,16 @@ TEST_F(CodecFilesTest, DecompressFailuresNeverLeaveAnEarlierMessage) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    FakeFiles fs;
-    FakeDiagnostics diag;
-    fs.tornWrites = true;
-    fs.disk[std::string(kMsg)] = bytesOf("an earlier message");
-    if (c.huf) fs.disk[std::string(kHuf)] = *c.huf;
-    if (c.failTargetWrite) fs.failWrite[std::string(kMsg)] = win::kAccessDenied;
-    if (c.failTargetDelete) fs.failDelete[std::string(kMsg)] = win::kSharingViolation;
-    EXPECT_EQ(decompressFile(fs, diag, kHuf, kMsg), c.expectedResult);
+    testsupport::SimDisk fs;
+    testsupport::RecordingDiagnostics diag;
+    fs.put(kMsg, "an earlier message");
+    if (c.huf) fs.put(kHuf, *c.huf);
+    if (c.failTargetWrite) fs.faults.fail("files.writeFile", win::kAccessDenied);
+    if (c.failTargetDelete) fs.faults.fail("files.deleteFile", win::kSharingViolation);
+    EXPECT_EQ(decompressFile(fs.files, diag, kHuf, kMsg), c.expectedResult);
     EXPECT_EQ(diag.errors, std::vector<std::string>{c.expectedError});
-    if (fs.exists(kMsg)) {
-      EXPECT_TRUE(fs.disk.at(std::string(kMsg)).empty())
-          << "target still holds " << fs.disk.at(std::string(kMsg)).size() << " bytes";
+    if (const auto left = fs.bytes(kMsg)) {
+      EXPECT_TRUE(left->empty()) << "target still holds " << left->size() << " bytes";
     }
   }
 }

@@ -31,7 +31,7 @@ cross: bootstrap
 windows-test:
 	@scripts/bootstrap windows
 	cmake --preset cross -B build/win-cross -DQX_WIN_TESTS=ON >/dev/null
-	cmake --build build/win-cross -j2 --target Quendrilax test_win
+	cmake --build build/win-cross -j2 --target Quendrilax test_win qx_pictures
 	tests/win/run-under-wine build/win-cross
 
 fuzz:

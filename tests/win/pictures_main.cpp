@@ -124,7 +124,7 @@ int showBox(const std::u16string& text, const std::u16string& caption, UINT type
             const char* readyFile) {
   const std::wstring title(caption.begin(), caption.end());
   std::thread finder([title, readyFile] {
-    for (int i = 0; i < 1000; ++i) {
+    for (int i = 0; i < 3000; ++i) {
       if (HWND box = FindWindowW(nullptr, title.c_str())) {
         Sleep(300);
         reportReady(box, readyFile);

@@ -33,8 +33,8 @@ inline void pumpMessages(int ms) {
   }
 }
 
-// Answers the first top-level window with `caption` that appears within five
-// seconds by clicking `button`.
+// Answers the first top-level window with `caption` that appears within 30
+// seconds (a loaded machine may be slow to show it) by clicking `button`.
 class BoxAnswer {
  public:
   BoxAnswer() = default;
@@ -46,7 +46,7 @@ class BoxAnswer {
     wait();
     thread_ = std::thread([caption = std::move(caption), button] {
       const std::wstring title(caption.begin(), caption.end());
-      for (int i = 0; i < 500; ++i) {
+      for (int i = 0; i < 3000; ++i) {
         if (HWND box = FindWindowW(nullptr, title.c_str())) {
           PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
           return;

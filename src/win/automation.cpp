@@ -54,6 +54,46 @@ Hresult Automation::put(std::u16string_view name, const Variant& value) {
   return result ? S_OK : result.error();
 }
 
+Result<ComVariant> Automation::getWith(std::u16string_view name,
+                                       std::initializer_list<Variant> arguments) {
+  return invoke(name, DISPATCH_PROPERTYGET, arguments, false);
+}
+
+Hresult Automation::putIndexed(std::u16string_view name, const Variant& index,
+                               const Variant& value) {
+  auto result = invoke(name, DISPATCH_PROPERTYPUT, {index, value}, true);
+  return result ? S_OK : result.error();
+}
+
+bool Automation::hasMember(std::u16string_view name) {
+  if (!object_) return false;
+  std::u16string memberName(name);
+  LPOLESTR names[] = {reinterpret_cast<LPOLESTR>(memberName.data())};
+  DISPID member = DISPID_UNKNOWN;
+  return SUCCEEDED(object_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &member));
+}
+
+Result<ComVariant> Automation::callWithLongOut(std::u16string_view name, std::int32_t& value) {
+  if (!object_) return failure(E_POINTER);
+  std::u16string memberName(name);
+  LPOLESTR names[] = {reinterpret_cast<LPOLESTR>(memberName.data())};
+  DISPID member = DISPID_UNKNOWN;
+  HRESULT status = object_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &member);
+  if (FAILED(status)) return failure(status);
+  LONG number = value;
+  VARIANT argument;
+  VariantInit(&argument);
+  V_VT(&argument) = VT_I4 | VT_BYREF;
+  V_I4REF(&argument) = &number;
+  DISPPARAMS parameters{&argument, nullptr, 1, 0};
+  ComVariant result;
+  status = object_->Invoke(member, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &parameters,
+                           result.get(), nullptr, nullptr);
+  if (FAILED(status)) return failure(status);
+  value = number;
+  return result;
+}
+
 Result<std::u16string> Automation::getText(std::u16string_view name) {
   auto value = get(name);
   if (!value) return failure(value.error());

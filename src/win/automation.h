@@ -27,6 +27,14 @@ class Automation {
   Result<ComVariant> call(std::u16string_view name, std::initializer_list<Variant> arguments = {});
   // Sets a property.
   Hresult put(std::u16string_view name, const Variant& value);
+  // A property with arguments (an indexed property).
+  Result<ComVariant> getWith(std::u16string_view name, std::initializer_list<Variant> arguments);
+  // Sets a property with one index argument.
+  Hresult putIndexed(std::u16string_view name, const Variant& index, const Variant& value);
+  // Whether the object knows a member of that name.
+  bool hasMember(std::u16string_view name);
+  // Runs a method whose one argument is a number passed by reference.
+  Result<ComVariant> callWithLongOut(std::u16string_view name, std::int32_t& value);
 
   // Typed reads of a property or call result.
   Result<std::u16string> getText(std::u16string_view name);

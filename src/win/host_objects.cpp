@@ -206,6 +206,32 @@ template <class Port>
 Result<std::shared_ptr<CommandBarButton>> ComObject<Port>::queryCommandBarButton() {
   return queryAs(comObject(), iid::kCommandBarButton, makeCommandBarButton);
 }
+template <class Made>
+Result<std::shared_ptr<Made>> libraryObject(Automation& automation, std::u16string_view member,
+                                            std::shared_ptr<Made> (*make)(ComPtr<IDispatch>)) {
+  if (!automation.hasMember(member)) return failure(E_NOINTERFACE);
+  return make(ComPtr<IDispatch>(automation.object()));
+}
+template <class Port>
+Result<std::shared_ptr<SafeMailItem>> ComObject<Port>::querySafeMailItem() {
+  return libraryObject(automation_, u"Send", makeSafeMailItem);
+}
+template <class Port>
+Result<std::shared_ptr<SafeTaskItem>> ComObject<Port>::querySafeTaskItem() {
+  return libraryObject(automation_, u"CopyTo", makeSafeTaskItem);
+}
+template <class Port>
+Result<std::shared_ptr<MapiUtilities>> ComObject<Port>::queryMapiUtilities() {
+  return libraryObject(automation_, u"GetItemFromMsgFile", makeMapiUtilities);
+}
+template <class Port>
+Result<std::shared_ptr<SafeSession>> ComObject<Port>::querySafeSession() {
+  return libraryObject(automation_, u"GetStoreFromID", makeSafeSession);
+}
+template <class Port>
+Result<std::shared_ptr<SafeMessage>> ComObject<Port>::querySafeMessage() {
+  return libraryObject(automation_, u"Fields", makeSafeMessage);
+}
 template <class Port>
 Result<std::shared_ptr<ConnectionPoint>> ComObject<Port>::findConnectionPoint(
     const Guid& eventIid) {
@@ -223,6 +249,11 @@ template class ComObject<TaskItem>;
 template class ComObject<MailItem>;
 template class ComObject<Explorer>;
 template class ComObject<CommandBarButton>;
+template class ComObject<SafeMailItem>;
+template class ComObject<SafeTaskItem>;
+template class ComObject<MapiUtilities>;
+template class ComObject<SafeSession>;
+template class ComObject<SafeMessage>;
 
 std::shared_ptr<Dispatch> makeHostObject(ComPtr<IDispatch> object) {
   return std::make_shared<GenericObject>(std::move(object));

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "platform/mail_client.h"
+#include "platform/safe_library.h"
 #include "win/automation.h"
 
 namespace qx::win32 {
@@ -36,6 +37,13 @@ class ComObject : public Port, public ComBacked {
   Result<std::shared_ptr<PropertyPageSite>> queryPropertyPageSite() override;
   Result<std::shared_ptr<ComAddIn>> queryComAddIn() override;
   Result<std::shared_ptr<CommandBarButton>> queryCommandBarButton() override;
+  // The library's objects are made by ProgID, so the caller knows what it
+  // asks for; an object without the class's characteristic member refuses.
+  Result<std::shared_ptr<SafeMailItem>> querySafeMailItem() override;
+  Result<std::shared_ptr<SafeTaskItem>> querySafeTaskItem() override;
+  Result<std::shared_ptr<MapiUtilities>> queryMapiUtilities() override;
+  Result<std::shared_ptr<SafeSession>> querySafeSession() override;
+  Result<std::shared_ptr<SafeMessage>> querySafeMessage() override;
   Result<std::shared_ptr<ConnectionPoint>> findConnectionPoint(const Guid& eventIid) override;
 
  protected:
@@ -57,5 +65,10 @@ std::shared_ptr<TaskItem> makeTaskItem(ComPtr<IDispatch> object);
 std::shared_ptr<Explorer> makeExplorer(ComPtr<IDispatch> object);
 std::shared_ptr<CommandBarButton> makeCommandBarButton(ComPtr<IDispatch> object);
 std::shared_ptr<MailItem> makeMailItem(ComPtr<IDispatch> object);
+std::shared_ptr<SafeMailItem> makeSafeMailItem(ComPtr<IDispatch> object);
+std::shared_ptr<SafeTaskItem> makeSafeTaskItem(ComPtr<IDispatch> object);
+std::shared_ptr<MapiUtilities> makeMapiUtilities(ComPtr<IDispatch> object);
+std::shared_ptr<SafeSession> makeSafeSession(ComPtr<IDispatch> object);
+std::shared_ptr<SafeMessage> makeSafeMessage(ComPtr<IDispatch> object);
 
 }  // namespace qx::win32

@@ -248,6 +248,52 @@ TEST(HostObjects, TheIndicatorsBarAndButtonGoThroughTheExplorer) {
   EXPECT_EQ(button->calls(), std::vector<std::string>{"put Caption(12 items left)"});
 }
 
+TEST(HostObjects, SafeLibraryObjectsWorkByNameAndAreKnownByTheirMembers) {
+  auto sessionObject = makeRecordingObject("session");
+  auto store = makeRecordingObject("store");
+  sessionObject->define(L"Logon", [](const std::vector<VARIANT>&, VARIANT*) { return S_OK; });
+  sessionObject->define(L"GetStoreFromID", returningObject(store));
+  store->defineValue(L"StoreKind", longVariant(store_kind::kServer));
+  auto mailObject = makeRecordingObject("safemail");
+  auto recipients = makeRecordingObject("recipients");
+  mailObject->define(L"Send", [](const std::vector<VARIANT>&, VARIANT*) { return S_OK; });
+  mailObject->define(L"Fields", [](const std::vector<VARIANT>& args, VARIANT* result) {
+    if (args.size() == 1 && result) *result = textVariant(L"x-header");
+    return S_OK;
+  });
+  mailObject->define(L"Recipients", returningObject(recipients));
+  recipients->define(L"ResolveAll", [](const std::vector<VARIANT>& args, VARIANT*) {
+    if (args.size() != 1 || V_VT(&args[0]) != (VT_I4 | VT_BYREF)) return E_INVALIDARG;
+    *V_I4REF(&args[0]) = 0;
+    return S_OK;
+  });
+
+  auto session = win32::makeHostObject(asDispatch(sessionObject))->querySafeSession();
+  ASSERT_TRUE(session.has_value());
+  EXPECT_EQ((*session)->logon(Variant(), Variant(), Variant(), Variant(), Variant()), hr::kOk);
+  auto found = (*session)->getStoreFromId(Variant(u"5707"), Variant());
+  ASSERT_TRUE(found.has_value());
+  EXPECT_EQ((*found)->kind(), store_kind::kServer);
+  EXPECT_EQ(sessionObject->calls(),
+            (std::vector<std::string>{"Logon(empty, empty, empty, empty, empty)",
+                                      "GetStoreFromID(5707, empty)"}));
+
+  auto mail = win32::makeHostObject(asDispatch(mailObject))->querySafeMailItem();
+  ASSERT_TRUE(mail.has_value());
+  EXPECT_EQ((*mail)->field(0x007D001E), Variant(u"x-header"));
+  EXPECT_EQ((*mail)->setField(0x10800003, Variant(std::int32_t{3})), hr::kOk);
+  auto safeRecipients = (*mail)->recipients();
+  ASSERT_TRUE(safeRecipients.has_value());
+  std::int32_t unresolved = -1;
+  EXPECT_EQ((*safeRecipients)->resolveAll(unresolved), hr::kOk);
+  EXPECT_EQ(unresolved, 0);
+  EXPECT_EQ(mailObject->calls(), (std::vector<std::string>{
+                                     "Fields(8192030)", "put Fields(276824067, 3)", "Recipients"}));
+  // A library object is known by its members: a session is no mail item.
+  EXPECT_EQ(win32::makeHostObject(asDispatch(sessionObject))->querySafeMailItem().error(),
+            hr::kNoInterface);
+}
+
 // Records what a subscription delivers.
 class NotingSink : public EventSink {
  public:

@@ -5,28 +5,16 @@
 // that a listing can be looked at after its window is gone.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "core/addin_module.h"
-#include "core/connect.h"
-#include "core/sync_engine.h"
-#include "platform/mail_ids.h"
-#include "sim/faults.h"
-#include "sim/host_file_system.h"
-#include "sim/mail/mail_client.h"
-#include "sim/office/host_process.h"
-#include "sim/registry_sim.h"
-#include "sim/ui_thread.h"
-#include "sim/window_system_sim.h"
+#include "support/host_fixture.h"
 
 namespace qx::test {
 
-inline constexpr std::string_view kQuendrilaxKey = "Software\\Vantrosse\\Quendrilax\\";
+using testsupport::ansi;
 
 // What one listing's progress window was given.
 struct ProgressRecord {
@@ -134,43 +122,30 @@ class RecordingWindows final : public WindowSystem {
   WindowSystem& inner_;
 };
 
-class BasicSyncTest : public ::testing::Test {
+class BasicSyncTest : public testsupport::HostTest {
  protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    root_ = std::filesystem::temp_directory_path() /
-            ("qx-basicsync-" + std::to_string(::getpid()) + "-" + info->name());
-    std::filesystem::remove_all(root_);
-    sim::UserSetup setup;
-    setup.name = "alice";
-    setup.address = "alice@example.org";
-    host = std::make_unique<sim::HostProcess>(clock, setup, root_);
-    host->onDisconnectRequest([this] {
+  BasicSyncTest() {
+    onDisconnectRequest = [this] {
       if (disconnectOnRequest && connection) connection->onDisconnection(1);
-    });
-    host->registry().putDword(reg::kCurrentUser, std::string(kQuendrilaxKey) + "Config", "debug",
-                              1);
+    };
+    setDebug(1);
+    loadModule();
   }
-  void TearDown() override {
+  ~BasicSyncTest() override {
+    // The module and its windows go before the recorder they were given.
     connection.reset();
     module.reset();
-    host.reset();
-    std::filesystem::remove_all(root_);
   }
 
   // A task folder marked for synchronization with these recipients.
   std::u16string shareFolder(std::u16string_view name, std::vector<std::string> recipients,
                              bool processed = false) {
-    std::u16string id = mail().createFolder(name, u"IPM.Task");
-    const std::string key = folderKey(id);
-    sim::RegistrySim& registry = host->registry();
-    registry.putDword(reg::kCurrentUser, key, "used", 1);
-    registry.putString(reg::kCurrentUser, key, "SID", ansi(mail().defaultStoreId()));
-    registry.putString(reg::kCurrentUser, key, "ShareName", ansi(name));
-    registry.putKey(reg::kCurrentUser, key + "\\Users");
+    const std::u16string id = addSharedFolder(name, ansi(name));
+    const std::string key = testsupport::folderKey(ansi(id));
+    registry().putKey(reg::kCurrentUser, key + "\\Users");
     for (const std::string& address : recipients)
-      registry.putKey(reg::kCurrentUser, key + "\\Users\\" + address);
-    if (processed) registry.putDword(reg::kCurrentUser, key, "isProcessed", 1);
+      registry().putKey(reg::kCurrentUser, key + "\\Users\\" + address);
+    if (processed) registry().putDword(reg::kCurrentUser, key, "isProcessed", 1);
     return id;
   }
   std::u16string addTask(const std::u16string& folderId, std::u16string subject,
@@ -182,49 +157,38 @@ class BasicSyncTest : public ::testing::Test {
     return mail().addItem(folderId, std::move(data));
   }
 
-  // Starts the host and connects the add-in; questions take the scripted
-  // answers, or Yes.
+  // Connects the add-in (starting the host again after disconnect());
+  // questions take the scripted answers, or Yes.
   void connect() {
-    host->startRun();
-    windows = std::make_unique<RecordingWindows>(host->platform().windows);
-    const Platform& base = host->platform();
-    platform = std::make_unique<Platform>(Platform{base.registry, *windows, base.shell, base.files,
-                                                   base.clock, base.locale, base.guids,
-                                                   base.codePage, base.safeLibrary});
-    module = std::make_unique<AddinModule>(*platform);
-    host->markAddInConnected();
-    connection = module->createConnect();
-    ASSERT_EQ(connection->onConnection(host->applicationObject(), 0, host->addInObject()), hr::kOk);
-    connection->onStartupComplete();
-    host->thread().pump();
+    if (!module) {
+      host.startRun();
+      host.markAddInConnected();
+      loadModule();
+    }
+    ASSERT_EQ(connectAndStart(), hr::kOk);
+    pump();
   }
+  // The host closes.
   void disconnect() {
     if (connection) connection->onDisconnection(0);
     connection.reset();
     module.reset();
-    host->stopRun();
+    host.stopRun();
   }
 
-  SyncEngine& engine() { return *module->engine(); }
-  sim::MailClient& mail() { return host->mail(); }
-
-  std::string folderKey(const std::u16string& id) const {
-    return std::string(kQuendrilaxKey) + "Folders\\" + ansi(id);
-  }
-  bool processed(const std::u16string& id) const {
-    auto value = host->registry().value(reg::kCurrentUser, folderKey(id), "isProcessed");
-    return value.has_value();
+  bool processed(const std::u16string& id) {
+    return registry()
+        .value(reg::kCurrentUser, testsupport::folderKey(ansi(id)), "isProcessed")
+        .has_value();
   }
   std::string queuePath(const std::u16string& id) const {
-    return host->appDataFolder() + "\\Vantrosse\\" + ansi(id) + ".ids";
+    return dataDirectory() + ansi(id) + ".ids";
   }
-  std::optional<std::string> queueText(const std::u16string& id) const {
-    return host->disk().readText(queuePath(id));
-  }
+  std::optional<std::string> queueText(const std::u16string& id) { return fileText(queuePath(id)); }
   // The queue's entries (its lines without their CR LF).
-  std::vector<std::string> queueEntries(const std::u16string& id) const {
+  std::vector<std::string> queueEntries(const std::u16string& id) {
     std::vector<std::string> entries;
-    std::string text = queueText(id).value_or("");
+    const std::string text = queueText(id).value_or("");
     for (std::size_t start = 0; start < text.size();) {
       std::size_t end = text.find("\r\n", start);
       if (end == std::string::npos) end = text.size();
@@ -234,34 +198,19 @@ class BasicSyncTest : public ::testing::Test {
     return entries;
   }
   void writeQueue(const std::u16string& id, std::string_view diskText) {
-    host->disk().writeText(queuePath(id), diskText);
+    putFile(queuePath(id), diskText);
   }
 
-  // The debug log's entries without their time stamps.
-  std::vector<std::string> debugEntries() const {
-    std::vector<std::string> entries;
-    std::string log = host->disk().readText(host->moduleFolder() + "debug.log").value_or("");
-    std::size_t start = 0;
-    while (start < log.size()) {
-      std::size_t arrow = log.find(" -> ", start);
-      if (arrow == std::string::npos) break;
-      std::size_t next = log.find(" -> ", arrow + 4);
-      std::size_t end = next == std::string::npos ? log.size() : log.rfind('\n', next) + 1;
-      entries.push_back(log.substr(arrow + 4, end - arrow - 5));
-      start = end;
-    }
-    return entries;
-  }
   // The debug entries that start with `prefix`, without it.
-  std::vector<std::string> entriesAfter(std::string_view prefix) const {
+  std::vector<std::string> entriesAfter(std::string_view prefix) {
     std::vector<std::string> found;
     for (const std::string& entry : debugEntries())
       if (entry.starts_with(prefix)) found.push_back(entry.substr(prefix.size()));
     return found;
   }
-  std::vector<std::string> errorLog() const {
+  std::vector<std::string> errorLines() {
     std::vector<std::string> lines;
-    std::string log = host->disk().readText(host->moduleFolder() + "error.log").value_or("");
+    const std::string log = errorLog();
     for (std::size_t start = 0; start < log.size();) {
       std::size_t end = log.find('\n', start);
       if (end == std::string::npos) end = log.size();
@@ -273,12 +222,6 @@ class BasicSyncTest : public ::testing::Test {
   // Sync mails sent so far.
   std::size_t mailsSent() { return (sent_ += mail().takeSubmitted().size()); }
 
-  static std::string ansi(std::u16string_view text) {
-    std::string out;
-    for (char16_t c : text) out.push_back(static_cast<char>(c));
-    return out;
-  }
-
   const sim::mail::BarState* bar(std::u16string_view name) {
     for (const auto& b : mail().commandBars())
       if (b.name == name) return &b;
@@ -287,15 +230,21 @@ class BasicSyncTest : public ::testing::Test {
 
   // Whether the host disconnects the add-in when it asks to be unloaded.
   bool disconnectOnRequest = true;
-  sim::VirtualClock clock;
-  std::filesystem::path root_;
-  std::unique_ptr<sim::HostProcess> host;
-  std::unique_ptr<RecordingWindows> windows;
-  std::unique_ptr<Platform> platform;
-  std::unique_ptr<AddinModule> module;
-  std::unique_ptr<CConnect> connection;
+  std::unique_ptr<RecordingWindows> recorder;
 
  private:
+  void loadModule() {
+    connection.reset();
+    module.reset();
+    recorder = std::make_unique<RecordingWindows>(host.platform().windows);
+    const Platform& base = host.platform();
+    platform_ = std::make_unique<Platform>(Platform{base.registry, *recorder, base.shell,
+                                                    base.files, base.clock, base.locale, base.guids,
+                                                    base.codePage, base.safeLibrary});
+    module = std::make_unique<AddinModule>(*platform_);
+  }
+
+  std::unique_ptr<Platform> platform_;
   std::size_t sent_ = 0;
 };
 

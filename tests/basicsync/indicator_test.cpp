@@ -21,7 +21,7 @@ class Indicator : public BasicSyncTest {
 
 TEST_F(Indicator, ANewTemporaryBarCarriesTheButton) {
   connect();
-  engine().showIndicator();
+  engine()->showIndicator();
   const auto* added = bar(u"Vantrosse");
   ASSERT_NE(added, nullptr);
   EXPECT_TRUE(added->visible);
@@ -37,7 +37,7 @@ TEST_F(Indicator, ANewTemporaryBarCarriesTheButton) {
   EXPECT_EQ(button.tooltipText, u"Quendrilax");
   EXPECT_EQ(button.tag, u"Quendrilax");
   // Once is enough.
-  engine().showIndicator();
+  engine()->showIndicator();
   EXPECT_THAT(bars(u"Vantrosse"), SizeIs(1));
   EXPECT_THAT(bar(u"Vantrosse")->buttons, SizeIs(1));
 }
@@ -45,7 +45,7 @@ TEST_F(Indicator, ANewTemporaryBarCarriesTheButton) {
 TEST_F(Indicator, AVisibleBarWhoseNameBeginsWithOursIsAdopted) {
   mail().addCommandBar(u"Vantrosse Werkzeuge", true);
   connect();
-  engine().showIndicator();
+  engine()->showIndicator();
   EXPECT_EQ(bar(u"Vantrosse"), nullptr);
   EXPECT_THAT(bar(u"Vantrosse Werkzeuge")->buttons, SizeIs(1));
 }
@@ -53,7 +53,7 @@ TEST_F(Indicator, AVisibleBarWhoseNameBeginsWithOursIsAdopted) {
 TEST_F(Indicator, AHiddenBarOfOursIsNotUsedAndAnotherIsAdded) {
   mail().addCommandBar(u"Vantrosse", false);
   connect();
-  engine().showIndicator();
+  engine()->showIndicator();
   const auto found = bars(u"Vantrosse");
   ASSERT_THAT(found, SizeIs(2));
   EXPECT_THAT(found[0]->buttons, IsEmpty());
@@ -66,7 +66,7 @@ TEST_F(Indicator, TheFirstBarOfOursDecidesEvenWhenHidden) {
   mail().addCommandBar(u"Vantrosse A", false);
   mail().addCommandBar(u"Vantrosse B", true);
   connect();
-  engine().showIndicator();
+  engine()->showIndicator();
   EXPECT_THAT(bar(u"Vantrosse A")->buttons, IsEmpty());
   EXPECT_THAT(bar(u"Vantrosse B")->buttons, IsEmpty());
   ASSERT_NE(bar(u"Vantrosse"), nullptr);
@@ -76,10 +76,10 @@ TEST_F(Indicator, TheFirstBarOfOursDecidesEvenWhenHidden) {
 TEST_F(Indicator, WithoutAnExplorerNothingIsShownUntilOneIsThere) {
   connect();
   mail().setExplorerPresent(false);
-  engine().showIndicator();
+  engine()->showIndicator();
   EXPECT_EQ(bar(u"Vantrosse"), nullptr);
   mail().setExplorerPresent(true);
-  engine().showIndicator();
+  engine()->showIndicator();
   EXPECT_NE(bar(u"Vantrosse"), nullptr);
 }
 
@@ -88,24 +88,24 @@ TEST_F(Indicator, AFailedAttemptLeavesNothingBehindAndTheNextOneShows) {
   for (const char* call : {"mail.CommandBars.Add", "mail.CommandBarControls.Add",
                            "mail.CommandBarButton.SetFaceId", "mail.CommandBar.SetVisible"}) {
     SCOPED_TRACE(call);
-    host->faults().fail(call, hr::kFail);
-    engine().showIndicator();
+    host.faults().fail(call, hr::kFail);
+    engine()->showIndicator();
     EXPECT_EQ(bar(u"Vantrosse"), nullptr);
   }
-  engine().showIndicator();
+  engine()->showIndicator();
   ASSERT_NE(bar(u"Vantrosse"), nullptr);
   EXPECT_THAT(bar(u"Vantrosse")->buttons, SizeIs(1));
 }
 
 TEST_F(Indicator, OnceRemovedItIsNotShownAgainInTheSameRun) {
   connect();
-  engine().showIndicator();
-  engine().removeIndicator();
+  engine()->showIndicator();
+  engine()->removeIndicator();
   EXPECT_EQ(bar(u"Vantrosse"), nullptr);
-  engine().showIndicator();
+  engine()->showIndicator();
   EXPECT_EQ(bar(u"Vantrosse"), nullptr);
   // Writing into the removed button does no harm.
-  engine().setIndicatorText(u"caption", u"tooltip");
+  engine()->setIndicatorText(u"caption", u"tooltip");
 }
 
 TEST_F(Indicator, TheTimerShowsItDuringTheFirstCatchUpPhaseOnly) {
@@ -117,11 +117,11 @@ TEST_F(Indicator, TheTimerShowsItDuringTheFirstCatchUpPhaseOnly) {
   ASSERT_NE(bar(u"Vantrosse"), nullptr);
   clock.advance(3000);  // A2 goes: done
   EXPECT_EQ(bar(u"Vantrosse"), nullptr);
-  EXPECT_TRUE(engine().basicSyncDone());
+  EXPECT_TRUE(engine()->basicSyncDone());
   EXPECT_EQ(mailsSent(), 2u);
 
   // A second catch-up phase from the property page shows nothing.
-  engine().processFolders(true);
+  engine()->processFolders(true);
   clock.advance(1000);
   EXPECT_EQ(bar(u"Vantrosse"), nullptr);
   EXPECT_EQ(mailsSent(), 3u);

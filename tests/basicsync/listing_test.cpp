@@ -21,8 +21,8 @@ TEST_F(Listing, ThreeTasksAndOneOtherItemGiveThreeLinesAndARangeOfFour) {
   // Text mode: each entry ends in CR LF on disk.
   EXPECT_EQ(queueText(a), ansi(t1) + "\r\n" + ansi(t2) + "\r\n" + ansi(t3) + "\r\n");
   EXPECT_TRUE(processed(a));
-  ASSERT_EQ(windows->listings.size(), 1u);
-  const ProgressRecord& listing = windows->listings[0];
+  ASSERT_EQ(recorder->listings.size(), 1u);
+  const ProgressRecord& listing = recorder->listings[0];
   EXPECT_EQ(listing.caption, u"Grundabgleich");
   EXPECT_EQ(listing.rangeHigh, 4);
   EXPECT_EQ(listing.lastPosition, 4);
@@ -38,8 +38,8 @@ TEST_F(Listing, ADeclinedFolderIsMarkedWithoutAQueueAndAnOldQueueStays) {
   addTask(a, u"A1");
   addTask(b, u"B1");
   writeQueue(a, "00AB\r\n");
-  host->queueAnswer(win::kIdNo, 0);
-  host->queueAnswer(win::kIdYes, 0);
+  host.queueAnswer(win::kIdNo, 0);
+  host.queueAnswer(win::kIdYes, 0);
   connect();
 
   EXPECT_TRUE(processed(a));
@@ -47,7 +47,7 @@ TEST_F(Listing, ADeclinedFolderIsMarkedWithoutAQueueAndAnOldQueueStays) {
   EXPECT_EQ(queueText(a), "00AB\r\n");
   EXPECT_EQ(queueEntries(b).size(), 1u);
   EXPECT_THAT(entriesAfter("user don't wont a basicsync"), ::testing::SizeIs(1));
-  EXPECT_EQ(windows->listings.size(), 1u);
+  EXPECT_EQ(recorder->listings.size(), 1u);
 }
 
 TEST_F(Listing, AForcedRunRewritesEveryQueueWithoutAQuestion) {
@@ -57,16 +57,16 @@ TEST_F(Listing, AForcedRunRewritesEveryQueueWithoutAQuestion) {
   addTask(a, u"A2");
   addTask(b, u"B1");
   connect();
-  ASSERT_FALSE(engine().nextBackgroundItems());
+  ASSERT_FALSE(engine()->nextBackgroundItems());
   ASSERT_EQ(queueEntries(a).size(), 1u);
-  const std::size_t boxes = host->shownBoxes().size();
+  const std::size_t boxes = host.shownBoxes().size();
 
-  engine().processFolders(true);
-  EXPECT_EQ(host->shownBoxes().size(), boxes);
+  engine()->processFolders(true);
+  EXPECT_EQ(host.shownBoxes().size(), boxes);
   EXPECT_EQ(queueEntries(a).size(), 2u);
   EXPECT_EQ(queueEntries(b).size(), 1u);
-  EXPECT_FALSE(engine().basicSyncDone());
-  EXPECT_EQ(windows->listings.size(), 4u);
+  EXPECT_FALSE(engine()->basicSyncDone());
+  EXPECT_EQ(recorder->listings.size(), 4u);
 }
 
 TEST_F(Listing, AFolderWithoutRecipientsKeepsAnEmptyQueueAndIsAskedAgain) {
@@ -75,10 +75,10 @@ TEST_F(Listing, AFolderWithoutRecipientsKeepsAnEmptyQueueAndIsAskedAgain) {
   connect();
   EXPECT_EQ(queueText(a), "");
   EXPECT_FALSE(processed(a));
-  EXPECT_THAT(windows->listings, IsEmpty());
+  EXPECT_THAT(recorder->listings, IsEmpty());
   disconnect();
   connect();
-  EXPECT_EQ(host->shownBoxes().size(), 2u);
+  EXPECT_EQ(host.shownBoxes().size(), 2u);
 }
 
 TEST_F(Listing, AQueueThatCannotBeCreatedLeavesTheFolderToBeOfferedAgain) {
@@ -86,12 +86,12 @@ TEST_F(Listing, AQueueThatCannotBeCreatedLeavesTheFolderToBeOfferedAgain) {
   const auto b = shareFolder(u"B", {"bob@office.test"});
   addTask(a, u"A1");
   addTask(b, u"B1");
-  host->faults().fail("files.writeFile", win::kAccessDenied);
+  host.faults().fail("files.writeFile", win::kAccessDenied);
   connect();
 
   EXPECT_FALSE(processed(a));
   EXPECT_FALSE(queueText(a));
-  EXPECT_THAT(errorLog(), ElementsAre("processXXXItem"));
+  EXPECT_THAT(errorLines(), ElementsAre("processXXXItem"));
   EXPECT_TRUE(processed(b));
   EXPECT_EQ(queueEntries(b).size(), 1u);
 }
@@ -99,43 +99,43 @@ TEST_F(Listing, AQueueThatCannotBeCreatedLeavesTheFolderToBeOfferedAgain) {
 TEST_F(Listing, WithoutAProgressWindowTheWholeFolderIsListed) {
   const auto a = shareFolder(u"A", {"bob@office.test"});
   for (int i = 0; i < 5; ++i) addTask(a, u"T" + std::u16string(1, u'0' + i));
-  host->faults().fail("windows.createDialog", 1400);
+  host.faults().fail("windows.createDialog", 1400);
   connect();
   EXPECT_EQ(queueEntries(a).size(), 5u);
   EXPECT_TRUE(processed(a));
-  EXPECT_THAT(windows->listings, IsEmpty());
+  EXPECT_THAT(recorder->listings, IsEmpty());
 }
 
 TEST_F(Listing, AWindowThatCannotBeRepaintedNoLongerEndsTheListing) {
   const auto a = shareFolder(u"A", {"bob@office.test"});
   for (int i = 0; i < 5; ++i) addTask(a, u"T" + std::u16string(1, u'0' + i));
-  host->faults().fail("windows.updateWindow", 0, 2);
+  host.faults().fail("windows.updateWindow", 0, 2);
   connect();
   EXPECT_EQ(queueEntries(a).size(), 5u);
   EXPECT_TRUE(processed(a));
-  ASSERT_EQ(windows->listings.size(), 1u);
+  ASSERT_EQ(recorder->listings.size(), 1u);
   // The window went at the second item; nothing was given to it after that.
-  EXPECT_EQ(windows->listings[0].lastPosition, 2);
-  EXPECT_THAT(windows->listings[0].texts, ElementsAre(u"A", u"A 20%"));
+  EXPECT_EQ(recorder->listings[0].lastPosition, 2);
+  EXPECT_THAT(recorder->listings[0].texts, ElementsAre(u"A", u"A 20%"));
 }
 
 TEST_F(Listing, ItemsThatCannotBeReadAreReportedAndTheListingGoesOn) {
   const auto a = shareFolder(u"A", {"bob@office.test"});
   addTask(a, u"T1");
   const auto t2 = addTask(a, u"T2");
-  host->faults().fail("mail.Items.Item", hr::kFail);
+  host.faults().fail("mail.Items.Item", hr::kFail);
   connect();
   EXPECT_THAT(queueEntries(a), ElementsAre(ansi(t2)));
-  EXPECT_THAT(errorLog(), ElementsAre("NO Item"));
+  EXPECT_THAT(errorLines(), ElementsAre("NO Item"));
   EXPECT_TRUE(processed(a));
 }
 
 TEST_F(Listing, AFolderWhoseItemsCannotBeReadIsReported) {
   const auto a = shareFolder(u"A", {"bob@office.test"});
   addTask(a, u"T1");
-  host->faults().fail("mail.Folder.Items", hr::kFail, 0);
+  host.faults().fail("mail.Folder.Items", hr::kFail, 0);
   connect();
-  EXPECT_THAT(errorLog(), ElementsAre("get_Items()=NULL"));
+  EXPECT_THAT(errorLines(), ElementsAre("get_Items()=NULL"));
   EXPECT_FALSE(processed(a));
   EXPECT_FALSE(queueText(a));
 }

@@ -36,16 +36,16 @@ TEST_F(QueueSteps, TwoFoldersSendInOrderAndOnlyTheLastFolderReportsDone) {
   ASSERT_EQ(queueEntries(b).size(), 1u);
 
   // A2 empties A's queue, but A is not the last folder.
-  EXPECT_FALSE(engine().nextBackgroundItems());
-  EXPECT_FALSE(engine().nextBackgroundItems());
+  EXPECT_FALSE(engine()->nextBackgroundItems());
+  EXPECT_FALSE(engine()->nextBackgroundItems());
   EXPECT_FALSE(queueText(a));
-  EXPECT_TRUE(engine().nextBackgroundItems());
+  EXPECT_TRUE(engine()->nextBackgroundItems());
   EXPECT_FALSE(queueText(b));
   EXPECT_THAT(entriesAfter("processing:"), ElementsAre("A1", "A2", "B1"));
   EXPECT_THAT(entriesAfter("Item processed"), ::testing::SizeIs(3));
   EXPECT_EQ(mailsSent(), 3u);
   // Nothing left anywhere: done again, nothing sent.
-  EXPECT_TRUE(engine().nextBackgroundItems());
+  EXPECT_TRUE(engine()->nextBackgroundItems());
   EXPECT_EQ(mailsSent(), 3u);
 }
 
@@ -58,12 +58,12 @@ TEST_F(QueueSteps, AnEntryThatNoLongerOpensIsDroppedAndTheNextFolderSendsInTheSa
   connect();
   ASSERT_TRUE(mail().hardDelete(gone));
 
-  EXPECT_TRUE(engine().nextBackgroundItems());
+  EXPECT_TRUE(engine()->nextBackgroundItems());
   EXPECT_THAT(entriesAfter("processing:"), ElementsAre("B1"));
   EXPECT_EQ(queueEntries(a).size(), 1u);
   // Neither "Item processed" nor "Item not processed" for the lost entry.
   EXPECT_THAT(entriesAfter("Item "), ElementsAre("processed"));
-  EXPECT_THAT(errorLog(), IsEmpty());
+  EXPECT_THAT(errorLines(), IsEmpty());
 }
 
 TEST_F(QueueSteps, HolidaysAndPrivateTasksAreDroppedUnsentWithTheTooltipUnchanged) {
@@ -72,13 +72,13 @@ TEST_F(QueueSteps, HolidaysAndPrivateTasksAreDroppedUnsentWithTheTooltipUnchange
   addTask(a, u"Arzt", u"", 2);
   addTask(a, u"feiertag klein", u"feiertag");
   connect();
-  engine().showIndicator();
+  engine()->showIndicator();
 
-  EXPECT_FALSE(engine().nextBackgroundItems());
-  EXPECT_FALSE(engine().nextBackgroundItems());
+  EXPECT_FALSE(engine()->nextBackgroundItems());
+  EXPECT_FALSE(engine()->nextBackgroundItems());
   ASSERT_NE(bar(u"Vantrosse"), nullptr);
   EXPECT_EQ(bar(u"Vantrosse")->buttons.at(0).tooltipText, u"Quendrilax");
-  EXPECT_TRUE(engine().nextBackgroundItems());
+  EXPECT_TRUE(engine()->nextBackgroundItems());
   EXPECT_THAT(entriesAfter("Item "), ElementsAre("not processed", "not processed", "processed"));
   // Only the lower-case category goes: the match is case-sensitive.
   EXPECT_THAT(entriesAfter("processing:"), ElementsAre("feiertag klein"));
@@ -94,14 +94,14 @@ TEST_F(QueueSteps, ALineLongerThanAPieceIsReadAsTwoEntries) {
 
   // The first 511 characters open nothing and are dropped; the rest of the
   // line is the next entry.
-  EXPECT_FALSE(engine().nextBackgroundItems());
+  EXPECT_FALSE(engine()->nextBackgroundItems());
   EXPECT_THAT(queueEntries(a), ElementsAre(std::string(89, '7'), ansi(task)));
   const auto pieces = debugEntries();
   EXPECT_NE(std::find(pieces.begin(), pieces.end(), std::string(511, '7')), pieces.end());
   EXPECT_NE(std::find(pieces.begin(), pieces.end(), std::string(89, '7') + "\n"), pieces.end());
-  EXPECT_FALSE(engine().nextBackgroundItems());
+  EXPECT_FALSE(engine()->nextBackgroundItems());
   EXPECT_THAT(queueEntries(a), ElementsAre(ansi(task)));
-  EXPECT_TRUE(engine().nextBackgroundItems());
+  EXPECT_TRUE(engine()->nextBackgroundItems());
   EXPECT_THAT(entriesAfter("processing:"), ElementsAre("A1"));
 }
 
@@ -112,8 +112,8 @@ TEST_F(QueueSteps, EveryStepWritesItsTraceInOrder) {
   connect();
   const std::size_t before = debugEntries().size();
 
-  EXPECT_FALSE(engine().nextBackgroundItems());
-  EXPECT_TRUE(engine().nextBackgroundItems());
+  EXPECT_FALSE(engine()->nextBackgroundItems());
+  EXPECT_TRUE(engine()->nextBackgroundItems());
   std::vector<std::string> entries = debugEntries();
   entries.erase(entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(before));
   // The entries of the recipient lookup and of the send itself are left out.
@@ -129,7 +129,7 @@ TEST_F(QueueSteps, AnEmptyQueueIsRemovedAndEndsTheLastFolder) {
   const auto a = shareFolder(u"A", {"bob@office.test"}, true);
   writeQueue(a, "");
   connect();
-  EXPECT_TRUE(engine().nextBackgroundItems());
+  EXPECT_TRUE(engine()->nextBackgroundItems());
   EXPECT_FALSE(queueText(a));
   EXPECT_THAT(entriesAfter("reached the end of synclist"), ::testing::SizeIs(1));
   EXPECT_THAT(entriesAfter("last folder of synclist"), ::testing::SizeIs(1));
@@ -140,8 +140,8 @@ TEST_F(QueueSteps, AReceiveOnlyLastFolderNoLongerKeepsTheCatchUpPhaseAlive) {
   shareFolder(u"Incoming", {});
   addTask(a, u"A1");
   connect();
-  EXPECT_FALSE(engine().nextBackgroundItems());
-  EXPECT_TRUE(engine().nextBackgroundItems());
+  EXPECT_FALSE(engine()->nextBackgroundItems());
+  EXPECT_TRUE(engine()->nextBackgroundItems());
 }
 
 TEST_F(QueueSteps, AQueueThatCannotBeRewrittenKeepsItsEntries) {
@@ -156,22 +156,22 @@ TEST_F(QueueSteps, AQueueThatCannotBeRewrittenKeepsItsEntries) {
   ASSERT_TRUE(mail().hardDelete(gone));
 
   // The write beside the queue fails: the queue stays as it was.
-  host->faults().fail("files.writeFile", win::kWriteFault);
-  EXPECT_FALSE(engine().nextBackgroundItems());
+  host.faults().fail("files.writeFile", win::kWriteFault);
+  EXPECT_FALSE(engine()->nextBackgroundItems());
   EXPECT_EQ(queueEntries(a), all);
-  EXPECT_THAT(errorLog(), ElementsAre("Fehler bei nextBackgroundItems"));
-  EXPECT_FALSE(host->disk().isFile(queuePath(a) + ".new"));
+  EXPECT_THAT(errorLines(), ElementsAre("Fehler bei nextBackgroundItems"));
+  EXPECT_FALSE(host.disk().isFile(queuePath(a) + ".new"));
 
   // The write beside succeeds and the replacement fails: the remaining
   // entries wait beside the queue and the next step takes them from there.
-  host->faults().fail("files.writeFile", win::kWriteFault, 2);
-  EXPECT_FALSE(engine().nextBackgroundItems());
+  host.faults().fail("files.writeFile", win::kWriteFault, 2);
+  EXPECT_FALSE(engine()->nextBackgroundItems());
   EXPECT_EQ(queueEntries(a), all);
-  EXPECT_TRUE(host->disk().isFile(queuePath(a) + ".new"));
-  EXPECT_FALSE(engine().nextBackgroundItems());
+  EXPECT_TRUE(host.disk().isFile(queuePath(a) + ".new"));
+  EXPECT_FALSE(engine()->nextBackgroundItems());
   EXPECT_THAT(queueEntries(a), ElementsAre(all[2]));
-  EXPECT_FALSE(host->disk().isFile(queuePath(a) + ".new"));
-  EXPECT_TRUE(engine().nextBackgroundItems());
+  EXPECT_FALSE(host.disk().isFile(queuePath(a) + ".new"));
+  EXPECT_TRUE(engine()->nextBackgroundItems());
   EXPECT_THAT(entriesAfter("processing:"), ElementsAre("A2", "A3"));
   EXPECT_FALSE(queueText(a));
 }
@@ -182,9 +182,9 @@ TEST_F(QueueSteps, AFailureInOneFolderIsReportedAndTheWalkGoesOn) {
   addTask(a, u"A1");
   addTask(b, u"B1");
   connect();
-  host->faults().fail("mail.Folder.StoreID", hr::kFail);
-  EXPECT_TRUE(engine().nextBackgroundItems());
-  EXPECT_THAT(errorLog(), ElementsAre("Fehler bei nextBackgroundItems"));
+  host.faults().fail("mail.Folder.StoreID", hr::kFail);
+  EXPECT_TRUE(engine()->nextBackgroundItems());
+  EXPECT_THAT(errorLines(), ElementsAre("Fehler bei nextBackgroundItems"));
   EXPECT_THAT(entriesAfter("processing:"), ElementsAre("B1"));
   EXPECT_EQ(queueEntries(a).size(), 1u);
 }

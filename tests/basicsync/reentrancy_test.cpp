@@ -11,8 +11,8 @@ TEST_F(Reentrancy, MailArrivingWhileTheQuestionIsOpenIsScanned) {
   const auto a = shareFolder(u"A", {"bob@office.test"});
   addTask(a, u"A1");
   // The user leaves the question open for five minutes; mail comes in.
-  host->queueAnswer(win::kIdYes, 5 * 60 * 1000);
-  host->onMessageBox([this](const sim::ShownBox&) { host->raiseNewMail(); });
+  host.queueAnswer(win::kIdYes, 5 * 60 * 1000);
+  host.onMessageBox([this](const sim::ShownBox&) { host.raiseNewMail(); });
   connect();
   EXPECT_EQ(module->counters().inboxScans, 1);
   EXPECT_EQ(queueEntries(a).size(), 1u);
@@ -21,18 +21,18 @@ TEST_F(Reentrancy, MailArrivingWhileTheQuestionIsOpenIsScanned) {
 TEST_F(Reentrancy, WorkOpeningABoxInsideTheQuestionStillHoldsOffTheNext) {
   const auto a = shareFolder(u"A", {"bob@office.test"});
   addTask(a, u"A1");
-  host->queueAnswer(win::kIdYes, 60 * 1000);
-  host->queueAnswer(win::kIdOk, 10 * 1000);
+  host.queueAnswer(win::kIdYes, 60 * 1000);
+  host.queueAnswer(win::kIdOk, 10 * 1000);
   bool insideScan = false;
   int nested = 0;
-  host->onMessageBox([&](const sim::ShownBox&) {
+  host.onMessageBox([&](const sim::ShownBox&) {
     if (!insideScan) {
       // The question: the mail's scan runs inside it and opens a box of its
       // own, in which a further mail arrives.
       insideScan = true;
-      host->raiseNewMail();
+      host.raiseNewMail();
     } else if (++nested == 1) {
-      host->raiseNewMail();
+      host.raiseNewMail();
     }
   });
   mail().setLibraryState(sim::mail::LibraryState::kProgIdUnknown);

@@ -98,6 +98,9 @@ void findWalk(benchmark::State& state, const char16_t* sortField, bool descendin
     state.SkipWithError("sort failed");
     return;
   }
+  // The first Find on a view sorted on another field builds that pair's
+  // index once, as a host builds a view; the walks after it are measured.
+  (void)folder.items->find(u"[Subject] = 'match'");
   std::int64_t steps = 0;
   for (auto _ : state) {
     for (auto found = folder.items->find(u"[Subject] = 'match'"); found && *found;

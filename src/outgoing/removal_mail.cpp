@@ -3,6 +3,7 @@
 // which id: nothing about deleted tasks is kept anywhere else.
 #include "core/addin_module.h"
 #include "core/sync_engine.h"
+#include "outgoing/mail_send_end.h"
 #include "outgoing/task_sync_properties.h"
 #include "platform/mail_client.h"
 #include "platform/safe_library.h"
@@ -24,19 +25,6 @@ constexpr std::string_view kToFailed = "\nput_To()";
 constexpr std::string_view kSaveFailed = "\nmailItem->Save()";
 constexpr std::string_view kSecondPutFailed = "\nput_Item((IDispatch*)mailItem";
 
-template <class T>
-Hresult statusOf(const Result<std::shared_ptr<T>>& result) {
-  if (!result) return result.error();
-  return *result ? hr::kOk : hr::kPointer;
-}
-
-struct RemovalEnd {
-  Hresult status = hr::kOk;
-  // After a missing library has been reported nothing of the engine may be
-  // touched any more.
-  bool libraryMissing = false;
-};
-
 class RemovalMailSender {
  public:
   RemovalMailSender(SyncEngine& engine, TaskItem& task)
@@ -45,7 +33,7 @@ class RemovalMailSender {
         platform_(engine.module().platform()),
         task_(task) {}
 
-  RemovalEnd run() {
+  MailSendEnd run() {
     const Result<std::shared_ptr<SafeMailItem>> safeMail =
         createSafeMailItem(platform_.safeLibrary);
     if (!safeMail) {
@@ -122,7 +110,7 @@ class RemovalMailSender {
     return hr::kOk;
   }
 
-  RemovalEnd stop(std::string_view text, Hresult status) {
+  MailSendEnd stop(std::string_view text, Hresult status) {
     log_.reportError(text);
     return {status};
   }
@@ -149,7 +137,7 @@ class RemovalMailSender {
 
 Hresult SyncEngine::DeleteMessage(TaskItem& task) {
   if (diagnostics_.debugOn()) diagnostics_.logDebug(kStart);
-  const RemovalEnd end = RemovalMailSender(*this, task).run();
+  const MailSendEnd end = RemovalMailSender(*this, task).run();
   if (end.libraryMissing) return end.status;
   if (diagnostics_.debugOn()) diagnostics_.logDebug(end.status != hr::kOk ? kFailed : kOk);
   return end.status;

@@ -6,6 +6,7 @@
 #include "core/addin_module.h"
 #include "core/sync_engine.h"
 #include "outgoing/borrowed_item.h"
+#include "outgoing/mail_send_end.h"
 #include "outgoing/outbox_search.h"
 #include "outgoing/task_sync_properties.h"
 #include "platform/mail_client.h"
@@ -27,19 +28,6 @@ constexpr std::string_view kUserPropertiesFailed = "\nget_UserProperties";
 constexpr std::string_view kEntryIdFailed = "\nget_EntryID";
 constexpr std::string_view kCompressionThrew = "\nzippen fehlgeschlagen2:";
 
-template <class T>
-Hresult statusOf(const Result<std::shared_ptr<T>>& result) {
-  if (!result) return result.error();
-  return *result ? hr::kOk : hr::kPointer;
-}
-
-// How a send ended. After a missing library has been reported the host may be
-// tearing the add-in down, so nothing of the engine may be touched any more.
-struct SendEnd {
-  Hresult status = hr::kOk;
-  bool libraryMissing = false;
-};
-
 class ChangeMailSender {
  public:
   ChangeMailSender(SyncEngine& engine, TaskItem& task, std::string shareName)
@@ -49,7 +37,7 @@ class ChangeMailSender {
         task_(task),
         shareName_(std::move(shareName)) {}
 
-  SendEnd run() {
+  MailSendEnd run() {
     const Result<std::shared_ptr<SafeMailItem>> safeMail =
         createSafeMailItem(platform_.safeLibrary);
     const Result<std::shared_ptr<SafeTaskItem>> safeTask =
@@ -67,7 +55,7 @@ class ChangeMailSender {
     if (!skip) return {skip.error()};
     if (*skip) return {hr::kOk};
     if (const Hresult status = identify(); failed(status)) return {status};
-    if (const SendEnd end = takeMail(); end.libraryMissing || failed(end.status)) return end;
+    if (const MailSendEnd end = takeMail(); end.libraryMissing || failed(end.status)) return end;
     if (const Hresult status = address(); failed(status)) return {status};
     if (const Hresult status = attachTask(); failed(status)) return {status};
     return {finish()};
@@ -120,7 +108,7 @@ class ChangeMailSender {
     return hr::kOk;
   }
 
-  SendEnd takeMail() {
+  MailSendEnd takeMail() {
     const std::shared_ptr<Namespace>& session = engine_.hostNamespace();
     if (!session) return {hr::kPointer};
     const Result<std::shared_ptr<Application>> application = session->application();
@@ -248,7 +236,7 @@ Hresult SyncEngine::sendMessage(TaskItem& task, Folder& folder) {
   if (diagnostics_.debugOn()) diagnostics_.logDebug(kStart);
   std::string shareName;
   shareNameOfFolder(folder, shareName);
-  const SendEnd end = ChangeMailSender(*this, task, std::move(shareName)).run();
+  const MailSendEnd end = ChangeMailSender(*this, task, std::move(shareName)).run();
   if (end.libraryMissing) return end.status;
   if (diagnostics_.debugOn()) diagnostics_.logDebug(end.status != hr::kOk ? kSendFailed : kSendOk);
   return end.status;

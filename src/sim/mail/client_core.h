@@ -83,10 +83,11 @@ class ClientCore : public std::enable_shared_from_this<ClientCore> {
   // "safe.CreateInstance", "safe.SafeMailItem.Send",
   // "safe.MapiUtilities.GetItemFromMsgFile", "safe.Message.Fields", ...).
   // Interface queries are "mail.QueryInterface.<Interface>" (TaskItem,
-  // MailItem, Folder, Application, PropertyPages, CommandBarButton, ComAddIn)
-  // and "safe.QueryInterface.<Class>" (SafeMailItem, SafeTaskItem,
-  // MapiUtilities, SafeSession, SafeMessage); only queries that the object
-  // would answer are counted and failed.
+  // MailItem, Folder, Application, PropertyPages, CommandBarButton, ComAddIn,
+  // and PropertyPageSite on the Properties dialog's site) and
+  // "safe.QueryInterface.<Class>" (SafeMailItem, SafeTaskItem, MapiUtilities,
+  // SafeSession, SafeMessage); only queries that the object would answer are
+  // counted and failed.
   std::optional<Hresult> fault(std::string_view operation);
   // Drops every subscription (and with it every reference the host holds on
   // the add-in's sinks); later calls fail with kDisconnected.

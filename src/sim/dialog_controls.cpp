@@ -221,4 +221,10 @@ bool ControlState::checksOnClick() const {
          type == style::kBsAutoRadioButton;
 }
 
+const ControlHistory* DialogRecord::control(int id) const {
+  auto it = std::find_if(controls.begin(), controls.end(),
+                         [&](const ControlHistory& c) { return c.id == id; });
+  return it == controls.end() ? nullptr : &*it;
+}
+
 }  // namespace qx::sim

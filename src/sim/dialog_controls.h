@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/window_system.h"
@@ -101,6 +102,35 @@ struct ControlState {
   bool checked = false;
   ListBoxState list;
   ProgressState progress;
+};
+
+// What one control of a dialog was given over the dialog's life. Only calls
+// that succeeded count.
+struct ControlHistory {
+  int id = 0;
+  ControlKind kind = ControlKind::kOther;
+  // Every text set on the control, in order.
+  std::vector<std::u16string> texts;
+  // A progress bar's ranges and positions as they were asked for, in order,
+  // and where the bar stood at the end (within its range).
+  std::vector<std::pair<std::uint16_t, std::uint16_t>> ranges;
+  std::vector<int> positions;
+  int lastPosition = 0;
+};
+
+// A modeless dialog as it was seen, kept after it closes.
+struct DialogRecord {
+  WindowHandle handle = kNoWindow;
+  int templateId = 0;
+  std::u16string caption;
+  // Shown at least once; still open.
+  bool shown = false;
+  bool open = true;
+  // One per control of the template, in template order.
+  std::vector<ControlHistory> controls;
+
+  // The first control with this id (template order), if any.
+  const ControlHistory* control(int id) const;
 };
 
 }  // namespace qx::sim

@@ -47,6 +47,13 @@ ControlState* WindowSystemSim::findControl(WindowHandle dialog, int id, ControlK
   return control && control->kind == kind ? control : nullptr;
 }
 
+ControlHistory* WindowSystemSim::historyOf(WindowHandle dialog, const ControlState& control) {
+  Window* window = find(dialog);
+  if (!window || !window->record) return nullptr;
+  const auto index = static_cast<std::size_t>(&control - window->controls.data());
+  return &history_[*window->record].controls[index];
+}
+
 void WindowSystemSim::notify(WindowHandle dialog, int id, int code) {
   const Window* window = find(dialog);
   if (!window || !window->dialogSink) return;
@@ -101,8 +108,21 @@ WinError WindowSystemSim::createDialog(const DialogTemplate& dialogTemplate, Win
   window.dialogSink = &sink;
   window.templateId = dialogTemplate.id;
   window.caption = dialogTemplate.caption;
-  for (const DialogControl& control : dialogTemplate.controls)
+  DialogRecord record;
+  record.handle = handle;
+  record.templateId = dialogTemplate.id;
+  record.caption = dialogTemplate.caption;
+  record.shown = window.visible;
+  for (const DialogControl& control : dialogTemplate.controls) {
     window.controls.emplace_back(control);
+    ControlHistory history;
+    history.id = control.id;
+    history.kind = window.controls.back().kind;
+    history.lastPosition = window.controls.back().progress.position();
+    record.controls.push_back(std::move(history));
+  }
+  window.record = history_.size();
+  history_.push_back(std::move(record));
   created = handle;
   sink.onInitDialog(handle);
   // A dialog that destroys itself while it initialises is never handed out.
@@ -125,13 +145,18 @@ bool WindowSystemSim::destroyWindow(WindowHandle handle) {
   }
   for (WindowHandle window : doomed) {
     thread_.killTimers(window);
+    if (const Window* gone = find(window); gone && gone->record)
+      history_[*gone->record].open = false;
     windows_.erase(window);
   }
   return true;
 }
 
 void WindowSystemSim::destroyAll() {
-  for (const auto& [handle, window] : windows_) thread_.killTimers(handle);
+  for (const auto& [handle, window] : windows_) {
+    thread_.killTimers(handle);
+    if (window.record) history_[*window.record].open = false;
+  }
   windows_.clear();
 }
 
@@ -142,6 +167,7 @@ bool WindowSystemSim::showWindow(WindowHandle handle, int command) {
   if (!window) return false;
   const bool wasVisible = window->visible;
   window->visible = command != qx::win::kSwHide;
+  if (window->visible && window->record) history_[*window->record].shown = true;
   return wasVisible;
 }
 
@@ -187,6 +213,7 @@ bool WindowSystemSim::setItemText(WindowHandle dialog, int id, std::u16string_vi
   ControlState* control = findControl(dialog, id);
   if (!control) return false;
   control->text = text;
+  if (ControlHistory* history = historyOf(dialog, *control)) history->texts.emplace_back(text);
   if (control->kind == ControlKind::kEdit) notify(dialog, id, qx::win::kEnChange);
   return true;
 }
@@ -287,6 +314,10 @@ bool WindowSystemSim::progressSetRange(WindowHandle dialog, int id, std::uint16_
   ControlState* bar = findControl(dialog, id, ControlKind::kProgress);
   if (!bar) return false;
   bar->progress.setRange(low, high);
+  if (ControlHistory* history = historyOf(dialog, *bar)) {
+    history->ranges.emplace_back(low, high);
+    history->lastPosition = bar->progress.position();
+  }
   return true;
 }
 
@@ -295,6 +326,10 @@ bool WindowSystemSim::progressSetPos(WindowHandle dialog, int id, int position) 
   ControlState* bar = findControl(dialog, id, ControlKind::kProgress);
   if (!bar) return false;
   bar->progress.setPosition(position);
+  if (ControlHistory* history = historyOf(dialog, *bar)) {
+    history->positions.push_back(position);
+    history->lastPosition = bar->progress.position();
+  }
   return true;
 }
 

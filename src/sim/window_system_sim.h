@@ -102,7 +102,7 @@ class WindowSystemSim final : public WindowSystem {
   bool pressHelp(WindowHandle dialog);
 
   // The end of the host process: every window goes, with its timers. The log
-  // of message boxes and the scripted answers stay.
+  // of message boxes, the dialog history and the scripted answers stay.
   void destroyAll();
 
   // --- what the windows show ---
@@ -111,6 +111,9 @@ class WindowSystemSim final : public WindowSystem {
   // Open dialogs, oldest first; the newest one of a template, if any.
   std::vector<WindowHandle> dialogs() const;
   std::optional<WindowHandle> findDialog(int templateId) const;
+  // Every modeless dialog created so far, oldest first, open or closed: what
+  // was set on its controls survives the dialog.
+  const std::vector<DialogRecord>& dialogHistory() const { return history_; }
   std::optional<std::u16string> caption(WindowHandle window) const;
   std::optional<WindowHandle> parentOf(WindowHandle window) const;
   bool isVisible(WindowHandle window) const;
@@ -132,6 +135,8 @@ class WindowSystemSim final : public WindowSystem {
     std::u16string caption;
     std::vector<ControlState> controls;
     int repaints = 0;
+    // The dialog's entry in history_.
+    std::optional<std::size_t> record;
   };
 
   bool exists(WindowHandle window) const;
@@ -139,6 +144,8 @@ class WindowSystemSim final : public WindowSystem {
   const Window* find(WindowHandle window) const;
   ControlState* findControl(WindowHandle dialog, int id);
   ControlState* findControl(WindowHandle dialog, int id, ControlKind kind);
+  // The history of a control found above, if its window is a dialog.
+  ControlHistory* historyOf(WindowHandle dialog, const ControlState& control);
   // WM_COMMAND to the dialog's sink; the sink may destroy the dialog.
   void notify(WindowHandle dialog, int id, int code);
   void deliverTimer(WindowHandle window, std::uint32_t id);
@@ -149,6 +156,7 @@ class WindowSystemSim final : public WindowSystem {
   MessageBoxScript boxes_;
   // Handles are never reused, so a stale handle never names a new window.
   std::map<WindowHandle, Window> windows_;
+  std::vector<DialogRecord> history_;
   WindowHandle nextHandle_ = 0x20010;
 };
 

@@ -1,7 +1,7 @@
 // The basic-synchronization and property-page families against the stand-in:
 // queue files, the indicator, the Properties dialog, the address book, the
-// module's registration and second stores; and the forms this build cannot
-// run yet fail with a message that says so.
+// module's registration and second stores, and the progress windows of a
+// listing.
 #include <gtest/gtest.h>
 
 #include "quendrilax-sim/commands_queue.h"
@@ -111,15 +111,35 @@ TEST(RunnerPagesTest, PropertiesStoresRegistrationAndTheAddressBook) {
       << office.transcript();
 }
 
-TEST(RunnerPagesTest, FormsThisBuildCannotRunSaySo) {
+TEST(RunnerPagesTest, ProgressListingsAreCountedAndShownAfterTheyClose) {
   ScenarioOffice office;
   auto failures = office.run(
       "user a\n"
+      "folder a add Tasks/Team\n"
+      "task a add T1 in Tasks/Team\n"
+      "task a add T2 in Tasks/Team\n"
+      "item a add Memo in Tasks/Team kind note\n"
+      "task a add T3 in Tasks/Team\n"
+      "share a Tasks/Team as team with b@office.test\n"
+      "expect a progress listings 0\n"
+      "answer a yes\n"
+      "start a\n"
       "expect a progress listings 1\n"
+      "expect a progress listings 2\n"  // fails: one listing
       "show a progress\n");
-  ASSERT_EQ(failures.size(), 2u) << messages(failures);
-  for (const Failure& f : failures)
-    EXPECT_NE(f.message.find("not supported by this build"), std::string::npos) << f.message;
+  ASSERT_EQ(failures.size(), 1u) << messages(failures);
+  EXPECT_EQ(failures[0].where.line, 12);
+  EXPECT_EQ(failures[0].message, "a: expected 2 progress listing(s), found 1");
+  // The note takes a step of the bar but gives no line of text.
+  const std::string transcript = office.transcript();
+  EXPECT_NE(transcript.find("a: 1 progress listing(s)\n"
+                            "    1. \"Grundabgleich\", range 0..4, last position 4\n"
+                            "       \"Team\"\n"
+                            "       \"Team 25%\"\n"
+                            "       \"Team 50%\"\n"
+                            "       \"Team 100%\"\n"),
+            std::string::npos)
+      << transcript;
 }
 
 // `help` lists every family's forms, from the same table the reader uses.

@@ -3,6 +3,7 @@
 // in docs/scenarios.md "Basic synchronization".
 #include "quendrilax-sim/commands_queue.h"
 
+#include "basicsync/progress_dialog.h"
 #include "quendrilax-sim/command_table.h"
 #include "quendrilax-sim/runner.h"
 #include "quendrilax-sim/runner_text.h"
@@ -10,6 +11,7 @@
 #include "sim/host_file_system.h"
 #include "sim/mail/mail_client.h"
 #include "sim/office/host_process.h"
+#include "sim/window_system_sim.h"
 
 namespace qx::tools {
 
@@ -26,6 +28,17 @@ std::optional<std::string> queuePath(Runner& runner, OfficeUser& u, const std::s
     return std::nullopt;
   }
   return runner.dataDirectory(u) + utf8ToAnsi(utf16ToUtf8(id)) + ".ids";
+}
+
+// The progress windows the user's add-in has shown, oldest first, open or
+// closed.
+std::vector<const sim::DialogRecord*> progressListings(OfficeUser& u) {
+  const auto& windows = dynamic_cast<const sim::WindowSystemSim&>(u.host->platform().windows);
+  std::vector<const sim::DialogRecord*> listings;
+  for (const sim::DialogRecord& record : windows.dialogHistory())
+    if (record.templateId == progress_dialog::kTemplateId && record.shown)
+      listings.push_back(&record);
+  return listings;
 }
 
 }  // namespace
@@ -136,27 +149,42 @@ void registerQueueCommands(CommandTable& table) {
   });
 
   // The progress windows of a listing open and close inside one host call;
-  // the window stand-in keeps no record of closed dialogs yet.
+  // the window stand-in keeps each dialog's record after it closes.
   table.expectation("progress", [](ReadContext& ctx) {
     ctx.args.oneOf("progress check", "listings");
-    ctx.args.count("number of listings");
-    return makeExpectation([](Runner&, OfficeUser&) -> std::optional<std::string> {
-      return "expect progress is not supported by this build: the window stand-in keeps no "
-             "record of progress windows once they are closed";
+    const int count = ctx.args.count("number of listings");
+    return makeExpectation([count](Runner&, OfficeUser& u) -> std::optional<std::string> {
+      const std::size_t found = progressListings(u).size();
+      if (found == static_cast<std::size_t>(count)) return std::nullopt;
+      return expected(std::to_string(count) + " progress listing(s)", std::to_string(found));
     });
   });
   table.show("progress", [](ReadContext&, const std::string& user) {
-    return makeStep([user](Runner& runner, const SourceLocation& where) {
-      runner.fail(where, user +
-                             ": show progress is not supported by this build: the window "
-                             "stand-in keeps no record of progress windows once they are closed");
+    return makeStep([user](Runner& runner, const SourceLocation&) {
+      const auto listings = progressListings(runner.user(user));
+      runner.say(user, std::to_string(listings.size()) + " progress listing(s)");
+      for (std::size_t i = 0; i < listings.size(); ++i) {
+        const sim::DialogRecord& record = *listings[i];
+        const sim::ControlHistory* bar = record.control(progress_dialog::kBarId);
+        const sim::ControlHistory* text = record.control(progress_dialog::kTextId);
+        std::string range = "none";
+        if (bar && !bar->ranges.empty())
+          range = std::to_string(bar->ranges.back().first) + ".." +
+                  std::to_string(bar->ranges.back().second);
+        runner.out() << "    " << i + 1 << ". " << inQuotes(utf16ToUtf8(record.caption))
+                     << ", range " << range << ", last position " << (bar ? bar->lastPosition : 0)
+                     << (record.open ? ", still open" : "") << '\n';
+        if (text)
+          for (const std::u16string& line : text->texts)
+            runner.out() << "       " << inQuotes(utf16ToUtf8(line)) << '\n';
+      }
     });
   });
 
   table.help("  queue USER PATH write <<END ... END");
   table.help("  expect USER queue PATH entries N|absent");
   table.help("  expect USER indicator absent|shown|removed | caption TEXT | tooltip TEXT");
-  table.help("  expect USER progress listings N | show USER progress   (not yet supported)");
+  table.help("  expect USER progress listings N | show USER progress");
 }
 
 }  // namespace qx::tools

@@ -99,6 +99,8 @@ TEST(RunnerTasksTest, TaskExpectationsSayWhatWasExpectedAndFound) {
   };
   tag(mail, "{A}");
   tag(mailB, "{B}");
+  // U comes after the ids are given and bears none.
+  ASSERT_TRUE(office.run("task a add U\n").empty());
   const struct {
     const char* line;
     const char* message;  // nullptr: holds
@@ -119,7 +121,17 @@ TEST(RunnerTasksTest, TaskExpectationsSayWhatWasExpectedAndFound) {
       {"expect a task T sync-id same-as b S",
        "a: expected task \"T\" in Tasks with the sync id of b's task \"S\" in Tasks \"{B}\", "
        "found \"{A}\""},
-      {"expect a task T count 3", "a: expected 3 task(s) \"T\" in Tasks, found 1 [\"T\"]"},
+      {"expect a task T sync-id differs-from b S", nullptr},
+      {"expect a task T sync-id differs-from a T",
+       "a: expected task \"T\" in Tasks with a sync id other than the sync id of a's task \"T\" "
+       "in Tasks, found the same \"{A}\""},
+      {"expect a task U sync-id differs-from b S",
+       "a: expected task \"U\" in Tasks with a sync id other than the sync id of b's task \"S\" "
+       "in Tasks, found none"},
+      {"expect a task T sync-id differs-from a U",
+       "a: expected task \"T\" in Tasks with a sync id other than the sync id of a's task \"U\" "
+       "in Tasks, found that task has none"},
+      {"expect a task T count 3", "a: expected 3 task(s) \"T\" in Tasks, found 1 [\"T\", \"U\"]"},
       {"expect a task T in Nowhere count 0", "a: expected a folder \"Nowhere\", found none"},
   };
   for (const auto& c : cases) {

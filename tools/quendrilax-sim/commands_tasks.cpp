@@ -197,8 +197,8 @@ std::shared_ptr<const Expectation> readExpectTask(ReadContext& ctx) {
     if (!args.accept("absent")) e->value = args.text("property text or absent");
   } else if (args.accept("sync-id")) {
     e->what = Check::kSyncId;
-    e->syncId = args.oneOf("sync-id check", "none|present|same-as");
-    if (e->syncId == "same-as") {
+    e->syncId = args.oneOf("sync-id check", "none|present|same-as|differs-from");
+    if (e->syncId == "same-as" || e->syncId == "differs-from") {
       e->otherUser = ctx.knownUser();
       e->otherSubject = args.text("subject of the other task");
       e->otherFolder = readIn(args);
@@ -358,11 +358,20 @@ std::optional<std::string> ExpectTask::check(Runner& runner, OfficeUser& u) cons
       const TaskLookup other = findTask(runner, runner.user(otherUser), otherFolder, otherSubject);
       const std::string otherLabel = "the sync id of " + otherUser + "'s task " +
                                      inQuotes(otherSubject) + " in " + otherFolder;
-      if (!other.task) return expected(label + " with " + otherLabel, other.problem);
+      // Both tasks must bear an id: two tasks without one do not differ in it.
+      const bool same = syncId == "same-as";
+      const std::string wanted =
+          label + (same ? " with " : " with a sync id other than ") + otherLabel;
+      if (!other.task) return expected(wanted, other.problem);
       const std::string otherId = syncIdOf(other.task->data);
-      if (otherId.empty()) return expected(label + " with " + otherLabel, "that task has none");
-      if (id == otherId) return std::nullopt;
-      return expected(label + " with " + otherLabel + " " + inQuotes(otherId), shown);
+      if (otherId.empty()) return expected(wanted, "that task has none");
+      if (same) {
+        if (id == otherId) return std::nullopt;
+        return expected(wanted + " " + inQuotes(otherId), shown);
+      }
+      if (id.empty()) return expected(wanted, "none");
+      if (id != otherId) return std::nullopt;
+      return expected(wanted, "the same " + shown);
     }
   }
   return std::nullopt;
@@ -415,7 +424,9 @@ void registerTaskCommands(CommandTable& table) {
   table.help("  share USER PATH as SHARENAME [with ADDRESS...]");
   table.help("  expect USER folder PATH count N | has SUBJECT | lacks SUBJECT");
   table.help("  expect USER task SUBJECT [in PATH] FIELD VALUE | property NAME TEXT|absent");
-  table.help("                 | sync-id none|present|same-as USER2 SUBJECT2 [in PATH2] | count N");
+  table.help(
+      "                 | sync-id none|present|same-as|differs-from USER2 SUBJECT2 [in PATH2]");
+  table.help("                 | count N");
 }
 
 }  // namespace qx::tools

@@ -230,8 +230,12 @@ void COLFoldersPropPage::addRecipient() {
   if (windows.listFindExact(window_, kRecipientList, -1, address) == win::kLbErr) {
     windows.listAddString(window_, kRecipientList, address);
   } else {
+    // The box's message loop may let the host close the dialog and let go
+    // of the page: it must live until this click is done.
+    const std::shared_ptr<COLFoldersPropPage> self = shared_from_this();
     windows.messageBox(window_, message(msg::kDuplicateAddress), message(msg::kErrorCaption),
                        win::kMbOk);
+    if (window_ == kNoWindow) return;
   }
   windows.setItemText(window_, kAddressField, u"");
   windows.enableItem(window_, kAddButton, false);
@@ -290,6 +294,7 @@ void COLFoldersPropPage::chooseFromAddressBook() {
 }
 
 void COLFoldersPropPage::basicSyncAgain() {
+  const std::shared_ptr<COLFoldersPropPage> self = shared_from_this();
   const int answer =
       platform_.windows.messageBox(window_, message(msg::kBasicSyncAgainQuestion),
                                    message(msg::kBasicSyncAgainCaption), win::kMbYesNo);

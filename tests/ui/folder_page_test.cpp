@@ -312,5 +312,24 @@ TEST_F(PageTest, ThePageGivesNoHelpInformationToTheHost) {
   EXPECT_EQ(hosted().page->getPageInfo(file, context), hr::kNotImpl);
 }
 
+// The host may close the dialog while one of the page's message boxes is up:
+// the click is seen through and the page is let go afterwards.
+TEST_F(PageTest, ClosingTheDialogUnderAMessageBoxLeavesThePageSound) {
+  start();
+  configure(tasksId(), "team", {"bob@example.org"});
+  for (const bool duplicate : {true, false}) {
+    SCOPED_TRACE(duplicate);
+    page = openPage(tasksId());
+    const std::weak_ptr<PageControl> control = hosted().control;
+    ASSERT_TRUE(type(u"bob@example.org"));
+    host->thread().post([this] { dialog->cancel(); });
+    windows().answerNextBox(duplicate ? win::kIdOk : win::kIdNo);
+    (void)click(duplicate ? kAddButton : kBasicSyncButton);
+    EXPECT_FALSE(dialog->isOpen());
+    EXPECT_TRUE(control.expired());
+    EXPECT_EQ(windows().shownBoxes().size(), duplicate ? 1u : 2u);
+  }
+}
+
 }  // namespace
 }  // namespace qx::test

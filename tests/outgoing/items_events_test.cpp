@@ -209,5 +209,29 @@ TEST_F(ItemEvents, ReloadingTheFoldersRewatchesThemAndEmptiesTheDontTouchList) {
   EXPECT_EQ(debugCount(kSent), sentBefore + 1);
 }
 
+// Every event of the item, merged or swallowed, starts the window again: a
+// run of edits two seconds apart goes out once, and an edit right after the
+// add-in wrote a task is merged into that write.
+TEST_F(ItemEvents, EveryEventOfTheItemStartsTheWindowAgain) {
+  const std::u16string id = sentTask(u"Run");
+  const int sentBefore = debugCount(kSent);
+  for (const char16_t* subject : {u"Run 1", u"Run 2", u"Run 3"}) {
+    setSubject(id, subject);
+    wait(2000);
+  }
+  EXPECT_EQ(debugCount(kSent) - sentBefore, 1);
+
+  wait(5000);
+  sim::mail::ItemData data = sim::mail::ItemData::newTask();
+  data.subject = u"Written";
+  const std::u16string written = mail().addItem(team, data);
+  engine().dontTouchList().push_back(written);
+  pump();
+  wait(1000);
+  setSubject(written, u"Written and edited");
+  EXPECT_EQ(debugCount(kSent) - sentBefore, 1);
+  EXPECT_EQ(debugCount(kMerged), 3);
+}
+
 }  // namespace
 }  // namespace qx::test

@@ -125,5 +125,17 @@ TEST_F(RemovalMail, TheSecondPutHasItsOwnText) {
   EXPECT_FALSE(unsentMails()[0].submitted);
 }
 
+// A task never sent names no folder, not even one shared under an empty name.
+TEST_F(RemovalMail, ATaskNeverSentIsNotAnnouncedToAFolderSharedWithoutAName) {
+  const std::u16string nameless = mail().createFolder(u"Nameless", u"IPM.Task");
+  share(nameless, "", {"dave@example.org"});
+  ASSERT_TRUE(engine().reloadFolders());
+  const std::u16string plain = mail().createFolder(u"Plain", u"IPM.Task");
+  remove(addTask(plain, u"Never sent"));
+  EXPECT_TRUE(unsentMails().empty());
+  EXPECT_TRUE(outbox().empty());
+  EXPECT_EQ(lastEntry("DeleteMessage "), "DeleteMessage OK");
+}
+
 }  // namespace
 }  // namespace qx::test

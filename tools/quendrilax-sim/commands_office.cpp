@@ -100,9 +100,12 @@ std::shared_ptr<const Step> readUser(ReadContext& ctx) {
       p.utcOffsetMinutes = parseUtcOffset(args.keyword("utc offset"));
     } else if (option == "no-explorer") {
       p.noExplorer = true;
+    } else if (option == "change-events") {
+      p.changeEventsPerSave = args.count("change events per save", 10);
+      if (p.changeEventsPerSave < 1) bad("a save raises at least one change event");
     } else {
       bad("unknown user option '" + option +
-          "' (address, language, version, appdata, library, utc, no-explorer)");
+          "' (address, language, version, appdata, library, utc, no-explorer, change-events)");
     }
   }
   ctx.declareUser(p.name);
@@ -172,6 +175,8 @@ void UserCmd::run(Runner& runner, const SourceLocation&) const {
   if (profile.appDataMissing) note += ", no application-data folder";
   if (profile.libraryMissing) note += ", safe-item library missing";
   if (profile.noExplorer) note += ", no explorer window";
+  if (profile.changeEventsPerSave != 1)
+    note += ", " + std::to_string(profile.changeEventsPerSave) + " change events per save";
   runner.say(profile.name, note);
 }
 
@@ -498,7 +503,7 @@ void registerOfficeCommands(CommandTable& table) {
   });
 
   table.help("  user NAME [address A] [language en|de|es|0x0407] [version V] [appdata missing]");
-  table.help("            [library missing] [utc +1] [no-explorer]");
+  table.help("            [library missing] [utc +1] [no-explorer] [change-events N]");
   table.help("  start USER [no-startup-complete] | startup-complete USER | connect USER");
   table.help("  disconnect USER | stop USER | advance DURATION | newmail USER");
   table.help("  answer USER ok|yes|no|cancel [open DURATION] | transport [every DURATION]");

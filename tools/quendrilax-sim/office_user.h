@@ -27,6 +27,7 @@ struct UserProfile {
   bool libraryMissing = false;
   bool noExplorer = false;  // the host runs without an explorer window
   int utcOffsetMinutes = 60;
+  int changeEventsPerSave = 1;  // ItemChange events the host raises for one save
 };
 
 struct OfficeUser {

@@ -48,6 +48,7 @@ class COLFoldersPropPage::PageInterface final : public PropertyPage {
 
 COLFoldersPropPage::COLFoldersPropPage(AddinModule& module)
     : module_(module),
+      folder_(module.pageFolder()),
       platform_(module.platform()),
       pageInterface_(std::make_unique<PageInterface>(*this)) {}
 
@@ -128,7 +129,7 @@ void COLFoldersPropPage::initialise() {
   }};
   for (const auto& [control, id] : kTexts) windows.setItemText(window_, control, message(id));
 
-  const std::shared_ptr<Folder>& folder = module_.pageFolder();
+  const std::shared_ptr<Folder>& folder = folder_;
   std::u16string defaultShareName(kShareNameWithoutFolderName);
   if (folder) {
     if (auto name = folder->name()) defaultShareName = *name + std::u16string(kDefaultShareSuffix);
@@ -313,7 +314,7 @@ Hresult COLFoldersPropPage::apply() {
   // A page without its window has nothing to save; reading its controls now
   // would find the box clear and delete the folder's settings.
   if (window_ == kNoWindow) return hr::kOk;
-  const std::shared_ptr<Folder>& folder = module_.pageFolder();
+  const std::shared_ptr<Folder>& folder = folder_;
   if (!folder) return hr::kOk;
   auto entryId = folder->entryId();
   // Without its entry id the folder's key cannot be named: nothing to save.

@@ -16,6 +16,7 @@
 namespace qx {
 
 class AddinModule;
+class Folder;
 
 class COLFoldersPropPage final : public PageControl,
                                  public DialogSink,
@@ -67,6 +68,10 @@ class COLFoldersPropPage final : public PageControl,
   std::u16string text(int id);
 
   AddinModule& module_;
+  // The page folder as the page was created for it. The module's page folder
+  // follows every Properties dialog the host opens; a page still open when
+  // another folder's dialog comes up must go on showing and saving its own.
+  std::shared_ptr<Folder> folder_;
   // The host's services outlive the module's objects; the window is
   // destroyed through them even when the module is already gone.
   Platform platform_;

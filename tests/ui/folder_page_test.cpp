@@ -331,5 +331,22 @@ TEST_F(PageTest, ClosingTheDialogUnderAMessageBoxLeavesThePageSound) {
   }
 }
 
+// The module's page folder follows every Properties dialog the host opens: a
+// page still open saves into the folder it was opened for, never another one.
+TEST_F(PageTest, APageSavesItsOwnFolderAfterAnotherFoldersDialogOpened) {
+  start();
+  const std::u16string other = mail().createFolder(u"Other", u"IPM.Task");
+  page = openPage(tasksId());
+  sim::FolderPropertiesDialog second(mail(), windows(), *servers, host->faults());
+  ASSERT_TRUE(second.open(other));
+  second.cancel();
+  ASSERT_TRUE(click(kSyncCheckBox));
+  ASSERT_TRUE(windows().typeText(page, kShareNameField, u"team"));
+  EXPECT_EQ(dialog->apply(), 1);
+  EXPECT_TRUE(registry().value(reg::kCurrentUser, folderKey(tasksId()), "used").has_value());
+  EXPECT_FALSE(registry().value(reg::kCurrentUser, folderKey(other), "used").has_value());
+  EXPECT_NE(module->engine()->sharedFolderByName("team"), nullptr);
+}
+
 }  // namespace
 }  // namespace qx::test

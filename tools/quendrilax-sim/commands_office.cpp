@@ -9,7 +9,6 @@
 #include "quendrilax-sim/runner.h"
 #include "quendrilax-sim/runner_text.h"
 #include "quendrilax-sim/text_utf.h"
-#include "sim/codepage_sim.h"
 #include "sim/faults.h"
 #include "sim/host_file_system.h"
 #include "sim/mail/mail_client.h"
@@ -83,11 +82,6 @@ std::shared_ptr<const Step> readUser(ReadContext& ctx) {
     const std::string option = args.keyword("user option");
     if (option == "address") {
       p.address = args.text("address");
-      // The machine keeps its address in the ANSI code page: a character it
-      // cannot hold would reach the host as something else.
-      const std::u16string wide = utf8ToUtf16(p.address);
-      if (sim::CodePageSim::widen(sim::CodePageSim::narrow(wide)) != wide)
-        bad("the address " + p.address + " holds a character beyond Windows-1252");
     } else if (option == "language") {
       p.language = parseLanguage(args.keyword("language"));
     } else if (option == "version") {

@@ -73,9 +73,10 @@ OfficeUser& Runner::user(const std::string& name) { return *users_.at(name); }
 OfficeUser& Runner::addUser(const UserProfile& profile) {
   sim::UserSetup setup;
   setup.name = profile.name;
-  // The machine takes its texts in the ANSI code page; the version goes to
-  // the host in UTF-16 below, so that it arrives as the characters written.
+  // The address and the version reach the host in UTF-16 (the version
+  // below), so that they arrive as the characters written.
   setup.address = utf8ToAnsi(profile.address);
+  setup.wideAddress = utf8ToUtf16(profile.address);
   setup.language = profile.language;
   setup.hostVersion = utf8ToAnsi(profile.hostVersion);
   setup.appDataAvailable = !profile.appDataMissing;

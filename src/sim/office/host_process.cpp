@@ -32,7 +32,8 @@ struct HostProcess::Parts {
         locale(faults, setup.language),
         guids(faults, setup.guidSeed),
         codePage(faults),
-        mail(thread, files, faults, widen(setup.address)),
+        mail(thread, files, faults,
+             setup.wideAddress.empty() ? widen(setup.address) : setup.wideAddress),
         platform{registry, windows, shell,    files,         clockSim,
                  locale,   guids,   codePage, mail.library()} {}
 

@@ -37,7 +37,11 @@ class VirtualClock;
 
 struct UserSetup {
   std::string name;     // also the user's folder name, as in C:\Users\<name>
-  std::string address;  // mail address
+  std::string address;  // mail address, in the machine's code page
+  // The mail address as the host's profile holds it, in UTF-16; set, it takes
+  // the place of `address`, so an address beyond the code page arrives as
+  // written.
+  std::u16string wideAddress;
   LangId language = lang::kEnglishUs;
   std::string hostVersion = "10.0.0.6626";
   bool appDataAvailable = true;

@@ -41,7 +41,7 @@ struct UserSetup {
   // The mail address as the host's profile holds it, in UTF-16; set, it takes
   // the place of `address`, so an address beyond the code page arrives as
   // written.
-  std::u16string wideAddress;
+  std::u16string wideAddress = {};
   LangId language = lang::kEnglishUs;
   std::string hostVersion = "10.0.0.6626";
   bool appDataAvailable = true;

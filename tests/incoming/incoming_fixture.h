@@ -3,7 +3,6 @@
 // folder shared under a name, and sync mails made as a peer's add-in makes
 // them: the sync body, and the task saved as a message file and compressed.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <memory>
@@ -26,6 +25,7 @@
 #include "sim/office/host_process.h"
 #include "sim/registry_sim.h"
 #include "sim/ui_thread.h"
+#include "support/test_root.h"
 
 namespace qx::test {
 
@@ -77,10 +77,7 @@ inline mail::ItemData changeMail(const mail::ItemData& task, std::string_view sh
 class IncomingTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    root_ = std::filesystem::temp_directory_path() /
-            ("qx-in-" + std::to_string(::getpid()) + "-" + info->name());
-    std::filesystem::remove_all(root_);
+    root_ = testsupport::freshTestRoot("qx-in-");
     sim::UserSetup setup;
     setup.name = "bob";
     setup.address = "bob@office.test";

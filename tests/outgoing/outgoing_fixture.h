@@ -4,7 +4,6 @@
 // in the host (add, edit, delete tasks) and look at her Outbox, the post
 // office's deliveries and her logs.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <functional>
@@ -26,6 +25,8 @@
 #include "sim/office/host_process.h"
 #include "sim/office/office.h"
 #include "sim/registry_sim.h"
+#include "support/debug_log.h"
+#include "support/test_root.h"
 
 namespace qx::test {
 
@@ -38,11 +39,7 @@ inline std::string narrow(std::u16string_view text) {
 class OutgoingTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    root_ = std::filesystem::temp_directory_path() /
-            ("qx-outgoing-" + std::to_string(::getpid()) + "-" + info->test_suite_name() + "-" +
-             info->name());
-    std::filesystem::remove_all(root_);
+    root_ = testsupport::freshTestRoot("qx-outgoing-");
     office_ = std::make_unique<sim::Office>(root_);
     alice = &office_->addUser({.name = "alice", .address = "alice@example.org"});
     bob = &office_->addUser({.name = "bob", .address = "bob@example.org"});
@@ -191,19 +188,8 @@ class OutgoingTest : public ::testing::Test {
   }
   // Debug entries without their time stamps.
   std::vector<std::string> debugEntries() {
-    const std::string log =
-        alice->disk().readText(alice->moduleFolder() + "debug.log").value_or("");
-    std::vector<std::string> entries;
-    std::size_t start = 0;
-    while (start < log.size()) {
-      const std::size_t arrow = log.find(" -> ", start);
-      if (arrow == std::string::npos) break;
-      const std::size_t next = log.find(" -> ", arrow + 4);
-      const std::size_t end = next == std::string::npos ? log.size() : log.rfind('\n', next) + 1;
-      entries.push_back(log.substr(arrow + 4, end - arrow - 5));
-      start = end;
-    }
-    return entries;
+    return testsupport::debugLogEntries(
+        alice->disk().readText(alice->moduleFolder() + "debug.log").value_or(""));
   }
   // The last debug entry that begins with `prefix`.
   std::string lastEntry(std::string_view prefix) {

@@ -26,6 +26,7 @@
 #include "sim/temp_folder.h"
 #include "sim/ui_thread.h"
 #include "sim/window_system_sim.h"
+#include "support/debug_log.h"
 
 namespace qx::testsupport {
 
@@ -134,21 +135,7 @@ class HostTest : public ::testing::Test {
   std::string debugLog() { return fileText(moduleFolder() + "debug.log").value_or(""); }
   std::string errorLog() { return fileText(moduleFolder() + "error.log").value_or(""); }
   // The debug log's entries without their time stamps.
-  std::vector<std::string> debugEntries() {
-    std::vector<std::string> entries;
-    const std::string log = debugLog();
-    std::size_t start = 0;
-    while (start < log.size()) {
-      const std::size_t arrow = log.find(" -> ", start);
-      if (arrow == std::string::npos) break;
-      const std::size_t next = log.find(" -> ", arrow + 4);
-      // An entry ends at the line break before the next stamp.
-      const std::size_t end = next == std::string::npos ? log.size() : log.rfind('\n', next) + 1;
-      entries.push_back(log.substr(arrow + 4, end - arrow - 5));
-      start = end;
-    }
-    return entries;
-  }
+  std::vector<std::string> debugEntries() { return debugLogEntries(debugLog()); }
 
   // --- Configuration ---------------------------------------------------------------
   // A task folder of the user's default store; its entry id.

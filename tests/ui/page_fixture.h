@@ -3,7 +3,6 @@
 // the folder Properties dialog hosts the add-in's pages as the host does, by
 // ProgID through the registration and the module's class objects.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <memory>
@@ -20,6 +19,7 @@
 #include "sim/shell_sim.h"
 #include "sim/ui_thread.h"
 #include "sim/window_system_sim.h"
+#include "support/test_root.h"
 #include "ui/class_ids.h"
 #include "ui/empty_page.h"
 #include "ui/folder_page.h"
@@ -32,12 +32,7 @@ inline constexpr std::string_view kFoldersKey = "Software\\Vantrosse\\Quendrilax
 
 class PageTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    root_ = std::filesystem::temp_directory_path() /
-            ("qx-ui-" + std::to_string(::getpid()) + "-" + info->name());
-    std::filesystem::remove_all(root_);
-  }
+  void SetUp() override { root_ = testsupport::freshTestRoot("qx-ui-"); }
   void TearDown() override {
     dialog.reset();
     servers.reset();

@@ -1,36 +1,19 @@
 #include "win/event_sink_com.h"
 
-#include <atomic>
 #include <vector>
 
+#include "win/com/ref_counted.h"
 #include "win/com_guid.h"
 #include "win/com_variant.h"
 
 namespace qx::win32 {
 namespace {
 
-class EventSinkCom final : public IDispatch {
+class EventSinkCom final : public RefCounted<IDispatch> {
  public:
   EventSinkCom(std::shared_ptr<EventSink> sink, const Guid& eventIid)
       : sink_(std::move(sink)), eventIid_(toGuid(eventIid)) {}
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-    if (!object) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
-        IsEqualIID(iid, eventIid_)) {
-      *object = static_cast<IDispatch*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    ULONG left = --references_;
-    if (left == 0) delete this;  // COM's own lifetime rule
-    return left;
-  }
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
     if (count) *count = 0;
     return S_OK;
@@ -56,7 +39,10 @@ class EventSinkCom final : public IDispatch {
   }
 
  private:
-  std::atomic<ULONG> references_{0};
+  bool answers(REFIID iid) const override {
+    return IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, eventIid_);
+  }
+
   std::shared_ptr<EventSink> sink_;
   GUID eventIid_;
 };

@@ -1,6 +1,7 @@
 #include <atomic>
 #include <memory>
 
+#include "win/com/ref_counted.h"
 #include "win/recording_object.h"
 
 namespace qx::wintest {
@@ -174,25 +175,10 @@ class Recording final : public RecordingObject {
   DWORD cookie_ = 0;
 };
 
-class Point final : public IConnectionPoint {
+class Point final : public win32::RefCounted<IConnectionPoint> {
  public:
   Point(Recording& owner, REFIID iid) : owner_(owner), iid_(iid) { owner_.AddRef(); }
-  ~Point() { owner_.Release(); }
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IConnectionPoint)) {
-      *object = static_cast<IConnectionPoint*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
-  }
+  ~Point() override { owner_.Release(); }
   HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* iid) override {
     *iid = iid_;
     return S_OK;
@@ -214,7 +200,8 @@ class Point final : public IConnectionPoint {
   HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections**) override { return E_NOTIMPL; }
 
  private:
-  std::atomic<ULONG> references_{0};
+  bool answers(REFIID iid) const override { return IsEqualIID(iid, IID_IConnectionPoint); }
+
   Recording& owner_;
   IID iid_;
 };

@@ -1,35 +1,18 @@
 #include "win/com/class_factory.h"
 
-#include <atomic>
-
 #include "win/com/com_module.h"
+#include "win/com/ref_counted.h"
 
 namespace qx::win32 {
 namespace {
 
-class ClassFactory final : public IClassFactory {
+class ClassFactory final : public RefCounted<IClassFactory> {
  public:
   ClassFactory(ComModule& module, InstanceMaker create) : module_(module), create_(create) {
     module_.objectCreated();
   }
-  ~ClassFactory() { module_.objectDestroyed(); }
+  ~ClassFactory() override { module_.objectDestroyed(); }
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-    if (!object) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IClassFactory)) {
-      *object = static_cast<IClassFactory*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    ULONG left = --references_;
-    if (left == 0) delete this;  // COM's own lifetime rule
-    return left;
-  }
   HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
     if (!object) return E_POINTER;
     *object = nullptr;
@@ -42,7 +25,8 @@ class ClassFactory final : public IClassFactory {
   }
 
  private:
-  std::atomic<ULONG> references_{0};
+  bool answers(REFIID iid) const override { return IsEqualIID(iid, IID_IClassFactory); }
+
   ComModule& module_;
   InstanceMaker create_;
 };

@@ -1,10 +1,10 @@
 #include "win/com/connect_com.h"
 
-#include <atomic>
 #include <memory>
 
 #include "core/connect.h"
 #include "win/com/com_module.h"
+#include "win/com/ref_counted.h"
 #include "win/host_objects.h"
 
 namespace qx::win32 {
@@ -24,34 +24,15 @@ HRESULT fenced(Call call) {
   }
 }
 
-class ConnectObject final : public _IDTExtensibility2 {
+class ConnectObject final : public RefCounted<_IDTExtensibility2> {
  public:
   ConnectObject(ComModule& module, ComPtr<ITypeInfo> typeInfo)
       : module_(module), typeInfo_(std::move(typeInfo)), connect_(module.addin().createConnect()) {
     module_.objectCreated();
   }
-  ~ConnectObject() {
+  ~ConnectObject() override {
     connect_.reset();
     module_.objectDestroyed();
-  }
-
-  // IUnknown
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-    if (!object) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
-        IsEqualIID(iid, IID__IDTExtensibility2)) {
-      *object = static_cast<_IDTExtensibility2*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    ULONG left = --references_;
-    if (left == 0) delete this;  // COM's own lifetime rule
-    return left;
   }
 
   // IDispatch, by the type library.
@@ -102,7 +83,10 @@ class ConnectObject final : public _IDTExtensibility2 {
   }
 
  private:
-  std::atomic<ULONG> references_{0};
+  bool answers(REFIID iid) const override {
+    return IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, IID__IDTExtensibility2);
+  }
+
   ComModule& module_;
   ComPtr<ITypeInfo> typeInfo_;
   std::unique_ptr<CConnect> connect_;

@@ -101,6 +101,40 @@ TEST(MailStoreTest, IndexesFollowChangesAndRemovals) {
   EXPECT_EQ(store.item(b), nullptr);
 }
 
+// The scenario runner picks "the n-th task of a folder" from this index on
+// every edit of a soak, so it must follow kinds through changes and removals.
+TEST(MailStoreTest, TaskRanksFollowInsertsChangesAndRemovals) {
+  mail::Store store(u"S", 0x1234ABCD, 1, u"Personal Folders");
+  const std::u16string folderId = store.addFolder(u"Mixed", u"IPM.Task", u"").entryId;
+  const std::u16string t1 = store.insert(folderId, task(u"one"));
+  const std::u16string m1 = store.insert(folderId, mail::ItemData::newMail());
+  const std::u16string t2 = store.insert(folderId, task(u"two"));
+  const std::u16string t3 = store.insert(folderId, task(u"three"));
+  const mail::FolderData& f = *store.folder(folderId);
+  auto tasks = [&] {
+    std::vector<std::u16string> ids;
+    for (std::size_t i = 0; i < f.taskArrival.size(); ++i)
+      ids.push_back(f.order.at(*f.taskArrival.find_by_order(i)));
+    return ids;
+  };
+  EXPECT_EQ(tasks(), (std::vector<std::u16string>{t1, t2, t3})) << "mails are not ranked";
+
+  auto changed = store.item(t2)->data;
+  changed.subject = u"two, later";
+  store.update(t2, changed);
+  EXPECT_EQ(tasks(), (std::vector<std::u16string>{t1, t2, t3})) << "a change keeps its place";
+
+  auto asMail = store.item(t1)->data;
+  asMail.kind = mail::ItemKind::kMail;
+  store.update(t1, asMail);
+  EXPECT_EQ(tasks(), (std::vector<std::u16string>{t2, t3}));
+
+  store.remove(t3);
+  store.remove(m1);
+  EXPECT_EQ(tasks(), (std::vector<std::u16string>{t2}));
+  EXPECT_EQ(f.arrival.size(), 2u);
+}
+
 TEST(MailStoreTest, NamedIdsAreStableAndDistinctPerName) {
   mail::Store store(u"S", 1, 1, u"P");
   mail::NamedKey headers{std::u16string(prop_set::kInternetHeaders), u"x-quensyncxxxsyncid"};

@@ -34,19 +34,24 @@ struct Member {
   std::u16string folder;
 };
 
-// The entry ids of the tasks in a folder, in its order, read from the store
-// without copying the items.
-std::vector<std::u16string> taskIds(OfficeUser& u, const std::u16string& folderId) {
-  std::vector<std::u16string> ids;
-  auto& core = u.host->mail().core();
-  sim::mail::Store* store = core.storeOfEntryId(folderId);
-  sim::mail::FolderData* folder = store ? store->folder(folderId) : nullptr;
-  if (!folder) return ids;
-  for (const auto& [seq, id] : folder->order) {
-    const sim::mail::StoredItem* item = store->item(id);
-    if (item && item->data.kind == sim::mail::ItemKind::kTask) ids.push_back(id);
-  }
-  return ids;
+// A member's shared folder as the store holds it. The soak reads its tasks
+// through the store's ranks rather than walking the folder, so that an edit
+// costs the same however many tasks the folders have gathered.
+sim::mail::FolderData* folderOf(OfficeUser& u, const std::u16string& folderId) {
+  sim::mail::Store* store = u.host->mail().core().storeOfEntryId(folderId);
+  return store ? store->folder(folderId) : nullptr;
+}
+
+std::size_t taskCount(OfficeUser& u, const std::u16string& folderId) {
+  const sim::mail::FolderData* folder = folderOf(u, folderId);
+  return folder ? folder->taskArrival.size() : 0;
+}
+
+// The entry id of the folder's `rank`-th task in arrival order.
+std::u16string taskAt(OfficeUser& u, const std::u16string& folderId, std::size_t rank) {
+  const sim::mail::FolderData* folder = folderOf(u, folderId);
+  if (!folder || rank >= folder->taskArrival.size()) return {};
+  return folder->order.at(*folder->taskArrival.find_by_order(rank));
 }
 
 template <class Pred>
@@ -103,13 +108,9 @@ class Soak {
           return stuck("no user is ready to edit before edit " + std::to_string(n));
       }
       std::vector<std::size_t> counts;
-      std::vector<std::vector<std::u16string>> ids;
-      for (const Member& m : members_) {
-        ids.push_back(taskIds(*m.user, m.folder));
-        counts.push_back(ids.back().size());
-      }
+      for (const Member& m : members_) counts.push_back(taskCount(*m.user, m.folder));
       const SoakEdit edit = plan_.nextEdit(n, eligible, counts);
-      if (!apply(edit, ids[edit.user], n)) return;
+      if (!apply(edit, n)) return;
       ++tally_.edits;
       if (!settle()) return stuck("the office did not settle after edit " + std::to_string(n));
       if (n % 1000 == 0) progress();
@@ -161,9 +162,11 @@ class Soak {
                         false);
   }
 
-  bool apply(const SoakEdit& edit, const std::vector<std::u16string>& ids, int n) {
+  bool apply(const SoakEdit& edit, int n) {
     Member& m = members_[edit.user];
     auto& mail = m.user->host->mail();
+    const std::u16string task =
+        edit.kind == SoakEdit::Kind::kAdd ? std::u16string() : taskAt(*m.user, m.folder, edit.task);
     switch (edit.kind) {
       case SoakEdit::Kind::kAdd: {
         sim::mail::ItemData task = sim::mail::ItemData::newTask();
@@ -174,14 +177,14 @@ class Soak {
       }
       case SoakEdit::Kind::kEdit:
         ++tally_.changes;
-        if (mail.changeItem(ids[edit.task], [&](sim::mail::ItemData& data) {
+        if (mail.changeItem(task, [&](sim::mail::ItemData& data) {
               for (const FieldValue& f : edit.fields) applyField(data, f);
             }))
           return true;
         break;
       case SoakEdit::Kind::kDelete:
         ++tally_.deletes;
-        if (mail.deleteItem(ids[edit.task])) return true;
+        if (mail.deleteItem(task)) return true;
         break;
     }
     stuck("edit " + std::to_string(n) + " by " + m.name + " could not be made");

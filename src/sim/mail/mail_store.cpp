@@ -85,6 +85,7 @@ StoredItem* Store::item(std::u16string_view entryId) {
 void Store::index(FolderData& folder, const StoredItem& item, std::u16string_view entryId) {
   folder.order[item.seq] = std::u16string(entryId);
   folder.arrival.insert(item.seq);
+  if (item.data.kind == ItemKind::kTask) folder.taskArrival.insert(item.seq);
   folder.subjectIndex.insert({foldCase(item.data.subject), item.seq});
   for (auto& [field, index] : folder.userFieldIndexes) {
     index.insert({userFieldKey(item.data, field), item.seq});
@@ -99,6 +100,7 @@ void Store::index(FolderData& folder, const StoredItem& item, std::u16string_vie
 void Store::unindex(FolderData& folder, const StoredItem& item) {
   folder.order.erase(item.seq);
   folder.arrival.erase(item.seq);
+  folder.taskArrival.erase(item.seq);
   folder.subjectIndex.erase({foldCase(item.data.subject), item.seq});
   for (auto& [field, index] : folder.userFieldIndexes) {
     index.erase({userFieldKey(item.data, field), item.seq});

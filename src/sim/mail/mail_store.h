@@ -66,6 +66,7 @@ struct FolderData {
   std::u16string parentId;                        // empty for a top folder
   std::map<std::uint64_t, std::u16string> order;  // arrival sequence -> entry id
   RankedSet<std::uint64_t> arrival;               // the same sequences, by rank
+  RankedSet<std::uint64_t> taskArrival;           // those of the task items, by rank
   FieldIndex subjectIndex;
   std::map<std::u16string, FieldIndex> userFieldIndexes;  // by folded field name
   // (filtered field, sorted field) -> index, made on first need.

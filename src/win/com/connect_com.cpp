@@ -4,6 +4,7 @@
 
 #include "core/connect.h"
 #include "win/com/com_module.h"
+#include "win/com/fenced.h"
 #include "win/com/ref_counted.h"
 #include "win/host_objects.h"
 
@@ -12,16 +13,6 @@ namespace {
 
 std::shared_ptr<Dispatch> adapt(IDispatch* object) {
   return object ? makeHostObject(ComPtr<IDispatch>(object)) : nullptr;
-}
-
-// Every call is fenced: nothing the add-in throws may reach the host.
-template <class Call>
-HRESULT fenced(Call call) {
-  try {
-    return call();
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
 }
 
 class ConnectObject final : public RefCounted<_IDTExtensibility2> {

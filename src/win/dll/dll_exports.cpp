@@ -8,8 +8,11 @@
 #include <memory>
 
 #include "win/com/com_module.h"
+#include "win/com/fenced.h"
 
 namespace {
+
+using qx::win32::fenced;
 
 HMODULE moduleHandle = nullptr;
 
@@ -18,15 +21,6 @@ qx::win32::ComModule* comModule() {
   static std::unique_ptr<qx::win32::ComModule> module;
   if (!module) module = std::make_unique<qx::win32::ComModule>(moduleHandle);
   return module.get();
-}
-
-template <class Call>
-HRESULT fenced(Call call) {
-  try {
-    return call();
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 
 #include "protocol/codec/huffman_compress.h"
 #include "protocol/codec/huffman_decompress.h"
-#include "quendrilax-codec/stream_inspect.h"
+#include "quendrilax-codec/stream_examine.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::span<const std::uint8_t> stream(data, size);
@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto length = qx::huffmanDecodedLength(stream);
   if (length && *length > (std::size_t{1} << 20)) return 0;
   const auto decoded = qx::huffmanDecompress(stream);
-  const qx::StreamInfo info = qx::inspectStream(stream);
+  const qx::StreamInfo info = qx::examineStream(stream);
   if (decoded.has_value() == info.error.has_value()) __builtin_trap();
   if (!decoded) return 0;
   if (decoded->size() != static_cast<std::size_t>(info.length)) __builtin_trap();

@@ -24,7 +24,7 @@
 #include "protocol/codec/codec_error.h"
 #include "protocol/codec/huffman_compress.h"
 #include "protocol/codec/huffman_decompress.h"
-#include "quendrilax-codec/stream_inspect.h"
+#include "quendrilax-codec/stream_examine.h"
 
 namespace {
 
@@ -103,7 +103,7 @@ std::string byteName(std::uint8_t v) {
 int inspect(const fs::path& inPath) {
   const auto stream = readWhole(inPath);
   if (!stream) return fail("cannot read " + inPath.string());
-  const qx::StreamInfo info = qx::inspectStream(*stream);
+  const qx::StreamInfo info = qx::examineStream(*stream);
   std::printf("stream size:   %zu bytes\n", info.streamSize);
   if (info.hasHeader) {
     std::printf("length:        %ld bytes\n", static_cast<long>(info.length));

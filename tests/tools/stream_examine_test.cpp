@@ -1,4 +1,4 @@
-#include "quendrilax-codec/stream_inspect.h"
+#include "quendrilax-codec/stream_examine.h"
 
 #include <gtest/gtest.h>
 
@@ -12,10 +12,10 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-TEST(HuffmanInspectTest, WellFormedStreamShowsCodeLengthsAndBits) {
+TEST(StreamExamineTest, WellFormedStreamShowsCodeLengthsAndBits) {
   Bytes stream = *huffmanCompress(testing::bytesOf("abracadabra"));
   stream.push_back(0x77);  // trailing bytes belong to the payload area, unused
-  const StreamInfo info = inspectStream(stream);
+  const StreamInfo info = examineStream(stream);
   EXPECT_FALSE(info.error.has_value());
   EXPECT_EQ(info.length, 11);
   ASSERT_EQ(info.table.size(), 5u);
@@ -26,7 +26,7 @@ TEST(HuffmanInspectTest, WellFormedStreamShowsCodeLengthsAndBits) {
   EXPECT_EQ(info.payloadBits, 23u);
 }
 
-TEST(HuffmanInspectTest, MalformedStreamsShowWhatTheyHold) {
+TEST(StreamExamineTest, MalformedStreamsShowWhatTheyHold) {
   struct Case {
     const char* name;
     Bytes stream;
@@ -48,7 +48,7 @@ TEST(HuffmanInspectTest, MalformedStreamsShowWhatTheyHold) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const StreamInfo info = inspectStream(c.stream);
+    const StreamInfo info = examineStream(c.stream);
     ASSERT_TRUE(info.error.has_value());
     EXPECT_EQ(*info.error, c.error);
     EXPECT_EQ(info.table.size(), c.entries);

@@ -12,7 +12,7 @@
 
 namespace qx {
 
-struct InspectedEntry {
+struct ExaminedEntry {
   std::int32_t weight = 0;
   std::uint8_t value = 0;
   int codeLength = 0;  // 0 until the table is known to build a tree
@@ -23,13 +23,13 @@ struct StreamInfo {
   bool hasHeader = false;
   std::int32_t length = 0;
   std::uint8_t countByte = 0;
-  std::vector<InspectedEntry> table;  // as far as the stream holds entries
+  std::vector<ExaminedEntry> table;  // as far as the stream holds entries
   bool codeLengthsKnown = false;
   std::size_t payloadBytes = 0;     // everything after the table
   std::uint64_t payloadBits = 0;    // what the L codes took, when decoded
   std::optional<CodecError> error;  // none: the stream is well formed
 };
 
-StreamInfo inspectStream(std::span<const std::uint8_t> stream);
+StreamInfo examineStream(std::span<const std::uint8_t> stream);
 
 }  // namespace qx

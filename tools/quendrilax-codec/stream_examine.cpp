@@ -1,4 +1,4 @@
-#include "quendrilax-codec/stream_inspect.h"
+#include "quendrilax-codec/stream_examine.h"
 
 #include <algorithm>
 #include <new>
@@ -9,7 +9,7 @@
 
 namespace qx {
 
-StreamInfo inspectStream(std::span<const std::uint8_t> stream) {
+StreamInfo examineStream(std::span<const std::uint8_t> stream) {
   StreamInfo info;
   info.streamSize = stream.size();
   if (stream.size() >= kStreamHeaderSize) {

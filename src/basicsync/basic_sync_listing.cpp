@@ -68,7 +68,7 @@ bool SyncEngine::processFolder(FolderWatch& watch, bool force) {
   std::shared_ptr<Folder> folder = watch.folder();
   if (!folder) diagnostics_.reportError("fldr=NULL");
   auto itemsResult = folder ? folder->items() : Result<std::shared_ptr<Items>>(nullptr);
-  if (!itemsResult || !*itemsResult) {
+  if (!itemsResult) {
     diagnostics_.reportError("get_Items()=NULL");
     return true;
   }
@@ -121,12 +121,12 @@ bool SyncEngine::processFolder(FolderWatch& watch, bool force) {
     progress.setPos(i);
     if (progress.exists() && !progress.repaint()) progress.destroy();
     auto item = items->item(i);
-    if (!item || !*item) {
+    if (!item) {
       diagnostics_.reportError("NO Item");
       continue;
     }
     auto task = (*item)->queryTask();
-    if (!task || !*task) continue;
+    if (!task) continue;
     auto taskId = (*task)->entryId();
     auto ansiTaskId =
         taskId ? platform.codePage.toAnsi(*taskId) : Result<std::string>(failure(taskId.error()));

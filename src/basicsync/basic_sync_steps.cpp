@@ -90,8 +90,8 @@ bool QueueStep::run(bool& done, bool& handled) {
     auto item = wideId && session ? session->getItemFromId(*wideId, Variant(*storeId))
                                   : Result<std::shared_ptr<Dispatch>>(failure(hr::kFail));
     // An entry whose task is gone or is no task is dropped all the same.
-    if (item && *item) {
-      if (auto task = (*item)->queryTask(); task && *task) {
+    if (item) {
+      if (auto task = (*item)->queryTask(); task) {
         const bool sent = engine_.sendQueuedTask(**task, watch_);
         handled = true;
         debug(sent ? "Item processed" : "Item not processed");

@@ -9,7 +9,7 @@ namespace {
 // From the last to the first, so that the indexes still to come stay valid.
 bool removeUserProperties(TaskItem& task) {
   const Result<std::shared_ptr<UserProperties>> properties = task.userProperties();
-  if (!properties || !*properties) return false;
+  if (!properties) return false;
   const Result<std::int32_t> count = (*properties)->count();
   if (!count) return false;
   for (std::int32_t index = *count; index >= 1; --index) {
@@ -27,7 +27,7 @@ InboxStep applyRemoval(SyncEngine& engine, std::shared_ptr<Folder> target,
       findTaskBySyncId(*engine.hostNamespace(), std::move(target), syncId);
   if (!found) return InboxStep::kDeleteMail;
   const Result<std::shared_ptr<TaskItem>> task = found->queryTask();
-  if (!task || !*task) {
+  if (!task) {
     debugEntry(diagnostics, "got no interface");
     return InboxStep::kDeleteMail;
   }

@@ -19,10 +19,10 @@ void registerWrite(SyncEngine& engine, TaskItem& task) {
 void removeForGood(Namespace& session, TaskItem& task) {
   const Result<std::shared_ptr<Folder>> deletedItems =
       session.getDefaultFolder(default_folder::kDeletedItems);
-  if (deletedItems && *deletedItems) {
+  if (deletedItems) {
     const Result<std::shared_ptr<Dispatch>> binned = task.move(*deletedItems);
     if (binned && *binned) {
-      if (const Result<std::shared_ptr<TaskItem>> inBin = (*binned)->queryTask(); inBin && *inBin) {
+      if (const Result<std::shared_ptr<TaskItem>> inBin = (*binned)->queryTask(); inBin) {
         (void)(*inBin)->deleteItem();
         return;
       }
@@ -46,12 +46,12 @@ InboxStep applyTask(SyncEngine& engine, const std::shared_ptr<Dispatch>& receive
   if (add) {
     // A host that cannot make a task now may well make one at the next scan.
     Result<std::shared_ptr<Dispatch>> created = application.createItem(item_kind::kTask);
-    if (!created || !*created) return InboxStep::kKeepMail;
+    if (!created) return InboxStep::kKeepMail;
     local = std::move(*created);
     debugEntry(diagnostics, "add one item");
   }
   const Result<std::shared_ptr<TaskItem>> task = local->queryTask();
-  if (!task || !*task) return add ? InboxStep::kKeepMail : InboxStep::kDeleteMail;
+  if (!task) return add ? InboxStep::kKeepMail : InboxStep::kDeleteMail;
 
   if (add) {
     (void)(*task)->save();
@@ -83,8 +83,7 @@ InboxStep applyTask(SyncEngine& engine, const std::shared_ptr<Dispatch>& receive
     return InboxStep::kKeepMail;
   }
   if (*moved) {
-    if (const Result<std::shared_ptr<TaskItem>> inTarget = (*moved)->queryTask();
-        inTarget && *inTarget) {
+    if (const Result<std::shared_ptr<TaskItem>> inTarget = (*moved)->queryTask(); inTarget) {
       registerWrite(engine, **inTarget);
     }
     debugEntry(diagnostics, "moved on item to the right folder (hopefully:-))");
@@ -99,7 +98,7 @@ Result<Hresult> copyTaskOnto(SyncEngine& engine, const std::shared_ptr<Dispatch>
                              const std::shared_ptr<Dispatch>& local) {
   const Result<std::shared_ptr<SafeTaskItem>> safeTask =
       createSafeTaskItem(engine.module().platform().safeLibrary);
-  if (!safeTask || !*safeTask) {
+  if (!safeTask) {
     engine.diagnostics().reportLibraryMissing();
     return failure(safeTask ? hr::kPointer : safeTask.error());
   }

@@ -19,12 +19,12 @@ bool scanInbox(SyncEngine& engine, SafeMailItem& safeMail) {
   const Result<std::shared_ptr<Folder>> inbox =
       session ? session->getDefaultFolder(default_folder::kInbox)
               : Result<std::shared_ptr<Folder>>(failure(hr::kPointer));
-  if (!inbox || !*inbox) {
+  if (!inbox) {
     diagnostics.reportError("\nGetDefaultFolder");
     return true;
   }
   const Result<std::shared_ptr<Application>> application = session->application();
-  if (!application || !*application) {
+  if (!application) {
     diagnostics.reportError("\nget_Application");
     return true;
   }
@@ -48,7 +48,7 @@ void SyncEngine::processInbox() {
   module_.trace("inbox scan");
   const Result<std::shared_ptr<SafeMailItem>> safeMail =
       createSafeMailItem(module_.platform().safeLibrary);
-  if (!safeMail || !*safeMail) {
+  if (!safeMail) {
     // The host disconnects the add-in from inside this call: end here.
     diagnostics_.reportLibraryMissing();
     return;

@@ -17,13 +17,10 @@ namespace {
 Result<std::shared_ptr<SafeAttachment>> firstAttachment(SafeMailItem& safeMail) {
   const Result<std::shared_ptr<SafeAttachments>> attachments = safeMail.attachments();
   if (!attachments) return failure(attachments.error());
-  if (!*attachments) return failure(hr::kPointer);
   const Result<std::int32_t> count = (*attachments)->count();
   if (!count) return failure(count.error());
   if (*count < 1) return std::shared_ptr<SafeAttachment>();
-  Result<std::shared_ptr<SafeAttachment>> first = (*attachments)->item(1);
-  if (first && !*first) return failure(hr::kPointer);
-  return first;
+  return (*attachments)->item(1);
 }
 
 struct ReceivedTask {
@@ -53,7 +50,7 @@ ReceivedTask readReceivedTask(SyncEngine& engine, SafeAttachment& attachment) {
 
   const Result<std::shared_ptr<MapiUtilities>> utilities =
       createMapiUtilities(platform.safeLibrary);
-  if (!utilities || !*utilities) {
+  if (!utilities) {
     diagnostics.reportLibraryMissing();
     return {InboxStep::kEndScan, nullptr};
   }
@@ -61,7 +58,6 @@ ReceivedTask readReceivedTask(SyncEngine& engine, SafeAttachment& attachment) {
   Result<std::shared_ptr<Dispatch>> item =
       messagePath ? (*utilities)->getItemFromMsgFile(*messagePath, false)
                   : Result<std::shared_ptr<Dispatch>>(failure(messagePath.error()));
-  if (item && !*item) item = failure(hr::kPointer);
   if (!item) {
     // One mail that cannot be read must not hold up the mails behind it: it
     // stays in the Inbox and the scan goes on.
@@ -103,7 +99,7 @@ InboxStep receiveSyncMail(SyncEngine& engine, SafeMailItem& safeMail,
   if (!reading.valid) return InboxStep::kKeepMail;
   debugEntry(diagnostics, "processInbox:OK is a right one");
   const Result<std::shared_ptr<MailItem>> mail = item->queryMail();
-  if (!mail || !*mail) return InboxStep::kKeepMail;
+  if (!mail) return InboxStep::kKeepMail;
   debugEntry(diagnostics, "processInbox:OK have a interface for it");
 
   std::shared_ptr<Dispatch> received;

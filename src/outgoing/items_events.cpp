@@ -34,7 +34,7 @@ Hresult CItemsEvents::invoke(std::int32_t dispId, std::span<const Variant> args)
 
   const std::shared_ptr<Dispatch> item = args[0].asDispatch();
   const Result<std::shared_ptr<TaskItem>> task = item->queryTask();
-  if (!task || !*task) return hr::kOk;
+  if (!task) return hr::kOk;
   if (dispId == dispid::kItemAdd) {
     Diagnostics& log = engine_.diagnostics();
     if (isDeletedItemsSink_) {
@@ -67,9 +67,9 @@ Hresult CItemsEvents::onChange(const EngineCall& call, TaskItem& task, bool send
       lastChangeTime_ = *now;
       lastEntryId_ = *entryId;
       const Result<std::shared_ptr<Dispatch>> parent = task.parent();
-      if (!parent || !*parent) return hr::kFail;
+      if (!parent) return hr::kFail;
       const Result<std::shared_ptr<Folder>> folder = (*parent)->queryFolder();
-      if (!folder || !*folder) return hr::kFail;
+      if (!folder) return hr::kFail;
       if (sendable) sendChange(call, task, **folder);
       if (!call.stillConnected()) return hr::kOk;
     }

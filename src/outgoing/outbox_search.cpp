@@ -22,14 +22,14 @@ OutboxSearch findMailInOutBox(SyncEngine& engine, std::u16string_view syncId) {
   if (!engine.hostNamespace()) return {};
   const Result<std::shared_ptr<Folder>> outbox =
       engine.hostNamespace()->getDefaultFolder(default_folder::kOutbox);
-  if (!outbox || !*outbox) return {};
+  if (!outbox) return {};
   const Result<std::shared_ptr<SafeMailItem>> safeMail = createSafeMailItem(library);
   if (!safeMail) {
     log.reportLibraryMissing();
     return {nullptr, true};
   }
   const Result<std::shared_ptr<Items>> items = (*outbox)->items();
-  if (!items || !*items) return {};
+  if (!items) return {};
   const Result<std::shared_ptr<MapiUtilities>> utilities = createMapiUtilities(library);
   if (!utilities) {
     log.reportLibraryMissing();
@@ -50,7 +50,7 @@ OutboxSearch findMailInOutBox(SyncEngine& engine, std::u16string_view syncId) {
         if (log.debugOn()) log.logDebug(kHeaderUnreadable);
       } else if (*id == syncId) {
         const Result<std::shared_ptr<MailItem>> mail = (*candidate)->queryMail();
-        if (!mail || !*mail) {
+        if (!mail) {
           // Not to be rewritten after all: it must not stay stopped either.
           (void)(*safeMail)->send();
           return {};

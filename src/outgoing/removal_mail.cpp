@@ -118,7 +118,7 @@ class RemovalMailSender {
   void moveToOutbox() {
     const Result<std::shared_ptr<Folder>> outbox =
         engine_.hostNamespace()->getDefaultFolder(default_folder::kOutbox);
-    if (!outbox || !*outbox) return;
+    if (!outbox) return;
     const Result<std::shared_ptr<Dispatch>> moved = mail_->move(*outbox);
     if (!moved || !*moved) return;
     mail_.reset();

@@ -135,7 +135,7 @@ class ChangeMailSender {
   // new attachment, which is added in front and is the one readers take.
   void clearAttachments() {
     const Result<std::shared_ptr<Attachments>> attachments = mail_->attachments();
-    if (!attachments || !*attachments) return;
+    if (!attachments) return;
     const Result<std::int32_t> count = (*attachments)->count();
     if (!count) return;
     for (std::int32_t i = *count; i >= 1; --i) (void)(*attachments)->remove(i);
@@ -206,7 +206,7 @@ class ChangeMailSender {
   void moveToOutbox() {
     const Result<std::shared_ptr<Folder>> outbox =
         engine_.hostNamespace()->getDefaultFolder(default_folder::kOutbox);
-    if (!outbox || !*outbox) return;
+    if (!outbox) return;
     const Result<std::shared_ptr<Dispatch>> moved = mail_->move(*outbox);
     if (!moved || !*moved) return;
     (void)safeMail_->putItem(*moved);

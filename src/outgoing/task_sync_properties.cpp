@@ -9,7 +9,6 @@ Result<std::u16string> nameAt(UserProperties& properties, std::int32_t index,
                               std::shared_ptr<UserProperty>& property) {
   Result<std::shared_ptr<UserProperty>> item = properties.item(index);
   if (!item) return failure(item.error());
-  if (!*item) return failure(hr::kPointer);
   property = std::move(*item);
   return property->name();
 }
@@ -32,7 +31,6 @@ Result<std::shared_ptr<UserProperty>> firstNamed(UserProperties& properties,
 Hresult removeSyncIdProperties(TaskItem& task) {
   const Result<std::shared_ptr<UserProperties>> properties = task.userProperties();
   if (!properties) return properties.error();
-  if (!*properties) return hr::kPointer;
   const Result<std::int32_t> count = (*properties)->count();
   if (!count) return count.error();
   // From the last to the first, so that a removal never moves a property
@@ -56,7 +54,6 @@ Result<bool> stampLastShareName(UserProperties& properties, CodePage& codePage,
     mustSave = true;
     property = properties.add(syncprop::kLastShareName, user_property_type::kText);
     if (!property) return failure(property.error());
-    if (!*property) return failure(hr::kPointer);
   }
   const Result<Variant> value = (*property)->value();
   if (!value) return failure(value.error());

@@ -286,7 +286,7 @@ void COLFoldersPropPage::chooseFromAddressBook() {
     return;
   }
   auto entry = (*chosen)->item(1);
-  if (!entry || !*entry) return;
+  if (!entry) return;
   auto address = (*entry)->address();
   auto resolved = (*entry)->resolved();
   if (!address || !resolved) return;

@@ -26,7 +26,7 @@ bool storeIsPersonalFolders(SafeLibrary& library, std::u16string_view storeId) {
   if (!session) return true;
   if (failed((*session)->logon(Variant(), Variant(), Variant(), Variant(), Variant()))) return true;
   auto store = (*session)->getStoreFromId(Variant(storeId), Variant());
-  if (!store || !*store) return true;
+  if (!store) return true;
   auto kind = (*store)->kind();
   if (!kind) return true;
   return *kind == store_kind::kPersonalFolders || *kind == store_kind::kPersonalFoldersUnicode;
@@ -50,7 +50,7 @@ OfferedPage offerFolderPage(AddinModule& module, const std::shared_ptr<Dispatch>
 
   if (!pages) return OfferedPage::kNone;
   auto propertyPages = pages->queryPropertyPages();
-  if (!propertyPages || !*propertyPages) return OfferedPage::kNone;
+  if (!propertyPages) return OfferedPage::kNone;
 
   OfferedPage chosen = OfferedPage::kFolderPage;
   if (auto storeId = folder->storeId()) {

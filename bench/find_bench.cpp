@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "no_files.h"
 #include "platform/mail_client.h"
 #include "sim/faults.h"
 #include "sim/mail/mail_client.h"
@@ -15,25 +16,9 @@ namespace {
 
 using namespace qx;
 
-class NoFiles : public Files {
- public:
-  WinResult<std::vector<std::uint8_t>> readFile(std::string_view) override {
-    return failure(win::kFileNotFound);
-  }
-  WinError writeFile(std::string_view, std::span<const std::uint8_t>) override {
-    return win::kSuccess;
-  }
-  WinError appendFile(std::string_view, std::span<const std::uint8_t>) override {
-    return win::kSuccess;
-  }
-  WinError deleteFile(std::string_view) override { return win::kFileNotFound; }
-  bool exists(std::string_view) override { return false; }
-};
+using bench::NoFiles;
 
-std::u16string subjectNumber(std::int64_t n) {
-  std::string digits = std::to_string(n);
-  return u"Subject " + std::u16string(digits.begin(), digits.end());
-}
+std::u16string subjectNumber(std::int64_t n) { return u"Subject " + bench::wideNumber(n); }
 
 // One user whose Inbox holds `count` mails with distinct subjects.
 struct Office {

@@ -50,7 +50,21 @@ add_custom_command(
   WORKING_DIRECTORY ${qx_win_gen}
   DEPENDS ${qx_win_dir}/res/quendrilax.idl
   COMMENT "Type library CorvessaLib")
-add_custom_target(qx_win_tlb DEPENDS ${qx_win_tlb} ${qx_win_idl_header})
+# The host's interfaces, in a type library of their own that is never
+# registered.
+set(qx_win_host_tlb ${qx_win_gen}/host_interfaces.tlb)
+set(qx_win_host_idl_header ${qx_win_gen}/host_interfaces_idl.h)
+add_custom_command(
+  OUTPUT ${qx_win_host_tlb} ${qx_win_host_idl_header}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${qx_win_gen}
+  COMMAND ${QX_WIDL} -m64 --win64 -I${qx_wine_idl_dir} -L${qx_wine_tlb_dir} -t -h
+          -H ${qx_win_host_idl_header}
+          ${qx_win_dir}/res/host_interfaces.idl
+  WORKING_DIRECTORY ${qx_win_gen}
+  DEPENDS ${qx_win_dir}/res/host_interfaces.idl
+  COMMENT "Type library of the host's interfaces")
+add_custom_target(qx_win_tlb DEPENDS ${qx_win_tlb} ${qx_win_idl_header} ${qx_win_host_tlb}
+                                     ${qx_win_host_idl_header})
 
 # The string tables, written from the add-in's message table by the build
 # machine's own compiler.
@@ -67,7 +81,7 @@ add_custom_target(qx_win_strings DEPENDS ${qx_win_strings})
 file(GLOB qx_win_resource_files CONFIGURE_DEPENDS ${qx_win_dir}/res/*)
 set(qx_win_rc ${qx_win_dir}/res/quendrilax.rc)
 set_source_files_properties(${qx_win_rc} PROPERTIES OBJECT_DEPENDS
-                            "${qx_win_tlb};${qx_win_strings};${qx_win_resource_files}")
+                            "${qx_win_tlb};${qx_win_host_tlb};${qx_win_strings};${qx_win_resource_files}")
 
 # The module's resources, shared by the module and the test program (which
 # creates the same dialogs from its own image).

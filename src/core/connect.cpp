@@ -163,6 +163,9 @@ void CConnect::disconnectFromHost() {
   unsubscribe(applicationEvents_, applicationCookie_);
   unsubscribe(namespaceEvents_, namespaceCookie_);
   module_.setPageFolder(nullptr);
+  // Released while the host's COM is still up: left to the module's unload,
+  // the release would run under the loader lock after the host is gone.
+  module_.setAddInObject(nullptr);
   application_.reset();
   module_.trace("disconnected");
 }

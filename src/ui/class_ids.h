@@ -3,6 +3,7 @@
 // installations, and the id of the module's type library. The type library
 // (res/quendrilax.idl of the Windows module) declares the same ids; change
 // them together or not at all.
+#include <cstdint>
 #include <string_view>
 
 namespace qx::addin_class {
@@ -25,5 +26,10 @@ inline constexpr std::u16string_view kEmptyPageProgIdText = u"Quendrilax.PropPag
 // Bitmap resources shown for the two page controls in control pickers.
 inline constexpr int kFolderPageToolboxBitmap = 118;
 inline constexpr int kEmptyPageToolboxBitmap = 122;
+
+// The page controls' OLE miscellaneous status, registered and answered alike:
+// recompose on resize, no linking inside, inside-out, activate when visible,
+// client site before loading.
+inline constexpr std::uint32_t kControlMiscStatus = 131473;
 
 }  // namespace qx::addin_class

@@ -18,24 +18,13 @@ constexpr AddinClass kClasses[] = {
     {kEmptyPageProgId, "PropPageEmpty Class", kEmptyPageClassId, kEmptyPageToolboxBitmap},
 };
 
-// The controls' OLE miscellaneous status: recompose on resize, no linking
-// inside, inside-out, activate when visible, client site before loading.
-constexpr std::string_view kControlMiscStatus = "131473";
-
-struct KeyEntry {
-  std::string path;
-  std::string_view valueName;  // "" is the key's default value
-  std::string text;
-  bool hasValue = true;
-};
-
-std::vector<KeyEntry> keysOf(const AddinClass& c, std::string_view modulePath) {
+void addKeysOf(std::vector<RegistryEntry>& keys, const AddinClass& c, std::string_view modulePath) {
   const std::string progId(c.progId);
   const std::string versioned = progId + ".1";
   const std::string classKey = "CLSID\\" + std::string(c.classId);
   const std::string text(c.text);
   const std::string classId(c.classId);
-  std::vector<KeyEntry> keys = {
+  const RegistryEntry common[] = {
       {versioned, "", text},
       {versioned + "\\CLSID", "", classId},
       {progId, "", text},
@@ -49,18 +38,18 @@ std::vector<KeyEntry> keysOf(const AddinClass& c, std::string_view modulePath) {
       {classKey + "\\InprocServer32", "ThreadingModel", "Apartment"},
       {classKey + "\\TypeLib", "", std::string(kTypeLibId)},
   };
+  keys.insert(keys.end(), std::begin(common), std::end(common));
   if (c.toolboxBitmap != 0) {
     keys.push_back({classKey + "\\Control", "", "", false});
     keys.push_back({classKey + "\\ToolboxBitmap32", "",
                     std::string(modulePath) + ", " + std::to_string(c.toolboxBitmap)});
     keys.push_back({classKey + "\\MiscStatus", "", "0"});
-    keys.push_back({classKey + "\\MiscStatus\\1", "", std::string(kControlMiscStatus)});
+    keys.push_back({classKey + "\\MiscStatus\\1", "", std::to_string(kControlMiscStatus)});
     keys.push_back({classKey + "\\Version", "", "1.0"});
   }
-  return keys;
 }
 
-WinError writeKey(Registry& registry, const KeyEntry& entry) {
+WinError writeKey(Registry& registry, const RegistryEntry& entry) {
   RegKey key = reg::kNoKey;
   WinError status = registry.createKey(reg::kClassesRoot, entry.path, reg::kKeyAllAccess, key);
   if (status != win::kSuccess) return status;
@@ -79,24 +68,34 @@ WinError writeKey(Registry& registry, const KeyEntry& entry) {
 
 std::span<const AddinClass> addinClasses() { return kClasses; }
 
-WinError registerServer(Registry& registry, std::string_view modulePath) {
+std::vector<RegistryEntry> registryEntries(std::string_view modulePath) {
+  std::vector<RegistryEntry> keys;
+  for (const AddinClass& c : kClasses) addKeysOf(keys, c, modulePath);
+  return keys;
+}
+
+std::vector<std::string> registeredKeys() {
+  std::vector<std::string> keys;
   for (const AddinClass& c : kClasses) {
-    for (const KeyEntry& entry : keysOf(c, modulePath)) {
-      if (WinError status = writeKey(registry, entry); status != win::kSuccess) return status;
-    }
+    const std::string progId(c.progId);
+    keys.insert(keys.end(), {progId + ".1", progId, "CLSID\\" + std::string(c.classId)});
+  }
+  return keys;
+}
+
+WinError registerServer(Registry& registry, std::string_view modulePath) {
+  for (const RegistryEntry& entry : registryEntries(modulePath)) {
+    if (WinError status = writeKey(registry, entry); status != win::kSuccess) return status;
   }
   return win::kSuccess;
 }
 
 WinError unregisterServer(Registry& registry) {
   WinError result = win::kSuccess;
-  for (const AddinClass& c : kClasses) {
-    const std::string progId(c.progId);
-    for (const std::string& path : {progId + ".1", progId, "CLSID\\" + std::string(c.classId)}) {
-      const WinError status = registry.deleteTree(reg::kClassesRoot, path);
-      if (status != win::kSuccess && status != win::kFileNotFound && result == win::kSuccess)
-        result = status;
-    }
+  for (const std::string& path : registeredKeys()) {
+    const WinError status = registry.deleteTree(reg::kClassesRoot, path);
+    if (status != win::kSuccess && status != win::kFileNotFound && result == win::kSuccess)
+      result = status;
   }
   return result;
 }

@@ -12,7 +12,9 @@
 // load the connection class as an add-in is left to the installer: the module
 // never writes into the host's own configuration.
 #include <span>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/registry.h"
 
@@ -27,6 +29,23 @@ struct AddinClass {
 
 // Connection class, folder page, placeholder page: the order of registration.
 std::span<const AddinClass> addinClasses();
+
+// One value (or one empty key) that registration writes, by its path under
+// the classes root.
+struct RegistryEntry {
+  std::string path;
+  std::string_view valueName;  // "" is the key's default value
+  std::string text;            // ASCII, apart from the module path as given
+  bool hasValue = true;
+};
+
+// Every entry of every class, in the order they are written: the one list
+// that the module's registration, its per-user registration and an installer
+// write alike.
+std::vector<RegistryEntry> registryEntries(std::string_view modulePath);
+
+// The keys that unregistration removes with everything below them.
+std::vector<std::string> registeredKeys();
 
 // Writes every key of every class. `modulePath` is the module's full file
 // name in the ANSI code page. The first failing registry call ends it and is

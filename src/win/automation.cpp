@@ -49,9 +49,18 @@ Result<ComVariant> Automation::call(std::u16string_view name,
   return invoke(name, DISPATCH_METHOD | DISPATCH_PROPERTYGET, arguments, false);
 }
 
-Hresult Automation::put(std::u16string_view name, const Variant& value) {
-  auto result = invoke(name, DISPATCH_PROPERTYPUT, {value}, true);
+// Servers declare object properties as put or as put-by-reference; one that
+// knows only the latter answers a put with "member not found".
+Hresult Automation::putValue(std::u16string_view name, std::initializer_list<Variant> arguments,
+                             const Variant& value) {
+  auto result = invoke(name, DISPATCH_PROPERTYPUT, arguments, true);
+  if (!result && result.error() == DISP_E_MEMBERNOTFOUND && value.type() == VarType::kDispatch)
+    result = invoke(name, DISPATCH_PROPERTYPUTREF, arguments, true);
   return result ? S_OK : result.error();
+}
+
+Hresult Automation::put(std::u16string_view name, const Variant& value) {
+  return putValue(name, {value}, value);
 }
 
 Result<ComVariant> Automation::getWith(std::u16string_view name,
@@ -61,8 +70,7 @@ Result<ComVariant> Automation::getWith(std::u16string_view name,
 
 Hresult Automation::putIndexed(std::u16string_view name, const Variant& index,
                                const Variant& value) {
-  auto result = invoke(name, DISPATCH_PROPERTYPUT, {index, value}, true);
-  return result ? S_OK : result.error();
+  return putValue(name, {index, value}, value);
 }
 
 bool Automation::hasMember(std::u16string_view name) {

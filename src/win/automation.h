@@ -25,7 +25,7 @@ class Automation {
   Result<ComVariant> get(std::u16string_view name);
   // A method (or a property with arguments); its result, empty for none.
   Result<ComVariant> call(std::u16string_view name, std::initializer_list<Variant> arguments = {});
-  // Sets a property.
+  // Sets a property; an object is set by reference where the server wants it.
   Hresult put(std::u16string_view name, const Variant& value);
   // A property with arguments (an indexed property).
   Result<ComVariant> getWith(std::u16string_view name, std::initializer_list<Variant> arguments);
@@ -48,6 +48,8 @@ class Automation {
  private:
   Result<ComVariant> invoke(std::u16string_view name, WORD flags,
                             std::initializer_list<Variant> arguments, bool isPut);
+  Hresult putValue(std::u16string_view name, std::initializer_list<Variant> arguments,
+                   const Variant& value);
   ComPtr<IDispatch> object_;
 };
 

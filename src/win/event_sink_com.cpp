@@ -1,5 +1,6 @@
 #include "win/event_sink_com.h"
 
+#include <atomic>
 #include <vector>
 
 #include "win/com/ref_counted.h"
@@ -9,10 +10,18 @@
 namespace qx::win32 {
 namespace {
 
+// One count for the loaded module, as COM asks the module and not an object
+// whether it may be unloaded; the sinks are made by adapters that know
+// nothing of the module object.
+std::atomic<long> sinksAlive{0};
+
 class EventSinkCom final : public RefCounted<IDispatch> {
  public:
   EventSinkCom(std::shared_ptr<EventSink> sink, const Guid& eventIid)
-      : sink_(std::move(sink)), eventIid_(toGuid(eventIid)) {}
+      : sink_(std::move(sink)), eventIid_(toGuid(eventIid)) {
+    ++sinksAlive;
+  }
+  ~EventSinkCom() override { --sinksAlive; }
 
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
     if (count) *count = 0;
@@ -48,6 +57,8 @@ class EventSinkCom final : public RefCounted<IDispatch> {
 };
 
 }  // namespace
+
+long liveEventSinks() { return sinksAlive; }
 
 ComPtr<IDispatch> makeEventSinkCom(std::shared_ptr<EventSink> sink, const Guid& eventIid) {
   // The raw allocation is handed to COM's reference count at once.

@@ -15,4 +15,9 @@ namespace qx::win32 {
 
 ComPtr<IDispatch> makeEventSinkCom(std::shared_ptr<EventSink> sink, const Guid& eventIid);
 
+// Sinks of this module that are still alive: the host may hold one after the
+// add-in let go of it, and the module's code must stay loaded until it lets
+// go too (DllCanUnloadNow).
+long liveEventSinks();
+
 }  // namespace qx::win32

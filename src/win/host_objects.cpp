@@ -3,6 +3,7 @@
 #include <ocidl.h>
 
 #include "win/com_guid.h"
+#include "win/com_ids.h"
 #include "win/event_sink_com.h"
 
 namespace qx::win32 {
@@ -133,18 +134,47 @@ class PropertyPagesWin final : public ComObject<PropertyPages> {
   }
 };
 
-// The page site is a plain vtable interface of the host: its status-change
-// notification is the fifth member after IDispatch's.
+// The page site's status-change notification comes after four property
+// getters in its vtable (host_interfaces.idl); calling the first member after
+// IDispatch's would run a getter with no place for its result.
 class PropertyPageSiteWin final : public ComObject<PropertyPageSite> {
  public:
   using ComObject::ComObject;
   Hresult onStatusChange() override {
-    struct Site : IDispatch {
-      virtual HRESULT STDMETHODCALLTYPE OnStatusChange() = 0;
-    };
-    auto* site = static_cast<Site*>(comObject());
+    auto* site = static_cast<::PropertyPageSite*>(comObject());
     return site ? site->OnStatusChange() : E_POINTER;
   }
+};
+
+// A site that offers the notification only through its IDispatch.
+class PropertyPageSiteByName final : public ComObject<PropertyPageSite> {
+ public:
+  using ComObject::ComObject;
+  Hresult onStatusChange() override {
+    auto result = automation_.call(u"OnStatusChange");
+    return result ? S_OK : result.error();
+  }
+};
+
+// A control's client site: asked for the page site directly, else through
+// its IDispatch.
+class ClientSiteWin final : public Dispatch {
+ public:
+  explicit ClientSiteWin(ComPtr<IUnknown> site) : site_(std::move(site)) {}
+  Result<std::shared_ptr<PropertyPageSite>> queryPropertyPageSite() override {
+    ComPtr<IDispatch> pageSite;
+    if (SUCCEEDED(site_->QueryInterface(IID_PropertyPageSite, pageSite.putVoid())))
+      return makePropertyPageSite(std::move(pageSite));
+    ComPtr<IDispatch> dispatch;
+    HRESULT status = site_->QueryInterface(IID_IDispatch, dispatch.putVoid());
+    if (FAILED(status)) return failure(status);
+    Automation byName(dispatch);
+    if (!byName.hasMember(u"OnStatusChange")) return failure(E_NOINTERFACE);
+    return std::make_shared<PropertyPageSiteByName>(std::move(dispatch));
+  }
+
+ private:
+  ComPtr<IUnknown> site_;
 };
 
 class ComAddInWin final : public ComObject<ComAddIn> {
@@ -275,6 +305,10 @@ std::shared_ptr<PropertyPages> makePropertyPages(ComPtr<IDispatch> object) {
 }
 std::shared_ptr<PropertyPageSite> makePropertyPageSite(ComPtr<IDispatch> object) {
   return std::make_shared<PropertyPageSiteWin>(std::move(object));
+}
+std::shared_ptr<Dispatch> makeClientSite(ComPtr<IUnknown> site) {
+  if (!site) return nullptr;
+  return std::make_shared<ClientSiteWin>(std::move(site));
 }
 std::shared_ptr<ComAddIn> makeComAddIn(ComPtr<IDispatch> object) {
   return std::make_shared<ComAddInWin>(std::move(object));

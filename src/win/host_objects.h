@@ -60,6 +60,8 @@ std::shared_ptr<Folder> makeFolder(ComPtr<IDispatch> object);
 std::shared_ptr<Items> makeItems(ComPtr<IDispatch> object);
 std::shared_ptr<PropertyPages> makePropertyPages(ComPtr<IDispatch> object);
 std::shared_ptr<PropertyPageSite> makePropertyPageSite(ComPtr<IDispatch> object);
+// A control's client site, which answers the page site query; none for none.
+std::shared_ptr<Dispatch> makeClientSite(ComPtr<IUnknown> site);
 std::shared_ptr<ComAddIn> makeComAddIn(ComPtr<IDispatch> object);
 std::shared_ptr<TaskItem> makeTaskItem(ComPtr<IDispatch> object);
 std::shared_ptr<Explorer> makeExplorer(ComPtr<IDispatch> object);

@@ -9,6 +9,7 @@
 #include <oleauto.h>
 
 #include "platform/mail_client.h"
+#include "win/automation.h"
 #include "win/com_guid.h"
 #include "win/recording_object.h"
 #include "win/safe_library_win.h"
@@ -139,6 +140,36 @@ TEST(HostObjects, PagesAddinAndSiteTakeTheirArguments) {
   EXPECT_EQ(pagesObject->calls(),
             std::vector<std::string>{"Add(Corvessa.OLFoldersPropPage, Quendrilax)"});
   EXPECT_EQ(addInObject->calls(), (std::vector<std::string>{"Connect", "put Connect(false)"}));
+}
+
+TEST(HostObjects, AnObjectPutFallsBackToPutByReference) {
+  auto owner = makeRecordingObject("owner");
+  auto value = makeRecordingObject("value");
+  owner->defineByReference(L"Owner", [](const std::vector<VARIANT>&, VARIANT*) { return S_OK; });
+  owner->define(L"Caption", [](const std::vector<VARIANT>&, VARIANT*) { return S_OK; });
+  win32::Automation automation(asDispatch(owner));
+  EXPECT_EQ(automation.put(u"Owner", Variant(win32::makeHostObject(asDispatch(value)))), S_OK);
+  // A text is never put by reference: the server's refusal stands.
+  owner->defineByReference(L"Title", [](const std::vector<VARIANT>&, VARIANT*) { return S_OK; });
+  EXPECT_EQ(automation.put(u"Title", Variant(u"Tasks")), DISP_E_MEMBERNOTFOUND);
+  EXPECT_EQ(automation.put(u"Caption", Variant(u"Tasks")), S_OK);
+  EXPECT_EQ(owner->calls(),
+            (std::vector<std::string>{"putref Owner(value)", "put Caption(Tasks)"}));
+}
+
+TEST(HostObjects, AClientSiteWithoutThePageSiteInterfaceIsNotifiedByName) {
+  auto byName = makeRecordingObject("site");
+  byName->define(L"OnStatusChange", [](const std::vector<VARIANT>&, VARIANT*) { return S_OK; });
+  auto pageSite =
+      win32::makeClientSite(ComPtr<IUnknown>(asDispatch(byName).get()))->queryPropertyPageSite();
+  ASSERT_TRUE(pageSite.has_value());
+  EXPECT_EQ((*pageSite)->onStatusChange(), S_OK);
+  EXPECT_EQ(byName->calls(), std::vector<std::string>{"OnStatusChange()"});
+  // A site that knows no such member has no page site.
+  auto plain = makeRecordingObject("plain");
+  EXPECT_FALSE(win32::makeClientSite(ComPtr<IUnknown>(asDispatch(plain).get()))
+                   ->queryPropertyPageSite()
+                   .has_value());
 }
 
 TEST(HostObjects, UnknownMembersFailWithTheHostsStatus) {

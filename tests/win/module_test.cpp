@@ -7,11 +7,14 @@
 #include <oleauto.h>
 
 #include <algorithm>
+#include <map>
+#include <optional>
 #include <string>
 
 #include "platform/mail_ids.h"
 #include "win/com_guid.h"
 #include "win/com_ids.h"
+#include "win/module_host.h"
 #include "win/recording_object.h"
 #include "win/registry_win.h"
 #include "win/win_system.h"
@@ -19,54 +22,7 @@
 namespace qx::wintest {
 namespace {
 
-using win32::ComPtr;
 using win32::toGuid;
-
-std::wstring moduleDirectory() {
-  wchar_t path[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring text(path);
-  return text.substr(0, text.find_last_of(L'\\') + 1);
-}
-
-std::wstring modulePath() { return moduleDirectory() + L"Quendrilax.dll"; }
-
-// regsvr32's exit code.
-DWORD runRegsvr32(const std::wstring& arguments) {
-  std::wstring command = L"regsvr32.exe /s " + arguments + L" \"" + modulePath() + L"\"";
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &process))
-    return GetLastError() | 0x10000;
-  WaitForSingleObject(process.hProcess, 60000);
-  DWORD code = 1;
-  GetExitCodeProcess(process.hProcess, &code);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  return code;
-}
-
-// A text value of a key under the classes root, or none.
-std::optional<std::string> classesText(const std::string& path, const std::string& name = "") {
-  win32::RegistryWin registry;
-  RegKey key = reg::kNoKey;
-  if (registry.openKey(reg::kClassesRoot, path, reg::kKeyRead, key) != win::kSuccess)
-    return std::nullopt;
-  char buffer[512] = {};
-  std::uint32_t size = sizeof buffer - 1, type = 0;
-  WinError status = registry.queryValue(
-      key, name, &type, {reinterpret_cast<std::uint8_t*>(buffer), sizeof buffer - 1}, size);
-  registry.closeKey(key);
-  if (status != win::kSuccess) return std::nullopt;
-  return std::string(buffer);
-}
-
-std::string narrowPath() {
-  std::wstring wide = modulePath();
-  return std::string(wide.begin(), wide.end());
-}
 
 TEST(ModuleRegistration, Regsvr32WritesTheClassKeysAndTakesThemAway) {
   ASSERT_EQ(runRegsvr32(L""), 0u);
@@ -101,56 +57,74 @@ TEST(ModuleRegistration, Regsvr32WritesTheClassKeysAndTakesThemAway) {
   }
 }
 
-// The host around the add-in: application, namespace, a folder with its item
-// collection, and the add-in's own record.
-struct Host {
-  Host(const wchar_t* version = L"11.0.0.8166") {
-    using namespace qx::iid;
-    application =
-        makeRecordingObject("application", {toGuid(kApplication)}, {toGuid(kApplicationEvents)});
-    nameSpace = makeRecordingObject("namespace", {}, {toGuid(kNamespaceEvents)});
-    folder = makeRecordingObject("folder", {toGuid(kFolder)});
-    items = makeRecordingObject("items", {}, {toGuid(kItemsEvents)});
-    addIn = makeRecordingObject("addin", {toGuid(kComAddIn)});
-    VARIANT v = textVariant(version);
-    application->defineValue(L"Version", v);
-    VariantClear(&v);
-    application->define(L"GetNamespace", [this](const std::vector<VARIANT>&, VARIANT* result) {
-      *result = objectVariant(nameSpace.get());
-      return S_OK;
-    });
-    nameSpace->define(L"GetDefaultFolder", [this](const std::vector<VARIANT>&, VARIANT* result) {
-      *result = objectVariant(folder.get());
-      return S_OK;
-    });
-    folder->define(L"Items", [this](const std::vector<VARIANT>&, VARIANT* result) {
-      *result = objectVariant(items.get());
-      return S_OK;
-    });
-    for (auto [name, value] :
-         {std::pair{L"EntryID", L"00DE"}, std::pair{L"StoreID", L"5707"},
-          std::pair{L"Name", L"Tasks"}, std::pair{L"DefaultMessageClass", L"IPM.Task"}}) {
-      VARIANT text = textVariant(value);
-      folder->defineValue(name, text);
-      VariantClear(&text);
-    }
-    VARIANT zero = longVariant(0);
-    items->defineValue(L"Count", zero);
-    addIn->define(L"Connect", [](const std::vector<VARIANT>&, VARIANT*) { return S_OK; });
-  }
-  std::size_t subscriptions() const {
-    using namespace qx::iid;
-    return application->sinks(toGuid(kApplicationEvents)).size() +
-           nameSpace->sinks(toGuid(kNamespaceEvents)).size() +
-           items->sinks(toGuid(kItemsEvents)).size();
-  }
+TEST(ModuleRegistration, TheHostsExtensibilityInterfaceKeyIsLeftAsItWas) {
+  // As the host's own installation leaves it; every add-in marshals through it.
+  const std::wstring key = L"Interface\\{B65AD801-ABAF-11D0-BB8B-00A0C90F2744}";
+  writeText(HKEY_CLASSES_ROOT, key, nullptr, L"_IDTExtensibility2");
+  writeText(HKEY_CLASSES_ROOT, key + L"\\ProxyStubClsid32", nullptr,
+            L"{00020424-0000-0000-C000-000000000046}");
+  writeText(HKEY_CLASSES_ROOT, key + L"\\TypeLib", nullptr,
+            L"{AC0714F2-3D04-11D1-AE7D-00A0C90F26F4}");
+  writeText(HKEY_CLASSES_ROOT, key + L"\\TypeLib", L"Version", L"1.0");
+  const auto before = valuesBelow(HKEY_CLASSES_ROOT, key);
+  ASSERT_EQ(before.size(), 4u);
 
-  ComPtr<RecordingObject> application, nameSpace, folder, items, addIn;
-};
+  ASSERT_EQ(runRegsvr32(L""), 0u);
+  EXPECT_EQ(valuesBelow(HKEY_CLASSES_ROOT, key), before) << "after regsvr32";
+  ASSERT_EQ(runRegsvr32(L"/u"), 0u);
+  EXPECT_EQ(valuesBelow(HKEY_CLASSES_ROOT, key), before) << "after regsvr32 /u";
+  RegDeleteTreeW(HKEY_CLASSES_ROOT, key.c_str());
+}
 
-bool noted(const ComPtr<RecordingObject>& object, const std::string& call) {
-  const auto& calls = object->calls();
-  return std::find(calls.begin(), calls.end(), call) != calls.end();
+TEST(ModuleRegistration, AnInstallFolderOutsideTheAnsiCodePageIsRegisteredAndLoaded) {
+  const std::wstring folder =
+      moduleDirectory() + L"\u0423\u0441\u0442\u0430\u043d\u043e\u0432\u043a\u0430 \u03a9\\";
+  const std::wstring copy = folder + L"Quendrilax.dll";
+  CreateDirectoryW(folder.c_str(), nullptr);
+  ASSERT_TRUE(CopyFileW(modulePath().c_str(), copy.c_str(), FALSE)) << GetLastError();
+  ASSERT_EQ(runRegsvr32(L"", copy), 0u);
+  const std::wstring page = L"CLSID\\{4C7E8BE9-A589-462D-9CDC-9E8A41498667}";
+  EXPECT_EQ(wideText(HKEY_CLASSES_ROOT, page + L"\\InprocServer32"), copy);
+  EXPECT_EQ(wideText(HKEY_CLASSES_ROOT, page + L"\\ToolboxBitmap32"), copy + L", 118");
+  {
+    ComPtr<IUnknown> object;
+    ASSERT_EQ(CoCreateInstance(CLSID_OLFoldersPropPage, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                               object.putVoid()),
+              S_OK);
+    // The object's code comes from the copy.
+    HMODULE loaded = nullptr;
+    ASSERT_TRUE(GetModuleHandleExW(
+        GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+        *reinterpret_cast<LPCWSTR*>(object.get()), &loaded));
+    wchar_t path[MAX_PATH * 2] = {};
+    GetModuleFileNameW(loaded, path, MAX_PATH * 2);
+    EXPECT_EQ(std::wstring(path), copy);
+  }
+  ASSERT_EQ(runRegsvr32(L"/u", copy), 0u);
+}
+
+TEST(ModuleRegistration, InstallForTheUserWritesTheSameKeysUnderTheUsersClasses) {
+  ASSERT_EQ(runRegsvr32(L"/n /i:user"), 0u);
+  const std::wstring classes = L"Software\\Classes\\";
+  const std::wstring page = L"{4C7E8BE9-A589-462D-9CDC-9E8A41498667}";
+  EXPECT_EQ(wideText(HKEY_CURRENT_USER, classes + L"Corvessa.OLFoldersPropPage\\CLSID"), page);
+  EXPECT_EQ(wideText(HKEY_CURRENT_USER, classes + L"Quendrilax.PropPageEmpty\\CurVer"),
+            L"Quendrilax.PropPageEmpty.1");
+  EXPECT_EQ(wideText(HKEY_CURRENT_USER, classes + L"CLSID\\" + page + L"\\InprocServer32"),
+            modulePath());
+  EXPECT_EQ(wideText(HKEY_CURRENT_USER, classes + L"CLSID\\" + page + L"\\MiscStatus\\1"),
+            L"131473");
+  EXPECT_EQ(wideText(HKEY_CURRENT_USER,
+                     classes + L"CLSID\\{E45BE4ED-706C-47CF-A0D0-DC909F9EF46F}\\InprocServer32",
+                     L"ThreadingModel"),
+            L"Apartment");
+  ASSERT_EQ(runRegsvr32(L"/u /n /i:user"), 0u);
+  for (const std::wstring& gone : {classes + L"Corvessa.OLFoldersPropPage",
+                                   classes + L"Corvessa.Connect.1", classes + L"CLSID\\" + page}) {
+    HKEY key = nullptr;
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, gone.c_str(), 0, KEY_READ, &key),
+              ERROR_FILE_NOT_FOUND);
+  }
 }
 
 class ModuleConnection : public ::testing::Test {
@@ -253,8 +227,55 @@ TEST_F(ModuleConnection, TaskFoldersGetTheFolderPageThroughTheNamespaceEvent) {
   EXPECT_EQ(connect->OnDisconnection(0, &custom), S_OK);
 }
 
+TEST_F(ModuleConnection, CallsByNameForAnyInterfaceButNoneAreRefused) {
+  LPOLESTR name = const_cast<LPOLESTR>(L"OnConnection");
+  DISPID id = 0;
+  EXPECT_EQ(connect->GetIDsOfNames(IID_IUnknown, &name, 1, 0, &id), DISP_E_UNKNOWNINTERFACE);
+  DISPPARAMS none{nullptr, nullptr, 0, 0};
+  EXPECT_EQ(connect->Invoke(3, IID_IDispatch, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr),
+            DISP_E_UNKNOWNINTERFACE);
+}
+
+TEST_F(ModuleConnection, TheHostsAddInObjectIsReleasedAtDisconnection) {
+  Host host;
+  auto references = [&] {
+    host.addIn->AddRef();
+    return host.addIn->Release();
+  };
+  const ULONG before = references();
+  ASSERT_EQ(connect->OnConnection(host.application.get(), 1, host.addIn.get(), &custom), S_OK);
+  EXPECT_GT(references(), before) << "kept while connected";
+  ASSERT_EQ(connect->OnDisconnection(0, &custom), S_OK);
+  EXPECT_EQ(references(), before);
+}
+
+TEST_F(ModuleConnection, PagesAndSinksTheHostHoldsKeepTheModuleLoaded) {
+  HMODULE module = GetModuleHandleW(modulePath().c_str());
+  ASSERT_NE(module, nullptr);
+  auto canUnload = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
+      reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
+  ASSERT_NE(canUnload, nullptr);
+  Host host;
+  ASSERT_EQ(connect->OnConnection(host.application.get(), 1, host.addIn.get(), &custom), S_OK);
+  // A host may let go of a sink later than the add-in unadvises it.
+  auto sinks = host.nameSpace->sinks(toGuid(iid::kNamespaceEvents));
+  ASSERT_EQ(sinks.size(), 1u);
+  ComPtr<IDispatch> heldSink(sinks.front());
+  ASSERT_EQ(connect->OnDisconnection(0, &custom), S_OK);
+  connect.reset();
+  ComPtr<IUnknown> page;
+  ASSERT_EQ(CoCreateInstance(CLSID_PropPageEmpty, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                             page.putVoid()),
+            S_OK);
+  EXPECT_EQ(canUnload(), S_FALSE) << "a page lives";
+  page.reset();
+  EXPECT_EQ(canUnload(), S_FALSE) << "the host holds a sink";
+  heldSink.reset();
+  EXPECT_EQ(canUnload(), S_OK);
+}
+
 TEST_F(ModuleConnection, TheModuleMayBeUnloadedOnceItsObjectsAreGone) {
-  HMODULE module = GetModuleHandleW(L"Quendrilax.dll");
+  HMODULE module = GetModuleHandleW(modulePath().c_str());
   ASSERT_NE(module, nullptr);
   auto canUnload = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
       reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));

@@ -3,6 +3,7 @@
 // answers the interface ids it is given, runs members by name from a table,
 // notes every call ("GetNamespace(MAPI)", "put Connect(false)") and raises
 // events through connection points of the event interfaces it is given.
+// A put by reference is noted as "putref Owner(object)".
 #include <windows.h>
 
 #include <oaidl.h>
@@ -38,6 +39,9 @@ class RecordingObject : public IDispatch, public IConnectionPointContainer {
   virtual void define(std::wstring name, Member member) = 0;
   // A property that returns a copy of `value`.
   virtual void defineValue(std::wstring name, const VARIANT& value) = 0;
+  // A property that takes objects by reference only: a plain put of it
+  // answers DISP_E_MEMBERNOTFOUND, as such servers do.
+  virtual void defineByReference(std::wstring name, Member member) = 0;
   // Calls noted so far, oldest first, each as "Name(arg, arg)"; objects show
   // as their names.
   virtual const std::vector<std::string>& calls() const = 0;

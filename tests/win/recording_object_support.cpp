@@ -1,5 +1,6 @@
 #include <atomic>
 #include <memory>
+#include <set>
 
 #include "win/com/ref_counted.h"
 #include "win/recording_object.h"
@@ -104,8 +105,12 @@ class Recording final : public RecordingObject {
     if (id < 1 || static_cast<std::size_t>(id) > members_.size()) return DISP_E_MEMBERNOTFOUND;
     std::vector<VARIANT> arguments;
     for (UINT i = parameters->cArgs; i > 0; --i) arguments.push_back(parameters->rgvarg[i - 1]);
+    const bool byReferenceOnly = byReference_.count(members_[id - 1].first) != 0;
+    if (byReferenceOnly && (flags & DISPATCH_PROPERTYPUT)) return DISP_E_MEMBERNOTFOUND;
     std::string note =
-        (flags & DISPATCH_PROPERTYPUT ? "put " : "") +
+        (flags & DISPATCH_PROPERTYPUT      ? "put "
+         : flags & DISPATCH_PROPERTYPUTREF ? "putref "
+                                           : "") +
         narrow(members_[id - 1].first.c_str(), static_cast<UINT>(members_[id - 1].first.size()));
     if (!arguments.empty() || flags & DISPATCH_METHOD) {
       note += "(";
@@ -145,6 +150,10 @@ class Recording final : public RecordingObject {
       return VariantCopy(result, &stored);
     });
   }
+  void defineByReference(std::wstring name, Member member) override {
+    byReference_.insert(name);
+    define(std::move(name), std::move(member));
+  }
   const std::vector<std::string>& calls() const override { return calls_; }
   std::vector<IDispatch*> sinks(REFIID eventIid) const override;
   HRESULT raise(REFIID eventIid, DISPID event, std::vector<VARIANT> arguments) override;
@@ -170,6 +179,7 @@ class Recording final : public RecordingObject {
   std::vector<IID> events_;
   std::vector<std::pair<std::wstring, Member>> members_;
   std::map<std::wstring, VARIANT> values_;
+  std::set<std::wstring> byReference_;
   std::vector<std::string> calls_;
   std::vector<std::pair<IID, std::map<DWORD, win32::ComPtr<IDispatch>>>> advised_;
   DWORD cookie_ = 0;

@@ -245,7 +245,7 @@ TEST(Resources, TheModuleNamesItselfAndSelfRegisters) {
                              &selfRegister, &length));
 }
 
-TEST(Resources, TheTypeLibraryDescribesTheThreeClasses) {
+TEST(Resources, TheTypeLibraryDescribesTheThreeClassesAndNotTheHostsInterfaces) {
   ITypeLib* library = nullptr;
   ASSERT_EQ(LoadTypeLibEx(moduleFile().c_str(), REGKIND_NONE, &library), S_OK);
   BSTR name = nullptr;
@@ -257,7 +257,21 @@ TEST(Resources, TheTypeLibraryDescribesTheThreeClasses) {
   EXPECT_TRUE(IsEqualGUID(attributes->guid, LIBID_CorvessaLib));
   library->ReleaseTLibAttr(attributes);
   for (const GUID* id : {&CLSID_Connect, &CLSID_OLFoldersPropPage, &CLSID_PropPageEmpty,
-                         &IID__IDTExtensibility2, &IID_IOLFoldersPropPage, &IID_IPropPageEmpty}) {
+                         &IID_IOLFoldersPropPage, &IID_IPropPageEmpty}) {
+    ITypeInfo* info = nullptr;
+    EXPECT_EQ(library->GetTypeInfoOfGuid(*id, &info), S_OK);
+    if (info) info->Release();
+  }
+  // The host's interfaces are described apart, in a library that is never
+  // registered: registering this one must not touch their keys.
+  for (const GUID* id : {&IID__IDTExtensibility2, &IID_PropertyPage}) {
+    ITypeInfo* info = nullptr;
+    EXPECT_EQ(library->GetTypeInfoOfGuid(*id, &info), TYPE_E_ELEMENTNOTFOUND);
+    if (info) info->Release();
+  }
+  library->Release();
+  ASSERT_EQ(LoadTypeLibEx((moduleFile() + L"\\2").c_str(), REGKIND_NONE, &library), S_OK);
+  for (const GUID* id : {&IID__IDTExtensibility2, &IID_PropertyPage}) {
     ITypeInfo* info = nullptr;
     EXPECT_EQ(library->GetTypeInfoOfGuid(*id, &info), S_OK);
     if (info) info->Release();

@@ -2,7 +2,8 @@
 // The loaded module on Windows: the adapters of every port, the add-in's
 // module object (made on first use), the counts of live objects and of
 // server locks that decide whether the module may be unloaded, and the
-// module's type library.
+// module's two type libraries: its own, registered, and the host's
+// interfaces it implements, never registered.
 #include <windows.h>
 
 #include <oaidl.h>
@@ -14,6 +15,7 @@
 #include "core/addin_module.h"
 #include "win/clock_win.h"
 #include "win/codepage_win.h"
+#include "win/com/class_registration.h"
 #include "win/com_ptr.h"
 #include "win/files_win.h"
 #include "win/guid_win.h"
@@ -33,7 +35,9 @@ class ComModule {
   ComModule& operator=(const ComModule&) = delete;
 
   HMODULE handle() const { return module_; }
-  std::string modulePath() const;
+  // The module's full file name, wide: an install folder may hold characters
+  // outside the ANSI code page.
+  std::wstring modulePath() const;
 
   // The add-in's process-wide state; made when the first object needs it.
   AddinModule& addin();
@@ -43,16 +47,19 @@ class ComModule {
   void lockServer(bool lock) { lock ? ++locks_ : --locks_; }
   long objectCount() const { return objects_; }
   long lockCount() const { return locks_; }
-  // DllCanUnloadNow: S_OK when no object lives and no lock is held; the
-  // add-in's state is let go then.
+  // DllCanUnloadNow: S_OK when no object lives (event sinks the host holds
+  // included) and no lock is held; the add-in's state is let go then.
   HRESULT canUnloadNow();
 
   HRESULT getClassObject(REFCLSID classId, REFIID iid, void** object);
-  HRESULT registerServer();
-  HRESULT unregisterServer();
+  HRESULT registerServer(RegistrationScope scope);
+  HRESULT unregisterServer(RegistrationScope scope);
 
-  // The type information of an interface of the module's type library.
-  HRESULT typeInfo(REFIID iid, ComPtr<ITypeInfo>& info);
+  // The type information of one of the host's interfaces the module
+  // implements (extensibility, property page), for their IDispatch.
+  HRESULT hostTypeInfo(REFIID iid, ComPtr<ITypeInfo>& info);
+  // The type information of one of the module's classes.
+  HRESULT classTypeInfo(REFCLSID classId, ComPtr<ITypeInfo>& info);
 
   Registry& registry() { return registry_; }
 
@@ -69,6 +76,7 @@ class ComModule {
   SafeLibraryWin safeLibrary_;
   std::unique_ptr<AddinModule> addin_;
   ComPtr<ITypeLib> typeLib_;
+  ComPtr<ITypeLib> hostTypeLib_;
   std::atomic<long> objects_{0};
   std::atomic<long> locks_{0};
 };

@@ -26,7 +26,7 @@ class ConnectObject final : public RefCounted<_IDTExtensibility2> {
     module_.objectDestroyed();
   }
 
-  // IDispatch, by the type library.
+  // IDispatch, by the type library of the host's interfaces.
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
     if (!count) return E_POINTER;
     *count = typeInfo_ ? 1 : 0;
@@ -40,14 +40,17 @@ class ConnectObject final : public RefCounted<_IDTExtensibility2> {
     *info = ComPtr<ITypeInfo>(typeInfo_).detach();
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
+  // Any interface id but IID_NULL is reserved by IDispatch's contract.
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID,
                                           DISPID* ids) override {
+    if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
     if (!typeInfo_) return E_NOTIMPL;
     return DispGetIDsOfNames(typeInfo_.get(), names, count, ids);
   }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID member, REFIID, LCID, WORD flags, DISPPARAMS* parameters,
-                                   VARIANT* result, EXCEPINFO* exception,
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID member, REFIID iid, LCID, WORD flags,
+                                   DISPPARAMS* parameters, VARIANT* result, EXCEPINFO* exception,
                                    UINT* badArgument) override {
+    if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
     if (!typeInfo_) return E_NOTIMPL;
     return DispInvoke(static_cast<_IDTExtensibility2*>(this), typeInfo_.get(), member, flags,
                       parameters, result, exception, badArgument);
@@ -90,7 +93,7 @@ HRESULT createConnectObject(ComModule& module, REFIID iid, void** object) {
   *object = nullptr;
   return fenced([&]() -> HRESULT {
     ComPtr<ITypeInfo> typeInfo;
-    module.typeInfo(IID__IDTExtensibility2, typeInfo);
+    module.hostTypeInfo(IID__IDTExtensibility2, typeInfo);
     // COM's reference count owns the object from here on.
     ComPtr<_IDTExtensibility2> made(new ConnectObject(module, std::move(typeInfo)));
     return made->QueryInterface(iid, object);

@@ -13,6 +13,7 @@
 namespace {
 
 using qx::win32::fenced;
+using qx::win32::RegistrationScope;
 
 HMODULE moduleHandle = nullptr;
 
@@ -42,9 +43,23 @@ STDAPI DllCanUnloadNow() {
 }
 
 STDAPI DllRegisterServer() {
-  return fenced([&] { return comModule()->registerServer(); });
+  return fenced([&] { return comModule()->registerServer(RegistrationScope::machine); });
 }
 
 STDAPI DllUnregisterServer() {
-  return fenced([&] { return comModule()->unregisterServer(); });
+  return fenced([&] { return comModule()->unregisterServer(RegistrationScope::machine); });
+}
+
+// `regsvr32 /n /i:user` registers the same keys in the user's own hive, for a
+// user without administrator rights; `/u /n /i:user` removes them. Without a
+// command line (regsvr32 /i) it is DllRegisterServer's registration.
+STDAPI DllInstall(BOOL install, LPCWSTR commandLine) {
+  return fenced([&]() -> HRESULT {
+    RegistrationScope scope = RegistrationScope::machine;
+    if (commandLine && *commandLine) {
+      if (lstrcmpiW(commandLine, L"user") != 0) return E_INVALIDARG;
+      scope = RegistrationScope::user;
+    }
+    return install ? comModule()->registerServer(scope) : comModule()->unregisterServer(scope);
+  });
 }

@@ -8,3 +8,5 @@
 #define QX_IDB_PLACEHOLDER_TOOLBOX 122
 #define QX_IDB_PICTURE 227
 #define QX_TYPELIB 1
+// The host's interfaces as the module implements them; never registered.
+#define QX_HOST_TYPELIB 2

@@ -22,8 +22,9 @@ std::vector<Command> parseOk(std::string_view text) {
 TEST(ScenarioParserTest, DurationsInEveryUnit) {
   const std::pair<const char*, std::optional<std::int64_t>> cases[] = {
       {"1500ms", 1500},      {"10s", 10000},        {"2m", 120000},        {"1h", 3600000},
-      {"1m30s", 90000},      {"250", 250},          {"", std::nullopt},    {"s", std::nullopt},
-      {"10x", std::nullopt}, {"5s3", std::nullopt}, {"-1s", std::nullopt},
+      {"1m30s", 90000},      {"2min", 120000},      {"7d", 604800000},     {"1d2h", 93600000},
+      {"1min30s", 90000},    {"250", std::nullopt}, {"", std::nullopt},    {"s", std::nullopt},
+      {"10x", std::nullopt}, {"5s3", std::nullopt}, {"-1s", std::nullopt}, {"10mi", std::nullopt},
   };
   for (auto [text, expected] : cases) EXPECT_EQ(parseDuration(text), expected) << text;
 }
@@ -144,6 +145,7 @@ TEST(ScenarioParserTest, UnreadableScenariosNameTheirLine) {
       {"user a\nstart b\n", 2, "unknown user 'b'"},
       {"user a\nuser a\n", 2, "declared twice"},
       {"user a\n\nadvance soon\n", 3, "duration"},
+      {"user a\nadvance 10 minutes\n", 2, "ms, s, m or min, h or d"},
       {"user a\nanswer a maybe\n", 2, "unknown answer"},
       {"user a\nstart a now\n", 2, "unexpected 'now'"},
       {"user a\nregistry a set Config debug dword 0x100000000\n", 2, "out of range"},

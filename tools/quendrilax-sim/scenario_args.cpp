@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <charconv>
+#include <utility>
 
 #include "quendrilax-sim/text_utf.h"
 
@@ -23,9 +24,12 @@ std::optional<std::uint64_t> parseNumber(std::string_view text) {
 }
 
 std::optional<std::int64_t> parseDuration(std::string_view text) {
+  // Longer units first: "ms" and "min" begin with "m".
+  constexpr std::pair<std::string_view, std::int64_t> kUnits[] = {
+      {"ms", 1}, {"min", 60'000}, {"s", 1000}, {"m", 60'000}, {"h", 3'600'000}, {"d", 86'400'000},
+  };
   if (text.empty()) return std::nullopt;
   std::int64_t total = 0;
-  bool any = false;
   while (!text.empty()) {
     std::size_t digits = 0;
     while (digits < text.size() && std::isdigit(static_cast<unsigned char>(text[digits]))) ++digits;
@@ -33,23 +37,16 @@ std::optional<std::int64_t> parseDuration(std::string_view text) {
     std::int64_t value = 0;
     std::from_chars(text.data(), text.data() + digits, value);
     text.remove_prefix(digits);
-    std::int64_t unit = 1;
-    if (text.starts_with("ms")) {
-      text.remove_prefix(2);
-    } else if (text.starts_with("s")) {
-      unit = 1000;
-      text.remove_prefix(1);
-    } else if (text.starts_with("m")) {
-      unit = 60'000;
-      text.remove_prefix(1);
-    } else if (text.starts_with("h")) {
-      unit = 3'600'000;
-      text.remove_prefix(1);
-    } else if (!text.empty() || any) {
-      return std::nullopt;  // a bare number only stands alone
+    // A number without its unit is refused: "advance 10" could mean anything.
+    std::int64_t unit = 0;
+    for (const auto& [name, ms] : kUnits) {
+      if (!text.starts_with(name)) continue;
+      unit = ms;
+      text.remove_prefix(name.size());
+      break;
     }
+    if (unit == 0) return std::nullopt;
     total += value * unit;
-    any = true;
   }
   return total;
 }
@@ -117,7 +114,9 @@ int Args::count(std::string_view what, int maximum) {
 std::int64_t Args::duration(std::string_view what) {
   const std::string t = keyword(what);
   auto value = parseDuration(t);
-  if (!value) bad(std::string(what) + " must be a duration such as 10s or 1500ms, not '" + t + "'");
+  if (!value)
+    bad(std::string(what) + " must be a duration: a number with its unit, ms, s, m or min, h or d " +
+        "(such as 1500ms, 10s, 1m30s, 7d), not '" + t + "'");
   return *value;
 }
 

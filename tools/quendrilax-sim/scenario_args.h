@@ -22,8 +22,8 @@ struct Unreadable {
 // Decimal or 0x-hexadecimal, the whole text.
 std::optional<std::uint64_t> parseNumber(std::string_view text);
 
-// Durations as scenarios write them: "1500ms", "10s", "2m", "1h", "1m30s"; a
-// bare number counts milliseconds.
+// Durations as scenarios write them: "1500ms", "10s", "2m" or "2min", "1h",
+// "7d", "1m30s"; every number carries its unit.
 std::optional<std::int64_t> parseDuration(std::string_view text);
 
 class Args {

@@ -53,10 +53,13 @@ InboxStep applyTask(SyncEngine& engine, const std::shared_ptr<Dispatch>& receive
   const Result<std::shared_ptr<TaskItem>> task = local->queryTask();
   if (!task) return add ? InboxStep::kKeepMail : InboxStep::kDeleteMail;
 
+  bool keepPrivate = false;
   if (add) {
     (void)(*task)->save();
   } else {
     debugEntry(diagnostics, "change one item");
+    const Result<std::int32_t> sensitivity = (*task)->sensitivity();
+    keepPrivate = sensitivity && *sensitivity == sensitivity::kPrivate;
   }
   const Result<Hresult> copied = copyTaskOnto(engine, received, *task);
   if (!copied) return InboxStep::kEndScan;
@@ -67,6 +70,9 @@ InboxStep applyTask(SyncEngine& engine, const std::shared_ptr<Dispatch>& receive
     return InboxStep::kKeepMail;
   }
   debugEntry(diagnostics, "change one item successfully");
+  // A peer's change of a task its owner has since made private (the removal
+  // still on its way) must not make it public again.
+  if (keepPrivate) (void)(*task)->setSensitivity(sensitivity::kPrivate);
   (void)(*task)->save();
 
   if (!add) {

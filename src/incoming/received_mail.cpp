@@ -85,6 +85,18 @@ std::shared_ptr<Folder> targetFolder(SyncEngine& engine, SafeMailItem& safeMail,
   return name ? engine.sharedFolderByName(shareName) : nullptr;
 }
 
+// "Sync mail from ADDRESS deleted: no folder is shared as "NAME"".
+std::string unknownShareReport(SafeMailItem& safeMail, CodePage& codePage,
+                               const std::string& shareName) {
+  std::string sender = "an unknown sender";
+  const Result<Variant> address = safeMail.field(prop_tag::kSenderEmailAddress);
+  if (address && address->text()) {
+    const Result<std::string> ansi = codePage.toAnsi(*address->text());
+    if (ansi && !ansi->empty()) sender = *ansi;
+  }
+  return "Sync mail from " + sender + " deleted: no folder is shared as \"" + shareName + "\"";
+}
+
 }  // namespace
 
 InboxStep receiveSyncMail(SyncEngine& engine, SafeMailItem& safeMail,
@@ -136,9 +148,12 @@ InboxStep receiveSyncMail(SyncEngine& engine, SafeMailItem& safeMail,
     }
     if (step != InboxStep::kDeleteMail) return step;
   } else {
-    // No folder of ours bears that name: the mail is of no use here.
+    // No folder of ours bears that name: the mail is of no use here. It may
+    // have stopped being shared on purpose, but a mistyped share name would
+    // lose every change of the others without a word: the error log says it.
     debugEntry(diagnostics, "no target found");
     debugEntry(diagnostics, shareName);
+    diagnostics.reportError(unknownShareReport(safeMail, codePage, shareName));
   }
   (void)(*mail)->deleteItem();
   return InboxStep::kDeleteMail;

@@ -1,9 +1,10 @@
 // A task that landed in Deleted Items as a removal mail to the recipients of
 // the folder it was last sent from. The task itself says which folder and
 // which id: nothing about deleted tasks is kept anywhere else.
+#include "outgoing/removal_mail.h"
+
 #include "core/addin_module.h"
 #include "core/sync_engine.h"
-#include "outgoing/mail_send_end.h"
 #include "outgoing/task_sync_properties.h"
 #include "platform/mail_client.h"
 #include "platform/safe_library.h"
@@ -135,9 +136,13 @@ class RemovalMailSender {
 
 }  // namespace
 
+MailSendEnd sendRemovalMail(SyncEngine& engine, TaskItem& task) {
+  return RemovalMailSender(engine, task).run();
+}
+
 Hresult SyncEngine::DeleteMessage(TaskItem& task) {
   if (diagnostics_.debugOn()) diagnostics_.logDebug(kStart);
-  const MailSendEnd end = RemovalMailSender(*this, task).run();
+  const MailSendEnd end = sendRemovalMail(*this, task);
   if (end.libraryMissing) return end.status;
   if (diagnostics_.debugOn()) diagnostics_.logDebug(end.status != hr::kOk ? kFailed : kOk);
   return end.status;

@@ -26,23 +26,31 @@ Result<std::shared_ptr<UserProperty>> firstNamed(UserProperties& properties,
   return std::shared_ptr<UserProperty>();
 }
 
-}  // namespace
-
-Hresult removeSyncIdProperties(TaskItem& task) {
-  const Result<std::shared_ptr<UserProperties>> properties = task.userProperties();
-  if (!properties) return properties.error();
-  const Result<std::int32_t> count = (*properties)->count();
+Hresult removeNamed(UserProperties& properties, std::u16string_view wanted) {
+  const Result<std::int32_t> count = properties.count();
   if (!count) return count.error();
   // From the last to the first, so that a removal never moves a property
   // that is still to be looked at.
   for (std::int32_t i = *count; i >= 1; --i) {
     std::shared_ptr<UserProperty> property;
-    const Result<std::u16string> name = nameAt(**properties, i, property);
+    const Result<std::u16string> name = nameAt(properties, i, property);
     if (!name) return name.error();
-    if (*name != syncid::kPropertyName) continue;
-    if (const Hresult status = (*properties)->remove(i); failed(status)) return status;
+    if (*name != wanted) continue;
+    if (const Hresult status = properties.remove(i); failed(status)) return status;
   }
   return hr::kOk;
+}
+
+}  // namespace
+
+Hresult removeSyncIdProperties(TaskItem& task) {
+  const Result<std::shared_ptr<UserProperties>> properties = task.userProperties();
+  if (!properties) return properties.error();
+  return removeNamed(**properties, syncid::kPropertyName);
+}
+
+Hresult removeLastShareName(UserProperties& properties) {
+  return removeNamed(properties, syncprop::kLastShareName);
 }
 
 Result<bool> stampLastShareName(UserProperties& properties, CodePage& codePage,

@@ -25,6 +25,11 @@ Hresult removeSyncIdProperties(TaskItem& task);
 Result<bool> stampLastShareName(UserProperties& properties, CodePage& codePage,
                                 std::string_view shareName);
 
+// Removes every "lastsharename" property from the task's working copy: the
+// task is no longer out under any share name. Returns the first failing
+// status; nothing is saved here.
+Hresult removeLastShareName(UserProperties& properties);
+
 // What a deleted task says about where it was last sent.
 struct RemovalNames {
   bool hasShareName = false;  // a "lastsharename" property exists

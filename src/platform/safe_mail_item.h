@@ -22,9 +22,11 @@ inline constexpr std::int32_t kUnicode = 0x001F;
 inline constexpr std::int32_t kSysTime = 0x0040;
 }  // namespace prop_type
 
-// Property tags the add-in writes.
+// Property tags the add-in writes or reads.
 namespace prop_tag {
 inline constexpr std::int32_t kIconIndex = 0x10800003;
+// The sender's address of a received mail.
+inline constexpr std::int32_t kSenderEmailAddress = 0x0C1F001E;
 }  // namespace prop_tag
 
 class SafeAttachment {

@@ -148,6 +148,24 @@ TEST_F(MailPostOfficeTest, TheTransportRunsOnTheVirtualClock) {
   EXPECT_EQ(carol.inbox().size(), 1u);
 }
 
+TEST_F(MailPostOfficeTest, AStoppedHostsOutboxWaitsForItsNextRunWhileMailForItArrives) {
+  send(alice, u"bob@example.org", u"held", true);
+  send(bob, u"alice@example.org", u"for a stopped host", true);
+  alice.client.setRunning(false);
+  office.runTransport();
+  EXPECT_TRUE(bob.inbox().empty());
+  const auto outbox = alice.box(default_folder::kOutbox);
+  ASSERT_EQ(outbox.size(), 1u);
+  EXPECT_TRUE(outbox[0].submitted) << "still submitted, to leave at the next run";
+  ASSERT_EQ(alice.inbox().size(), 1u) << "the mail store takes mail in without the host";
+
+  alice.client.setRunning(true);
+  office.runTransport();
+  ASSERT_EQ(bob.inbox().size(), 1u);
+  EXPECT_EQ(bob.inbox()[0].data.subject, u"held");
+  EXPECT_TRUE(alice.box(default_folder::kOutbox).empty());
+}
+
 TEST_F(MailPostOfficeTest, AMailWithoutRecipientsComesBackAsAReport) {
   send(alice, u" ; ", u"nobody", true);
   office.runTransport();

@@ -85,6 +85,25 @@ TEST_F(MailSafeLibraryTest, FieldsByTagReachRawAndMappedNamedProperties) {
   EXPECT_EQ(ok(again->field(prop_tag::kIconIndex)).asLong(), 514);
 }
 
+TEST_F(MailSafeLibraryTest, AReceivedMailTellsItsSendersAddressByTag) {
+  mail::ItemData received = mail::ItemData::newMail();
+  received.subject = u"TaskSynchronisation";
+  received.senderAddress = u"Bob@Example.org";
+  client.deliver({received});
+  const auto inbox = client.folderItems(client.defaultFolderId(default_folder::kInbox));
+  ASSERT_EQ(inbox.size(), 1u);
+  auto safe = safeMail();
+  ASSERT_EQ(safe->putItem(openMail(inbox[0].entryId)), hr::kOk);
+  EXPECT_EQ(*ok(safe->field(prop_tag::kSenderEmailAddress)).text(), u"Bob@Example.org");
+  EXPECT_EQ(*ok(safe->field(0x0C1F001F)).text(), u"Bob@Example.org") << "and in UTF-16";
+
+  // A mail being written has no sender yet.
+  mail::ItemData draft = mail::ItemData::newMail();
+  const std::u16string id = client.core().insertItem(client.core().defaultStore(), outboxId(), draft);
+  ASSERT_EQ(safe->putItem(openMail(id)), hr::kOk);
+  EXPECT_EQ(safe->field(prop_tag::kSenderEmailAddress).error(), hr::kMapiNotFound);
+}
+
 TEST_F(MailSafeLibraryTest, NameMappingsBelongToTheirStore) {
   auto m = savedMail(u"a");
   std::u16string server = client.addStore(u"Server", store_kind::kServer);

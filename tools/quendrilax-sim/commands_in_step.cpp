@@ -40,7 +40,9 @@ void checkInStep(Runner& runner, const SourceLocation& where, const std::string&
   }
   for (std::string& difference : inStepDifferences(folders))
     problems.push_back(std::move(difference));
-  std::size_t tasks = folders.empty() ? 0 : folders.front().tasks.size();
+  std::size_t tasks = 0;
+  if (!folders.empty())
+    for (const sim::mail::ItemData& task : folders.front().tasks) tasks += travels(task) ? 1 : 0;
   if (problems.empty()) {
     runner.say("", std::to_string(names.size()) + " users in step on " + inQuotes(shareName) +
                        " (" + std::to_string(tasks) + " tasks each)");

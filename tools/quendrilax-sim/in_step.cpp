@@ -2,12 +2,19 @@
 
 #include <map>
 
+#include "platform/mail_ids.h"
+
 #include "quendrilax-sim/commands_tasks.h"
 #include "quendrilax-sim/runner_text.h"
 #include "quendrilax-sim/task_fields.h"
 #include "quendrilax-sim/text_utf.h"
 
 namespace qx::tools {
+
+bool travels(const sim::mail::ItemData& task) {
+  return task.sensitivity != sensitivity::kPrivate &&
+         task.categories.find(u"Feiertag") == std::u16string::npos;
+}
 
 std::vector<std::string> inStepDifferences(const std::vector<FolderContents>& folders) {
   std::vector<std::string> differences;
@@ -19,6 +26,7 @@ std::vector<std::string> inStepDifferences(const std::vector<FolderContents>& fo
   std::vector<std::string> order;  // ids in the order first seen
   for (std::size_t u = 0; u < folders.size(); ++u) {
     for (const sim::mail::ItemData& task : folders[u].tasks) {
+      if (!travels(task)) continue;
       const std::string id = syncIdOf(task);
       if (id.empty()) {
         differences.push_back(folders[u].user + ": task " + inQuotes(utf16ToUtf8(task.subject)) +

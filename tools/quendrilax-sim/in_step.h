@@ -15,8 +15,13 @@ struct FolderContents {
   std::vector<sim::mail::ItemData> tasks;
 };
 
-// The differences, user by user and field by field; empty when in step.
-// The first user that holds a task is the reference for its fields.
+// Private tasks and holidays (category "Feiertag") stay with their owner by
+// design: they are no difference.
+bool travels(const sim::mail::ItemData& task);
+
+// The differences, user by user and field by field, among the tasks that
+// travel; empty when in step. The first user that holds a task is the
+// reference for its fields.
 std::vector<std::string> inStepDifferences(const std::vector<FolderContents>& folders);
 
 }  // namespace qx::tools

@@ -88,6 +88,9 @@ ItemData PostOffice::nonDeliveryReport(const ItemData& sent, std::u16string_view
 void PostOffice::runTransport() {
   std::int64_t now = clock_.nowMs();
   for (MailClient* sender : std::vector<MailClient*>(clients_)) {
+    // The host hands its Outbox to the mail system only while it runs: what a
+    // stopped host submitted waits there until its next run.
+    if (!sender->running()) continue;
     for (const ItemData& sent : sender->takeSubmitted()) {
       auto recipients = mail::splitAddresses(sent.to);
       if (recipients.empty()) {

@@ -1,8 +1,9 @@
 #pragma once
 // Delivers mail between simulated users by address, without regard to letter
 // case. When the transport runs (on request or on the virtual clock) every
-// submitted mail leaves its sender's Outbox and arrives in each recipient's
-// Inbox as a new mail; an unknown address brings a non-delivery report back to
+// submitted mail of a running host leaves its sender's Outbox and arrives in
+// each recipient's Inbox as a new mail (a stopped host's mail waits in its
+// Outbox; mail for a stopped host lands in its Inbox all the same); an unknown address brings a non-delivery report back to
 // the sender. For robustness tests deliveries can be delayed, reordered,
 // duplicated and have their line ends rewritten, as mail systems do.
 #include <cstdint>

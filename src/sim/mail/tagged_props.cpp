@@ -10,6 +10,7 @@ namespace {
 constexpr std::uint16_t kSubjectId = 0x0037;
 constexpr std::uint16_t kBodyId = 0x1000;
 constexpr std::uint16_t kMessageClassId = 0x001A;
+constexpr std::uint16_t kSenderAddressId = 0x0C1F;
 
 std::uint16_t idOf(std::int32_t tag) {
   return static_cast<std::uint16_t>(static_cast<std::uint32_t>(tag) >> 16);
@@ -61,6 +62,10 @@ Result<Variant> readTagged(const ItemData& data, const NameOfId& names, std::int
     value = Variant(data.body);
   } else if (id == kMessageClassId) {
     value = Variant(data.messageClass);
+  } else if (id == kSenderAddressId) {
+    // A mail not yet sent has no sender.
+    if (data.senderAddress.empty()) return failure(hr::kMapiNotFound);
+    value = Variant(data.senderAddress);
   } else {
     auto it = data.rawProperties.find(id);
     if (it == data.rawProperties.end()) return failure(hr::kMapiNotFound);
@@ -89,6 +94,8 @@ Hresult writeTagged(ItemData& data, const NameOfId& names, std::int32_t tag, con
     data.body = *value.text();
   } else if (id == kMessageClassId) {
     data.messageClass = *value.text();
+  } else if (id == kSenderAddressId) {
+    data.senderAddress = *value.text();
   } else {
     data.rawProperties[id] = value;
   }

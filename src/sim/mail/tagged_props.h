@@ -1,8 +1,9 @@
 #pragma once
 // Reading and writing an item's properties by property tag, as the safe-item
 // library offers them: named properties (ids from 0x8000) through a store's
-// or a message file's name mapping, a few well-known ids onto the item's
-// fields, the rest as raw properties.
+// or a message file's name mapping, a few well-known ids (subject, body,
+// message class, sender's address) onto the item's fields, the rest as raw
+// properties.
 #include <cstdint>
 #include <functional>
 

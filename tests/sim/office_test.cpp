@@ -123,6 +123,7 @@ TEST_F(OfficeTest, MessageBoxesAreSeenAsTheyComeUpWithTheirScriptedAnswers) {
 TEST_F(OfficeTest, ThePostOfficeCarriesMailBetweenTheUsers) {
   HostProcess& alice = office_->addUser(setup("alice"));
   HostProcess& bob = office_->addUser(setup("bob"));
+  alice.startRun();  // a stopped host hands over nothing
   auto& outbox = alice.mail();
   mail::ItemData data = mail::ItemData::newMail();
   data.to = u"BOB@office.test";

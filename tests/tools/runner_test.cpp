@@ -190,6 +190,7 @@ TEST(RunnerTest, TransportCarriesMailAndTellsWhoGotWhat) {
   const Outcome outcome = runText(
       "user a\n"
       "user b address B@Office.Test\n"
+      "start a\n"
       "start b\n"
       "mail a send to b@office.test subject \"Hallo\"\n"
       "expect b folder Inbox count 0\n"
@@ -206,7 +207,7 @@ TEST(RunnerTest, TransportCarriesMailAndTellsWhoGotWhat) {
       "expect a folder \"Deleted Items\" has T\n"
       "task a delete T\n");  // fails: nothing left in Tasks
   ASSERT_EQ(outcome.failures.size(), 1u) << outcome.failures[0].message;
-  EXPECT_EQ(outcome.failures[0].where.line, 17);
+  EXPECT_EQ(outcome.failures[0].where.line, 18);
   EXPECT_TRUE(has(outcome.transcript, "[00:00:30] a: mail \"Hallo\" leaves for b@office.test"));
   EXPECT_TRUE(has(outcome.transcript, "[00:00:30] b: mail \"Hallo\" arrives from a@office.test"));
 }

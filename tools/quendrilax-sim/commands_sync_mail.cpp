@@ -7,19 +7,17 @@
 // docs/scenarios.md "Sync mails".
 #include <algorithm>
 
-#include "protocol/codec/codec_error.h"
-#include "protocol/codec/huffman_decompress.h"
 #include "protocol/sync_body.h"
 #include "protocol/sync_envelope.h"
 #include "quendrilax-sim/command_table.h"
 #include "quendrilax-sim/commands_tasks.h"
 #include "quendrilax-sim/runner.h"
 #include "quendrilax-sim/runner_text.h"
+#include "quendrilax-sim/sync_mail_contents.h"
 #include "quendrilax-sim/task_fields.h"
 #include "quendrilax-sim/text_utf.h"
 #include "sim/codepage_sim.h"
 #include "sim/mail/mail_store.h"
-#include "sim/mail/msg_file.h"
 #include "sim/office/host_process.h"
 
 namespace qx::tools {
@@ -66,24 +64,6 @@ std::optional<std::string> headerIdOf(const sim::mail::ItemData& mail) {
   for (const auto& [key, value] : mail.namedProperties)
     if (key.name == syncmail::kHeaderIdName) return utf16ToUtf8(sim::mail::variantKeyText(value));
   return std::nullopt;
-}
-
-// The task the first attachment carries, or why it carries none.
-struct Carried {
-  std::optional<sim::mail::ItemData> task;
-  std::string problem;
-};
-
-Carried carriedTask(const sim::mail::ItemData& mail) {
-  if (mail.attachments.empty()) return {std::nullopt, "no attachment"};
-  const auto& content = mail.attachments.front().content;
-  auto message = huffmanDecompress(content);
-  if (!message)
-    return {std::nullopt,
-            "an attachment that does not decode (" + std::string(describe(message.error())) + ")"};
-  auto item = sim::mail::decodeMessageFile(*message);
-  if (!item) return {std::nullopt, "an attachment that is no message file"};
-  return {std::move(*item), {}};
 }
 
 enum class MailCheck { kTo, kKind, kShare, kCarries, kAttachments };

@@ -10,6 +10,7 @@
 
 #include "core/addin_module.h"
 #include "core/connect.h"
+#include "quendrilax-sim/scan_report.h"
 
 namespace qx::sim {
 class HostProcess;
@@ -47,6 +48,8 @@ struct OfficeUser {
   // Whether the indicator toolbar has been up at the end of any step so far
   // (the stand-in forgets a toolbar once it is deleted).
   bool indicatorSeen = false;
+  // The Inbox scan under way, to tell what became of its sync mails.
+  ScanWatch scans;
 
   // The add-in's counters over every module the user's hosts have loaded.
   AddinModule::Counters counters() const {

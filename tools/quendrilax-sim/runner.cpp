@@ -145,12 +145,14 @@ void Runner::settle() {
   for (const std::string& name : userOrder_) {
     OfficeUser& u = user(name);
     u.released.clear();
+    u.scans.end(*this, u);
     report(u);
   }
 }
 
 void Runner::catchUp(OfficeUser& u) {
   u.host->thread().pump();
+  u.scans.end(*this, u);
   report(u);
 }
 
@@ -203,6 +205,12 @@ void Runner::connectAddin(OfficeUser& u, std::int32_t connectMode) {
     u.module->setTrace([this, raw](std::string_view note) {
       report(*raw);
       say(raw->setup.name, "add-in: " + std::string(note));
+      if (note == "inbox scan") {
+        // One scan ends before the next begins: what the host holds now is
+        // the first one's outcome and the second one's start.
+        raw->scans.end(*this, *raw);
+        if (!muted_) raw->scans.begin(*raw);
+      }
     });
   }
   u.host->markAddInConnected();

@@ -12,80 +12,19 @@
 #include <string>
 #include <vector>
 
+#include "english_text.h"
 #include "protocol/codec/huffman_compress.h"
 #include "protocol/codec/huffman_decompress.h"
 
 #ifdef QX_HAVE_YARDSTICKS
-#include <libdeflate.h>
-#include <zlib.h>
+#include "codec_yardsticks.h"
 #endif
 
 namespace {
 
+using qx::bench::englishText;
+using qx::bench::kWords;
 using Bytes = std::vector<std::uint8_t>;
-
-const char* const kWords[] = {
-    "the",      "of",        "and",       "to",       "in",          "a",         "is",
-    "that",     "for",       "it",        "as",       "was",         "with",      "be",
-    "by",       "on",        "not",       "he",       "this",        "are",       "or",
-    "his",      "from",      "at",        "which",    "but",         "have",      "an",
-    "had",      "they",      "you",       "were",     "their",       "one",       "all",
-    "we",       "can",       "her",       "has",      "there",       "been",      "if",
-    "more",     "when",      "will",      "would",    "who",         "so",        "no",
-    "she",      "other",     "its",       "may",      "these",       "about",     "than",
-    "time",     "into",      "only",      "some",     "could",       "them",      "people",
-    "first",    "new",       "two",       "what",     "very",        "after",     "most",
-    "also",     "made",      "over",      "did",      "many",        "before",    "must",
-    "through",  "years",     "where",     "much",     "your",        "way",       "well",
-    "down",     "should",    "because",   "each",     "just",        "those",     "how",
-    "too",      "little",    "state",     "good",     "world",       "under",     "never",
-    "same",     "another",   "while",     "last",     "might",       "great",     "old",
-    "year",     "off",       "come",      "since",    "against",     "go",        "came",
-    "right",    "used",      "take",      "three",    "himself",     "few",       "house",
-    "use",      "during",    "without",   "again",    "place",       "American",  "around",
-    "however",  "home",      "small",     "found",    "Mrs.",        "thought",   "went",
-    "say",      "part",      "once",      "general",  "high",        "upon",      "school",
-    "every",    "don't",     "does",      "got",      "united",      "left",      "number",
-    "course",   "war",       "until",     "always",   "away",        "something", "fact",
-    "though",   "water",     "less",      "public",   "put",         "think",     "almost",
-    "hand",     "enough",    "far",       "took",     "head",        "yet",       "government",
-    "system",   "better",    "set",       "told",     "nothing",     "night",     "end",
-    "why",      "called",    "didn't",    "eyes",     "find",        "going",     "look",
-    "asked",    "later",     "knew",      "point",    "next",        "program",   "city",
-    "business", "give",      "group",     "toward",   "young",       "days",      "let",
-    "room",     "president", "side",      "social",   "present",     "given",     "several",
-    "order",    "national",  "second",    "possible", "rather",      "per",       "face",
-    "among",    "form",      "important", "often",    "things",      "looked",    "early",
-    "white",    "John",      "case",      "become",   "large",       "big",       "need",
-    "four",     "within",    "felt",      "along",    "children",    "saw",       "best",
-    "church",   "ever",      "least",     "power",    "development", "light",     "thing",
-    "seemed",   "family",    "interest",  "want",     "members",     "mind",      "country",
-    "area",     "others",    "although",  "turned",   "done",        "open",      "God",
-    "service",  "certain",   "kind",      "problem",
-};
-
-// Zipf-like word frequencies, sentences of varying length, paragraphs.
-Bytes englishText(std::size_t size) {
-  std::mt19937 rng(1);
-  const std::size_t words = std::size(kWords);
-  std::vector<double> weights(words);
-  for (std::size_t i = 0; i < words; ++i) weights[i] = 1.0 / static_cast<double>(i + 1);
-  std::discrete_distribution<std::size_t> pick(weights.begin(), weights.end());
-  std::uniform_int_distribution<int> sentence(4, 24);
-  std::string text;
-  text.reserve(size + 64);
-  while (text.size() < size) {
-    const int length = sentence(rng);
-    for (int w = 0; w < length; ++w) {
-      std::string word = kWords[pick(rng)];
-      if (w == 0) word[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(word[0])));
-      text += word;
-      text += (w + 1 == length) ? ". " : (rng() % 11 == 0 ? ", " : " ");
-    }
-    if (rng() % 7 == 0) text += "\n\n";
-  }
-  return Bytes(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(size));
-}
 
 // Like an executable or a data file: runs of zeros, small little-endian
 // integers, machine-code-like opcode bytes, strings and some noise.
@@ -217,49 +156,22 @@ void qxDecompress(benchmark::State& state, Kind kind) {
 }
 
 #ifdef QX_HAVE_YARDSTICKS
-// Raw deflate (no zlib wrapper), Huffman codes only, as libdeflate reads it.
-Bytes zlibHuffmanOnly(const Bytes& data, z_stream& z) {
-  Bytes out(deflateBound(&z, static_cast<uLong>(data.size())));
-  deflateReset(&z);
-  z.next_in = const_cast<Bytef*>(data.data());
-  z.avail_in = static_cast<uInt>(data.size());
-  z.next_out = out.data();
-  z.avail_out = static_cast<uInt>(out.size());
-  if (deflate(&z, Z_FINISH) != Z_STREAM_END) return {};
-  out.resize(z.total_out);
-  return out;
-}
-
-struct Deflater {
-  z_stream z{};
-  Deflater() { deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -15, 8, Z_HUFFMAN_ONLY); }
-  ~Deflater() { deflateEnd(&z); }
-};
-
 const Bytes& deflateStream(Kind kind, std::size_t size) {
   static std::map<std::pair<int, std::size_t>, Bytes> cache;
   auto& stream = cache[{kind, size}];
-  if (stream.empty()) {
-    Deflater d;
-    stream = zlibHuffmanOnly(input(kind, size), d.z);
-  }
+  if (stream.empty()) stream = qx::bench::Deflater().deflated(input(kind, size));
   return stream;
 }
 
 void zlibDeflate(benchmark::State& state, Kind kind) {
   const auto size = static_cast<std::size_t>(state.range(0));
   const Bytes& data = input(kind, size);
-  Deflater d;
-  Bytes out(deflateBound(&d.z, static_cast<uLong>(size)));
+  qx::bench::Deflater d;
+  Bytes out(d.bound(size));
   std::size_t produced = 0;
   for (auto _ : state) {
-    deflateReset(&d.z);
-    d.z.next_in = const_cast<Bytef*>(data.data());
-    d.z.avail_in = static_cast<uInt>(size);
-    d.z.next_out = out.data();
-    d.z.avail_out = static_cast<uInt>(out.size());
-    if (deflate(&d.z, Z_FINISH) != Z_STREAM_END) state.SkipWithError("deflate failed");
-    produced = d.z.total_out;
+    produced = d.deflateInto(data, out.data(), out.size());
+    if (produced == 0) state.SkipWithError("deflate failed");
     benchmark::DoNotOptimize(out.data());
   }
   setCommon(state, size, produced);

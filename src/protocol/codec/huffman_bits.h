@@ -49,6 +49,22 @@ class BitReader {
     return true;
   }
 
+  // Moves to a bit position of the payload, at most its end; nothing may
+  // have been refilled from the padded copy yet.
+  void seek(std::uint64_t bit) {
+    in_ = start_ + bit / 8;
+    buffer_ = 0;
+    count_ = 0;
+    const auto within = static_cast<unsigned>(bit % 8);
+    if (within == 0) return;
+    if (canRefillFast()) {
+      refillFast();
+    } else {
+      refillChecked();
+    }
+    skip(within);
+  }
+
   // The buffered bits; only the low available() of them are valid.
   std::uint64_t peek() const { return buffer_; }
   unsigned available() const { return count_; }

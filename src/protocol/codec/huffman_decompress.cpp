@@ -1,8 +1,11 @@
 #include "protocol/codec/huffman_decompress.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
+#include <memory>
 #include <new>
+#include <utility>
 
 #include "protocol/codec/huffman_bits.h"
 #include "protocol/codec/huffman_stream.h"
@@ -12,22 +15,55 @@ namespace qx {
 
 namespace {
 
-// Primary lookup tables index the next tableBits payload bits. The wide table
-// yields up to three whole codes per lookup; the narrow one a single code and
-// serves the last few bytes. Codes longer than the table continue bit by bit
-// down the tree from the node the table reached.
+// What the tables hold. Primary lookup tables index the next tableBits
+// payload bits. The wide table yields up to three whole codes per lookup; the
+// narrow one a single code and serves the last few bytes and the search for a
+// lane's first true code (below). Codes longer than the table continue bit by
+// bit down the tree from the node the table reached.
+//
+// Why they are fast. A lookup's bit count feeds the shift that makes the next
+// lookup's index, so one stream is a chain of dependent loads: about six
+// cycles a lookup however wide the machine. Text gets up to three bytes out
+// of each link, but the codes of incompressible parts (7 to 9 bits) get one.
+// So the payload is cut into segments decoded side by side as independent
+// chains (lanes). A lane but the first starts at a byte boundary that need not
+// begin a code, decodes into scratch and notes where some of its lookups
+// began. Prefix codes fall into step after a few codes, so when the decoder
+// that came from the left reaches such a noted position, the lane's output
+// from there on is exactly what it would have decoded itself: it is copied and
+// the lane's end becomes the decoder's state. A lane that never falls into
+// step (or whose output would not fit) is decoded again, so the result never
+// depends on the guess.
 constexpr int kMaxTableBits = 12;
 
-// Wide entry: bits 0-5 the bits consumed, bits 6-7 how many values (0: a
-// longer code, the upper bits then name the tree node reached), bits 8-31 the
-// decoded values. The bit count sits lowest so that the shift that consumes
-// it needs no extraction, which keeps the lookup-to-lookup chain short.
+// Wide entry: bits 0-5 the bits consumed, bits 6-29 the decoded values,
+// bits 30-31 how many (0: a longer code, bits 6-29 then name the tree node
+// reached). The bit count sits lowest so that the shift that consumes it
+// needs no extraction, which keeps the lookup-to-lookup chain short; the
+// values and their number each come out with one shift.
 constexpr std::uint32_t wideEntry(std::uint32_t values, unsigned count, unsigned bits) {
-  return values << 8 | count << 6 | bits;
+  return count << 30 | values << 6 | bits;
 }
+constexpr std::uint32_t kOneValue = 1u << 30;
 // Narrow entry: value in bits 0-7 and code length in bits 8-11, or bit 15 set
 // and the tree node in the low bits.
 constexpr std::uint16_t kLongCode = 0x8000;
+
+constexpr int kLanes = 3;
+// Segments of payload bytes per lane: long enough that finding the step costs
+// little, short enough that the scratch stays in the cache.
+constexpr std::size_t kMaxSegment = 16 << 10;
+constexpr std::size_t kMinSegment = 512;
+// Each lane's output room per payload byte of its segment; a lane that fills
+// it stops early and the decoder goes on from there.
+constexpr std::size_t kScratchPerByte = 4;
+// Positions noted per lane: one per refill, enough to cover the first few
+// hundred codes, far more than falling into step takes.
+constexpr int kNotes = 64;
+// A step reads at most four lookups of 12 bits, or a long code of up to 255
+// more, past where it began; a lane's segment ends this far before the
+// payload does, so lanes never need the checked refill.
+constexpr std::size_t kTailMargin = 256;
 
 struct DecodeTree {
   std::array<std::array<std::int16_t, 2>, kHuffmanMaxNodes> child{};
@@ -39,6 +75,7 @@ struct DecodeTree {
 // decoding a short stream.
 struct Tables {
   int bits = 0;
+  std::uint64_t mask = 0;
   std::array<std::uint16_t, 1u << kMaxTableBits> narrow;
   std::array<std::uint32_t, 1u << kMaxTableBits> wide;
 };
@@ -107,62 +144,315 @@ void fillWide(Tables& t) {
   }
 }
 
+// A bit position in the payload with the bits buffered ahead of it, for
+// stretches the caller has made sure lie at least kTailMargin bytes before
+// the payload's end, so that refills need no check.
+struct Lane {
+  const std::uint8_t* in = nullptr;
+  std::uint64_t buffer = 0;
+  unsigned count = 0;
+  std::uint8_t* out = nullptr;
+
+  std::uint64_t position(const std::uint8_t* base) const {
+    return static_cast<std::uint64_t>(in - base) * 8 - count;
+  }
+  // Leaves at least 56 valid bits.
+  void refill() {
+    std::uint64_t word;
+    std::memcpy(&word, in, sizeof word);
+    buffer |= word << count;
+    in += (63 - count) >> 3;
+    count |= 56;
+  }
+  void skip(unsigned bits) {
+    buffer >>= bits;
+    count -= bits;
+  }
+};
+
+Lane laneAt(const std::uint8_t* base, std::uint64_t bit, std::uint8_t* out) {
+  Lane lane{base + bit / 8, 0, 0, out};
+  lane.refill();
+  lane.skip(static_cast<unsigned>(bit % 8));
+  return lane;
+}
+
 // Follows a code that is longer than the tables, one bit at a time.
-bool walkLongCode(const DecodeTree& tree, int node, BitReader& reader, std::uint8_t& value) {
+template <class Bits>
+bool walkLongCode(const DecodeTree& tree, int node, Bits& bits, std::uint8_t& value) {
   while (tree.child[static_cast<std::size_t>(node)][0] != kNoNode) {
-    if (reader.available() == 0 && !reader.refillChecked()) return false;
-    node = tree.child[static_cast<std::size_t>(node)][reader.takeBit()];
+    if (!bits.ensureOne()) return false;
+    node = tree.child[static_cast<std::size_t>(node)][bits.takeBit()];
   }
   value = tree.value[static_cast<std::size_t>(node)];
   return true;
+}
+
+struct LaneBits {
+  Lane& lane;
+  bool ensureOne() {
+    if (lane.count == 0) lane.refill();
+    return true;
+  }
+  unsigned takeBit() {
+    const auto bit = static_cast<unsigned>(lane.buffer & 1u);
+    lane.skip(1);
+    return bit;
+  }
+};
+
+struct ReaderBits {
+  BitReader& reader;
+  bool ensureOne() { return reader.available() > 0 || reader.refillChecked(); }
+  unsigned takeBit() { return reader.takeBit(); }
+};
+
+struct Decoder {
+  DecodeTree tree;
+  Tables t;
+
+  // One refill and up to four wide lookups: at most 12 bytes written, plus
+  // one byte of the last 4-byte store. Takes the lane's fields one by one, so
+  // that they stay in registers.
+  [[gnu::always_inline]] void step(const std::uint8_t*& in, std::uint64_t& buffer, unsigned& count,
+                                   std::uint8_t*& out) const {
+    std::uint64_t word;
+    std::memcpy(&word, in, sizeof word);
+    buffer |= word << count;
+    in += (63 - count) >> 3;
+    count |= 56;
+    // Only the low six bits of `left` are kept exact: subtracting whole
+    // entries saves extracting their bit counts, and borrows only run upwards.
+    unsigned left = count;
+#pragma GCC unroll 4
+    for (int i = 0; i < 4; ++i) {
+      const std::uint32_t e = t.wide[buffer & t.mask];
+      if (e < kOneValue) [[unlikely]] {
+        Lane lane{in, buffer >> t.bits, (left & 63u) - static_cast<unsigned>(t.bits), out};
+        LaneBits bits{lane};
+        walkLongCode(tree, static_cast<int>(e >> 6), bits, *lane.out);
+        in = lane.in;
+        buffer = lane.buffer;
+        count = lane.count;
+        out = lane.out + 1;
+        return;
+      }
+      const std::uint32_t values = e >> 6;
+      std::memcpy(out, &values, 4);
+      out += e >> 30;
+      buffer >>= e & 63u;
+      left -= e;
+    }
+    count = left & 63u;
+  }
+  void step(Lane& lane) const { step(lane.in, lane.buffer, lane.count, lane.out); }
+
+  // One code through the narrow table.
+  void single(Lane& lane) const {
+    if (lane.count < static_cast<unsigned>(t.bits)) lane.refill();
+    const std::uint16_t e = t.narrow[lane.buffer & t.mask];
+    if (e & kLongCode) {
+      lane.skip(static_cast<unsigned>(t.bits));
+      LaneBits bits{lane};
+      walkLongCode(tree, e & ~kLongCode, bits, *lane.out);
+    } else {
+      *lane.out = static_cast<std::uint8_t>(e);
+      lane.skip(e >> 8);
+    }
+    ++lane.out;
+  }
+};
+
+struct Note {
+  std::uint64_t position;
+  std::uint8_t* out;
+};
+
+struct Segment {
+  std::uint64_t end = 0;  // bit position where the next segment begins
+  std::uint8_t* outLimit = nullptr;
+  std::array<Note, kNotes> notes;
+  int noted = 0;
+
+  bool running(const Lane& lane, const std::uint8_t* base) const {
+    return lane.position(base) < end && lane.out < outLimit;
+  }
+  void note(const Lane& lane, const std::uint8_t* base) {
+    if (noted < kNotes) notes[static_cast<std::size_t>(noted++)] = {lane.position(base), lane.out};
+  }
+};
+
+// The lanes' fields taken apart and every lane named by a constant, so
+// that the compiler keeps them all in registers.
+template <std::size_t... K>
+void sideBySide(const Decoder& d, const std::uint8_t* base, std::array<Segment, kLanes>& seg,
+                std::array<Lane, kLanes>& lanes, std::index_sequence<K...>) {
+  const std::uint8_t* in[kLanes] = {lanes[K].in...};
+  std::uint64_t buffer[kLanes] = {lanes[K].buffer...};
+  unsigned count[kLanes] = {lanes[K].count...};
+  std::uint8_t* out[kLanes] = {lanes[K].out...};
+  const std::uint64_t ends[kLanes] = {seg[K].end...};
+  std::uint8_t* const limits[kLanes] = {seg[K].outLimit...};
+  for (;;) {
+    const std::uint64_t at[kLanes] = {static_cast<std::uint64_t>(in[K] - base) * 8 - count[K]...};
+    if (!((at[K] < ends[K] && out[K] < limits[K]) && ...)) break;
+    ((seg[K].noted < kNotes
+          ? void(seg[K].notes[static_cast<std::size_t>(seg[K].noted++)] = {at[K], out[K]})
+          : void()),
+     ...);
+    (d.step(in[K], buffer[K], count[K], out[K]), ...);
+  }
+  ((lanes[K] = Lane{in[K], buffer[K], count[K], out[K]}), ...);
+}
+
+// Decodes one block of kLanes segments side by side and joins them onto
+// `main`, which starts the block and ends it at the block's end (or short of
+// it when the output buffer is nearly full).
+void decodeBlock(const Decoder& d, const std::uint8_t* base, Lane& main, std::size_t segment,
+                 std::uint8_t* const end, std::uint8_t* scratch) {
+  const std::size_t room = segment * kScratchPerByte;
+  const std::uint64_t first = main.position(base) / 8;
+  std::array<Segment, kLanes> seg;
+  // Apart from the segments, so that the lanes can live in registers.
+  std::array<Lane, kLanes> lanes;
+  for (int k = 0; k < kLanes; ++k) {
+    Segment& s = seg[static_cast<std::size_t>(k)];
+    const std::uint64_t startByte = first + static_cast<std::uint64_t>(k) * segment;
+    s.end = (startByte + segment) * 8;
+    if (k == 0) {
+      lanes[0] = main;
+      s.outLimit = end - 16;
+    } else {
+      std::uint8_t* own = scratch + static_cast<std::size_t>(k - 1) * (room + 16);
+      lanes[static_cast<std::size_t>(k)] = laneAt(base, startByte * 8, own);
+      s.outLimit = own + room;
+    }
+  }
+  // Side by side while every lane runs; each link of one lane's chain has
+  // the others' independent work to overlap with.
+  sideBySide(d, base, seg, lanes, std::make_index_sequence<kLanes>{});
+  for (int k = 0; k < kLanes; ++k) {
+    Segment& s = seg[static_cast<std::size_t>(k)];
+    Lane& lane = lanes[static_cast<std::size_t>(k)];
+    while (s.running(lane, base)) {
+      s.note(lane, base);
+      d.step(lane);
+    }
+  }
+
+  // Join: the decoder so far walks code by code into the next segment until
+  // it stands where that lane noted a lookup; from there the lane's output is
+  // the decoder's.
+  main = lanes[0];
+  for (int k = 1; k < kLanes; ++k) {
+    Segment& s = seg[static_cast<std::size_t>(k)];
+    const Lane& lane = lanes[static_cast<std::size_t>(k)];
+    // A lane that stopped short of its segment's end leaves the rest of it
+    // to be decoded here first.
+    const std::uint64_t start = s.noted > 0 ? s.notes[0].position : s.end;
+    while (main.position(base) + 64 < start && main.out < end - 16) d.step(main);
+    bool joined = false;
+    int n = 0;
+    while (n < s.noted && main.out < end - 16) {
+      const std::uint64_t at = main.position(base);
+      const Note& note = s.notes[static_cast<std::size_t>(n)];
+      if (note.position < at) {
+        ++n;
+      } else if (note.position > at) {
+        d.single(main);
+      } else {
+        const auto bytes = static_cast<std::size_t>(lane.out - note.out);
+        if (bytes <= static_cast<std::size_t>(end - 16 - main.out)) {
+          std::memcpy(main.out, note.out, bytes);
+          std::uint8_t* out = main.out + bytes;
+          main = lane;
+          main.out = out;
+          joined = true;
+        }
+        break;
+      }
+    }
+    if (!joined) {
+      // Never in step within the noted lookups: decode the segment again.
+      while (main.position(base) < s.end && main.out < end - 16) d.step(main);
+    }
+    if (main.out >= end - 16) return;
+  }
 }
 
 std::expected<std::uint64_t, CodecError> decodeCodes(const HuffmanNodes& nodes, int leaves,
                                                      std::span<const std::uint8_t> payload,
                                                      std::uint8_t* out, std::uint8_t* const end) {
   const int root = huffmanRoot(leaves);
-  DecodeTree tree;
+  Decoder d;
   for (int i = 0; i <= root; ++i) {
     const HuffmanNode& node = nodes[static_cast<std::size_t>(i)];
-    tree.child[static_cast<std::size_t>(i)] = {node.child0, node.child1};
-    tree.value[static_cast<std::size_t>(i)] = node.value;
+    d.tree.child[static_cast<std::size_t>(i)] = {node.child0, node.child1};
+    d.tree.value[static_cast<std::size_t>(i)] = node.value;
   }
-  Tables t;
-  t.bits = tableBitsFor(static_cast<std::size_t>(end - out));
-  fillNarrow(nodes, root, t);
-  fillWide(t);
-  const std::uint64_t mask = (std::uint64_t{1} << t.bits) - 1;
-  const unsigned bits = static_cast<unsigned>(t.bits);
+  d.t.bits = tableBitsFor(static_cast<std::size_t>(end - out));
+  d.t.mask = (std::uint64_t{1} << d.t.bits) - 1;
+  fillNarrow(nodes, root, d.t);
+  fillWide(d.t);
+
+  const std::uint8_t* const base = payload.data();
+  Lane main{base, 0, 0, out};
+  if (payload.size() > kTailMargin + kLanes * kMinSegment) {
+    std::unique_ptr<std::uint8_t[]> scratch;
+    std::size_t scratchSegment = 0;
+    for (;;) {
+      const std::uint64_t first = main.position(base) / 8 + 1;
+      if (first + kTailMargin + kLanes * kMinSegment > payload.size()) break;
+      const std::size_t segment = std::min<std::size_t>(
+          kMaxSegment, (payload.size() - kTailMargin - static_cast<std::size_t>(first)) / kLanes);
+      if (end - main.out < 64) break;
+      if (segment > scratchSegment) {
+        try {
+          scratch = std::make_unique_for_overwrite<std::uint8_t[]>(
+              (kLanes - 1) * (segment * kScratchPerByte + 16));
+        } catch (const std::bad_alloc&) {
+          break;  // the plain loop below needs no scratch
+        }
+        scratchSegment = segment;
+      }
+      decodeBlock(d, base, main, segment, end, scratch.get());
+    }
+  }
+  out = main.out;
 
   BitReader reader(payload);
+  reader.seek(main.position(base));
   // Four lookups of at most 12 bits fit in the 56 bits a refill guarantees,
   // and write at most 12 bytes, plus one byte of the last 4-byte store.
   while (end - out >= 16 && reader.canRefillFast()) {
     reader.refillFast();
     for (int step = 0; step < 4; ++step) {
-      const std::uint32_t e = t.wide[reader.peek() & mask];
-      if ((e & 0xC0u) == 0) [[unlikely]] {
-        reader.skip(bits);
-        if (!walkLongCode(tree, static_cast<int>(e >> 8), reader, *out)) {
+      const std::uint32_t e = d.t.wide[reader.peek() & d.t.mask];
+      if (e < kOneValue) [[unlikely]] {
+        reader.skip(static_cast<unsigned>(d.t.bits));
+        ReaderBits bits{reader};
+        if (!walkLongCode(d.tree, static_cast<int>(e >> 6), bits, *out)) {
           return std::unexpected(CodecError::kPayloadTooShort);
         }
         ++out;
         break;
       }
-      const std::uint32_t values = e >> 8;
+      const std::uint32_t values = e >> 6;
       std::memcpy(out, &values, 4);
-      out += (e >> 6) & 3u;
+      out += e >> 30;
       reader.skip(e & 63u);
     }
   }
+  const auto bits = static_cast<unsigned>(d.t.bits);
   while (out < end) {
     if (reader.available() < bits && !reader.refillChecked()) {
       return std::unexpected(CodecError::kPayloadTooShort);
     }
-    const std::uint16_t e = t.narrow[reader.peek() & mask];
+    const std::uint16_t e = d.t.narrow[reader.peek() & d.t.mask];
     if (e & kLongCode) {
       reader.skip(bits);
-      if (!walkLongCode(tree, e & ~kLongCode, reader, *out)) {
+      ReaderBits more{reader};
+      if (!walkLongCode(d.tree, e & ~kLongCode, more, *out)) {
         return std::unexpected(CodecError::kPayloadTooShort);
       }
     } else {

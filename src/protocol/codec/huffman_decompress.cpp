@@ -64,6 +64,9 @@ constexpr int kNotes = 64;
 // more, past where it began; a lane's segment ends this far before the
 // payload does, so lanes never need the checked refill.
 constexpr std::size_t kTailMargin = 256;
+// One step alone reads at most 4 lookups, or 3 and a long code, past where
+// it began.
+constexpr std::size_t kStepMargin = 64;
 
 struct DecodeTree {
   std::array<std::array<std::int16_t, 2>, kHuffmanMaxNodes> child{};
@@ -119,28 +122,31 @@ void fillNarrow(const HuffmanNodes& nodes, int root, Tables& t) {
   }
 }
 
+// Every entry looks at up to three codes without a branch between them: a
+// long code's narrow entry shifted down by 8 is at least 128, so it never fits
+// in the bits an index knows, and neither does anything after it.
 void fillWide(Tables& t) {
   const std::uint32_t size = 1u << t.bits;
   const std::uint32_t mask = size - 1;
+  const auto bits = static_cast<unsigned>(t.bits);
   for (std::uint32_t i = 0; i < size; ++i) {
-    const std::uint16_t first = t.narrow[i];
-    if (first & kLongCode) {
-      t.wide[i] = wideEntry(first & ~kLongCode, 0, static_cast<unsigned>(t.bits));
+    const std::uint16_t a = t.narrow[i];
+    if (a & kLongCode) {
+      t.wide[i] = wideEntry(a & ~kLongCode, 0, bits);
       continue;
     }
-    std::uint32_t values = first & 0xFFu;
-    unsigned used = first >> 8;
-    unsigned count = 1;
-    while (count < 3) {
-      // The bits above `used` are unknown here; a code counts only if it
-      // fits entirely in the bits this index does know.
-      const std::uint16_t next = t.narrow[(i >> used) & mask];
-      if ((next & kLongCode) || static_cast<int>(used + (next >> 8)) > t.bits) break;
-      values |= std::uint32_t{next & 0xFFu} << (8 * count);
-      used += next >> 8;
-      ++count;
-    }
-    t.wide[i] = wideEntry(values, count, used);
+    // The bits above `used` are unknown here; a code counts only if it fits
+    // entirely in the bits this index does know.
+    const unsigned usedA = a >> 8;
+    const std::uint16_t b = t.narrow[(i >> usedA) & mask];
+    const bool two = usedA + (b >> 8) <= bits;
+    const unsigned usedB = two ? usedA + (b >> 8) : usedA;
+    const std::uint16_t c = t.narrow[(i >> usedB) & mask];
+    const bool three = two && usedB + (c >> 8) <= bits;
+    const unsigned used = three ? usedB + (c >> 8) : usedB;
+    const std::uint32_t values =
+        (a & 0xFFu) | (two ? (b & 0xFFu) << 8 : 0u) | (three ? std::uint32_t{c & 0xFFu} << 16 : 0u);
+    t.wide[i] = wideEntry(values, 1u + two + three, used);
   }
 }
 
@@ -418,31 +424,16 @@ std::expected<std::uint64_t, CodecError> decodeCodes(const HuffmanNodes& nodes, 
       decodeBlock(d, base, main, segment, end, scratch.get());
     }
   }
+  // One stream on its own up to the last bytes of the payload, where only
+  // the checked refill may read.
+  while (payload.size() - static_cast<std::size_t>(main.in - base) >= kStepMargin &&
+         end - main.out >= 16) {
+    d.step(main);
+  }
   out = main.out;
 
   BitReader reader(payload);
   reader.seek(main.position(base));
-  // Four lookups of at most 12 bits fit in the 56 bits a refill guarantees,
-  // and write at most 12 bytes, plus one byte of the last 4-byte store.
-  while (end - out >= 16 && reader.canRefillFast()) {
-    reader.refillFast();
-    for (int step = 0; step < 4; ++step) {
-      const std::uint32_t e = d.t.wide[reader.peek() & d.t.mask];
-      if (e < kOneValue) [[unlikely]] {
-        reader.skip(static_cast<unsigned>(d.t.bits));
-        ReaderBits bits{reader};
-        if (!walkLongCode(d.tree, static_cast<int>(e >> 6), bits, *out)) {
-          return std::unexpected(CodecError::kPayloadTooShort);
-        }
-        ++out;
-        break;
-      }
-      const std::uint32_t values = e >> 6;
-      std::memcpy(out, &values, 4);
-      out += e >> 30;
-      reader.skip(e & 63u);
-    }
-  }
   const auto bits = static_cast<unsigned>(d.t.bits);
   while (out < end) {
     if (reader.available() < bits && !reader.refillChecked()) {
@@ -467,52 +458,76 @@ std::expected<std::uint64_t, CodecError> decodeCodes(const HuffmanNodes& nodes, 
   return used;
 }
 
+// A stream's checked header and tree, ready to decode.
+struct LoadedStream {
+  StreamLayout layout;
+  HuffmanNodes nodes;
+  int leaves = 0;
+};
+
+std::expected<void, CodecError> load(std::span<const std::uint8_t> stream, LoadedStream& loaded) {
+  const auto layout = parseStreamLayout(stream);
+  if (!layout) return std::unexpected(layout.error());
+  loaded.layout = *layout;
+  if (layout->length == 0) return {};
+  const auto leaves = loadCodeTree(*layout, loaded.nodes);
+  if (!leaves) return std::unexpected(leaves.error());
+  loaded.leaves = *leaves;
+  return {};
+}
+
+// Writes the L bytes to `out`, which holds them; returns the payload bits
+// they took.
+std::expected<std::uint64_t, CodecError> decodeLoaded(const LoadedStream& loaded,
+                                                      std::uint8_t* out) {
+  const auto length = static_cast<std::size_t>(loaded.layout.length);
+  if (length == 0) return 0;
+  if (loaded.leaves == 1) {
+    std::memset(out, loaded.nodes[0].value, length);
+    return 0;
+  }
+  return decodeCodes(loaded.nodes, loaded.leaves, loaded.layout.payload, out, out + length);
+}
+
 }  // namespace
 
 std::expected<std::size_t, CodecError> huffmanDecodedLength(std::span<const std::uint8_t> stream) {
-  const auto layout = parseStreamLayout(stream);
-  if (!layout) return std::unexpected(layout.error());
-  if (layout->length == 0) return 0;
-  HuffmanNodes nodes;
-  const auto leaves = loadCodeTree(*layout, nodes);
-  if (!leaves) return std::unexpected(leaves.error());
-  return static_cast<std::size_t>(layout->length);
+  LoadedStream loaded;
+  const auto done = load(stream, loaded);
+  if (!done) return std::unexpected(done.error());
+  return static_cast<std::size_t>(loaded.layout.length);
 }
 
 std::expected<DecodeSummary, CodecError> huffmanDecompressInto(std::span<const std::uint8_t> stream,
                                                                std::span<std::uint8_t> out) {
   const auto layout = parseStreamLayout(stream);
   if (!layout) return std::unexpected(layout.error());
-  DecodeSummary summary;
-  summary.length = static_cast<std::size_t>(layout->length);
-  if (summary.length == 0) return summary;
-  if (out.size() < summary.length) return std::unexpected(CodecError::kOutOfMemory);
-  HuffmanNodes nodes;
-  const auto leaves = loadCodeTree(*layout, nodes);
-  if (!leaves) return std::unexpected(leaves.error());
-  if (*leaves == 1) {
-    std::memset(out.data(), nodes[0].value, summary.length);
-    return summary;
+  if (out.size() < static_cast<std::size_t>(layout->length)) {
+    return std::unexpected(CodecError::kOutOfMemory);
   }
-  const auto bits =
-      decodeCodes(nodes, *leaves, layout->payload, out.data(), out.data() + summary.length);
+  LoadedStream loaded;
+  const auto done = load(stream, loaded);
+  if (!done) return std::unexpected(done.error());
+  const auto bits = decodeLoaded(loaded, out.data());
   if (!bits) return std::unexpected(bits.error());
-  summary.payloadBits = *bits;
-  return summary;
+  return DecodeSummary{static_cast<std::size_t>(loaded.layout.length), *bits};
 }
 
 std::expected<std::vector<std::uint8_t>, CodecError> huffmanDecompress(
     std::span<const std::uint8_t> stream) {
-  const auto length = huffmanDecodedLength(stream);
-  if (!length) return std::unexpected(length.error());
+  // The tree is built once: checking the stream before the allocation and
+  // decoding it share it.
+  LoadedStream loaded;
+  const auto done = load(stream, loaded);
+  if (!done) return std::unexpected(done.error());
   std::vector<std::uint8_t> data;
   try {
-    data.resize(*length);
+    data.resize(static_cast<std::size_t>(loaded.layout.length));
   } catch (const std::bad_alloc&) {
     return std::unexpected(CodecError::kOutOfMemory);
   }
-  const auto summary = huffmanDecompressInto(stream, data);
-  if (!summary) return std::unexpected(summary.error());
+  const auto bits = decodeLoaded(loaded, data.data());
+  if (!bits) return std::unexpected(bits.error());
   return data;
 }
 

@@ -22,7 +22,9 @@ std::expected<StreamLayout, CodecError> parseStreamLayout(std::span<const std::u
 }
 
 std::expected<int, CodecError> loadCodeTree(const StreamLayout& layout, HuffmanNodes& nodes) {
-  nodes = HuffmanNodes{};
+  // Every other field is reset by the tree's construction, which stops
+  // counting leaves at the first zero weight behind the table.
+  if (layout.entries < kHuffmanMaxNodes) nodes[static_cast<std::size_t>(layout.entries)].weight = 0;
   std::int64_t total = 0;
   for (int i = 0; i < layout.entries; ++i) {
     const std::uint8_t* entry = layout.table.data() + kTableEntrySize * static_cast<std::size_t>(i);

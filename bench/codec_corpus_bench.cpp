@@ -4,7 +4,8 @@
 // over all files of one size (or the whole corpus) beside zlib's Huffman-only
 // deflate and libdeflate's decompression of that deflate stream, and the
 // summary gives the speed ratios per size and for the corpus from one run.
-// With --benchmark_repetitions the summary keeps each benchmark's best run.
+// With --benchmark_repetitions the summary keeps each benchmark's best run;
+// --write-corpus=FOLDER writes the message files instead.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -13,6 +14,7 @@
 #include <map>
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "english_text.h"
@@ -273,7 +275,27 @@ void printSummary(const SummaryReporter& rep) {
 
 }  // namespace
 
+// Writes the corpus's message files into `folder`, for the comparison of
+// whole programs (bench/codec_process.sh).
+int writeCorpus(const std::string& folder) {
+  int n = 0;
+  for (const Sample* s : classes().back().samples) {
+    const std::string path = folder + "/message" + std::to_string(++n) + ".msg";
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr || std::fwrite(s->file.data(), 1, s->file.size(), f) != s->file.size() ||
+        std::fclose(f) != 0) {
+      std::fprintf(stderr, "cannot write %s\n", path.c_str());
+      return 1;
+    }
+  }
+  return 0;
+}
+
 int main(int argc, char** argv) {
+  const std::string_view writeOption = "--write-corpus=";
+  if (argc == 2 && std::string_view(argv[1]).starts_with(writeOption)) {
+    return writeCorpus(std::string(std::string_view(argv[1]).substr(writeOption.size())));
+  }
   registerAll();
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;

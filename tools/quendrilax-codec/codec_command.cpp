@@ -39,8 +39,8 @@ int decompress(const std::string& inPath, const std::string& outPath, std::FILE*
   // allocation.
   const auto length = huffmanDecodedLength(stream->view());
   if (!length) return malformed(length.error());
-  const Buffer data = allocateBuffer(*length);
-  const auto decoded = huffmanDecompressInto(stream->view(), {data.bytes.get(), data.size});
+  Buffer data = allocateBuffer(*length);
+  const auto decoded = huffmanDecompressInto(stream->view(), data.span());
   if (!decoded) return malformed(decoded.error());
   const auto written = writeBeside(outPath, data.view());
   return written ? 0 : fail(err, written.error());

@@ -1,12 +1,16 @@
 #include "quendrilax-codec/whole_file.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <random>
 #include <utility>
 
@@ -41,9 +45,24 @@ class Descriptor {
 
 }  // namespace
 
+void Unmap::operator()(std::uint8_t*) const {
+  if (mapping != nullptr) ::munmap(mapping, length);
+}
+
 Buffer allocateBuffer(std::size_t size) {
-  // At least one byte, so that an empty file still has a buffer to point at.
-  return {std::make_unique_for_overwrite<std::uint8_t[]>(size == 0 ? 1 : size), size};
+  constexpr std::size_t kLargePage = std::size_t{2} << 20;
+  // At least one byte, so that an empty file still has a buffer to point at;
+  // a large page's worth more, so that the buffer can start on one.
+  const std::size_t length = std::max<std::size_t>(size, 1) + kLargePage;
+  void* mapping =
+      ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (mapping == MAP_FAILED) throw std::bad_alloc();
+  const auto start =
+      (reinterpret_cast<std::uintptr_t>(mapping) + kLargePage - 1) & ~(kLargePage - 1);
+  auto* bytes = reinterpret_cast<std::uint8_t*>(start);
+  // Only a hint: without large pages the buffer works the same, more slowly.
+  ::madvise(bytes, length - (start - reinterpret_cast<std::uintptr_t>(mapping)), MADV_HUGEPAGE);
+  return {std::unique_ptr<std::uint8_t[], Unmap>(bytes, Unmap{mapping, length}), size};
 }
 
 std::expected<Buffer, std::string> readWholeFile(const std::string& path) {

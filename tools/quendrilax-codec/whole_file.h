@@ -12,15 +12,26 @@
 
 namespace qx::codectool {
 
+// Returns a buffer's pages to the system.
+struct Unmap {
+  void* mapping = nullptr;
+  std::size_t length = 0;
+  void operator()(std::uint8_t*) const;
+};
+
 // Uninitialised on purpose: every byte is overwritten by the read or by the
 // codec, and clearing 64 MB first would cost as much as decoding part of it.
 struct Buffer {
-  std::unique_ptr<std::uint8_t[]> bytes;
+  std::unique_ptr<std::uint8_t[], Unmap> bytes;
   std::size_t size = 0;
 
   std::span<const std::uint8_t> view() const { return {bytes.get(), size}; }
+  std::span<std::uint8_t> span() { return {bytes.get(), size}; }
 };
 
+// Mapped in large pages where the system offers them: a buffer of tens of
+// megabytes in small pages costs more in page faults than the codec takes.
+// Throws std::bad_alloc when there is no memory.
 Buffer allocateBuffer(std::size_t size);
 
 // Anything but a regular file that can be read whole is refused; the error

@@ -38,7 +38,7 @@ constexpr int kMaxTableBits = 12;
 
 // Wide entry: bits 0-5 the bits consumed, bits 6-29 the decoded values,
 // bits 30-31 how many (0: a longer code, bits 6-29 then name the tree node
-// reached). The bit count sits lowest so that the shift that consumes it
+// reached and no bits are consumed). The bit count sits lowest so that the shift that consumes it
 // needs no extraction, which keeps the lookup-to-lookup chain short; the
 // values and their number each come out with one shift.
 constexpr std::uint32_t wideEntry(std::uint32_t values, unsigned count, unsigned bits) {
@@ -132,7 +132,9 @@ void fillWide(Tables& t) {
   for (std::uint32_t i = 0; i < size; ++i) {
     const std::uint16_t a = t.narrow[i];
     if (a & kLongCode) {
-      t.wide[i] = wideEntry(a & ~kLongCode, 0, bits);
+      // Consumes nothing, so that the lookups after it in a step find it
+      // again and the step needs to look for it only once, at its end.
+      t.wide[i] = wideEntry(a & ~kLongCode, 0, 0);
       continue;
     }
     // The bits above `used` are unknown here; a code counts only if it fits
@@ -230,19 +232,10 @@ struct Decoder {
     // Only the low six bits of `left` are kept exact: subtracting whole
     // entries saves extracting their bit counts, and borrows only run upwards.
     unsigned left = count;
+    std::uint32_t e = 0;
 #pragma GCC unroll 4
     for (int i = 0; i < 4; ++i) {
-      const std::uint32_t e = t.wide[buffer & t.mask];
-      if (e < kOneValue) [[unlikely]] {
-        Lane lane{in, buffer >> t.bits, (left & 63u) - static_cast<unsigned>(t.bits), out};
-        LaneBits bits{lane};
-        walkLongCode(tree, static_cast<int>(e >> 6), bits, *lane.out);
-        in = lane.in;
-        buffer = lane.buffer;
-        count = lane.count;
-        out = lane.out + 1;
-        return;
-      }
+      e = t.wide[buffer & t.mask];
       const std::uint32_t values = e >> 6;
       std::memcpy(out, &values, 4);
       out += e >> 30;
@@ -250,6 +243,16 @@ struct Decoder {
       left -= e;
     }
     count = left & 63u;
+    if (e < kOneValue) [[unlikely]] {
+      // A long code stopped the step where it begins.
+      Lane lane{in, buffer >> t.bits, count - static_cast<unsigned>(t.bits), out};
+      LaneBits bits{lane};
+      walkLongCode(tree, static_cast<int>(e >> 6), bits, *lane.out);
+      in = lane.in;
+      buffer = lane.buffer;
+      count = lane.count;
+      out = lane.out + 1;
+    }
   }
   void step(Lane& lane) const { step(lane.in, lane.buffer, lane.count, lane.out); }
 

@@ -118,8 +118,13 @@ if(QX_WIN_TESTS)
   set_target_properties(test_win PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
   # Shows one of the module's windows for docs/pictures/make-pictures.
+  # The pages are hosted as controls around the recording host the tests use.
   add_executable(qx_pictures ${PROJECT_SOURCE_DIR}/tests/win/pictures_main.cpp
+                             ${PROJECT_SOURCE_DIR}/tests/win/page_container_support.cpp
+                             ${PROJECT_SOURCE_DIR}/tests/win/recording_object_support.cpp
                              $<TARGET_OBJECTS:qx_win_resources>)
+  target_include_directories(qx_pictures PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   target_link_libraries(qx_pictures PRIVATE qx_win qx_addin ${qx_win_static_link} -mwindows)
+  add_dependencies(qx_pictures Quendrilax)
   set_target_properties(qx_pictures PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 endif()

@@ -1,5 +1,6 @@
 // Shows one of the module's windows, from the module's own resources and
-// message table, for docs/pictures/make-pictures to capture:
+// message table (the two pages as the module's controls in a Properties
+// frame), for docs/pictures/make-pictures to capture:
 //   qx_pictures WHAT LANGUAGE READY_FILE
 // WHAT: page, placeholder, progress, question, library; LANGUAGE: en, de.
 // When the window stands at the screen's top left corner its size goes to
@@ -7,6 +8,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <oleauto.h>
 
 #include <cstdio>
 #include <string>
@@ -14,7 +16,11 @@
 
 #include "basicsync/progress_dialog.h"
 #include "common/messages.h"
-#include "ui/folder_page_template.h"
+#include "platform/mail_ids.h"
+#include "win/com_guid.h"
+#include "win/com_ids.h"
+#include "win/module_host.h"
+#include "win/page_container.h"
 #include "win/window_system_win.h"
 
 namespace {
@@ -35,38 +41,6 @@ void reportReady(HWND window, const char* readyFile) {
   }
 }
 
-// The page's texts, as its initialisation sets them for a shared folder.
-class PageSink : public DialogSink {
- public:
-  PageSink(WindowSystem& windows, bool placeholder)
-      : windows_(windows), placeholder_(placeholder) {}
-  void onInitDialog(WindowHandle dialog) override {
-    if (placeholder_) {
-      windows_.setItemText(dialog, empty_page::kMessageText, message(msg::kPlaceholderPage));
-      return;
-    }
-    using namespace folder_page;
-    windows_.setItemText(dialog, kSyncCheckBox, message(msg::kSyncThisFolder));
-    windows_.setItemText(dialog, kBasicSyncButton, message(msg::kRunBasicSync));
-    windows_.setItemText(dialog, kShareNameLabel, message(msg::kShareNameLabel));
-    windows_.setItemText(dialog, kShareNameHint, message(msg::kShareNameHint));
-    windows_.setItemText(dialog, kRecipientsGroup, message(msg::kRecipientsGroup));
-    windows_.setItemText(dialog, kRecipientsHint, message(msg::kRecipientsHint));
-    windows_.setItemText(dialog, kShareNameField, u"Tasks_sync");
-    windows_.checkButton(dialog, kSyncCheckBox, true);
-    for (const char16_t* address : {u"anna@vantrosse.example", u"bob@vantrosse.example"})
-      windows_.listAddString(dialog, kRecipientList, address);
-    for (int id :
-         {kRecipientsGroup, kAddressField, kRecipientList, kBasicSyncButton, kRemoveButton})
-      windows_.enableItem(dialog, id, true);
-  }
-  void onCommand(WindowHandle, int, int) override {}
-
- private:
-  WindowSystem& windows_;
-  bool placeholder_;
-};
-
 class NoSink : public DialogSink {
  public:
   void onInitDialog(WindowHandle) override {}
@@ -81,25 +55,95 @@ void pumpForever() {
   }
 }
 
-int showPage(win32::WindowSystemWin& windows, bool placeholder, const char* readyFile) {
-  // The host's Properties dialog, reduced to a frame for the page.
-  HWND frame = CreateWindowExW(WS_EX_DLGMODALFRAME, L"#32770", L"Tasks Properties",
-                               WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 0, 100, 100, nullptr, nullptr,
-                               GetModuleHandleW(nullptr), nullptr);
-  PageSink sink(windows, placeholder);
-  WindowHandle page = kNoWindow;
-  DialogTemplate pageTemplate = placeholder ? emptyPageTemplate() : folderPageTemplate();
-  if (windows.createDialog(pageTemplate, win32::fromHwnd(frame), sink, page) != win::kSuccess)
+// A Properties dialog as the host shows one: a frame titled for the folder,
+// one tab with the add-in's page as a control in it, and the dialog's
+// buttons. The page is the module's control, created by its ProgID after
+// regsvr32 (make-pictures registers the module first) for the page folder of
+// an OptionsPagesAdd raised on the connected add-in.
+int showPage(bool placeholder, const char* readyFile) {
+  OleInitialize(nullptr);
+  // A folder left from an earlier picture would have the connection ask
+  // about its basic synchronization.
+  const std::wstring folderKey = L"Software\\Vantrosse\\Quendrilax\\Folders\\00DE";
+  RegDeleteTreeW(HKEY_CURRENT_USER, folderKey.c_str());
+  wintest::Host host;
+  CLSID connectClass{};
+  if (FAILED(CLSIDFromProgID(L"Corvessa.Connect", &connectClass))) return 3;
+  win32::ComPtr<_IDTExtensibility2> connect;
+  if (FAILED(CoCreateInstance(connectClass, nullptr, CLSCTX_INPROC_SERVER, IID__IDTExtensibility2,
+                              connect.putVoid())))
     return 3;
-  RECT rect{};
-  GetWindowRect(win32::toHwnd(page), &rect);
-  RECT outer{0, 0, rect.right - rect.left + 16, rect.bottom - rect.top + 16};
-  AdjustWindowRectEx(&outer, WS_POPUP | WS_CAPTION | WS_SYSMENU, FALSE, WS_EX_DLGMODALFRAME);
+  SAFEARRAY* custom = SafeArrayCreateVector(VT_VARIANT, 0, 0);
+  // The connection takes the thread's language for the page's texts.
+  if (FAILED(connect->OnConnection(host.application.get(), 1, host.addIn.get(), &custom))) return 3;
+
+  // A folder shared with two people, as the page reads it when it opens.
+  wintest::writeText(HKEY_CURRENT_USER, folderKey, L"ShareName", L"Tasks_sync");
+  wintest::writeText(HKEY_CURRENT_USER, folderKey, L"SID", L"5707");
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, folderKey.c_str(), 0, KEY_SET_VALUE, &key) ==
+      ERROR_SUCCESS) {
+    const DWORD used = 1;
+    RegSetValueExW(key, L"used", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&used), sizeof used);
+    RegCloseKey(key);
+  }
+  for (const wchar_t* address : {L"anna@vantrosse.example", L"bob@vantrosse.example"})
+    wintest::writeText(HKEY_CURRENT_USER, folderKey + L"\\Users\\" + address, nullptr, L"");
+
+  win32::ComPtr<wintest::RecordingObject> pages =
+      wintest::makeRecordingObject("pages", {win32::toGuid(iid::kPropertyPages)});
+  pages->define(L"Add", [](const std::vector<VARIANT>&, VARIANT*) { return S_OK; });
+  host.nameSpace->raise(
+      win32::toGuid(iid::kNamespaceEvents), dispid::kOptionsPagesAdd,
+      {wintest::objectVariant(pages.get()), wintest::objectVariant(host.folder.get())});
+
+  const bool german = language == lang::kGerman;
+  HWND frame = wintest::makeContainerWindow(
+      german ? L"Eigenschaften von Tasks" : L"Tasks Properties", 600, 560);
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_TAB_CLASSES};
+  InitCommonControlsEx(&controls);
+  HWND tabs = CreateWindowExW(0, WC_TABCONTROLW, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, 0,
+                              100, 100, frame, nullptr, GetModuleHandleW(nullptr), nullptr);
+  SendMessageW(tabs, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), 0);
+  TCITEMW tab{};
+  tab.mask = TCIF_TEXT;
+  tab.pszText = const_cast<LPWSTR>(L"Quendrilax");
+  SendMessageW(tabs, TCM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&tab));
+
+  wintest::HostedControl hosted = wintest::hostControl(
+      placeholder ? L"Quendrilax.PropPageEmpty" : L"Corvessa.OLFoldersPropPage", frame);
+  if (FAILED(hosted.status)) return 3;
+
+  // The tab around the page, the buttons below it.
+  const SIZE page = wintest::controlPixels(hosted.control.get());
+  constexpr int kMargin = 7, kButtonWidth = 82, kButtonHeight = 23;
+  RECT display{0, 0, page.cx, page.cy};
+  SendMessageW(tabs, TCM_ADJUSTRECT, TRUE, reinterpret_cast<LPARAM>(&display));
+  const int tabWidth = display.right - display.left, tabHeight = display.bottom - display.top;
+  SetWindowPos(tabs, HWND_BOTTOM, kMargin, kMargin, tabWidth, tabHeight, 0);
+  RECT place{kMargin - display.left, kMargin - display.top, 0, 0};
+  place.right = place.left + page.cx;
+  place.bottom = place.top + page.cy;
+  win32::ComPtr<IOleInPlaceObject> inPlace;
+  hosted.control.queryInterface(IID_IOleInPlaceObject, inPlace);
+  inPlace->SetObjectRects(&place, &place);
+  const int clientWidth = tabWidth + 2 * kMargin;
+  const int buttonsTop = kMargin + tabHeight + kMargin;
+  const wchar_t* labels[] = {L"OK", german ? L"Abbrechen" : L"Cancel",
+                             german ? L"\u00dcbernehmen" : L"Apply"};
+  for (int i = 0; i < 3; ++i) {
+    HWND button = CreateWindowExW(
+        0, L"BUTTON", labels[i], WS_CHILD | WS_VISIBLE | (i == 0 ? BS_DEFPUSHBUTTON : 0),
+        clientWidth - kMargin - (3 - i) * (kButtonWidth + 6) + 6, buttonsTop, kButtonWidth,
+        kButtonHeight, frame, nullptr, GetModuleHandleW(nullptr), nullptr);
+    SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), 0);
+  }
+  RECT outer{0, 0, clientWidth, buttonsTop + kButtonHeight + kMargin};
+  AdjustWindowRectEx(&outer, static_cast<DWORD>(GetWindowLongW(frame, GWL_STYLE)), FALSE,
+                     static_cast<DWORD>(GetWindowLongW(frame, GWL_EXSTYLE)));
   SetWindowPos(frame, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
-               SWP_NOZORDER);
-  SetWindowPos(win32::toHwnd(page), nullptr, 8, 8, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-  ShowWindow(win32::toHwnd(page), SW_SHOW);
-  ShowWindow(frame, SW_SHOW);
+               SWP_NOZORDER | SWP_NOMOVE);
+  RedrawWindow(frame, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
   reportReady(frame, readyFile);
   pumpForever();
   return 0;
@@ -145,10 +189,16 @@ int main(int argc, char** argv) {
   if (argc != 4) return 2;
   const std::string what = argv[1];
   language = std::string(argv[2]) == "de" ? lang::kGerman : lang::kEnglishUs;
-  const char* readyFile = argv[3];
+  // The pages take their language from the thread, as under a German
+  // Windows; Wine gives the thread a German locale only where the machine
+  // has one installed.
+  SetThreadLocale(MAKELCID(language, SORT_DEFAULT));
+  // Absolute: connecting the add-in makes its data folder the current one.
+  char readyPath[MAX_PATH] = {};
+  GetFullPathNameA(argv[3], MAX_PATH, readyPath, nullptr);
+  const char* readyFile = readyPath;
   win32::WindowSystemWin windows(GetModuleHandleW(nullptr));
-  if (what == "page" || what == "placeholder")
-    return showPage(windows, what == "placeholder", readyFile);
+  if (what == "page" || what == "placeholder") return showPage(what == "placeholder", readyFile);
   if (what == "progress") return showProgress(windows, readyFile);
   if (what == "question")
     return showBox(message(msg::kBasicSyncQuestion),

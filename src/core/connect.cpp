@@ -153,6 +153,12 @@ void CConnect::disconnectFromHost() {
   const Platform& platform = module_.platform();
   hiddenWindow_.destroy();
 
+  // The saves the burst window still holds would go with the engine; no tick
+  // comes any more to send them.
+  if (SyncEngine* engine = module_.engine()) {
+    EngineCall call(module_);
+    (void)engine->sendPendingChanges(true);
+  }
   if (SyncEngine* engine = module_.engine()) {
     platform.files.deleteFile(engine->shareFilePath());
     platform.files.deleteFile(engine->compressedFilePath());

@@ -11,7 +11,8 @@ SyncEngine::SyncEngine(AddinModule& module, std::shared_ptr<Namespace> hostNames
     : module_(module),
       namespace_(std::move(hostNamespace)),
       diagnostics_(module, std::move(debugLogPath)),
-      configuration_(module.platform().registry, module.platform().codePage) {
+      configuration_(module.platform().registry, module.platform().codePage),
+      tombstones_(module.platform().files, diagnostics_) {
   loadConfiguration();
   watchDeletedItems();
 }
@@ -31,6 +32,7 @@ void SyncEngine::setDataDirectory(std::string directory) {
   dataDirectory_ = std::move(directory);
   shareFilePath_ = dataDirectory_ + std::string(file_name::kShareFile);
   compressedFilePath_ = dataDirectory_ + std::string(file_name::kCompressedFile);
+  tombstones_.setPath(dataDirectory_ + std::string(tombstone::kFileName));
 }
 
 std::string SyncEngine::messageFilePath() const {

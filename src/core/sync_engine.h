@@ -14,6 +14,8 @@
 #include "core/configuration_store.h"
 #include "core/diagnostics_log.h"
 #include "core/folder_watch.h"
+#include "core/pending_changes.h"
+#include "core/tombstones.h"
 #include "platform/status.h"
 #include "platform/window_system.h"
 
@@ -88,10 +90,34 @@ class SyncEngine {
   void shareNameOfFolder(Folder& folder, std::string& shareName);
   // The folder of the first watch with exactly this share name.
   std::shared_ptr<Folder> sharedFolderByName(std::string_view shareName);
-  // A task of a shared folder as a change mail; negative is failure.
-  Hresult sendMessage(TaskItem& task, Folder& folder);
+  // A task of a shared folder as a change mail; negative is failure. The
+  // change is versioned with the time it was made, now unless given.
+  Hresult sendMessage(TaskItem& task, Folder& folder,
+                      std::optional<std::int64_t> changeMs = std::nullopt);
   // A task that landed in Deleted Items as a removal mail; non-zero is failure.
   Hresult DeleteMessage(TaskItem& task);
+
+  // --- Versions of changes ------------------------------------------------------
+  // The clock in UTC milliseconds; -1 when it cannot be had.
+  std::int64_t nowMs();
+  // The version of this user's change made at `changeMs` (now when not
+  // given); none without clock or tie-breaker, and the change then goes out
+  // without one.
+  std::optional<ChangeVersion> versionOf(std::optional<std::int64_t> changeMs = std::nullopt);
+  // What a received change is measured against: the task's stored version,
+  // or the user's save still waiting behind the burst window when newer.
+  std::optional<ChangeVersion> localVersion(TaskItem& task);
+  TombstoneStore& tombstones() { return tombstones_; }
+  PendingChanges& pendingChanges() { return pending_; }
+  // A save of the user that the burst window swallowed, to be sent once the
+  // window has closed.
+  void notePendingChange(TaskItem& task, std::u16string_view entryId);
+  // The task as the add-in itself just saved it: an event of this state that
+  // the burst window swallows is the add-in's own and is not sent.
+  void noteOwnWrite(TaskItem& task, std::u16string_view entryId);
+  // Sends the swallowed saves whose window has closed, or all of them. False
+  // when a send ended in the library-missing report: the engine is retired.
+  bool sendPendingChanges(bool all);
 
   // --- Timer and basic synchronization ----------------------------------------
   WindowHandle timerWindow() const { return timerWindow_; }
@@ -135,6 +161,10 @@ class SyncEngine {
   std::vector<std::unique_ptr<FolderWatch>> watches_;
   std::unique_ptr<FolderWatch> deletedItemsWatch_;
   std::vector<std::u16string> dontTouchList_;
+  std::optional<std::string> changeTag_;
+  bool changeTagLoaded_ = false;
+  TombstoneStore tombstones_;
+  PendingChanges pending_;
   std::u16string recipientLine_;
   std::string dataDirectory_;
   std::string shareFilePath_;

@@ -26,6 +26,9 @@ void AddinModule::onTimerTick() {
   EngineCall call(*this);
   SyncEngine& engine = *call.engine();
   ++counters_.ticks;
+  // Saves the burst window swallowed go out once it has closed, in either
+  // phase.
+  if (!engine.sendPendingChanges(false) || !call.stillConnected()) return;
 
   if (!engine.basicSyncDone()) {
     trace("tick: catch-up");

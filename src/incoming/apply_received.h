@@ -9,6 +9,7 @@
 
 #include "incoming/incoming_step.h"
 #include "platform/mail_client.h"
+#include "protocol/change_version.h"
 
 namespace qx {
 
@@ -19,11 +20,15 @@ class SyncEngine;
 // deleted. An unknown id changes nothing. A task whose properties cannot all
 // be removed is left alone and its mail kept: deleted with them, it would
 // announce its removal to everyone once more.
+// A versioned removal is recorded, and deletes no copy newer than itself.
 InboxStep applyRemoval(SyncEngine& engine, std::shared_ptr<Folder> target,
-                       std::u16string_view syncId);
+                       std::u16string_view syncId,
+                       const std::optional<ChangeVersion>& version = std::nullopt);
 
 // Copies the received task onto the target folder's task with the same sync
-// id, or onto a new task that is then moved into the target folder. A change
+// id, or onto a new task that is then moved into the target folder; a
+// versioned change that is not newer than the local copy (or than the task's
+// recorded removal) is dropped. A change
 // that cannot be made leaves the local task as it was and keeps the mail; a
 // new task that cannot be filled is removed for good.
 InboxStep applyTask(SyncEngine& engine, const std::shared_ptr<Dispatch>& received,

@@ -1,6 +1,7 @@
 // A removal mail applied to the local folder.
 #include "core/sync_engine.h"
 #include "incoming/apply_received.h"
+#include "incoming/version_gate.h"
 #include "protocol/sync_identity.h"
 
 namespace qx {
@@ -21,17 +22,23 @@ bool removeUserProperties(TaskItem& task) {
 }  // namespace
 
 InboxStep applyRemoval(SyncEngine& engine, std::shared_ptr<Folder> target,
-                       std::u16string_view syncId) {
+                       std::u16string_view syncId, const std::optional<ChangeVersion>& version) {
   Diagnostics& diagnostics = engine.diagnostics();
   const std::shared_ptr<Dispatch> found =
       findTaskBySyncId(*engine.hostNamespace(), std::move(target), syncId);
-  if (!found) return InboxStep::kDeleteMail;
+  if (!found) {
+    (void)removalIsNews(engine, syncId, version, nullptr);
+    return InboxStep::kDeleteMail;
+  }
   const Result<std::shared_ptr<TaskItem>> task = found->queryTask();
   if (!task) {
     debugEntry(diagnostics, "got no interface");
     return InboxStep::kDeleteMail;
   }
   debugEntry(diagnostics, "ok have a interface to it");
+  if (!removalIsNews(engine, syncId, version, task->get())) return InboxStep::kDeleteMail;
+  if (const Result<std::u16string> entryId = (*task)->entryId())
+    engine.pendingChanges().waiting.erase(*entryId);
   if (!removeUserProperties(**task)) return InboxStep::kKeepMail;
   // Nothing goes on dontTouchList: without its share name the task raises no
   // removal mail when it reaches Deleted Items.

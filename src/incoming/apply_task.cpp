@@ -2,16 +2,22 @@
 #include "core/addin_module.h"
 #include "core/sync_engine.h"
 #include "incoming/apply_received.h"
+#include "incoming/version_gate.h"
 #include "platform/safe_library.h"
 #include "protocol/sync_identity.h"
 
 namespace qx {
 namespace {
 
-// The change event of this write is the add-in's own, not the user's.
+// The change event of this write is the add-in's own, not the user's. A save
+// of the user's still waiting behind the burst window was older than what
+// was just applied over it.
 void registerWrite(SyncEngine& engine, TaskItem& task) {
   Result<std::u16string> entryId = task.entryId();
-  if (entryId) engine.dontTouchList().push_back(std::move(*entryId));
+  if (!entryId) return;
+  engine.noteOwnWrite(task, *entryId);
+  engine.pendingChanges().waiting.erase(*entryId);
+  engine.dontTouchList().push_back(std::move(*entryId));
 }
 
 // A new task that could not be filled: out of Deleted Items as well, so that
@@ -37,12 +43,24 @@ InboxStep applyTask(SyncEngine& engine, const std::shared_ptr<Dispatch>& receive
                     const std::shared_ptr<Folder>& target, Application& application) {
   Diagnostics& diagnostics = engine.diagnostics();
   Namespace& session = *engine.hostNamespace();
-  Result<std::shared_ptr<Dispatch>> counterpart = findCounterpart(
-      session, engine.module().platform().safeLibrary, diagnostics, received, target);
+  SafeLibrary& library = engine.module().platform().safeLibrary;
+  const Result<ReceivedStamp> stamp = readReceivedStamp(library, received);
+  if (!stamp) {
+    diagnostics.reportLibraryMissing();
+    return InboxStep::kEndScan;
+  }
+  Result<std::shared_ptr<Dispatch>> counterpart =
+      findCounterpart(session, library, diagnostics, received, target);
   if (!counterpart) return InboxStep::kEndScan;
 
   std::shared_ptr<Dispatch> local = std::move(*counterpart);
   const bool add = !local;
+  if (stamp->version) {
+    const Result<std::shared_ptr<TaskItem>> current =
+        add ? Result<std::shared_ptr<TaskItem>>(nullptr) : local->queryTask();
+    if (!receivedChangeIsNews(engine, *stamp, current ? current->get() : nullptr))
+      return InboxStep::kDeleteMail;
+  }
   if (add) {
     // A host that cannot make a task now may well make one at the next scan.
     Result<std::shared_ptr<Dispatch>> created = application.createItem(item_kind::kTask);

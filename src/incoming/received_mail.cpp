@@ -142,7 +142,7 @@ InboxStep receiveSyncMail(SyncEngine& engine, SafeMailItem& safeMail,
     InboxStep step = InboxStep::kDeleteMail;
     if (reading.removal) {
       debugEntry(diagnostics, "it's removemail");
-      step = applyRemoval(engine, target, reading.syncId);
+      step = applyRemoval(engine, target, reading.syncId, reading.removalVersion);
     } else {
       step = applyTask(engine, received, target, application);
     }

@@ -63,6 +63,9 @@ Hresult CItemsEvents::onChange(const EngineCall& call, TaskItem& task, bool send
     if (!now) return hr::kOk;
     if (*entryId == lastEntryId_ && lastChangeTime_ + kBurstWindowDays > *now) {
       if (log.debugOn()) log.logDebug(kMultipleChanges);
+      // The window keeps the echo of a write out; a save of the user's inside
+      // it still goes out once it has closed.
+      if (sendable && !isDeletedItemsSink_) engine_.notePendingChange(task, *entryId);
     } else {
       lastChangeTime_ = *now;
       lastEntryId_ = *entryId;

@@ -1,6 +1,7 @@
 // A task that landed in Deleted Items as a removal mail to the recipients of
 // the folder it was last sent from. The task itself says which folder and
-// which id: nothing about deleted tasks is kept anywhere else.
+// which id. The removal is recorded with its version, so that a late change
+// made before it is not applied.
 #include "outgoing/removal_mail.h"
 
 #include "core/addin_module.h"
@@ -8,6 +9,7 @@
 #include "outgoing/task_sync_properties.h"
 #include "platform/mail_client.h"
 #include "platform/safe_library.h"
+#include "protocol/change_version.h"
 #include "protocol/sync_envelope.h"
 
 namespace qx {
@@ -81,8 +83,14 @@ class RemovalMailSender {
     (void)setSyncIconIndex(*safeMail_);
     if (const Hresult status = setSyncSubject(*mail_); failed(status)) return {status};
     const Result<std::string> syncId = platform_.codePage.toAnsi(names->syncId);
+    const std::string ansiId = syncId ? *syncId : std::string();
+    // The removal's own version: a change made before it, arriving later,
+    // does not bring the task back, here or at the peers.
+    const std::optional<ChangeVersion> version = engine_.versionOf();
     (void)writeSyncBody(*safeMail_, platform_.codePage, engine_.module().uiLanguage(),
-                        SyncKind::kRemoval, *shareName, syncId ? *syncId : std::string());
+                        SyncKind::kRemoval, *shareName, ansiId,
+                        version ? removalVersionLine(*version) : std::string());
+    if (version) engine_.tombstones().record(ansiId, *version, version->utcMs);
     finishSyncMail(*mail_, *safeMail_);
     moveToOutbox();
     return {safeMail_->send()};

@@ -12,6 +12,7 @@
 #include "outgoing/task_sync_properties.h"
 #include "platform/mail_client.h"
 #include "platform/safe_library.h"
+#include "protocol/change_version.h"
 #include "protocol/sync_envelope.h"
 #include "protocol/sync_identity.h"
 
@@ -32,12 +33,14 @@ constexpr std::string_view kCompressionThrew = "\nzippen fehlgeschlagen2:";
 
 class ChangeMailSender {
  public:
-  ChangeMailSender(SyncEngine& engine, TaskItem& task, std::string shareName)
+  ChangeMailSender(SyncEngine& engine, TaskItem& task, std::string shareName,
+                   std::optional<std::int64_t> changeMs)
       : engine_(engine),
         log_(engine.diagnostics()),
         platform_(engine.module().platform()),
         task_(task),
-        shareName_(std::move(shareName)) {}
+        shareName_(std::move(shareName)),
+        changeMs_(changeMs) {}
 
   MailSendEnd run() {
     const Result<std::shared_ptr<SafeMailItem>> safeMail =
@@ -122,7 +125,11 @@ class ChangeMailSender {
     dontTouch.push_back(entryId_);
     const Hresult status = task_.save();
     // Unsaved, the entry would swallow the user's next edit instead.
-    if (failed(status)) dontTouch.pop_back();
+    if (failed(status)) {
+      dontTouch.pop_back();
+    } else {
+      engine_.noteOwnWrite(task_, entryId_);
+    }
     return status;
   }
 
@@ -139,6 +146,14 @@ class ChangeMailSender {
     const Result<bool> stamped = stampLastShareName(*properties_, platform_.codePage, shareName_);
     if (!stamped) return stamped.error();
     mustSave_ = mustSave_ || *stamped;
+    // The version travels in the message file, which is written from the
+    // stored task: every send saves. Without clock or tie-breaker the change
+    // goes out unversioned and is applied in arrival order.
+    if (const std::optional<ChangeVersion> version = engine_.versionOf(changeMs_)) {
+      if (const Hresult status = stampTaskVersion(*properties_, *version); failed(status))
+        return status;
+      mustSave_ = true;
+    }
     return hr::kOk;
   }
 
@@ -243,6 +258,7 @@ class ChangeMailSender {
   const Platform& platform_;
   TaskItem& task_;
   std::string shareName_;
+  std::optional<std::int64_t> changeMs_;
   std::shared_ptr<SafeMailItem> safeMail_;
   std::shared_ptr<SafeTaskItem> safeTask_;
   std::shared_ptr<UserProperties> properties_;
@@ -258,12 +274,17 @@ class ChangeMailSender {
 
 }  // namespace
 
-Hresult SyncEngine::sendMessage(TaskItem& task, Folder& folder) {
+Hresult SyncEngine::sendMessage(TaskItem& task, Folder& folder,
+                                std::optional<std::int64_t> changeMs) {
   if (diagnostics_.debugOn()) diagnostics_.logDebug(kStart);
   std::string shareName;
   shareNameOfFolder(folder, shareName);
-  const MailSendEnd end = ChangeMailSender(*this, task, std::move(shareName)).run();
+  const MailSendEnd end = ChangeMailSender(*this, task, std::move(shareName), changeMs).run();
   if (end.libraryMissing) return end.status;
+  // This send carried whatever save the burst window swallowed before it.
+  if (end.status == hr::kOk) {
+    if (const Result<std::u16string> entryId = task.entryId()) pending_.waiting.erase(*entryId);
+  }
   if (diagnostics_.debugOn()) diagnostics_.logDebug(end.status != hr::kOk ? kSendFailed : kSendOk);
   return end.status;
 }

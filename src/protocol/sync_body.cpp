@@ -27,7 +27,7 @@ Field between(std::string_view body, std::string_view open, std::string_view clo
 }  // namespace
 
 std::string buildSyncBody(std::string_view notice, SyncKind kind, std::string_view shareName,
-                          std::string_view syncId) {
+                          std::string_view syncId, std::string_view trailingLine) {
   std::string body;
   body.reserve(notice.size() + syncmail::kGapLines + shareName.size() + syncId.size() + 40);
   body.append(notice);
@@ -38,6 +38,7 @@ std::string buildSyncBody(std::string_view notice, SyncKind kind, std::string_vi
   body.push_back('\n');
   body.append(syncmail::kIdOpen).append(syncId).append(syncmail::kIdClose);
   body.push_back('\n');
+  body.append(trailingLine);
   return body;
 }
 

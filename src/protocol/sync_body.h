@@ -31,9 +31,11 @@ struct SyncBodyFields {
 };
 
 // The body in the user's ANSI code page: the notice, the gap, the kind flag,
-// the share name and the sync id, each field on its own line.
+// the share name and the sync id, each field on its own line, and then the
+// trailing line as given (a removal's version line), which older readers pass
+// over.
 std::string buildSyncBody(std::string_view notice, SyncKind kind, std::string_view shareName,
-                          std::string_view syncId);
+                          std::string_view syncId, std::string_view trailingLine = {});
 
 // Reads a body already converted to ANSI.
 SyncBodyFields parseSyncBodyText(std::string_view body);

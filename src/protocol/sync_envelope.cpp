@@ -50,11 +50,12 @@ Result<std::u16string> readSyncHeaderId(MapiUtilities& utilities,
 Hresult setSyncSubject(MailItem& mail) { return mail.setSubject(syncmail::kSubjectText); }
 
 Hresult writeSyncBody(SafeMailItem& safeMail, CodePage& codePage, LangId language, SyncKind kind,
-                      std::string_view shareName, std::string_view syncId) {
+                      std::string_view shareName, std::string_view syncId,
+                      std::string_view trailingLine) {
   const Result<std::string> notice = codePage.toAnsi(loadMessage(language, msg::kMailNotice));
   if (!notice) return notice.error();
   const Result<std::u16string> body =
-      codePage.toWide(buildSyncBody(*notice, kind, shareName, syncId));
+      codePage.toWide(buildSyncBody(*notice, kind, shareName, syncId, trailingLine));
   if (!body) return body.error();
   return safeMail.setBody(*body);
 }

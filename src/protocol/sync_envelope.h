@@ -58,11 +58,12 @@ Result<std::u16string> readSyncHeaderId(MapiUtilities& utilities,
 // Subject "TaskSynchronisation"; returns its status.
 Hresult setSyncSubject(MailItem& mail);
 
-// The body (notice of message 220 in `language`, then the fields) in the ANSI
-// code page, handed to the host through the safe item. Returns the status of
-// the conversion or of the write.
+// The body (notice of message 220 in `language`, then the fields, then the
+// trailing line if any) in the ANSI code page, handed to the host through the
+// safe item. Returns the status of the conversion or of the write.
 Hresult writeSyncBody(SafeMailItem& safeMail, CodePage& codePage, LangId language, SyncKind kind,
-                      std::string_view shareName, std::string_view syncId);
+                      std::string_view shareName, std::string_view syncId,
+                      std::string_view trailingLine = {});
 
 // Delete-after-submit and the safe item's resolving of the recipients; the
 // results are not examined, the send tells.

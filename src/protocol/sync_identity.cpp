@@ -166,16 +166,24 @@ Result<std::shared_ptr<Dispatch>> findCounterpart(Namespace& session, SafeLibrar
     diagnostics.reportLibraryMissing();
     return failure(utilities.error());
   }
-  if (!received) return std::shared_ptr<Dispatch>();
+  const std::optional<std::u16string> id =
+      readReceivedText(**utilities, received, syncid::kPropertyName);
+  if (!id) return std::shared_ptr<Dispatch>();
+  return findTaskBySyncId(session, std::move(target), *id);
+}
+
+std::optional<std::u16string> readReceivedText(MapiUtilities& utilities,
+                                               const std::shared_ptr<Dispatch>& received,
+                                               std::u16string_view name) {
+  if (!received) return std::nullopt;
   const Result<std::int32_t> tag =
-      (*utilities)
-          ->getIdsFromNames(received, prop_set::kPublicStrings, syncid::kPropertyName, false);
-  if (!tag) return std::shared_ptr<Dispatch>();
+      utilities.getIdsFromNames(received, prop_set::kPublicStrings, name, false);
+  if (!tag) return std::nullopt;
   const Result<std::shared_ptr<SafeMessage>> message = received->querySafeMessage();
-  if (!message) return std::shared_ptr<Dispatch>();
+  if (!message) return std::nullopt;
   const Result<Variant> value = (*message)->field(asString8Tag(*tag));
-  if (!value || value->text() == nullptr) return std::shared_ptr<Dispatch>();
-  return findTaskBySyncId(session, std::move(target), *value->text());
+  if (!value || value->text() == nullptr) return std::nullopt;
+  return *value->text();
 }
 
 }  // namespace qx

@@ -3,6 +3,7 @@
 // id, the lookups by id in a folder, and the way from a received task to its
 // local counterpart.
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -53,5 +54,12 @@ Result<std::shared_ptr<Dispatch>> findCounterpart(Namespace& session, SafeLibrar
                                                   Diagnostics& diagnostics,
                                                   const std::shared_ptr<Dispatch>& received,
                                                   std::shared_ptr<Folder> target);
+
+// The text of a user property of the received item (read from a message file),
+// where it is a named property of the public-strings set; none when the item
+// has no such property or it holds no text.
+std::optional<std::u16string> readReceivedText(MapiUtilities& utilities,
+                                               const std::shared_ptr<Dispatch>& received,
+                                               std::u16string_view name);
 
 }  // namespace qx

@@ -29,6 +29,7 @@ SyncMailReading parseSyncBody(SafeMailItem& mail, CodePage& codePage, Diagnostic
   reading.valid = fields.valid;
   reading.removal = fields.removal;
   reading.syncId = std::move(*id);
+  if (reading.removal) reading.removalVersion = readRemovalVersionText(*body);
   return reading;
 }
 

@@ -30,6 +30,11 @@ std::int64_t ClockSim::now() {
   return startSeconds_ + floorDiv(clock_.nowMs(), 1000);
 }
 
+std::int64_t ClockSim::nowMs() {
+  if (faults_.check("clock.nowMs")) return -1;
+  return startSeconds_ * 1000 + clock_.nowMs();
+}
+
 Result<double> ClockSim::toLocalDate(std::int64_t seconds) {
   if (auto status = faults_.check("clock.toLocalDate")) return failure(*status);
   if (seconds < 0 || seconds > kLastConvertible) return failure(hr::kInvalidArg);

@@ -21,6 +21,8 @@ class ClockSim final : public Clock {
 
   // "clock.now" fails like time() does: it returns -1.
   std::int64_t now() override;
+  // "clock.nowMs" fails it: -1.
+  std::int64_t nowMs() override;
   // "clock.toLocalDate" fails with the scheduled status. Times before 1970 or
   // after the year 3000 cannot be converted, as with the host's runtime.
   Result<double> toLocalDate(std::int64_t seconds) override;

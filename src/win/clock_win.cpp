@@ -10,6 +10,17 @@ namespace qx::win32 {
 
 std::int64_t ClockWin::now() { return static_cast<std::int64_t>(_time64(nullptr)); }
 
+std::int64_t ClockWin::nowMs() {
+  FILETIME file{};
+  GetSystemTimeAsFileTime(&file);
+  const std::uint64_t ticks =
+      (static_cast<std::uint64_t>(file.dwHighDateTime) << 32) | file.dwLowDateTime;
+  // 100 ns ticks since 1601-01-01; 1970 lies 11644473600 seconds later.
+  constexpr std::uint64_t kTicksAtEpoch = 116444736000000000ull;
+  if (ticks < kTicksAtEpoch) return -1;
+  return static_cast<std::int64_t>((ticks - kTicksAtEpoch) / 10000);
+}
+
 Result<double> ClockWin::toLocalDate(std::int64_t seconds) {
   const __time64_t time = seconds;
   std::tm local{};

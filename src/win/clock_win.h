@@ -7,6 +7,7 @@ namespace qx::win32 {
 class ClockWin final : public Clock {
  public:
   std::int64_t now() override;
+  std::int64_t nowMs() override;
   Result<double> toLocalDate(std::int64_t seconds) override;
 };
 

@@ -23,6 +23,9 @@ TYPED_TEST_SUITE_P(ValuesContract);
 TYPED_TEST_P(ValuesContract, LocalDatesCountDaysFrom1899) {
   Clock& clock = this->env.clock();
   EXPECT_GT(clock.now(), 1700000000);    // after 2023
+  // The millisecond clock is the same clock.
+  const std::int64_t ms = clock.nowMs();
+  EXPECT_NEAR(static_cast<double>(ms / 1000), static_cast<double>(clock.now()), 2.0);
   const std::int64_t noon = 1796644800;  // 2026-12-07 12:00:00 UTC
   auto date = clock.toLocalDate(noon);
   ASSERT_TRUE(date.has_value());

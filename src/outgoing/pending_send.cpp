@@ -1,0 +1,76 @@
+// A save of the user that the burst window swallowed goes out once the window
+// has closed, at the next timer tick, unless a later send of the task carried
+// it already or it is the echo of the add-in's own write.
+#include <vector>
+
+#include "core/addin_module.h"
+#include "core/sync_engine.h"
+#include "core/task_fingerprint.h"
+#include "incoming/incoming_step.h"
+#include "platform/mail_client.h"
+
+namespace qx {
+namespace {
+
+// The burst window, in milliseconds: a change waits until it has closed.
+constexpr std::int64_t kWindowMs = 3000;
+// What the add-in wrote is remembered this long for the echo test; a swallowed
+// event comes within the window of the write.
+constexpr std::int64_t kWrittenKeepMs = 60000;
+
+constexpr std::string_view kOwnWrite = "change event:own write not sent again";
+constexpr std::string_view kLateSend = "change event:sent after the burst window";
+constexpr std::string_view kNoUsers = "fillUserList::no Users";
+constexpr std::string_view kSendFailed = "sendmessage Failed";
+
+}  // namespace
+
+bool SyncEngine::sendPendingChanges(bool all) {
+  const std::int64_t now = nowMs();
+  std::vector<std::pair<std::u16string, PendingChange>> due;
+  for (auto entry = pending_.waiting.begin(); entry != pending_.waiting.end();) {
+    if (all || (now >= 0 && now - entry->second.lastEventMs >= kWindowMs)) {
+      due.emplace_back(entry->first, std::move(entry->second));
+      entry = pending_.waiting.erase(entry);
+    } else {
+      ++entry;
+    }
+  }
+  for (auto entry = pending_.written.begin(); entry != pending_.written.end();) {
+    const bool old = now >= 0 && now - entry->second.atMs > kWrittenKeepMs &&
+                     !pending_.waiting.contains(entry->first);
+    entry = old ? pending_.written.erase(entry) : std::next(entry);
+  }
+  for (const auto& [entryId, change] : due) {
+    if (!namespace_) break;
+    const Result<std::shared_ptr<Dispatch>> item = namespace_->getItemFromId(
+        entryId, change.storeId.empty() ? Variant() : Variant(change.storeId));
+    // Deleted for good or moved away: the deletion or the move tells the rest.
+    if (!item || !*item) continue;
+    const Result<std::shared_ptr<TaskItem>> task = (*item)->queryTask();
+    if (!task) continue;
+    if (const auto written = pending_.written.find(entryId); written != pending_.written.end()) {
+      if (taskFingerprint(**task) == written->second.fingerprint) {
+        debugEntry(diagnostics_, kOwnWrite);
+        continue;
+      }
+    }
+    const Result<std::shared_ptr<Dispatch>> parent = (*task)->parent();
+    if (!parent || !*parent) continue;
+    const Result<std::shared_ptr<Folder>> folder = (*parent)->queryFolder();
+    if (!folder) continue;
+    const Result<std::u16string> folderId = (*folder)->entryId();
+    if (!folderId) continue;
+    if (!fillUserList(*folderId)) {
+      debugEntry(diagnostics_, kNoUsers);
+      continue;
+    }
+    debugEntry(diagnostics_, kLateSend);
+    const Hresult status = sendMessage(**task, **folder, change.changeMs);
+    if (module_.engine() != this) return false;
+    if (failed(status)) debugEntry(diagnostics_, kSendFailed);
+  }
+  return true;
+}
+
+}  // namespace qx

@@ -59,6 +59,8 @@ class SoakPlan {
   // Between edits: the user whose host stops or starts, if any.
   std::optional<std::size_t> restart(std::size_t users);
   SoakPost post();
+  // Concurrent soak: the virtual time between two edits, 0 to 20 s.
+  std::int64_t gapMs() { return static_cast<std::int64_t>(random_.below(20001)); }
 
  private:
   FieldValue randomField(TaskField field, int n);

@@ -1,0 +1,82 @@
+#pragma once
+// A soak's run against the office: the users' shared folders, the edits made
+// on them, the post office carrying mail with the soak's faults, host restarts,
+// and the wait until the office is quiet. The quiet soak edits only when the
+// office has settled; the concurrent soak (soak_concurrent.cpp) edits on a
+// clock of its own while mail is still on the way.
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "quendrilax-sim/runner.h"
+#include "quendrilax-sim/soak_ledger.h"
+#include "quendrilax-sim/soak_plan.h"
+#include "sim/mail/mail_store.h"
+
+namespace qx::tools {
+
+struct SoakMember {
+  std::string name;
+  OfficeUser* user = nullptr;
+  std::u16string folder;
+};
+
+// A member's shared folder as the store holds it. The soak reads its tasks
+// through the store's ranks rather than walking the folder, so that an edit
+// costs the same however many tasks the folders have gathered.
+sim::mail::FolderData* soakFolderOf(OfficeUser& u, const std::u16string& folderId);
+
+class SoakRun {
+ public:
+  SoakRun(Runner& runner, const SourceLocation& where, const std::string& shareName,
+          std::vector<SoakMember> members, std::uint64_t seed, SoakFaults faults);
+
+  // Each edit followed by enough virtual time for it to reach everyone.
+  void run(int edits);
+  // Edits 0 to 20 s apart, the post office carrying mail every 30 s, then
+  // the office settles and every user must hold every task's last version.
+  void runConcurrent(int edits);
+
+  void progress();
+  std::string summary() const;
+
+ private:
+  std::int64_t virtualMs() const;
+  double realSeconds() const;
+  std::vector<std::size_t> readyUsers(bool quietOnly);
+  bool toggleHost(SoakMember& m, bool settleAfter);
+  // The entry id of the task the edit made or changed; empty for a delete or
+  // when it could not be made.
+  bool apply(const SoakEdit& edit, int n, std::u16string& edited);
+  bool settle(std::int64_t quietGapMs);
+  bool quiet();
+  void stuck(const std::string& why);
+  // One run of the post office with the soak's faults; what it collects is
+  // counted, and for a concurrent soak noted in the ledger.
+  void carryMail();
+  void noteMailsLeaving(std::int64_t delayMs);
+
+  // Concurrent soak.
+  void noteConcurrentEdit(const SoakEdit& edit, const std::u16string& edited,
+                          const std::string& deletedId,
+                          const std::optional<EditVersion>& copyVersion);
+  std::optional<EditVersion> copyVersion(OfficeUser& u, const std::u16string& entryId);
+  std::string syncIdOfItem(OfficeUser& u, const std::u16string& entryId);
+  const std::string& tagOf(SoakMember& m);
+  void advanceCarrying(std::int64_t ms);
+  void checkLastEdits();
+
+  Runner& runner_;
+  SourceLocation where_;
+  std::string shareName_;
+  std::vector<SoakMember> members_;
+  SoakPlan plan_;
+  SoakTally tally_;
+  bool concurrent_ = false;
+  SoakLedger ledger_;
+  std::int64_t nextTransportMs_ = 0;
+  std::vector<std::string> tags_;
+};
+
+}  // namespace qx::tools

@@ -4,6 +4,7 @@
 #include <set>
 
 #include "quendrilax-sim/in_step.h"
+#include "quendrilax-sim/soak_ledger.h"
 #include "quendrilax-sim/soak_plan.h"
 #include "quendrilax-sim/text_utf.h"
 
@@ -156,6 +157,50 @@ TEST(InStepTest, SameTasksInAnyOrderAreInStep) {
   };
   EXPECT_TRUE(inStepDifferences(folders).empty());
   EXPECT_TRUE(inStepDifferences({{"anna", {}}, {"ben", {}}}).empty());
+}
+
+// The last version of each task, whoever holds what: a change's fields, a
+// removal held by nobody; ties of one millisecond go by tie-breaker.
+TEST(SoakLedgerTest, LostLastEditsNameTaskUserAndField) {
+  SoakLedger ledger;
+  auto early = task("Cake", "{1}");
+  auto late = task("Cake", "{1}");
+  late.percentComplete = 50;
+  ledger.noteEdit("{1}", {{1000, "B"}, "ben", false, late}, std::nullopt);
+  ledger.noteEdit("{1}", {{1000, "A"}, "anna", false, early}, EditVersion{900, "B"});
+  ledger.noteEdit("{2}", {{1000, "A"}, "anna", false, task("Party", "{2}")}, std::nullopt);
+  ledger.noteEdit("{2}", {{2000, "B"}, "ben", true, {}}, EditVersion{1000, "A"});
+  const std::vector<FolderContents> folders = {
+      {"anna", {early, task("Party", "{2}")}},
+      {"ben", {late}},
+      {"carla", {}},
+  };
+  const std::vector<std::string> expected = {
+      "lost last edit: {1} \"Cake\" by ben: anna has percent \"0\" where the last edit has "
+      "\"50\"",
+      "lost last edit: {2} \"Party\" by ben: anna still holds the removed task",
+      "lost last edit: {1} \"Cake\" by ben: carla lacks the task",
+  };
+  EXPECT_EQ(ledger.lostLastEdits(folders), expected);
+  // anna's edit was made on a copy older than ben's version.
+  EXPECT_EQ(ledger.counts().crossingEdits, 1);
+}
+
+// A mail still on its way when a later one of the same task is due before it
+// is overtaken, by a change or by a removal; once only.
+TEST(SoakLedgerTest, OvertakenMailsAreCountedOnce) {
+  SoakLedger ledger;
+  ledger.noteMail("{1}", false, 0, 60'000);
+  ledger.noteMail("{1}", false, 30'000, 30'000);
+  ledger.noteMail("{1}", false, 40'000, 40'000);
+  ledger.noteMail("{2}", false, 0, 60'000);
+  ledger.noteMail("{2}", true, 30'000, 50'000);
+  ledger.noteMail("{3}", false, 0, 10'000);
+  ledger.noteMail("{3}", true, 30'000, 30'000);  // the change arrived first
+  EXPECT_EQ(ledger.counts().overtakenChanges, 1);
+  EXPECT_EQ(ledger.counts().lateChangesAfterRemovals, 1);
+  EXPECT_EQ(editVersionFromText("1796630400123-0F9A"), (EditVersion{1796630400123, "0F9A"}));
+  EXPECT_EQ(editVersionFromText("x-0F9A"), std::nullopt);
 }
 
 }  // namespace

@@ -94,7 +94,8 @@ TEST_F(ItemEvents, SeveralChangedEventsOfOneSaveSendOnce) {
   wait(3000);
   ASSERT_TRUE(engine().sendPendingChanges(false));
   EXPECT_EQ(debugCount(kSent), 2);
-  EXPECT_EQ(debugCount("change event:own write not sent again"), 2);
+  // The first send's swallowed events were carried by the second send.
+  EXPECT_EQ(debugCount("change event:own write not sent again"), 1);
 }
 
 TEST_F(ItemEvents, TwoTasksChangedWithinASecondAreBothSent) {

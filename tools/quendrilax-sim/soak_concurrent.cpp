@@ -66,7 +66,9 @@ void SoakRun::runConcurrent(int edits) {
       const sim::mail::FolderData* folder = soakFolderOf(*m.user, m.folder);
       counts.push_back(folder ? folder->taskArrival.size() : 0);
     }
-    const SoakEdit edit = plan_.nextEdit(n, eligible, counts);
+    SoakEdit edit = plan_.nextEdit(n, eligible, counts);
+    if (edit.kind != SoakEdit::Kind::kAdd)
+      edit.task = plan_.concurrentTask(edit.task, counts[edit.user]);
     SoakMember& editor = members_[edit.user];
     std::optional<EditVersion> before;
     std::string deletedId;

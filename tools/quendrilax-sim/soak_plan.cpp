@@ -1,5 +1,6 @@
 #include "quendrilax-sim/soak_plan.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace qx::tools {
@@ -106,6 +107,12 @@ SoakEdit SoakPlan::nextEdit(int n, const std::vector<std::size_t>& eligible,
 std::optional<std::size_t> SoakPlan::restart(std::size_t users) {
   if (!faults_.restart || users == 0 || !random_.percent(10)) return std::nullopt;
   return random_.below(users);
+}
+
+std::size_t SoakPlan::concurrentTask(std::size_t task, std::size_t tasks) {
+  constexpr std::size_t kHotTasks = 8;
+  if (tasks == 0 || !random_.percent(50)) return task;
+  return tasks - 1 - random_.below(std::min(tasks, kHotTasks));
 }
 
 SoakPost SoakPlan::post() {

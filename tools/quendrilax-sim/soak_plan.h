@@ -61,6 +61,10 @@ class SoakPlan {
   SoakPost post();
   // Concurrent soak: the virtual time between two edits, 0 to 20 s.
   std::int64_t gapMs() { return static_cast<std::int64_t>(random_.below(20001)); }
+  // Concurrent soak: half the edits of existing tasks go to the few that
+  // arrived last, so that users meet on the same tasks however many the
+  // folders hold.
+  std::size_t concurrentTask(std::size_t task, std::size_t tasks);
 
  private:
   FieldValue randomField(TaskField field, int n);

@@ -1,9 +1,12 @@
 // A received task added to or copied onto the local folder.
+#include <optional>
+
 #include "core/addin_module.h"
 #include "core/sync_engine.h"
 #include "incoming/apply_received.h"
 #include "incoming/version_gate.h"
 #include "platform/safe_library.h"
+#include "protocol/stays_home.h"
 #include "protocol/sync_identity.h"
 
 namespace qx {
@@ -35,6 +38,33 @@ void removeForGood(Namespace& session, TaskItem& task) {
     }
   }
   (void)task.deleteItem();
+}
+
+// What keeps a local task from travelling. A peer's change of a task that its
+// owner has since made private or a holiday (the removal still on its way)
+// must not make it travel again.
+struct OwnersChoice {
+  bool isPrivate = false;
+  std::optional<std::u16string> holidayCategories;
+};
+
+bool isHoliday(const Result<std::u16string>& categories) {
+  return categories && categories->find(stays_home::kHolidayCategory) != std::u16string::npos;
+}
+
+OwnersChoice ownersChoice(TaskItem& task) {
+  OwnersChoice choice;
+  const Result<std::int32_t> sensitivity = task.sensitivity();
+  choice.isPrivate = sensitivity && *sensitivity == sensitivity::kPrivate;
+  if (Result<std::u16string> categories = task.categories(); isHoliday(categories))
+    choice.holidayCategories = std::move(*categories);
+  return choice;
+}
+
+void keepOwnersChoice(TaskItem& task, const OwnersChoice& choice) {
+  if (choice.isPrivate) (void)task.setSensitivity(sensitivity::kPrivate);
+  if (choice.holidayCategories && !isHoliday(task.categories()))
+    (void)task.setCategories(*choice.holidayCategories);
 }
 
 }  // namespace
@@ -71,13 +101,12 @@ InboxStep applyTask(SyncEngine& engine, const std::shared_ptr<Dispatch>& receive
   const Result<std::shared_ptr<TaskItem>> task = local->queryTask();
   if (!task) return add ? InboxStep::kKeepMail : InboxStep::kDeleteMail;
 
-  bool keepPrivate = false;
+  OwnersChoice choice;
   if (add) {
     (void)(*task)->save();
   } else {
     debugEntry(diagnostics, "change one item");
-    const Result<std::int32_t> sensitivity = (*task)->sensitivity();
-    keepPrivate = sensitivity && *sensitivity == sensitivity::kPrivate;
+    choice = ownersChoice(**task);
   }
   const Result<Hresult> copied = copyTaskOnto(engine, received, *task);
   if (!copied) return InboxStep::kEndScan;
@@ -88,9 +117,7 @@ InboxStep applyTask(SyncEngine& engine, const std::shared_ptr<Dispatch>& receive
     return InboxStep::kKeepMail;
   }
   debugEntry(diagnostics, "change one item successfully");
-  // A peer's change of a task its owner has since made private (the removal
-  // still on its way) must not make it public again.
-  if (keepPrivate) (void)(*task)->setSensitivity(sensitivity::kPrivate);
+  keepOwnersChoice(**task, choice);
   (void)(*task)->save();
 
   if (!add) {

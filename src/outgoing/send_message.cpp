@@ -13,14 +13,12 @@
 #include "platform/mail_client.h"
 #include "platform/safe_library.h"
 #include "protocol/change_version.h"
+#include "protocol/stays_home.h"
 #include "protocol/sync_envelope.h"
 #include "protocol/sync_identity.h"
 
 namespace qx {
 namespace {
-
-// Tasks in this category are never shared, wherever the word appears.
-constexpr std::u16string_view kHolidayCategory = u"Feiertag";
 
 constexpr std::string_view kStart = "sendMessage";
 constexpr std::string_view kSendFailed = "sendMessage failed";
@@ -91,7 +89,7 @@ class ChangeMailSender {
   Result<bool> skipped() {
     const Result<std::u16string> categories = task_.categories();
     if (!categories) return failure(categories.error());
-    if (categories->find(kHolidayCategory) != std::u16string::npos) return true;
+    if (categories->find(stays_home::kHolidayCategory) != std::u16string::npos) return true;
     const Result<std::int32_t> sensitivity = task_.sensitivity();
     if (!sensitivity) return failure(sensitivity.error());
     return *sensitivity == sensitivity::kPrivate;

@@ -162,7 +162,8 @@ void registerTranscriptCommands(CommandTable& table) {
       for (const std::string& line : table.helpLines()) runner.out() << line << '\n';
     });
   });
-  table.help("  echo TEXT... | help");
+  table.help("  echo TEXT... | help | quit, exit (at the prompt)");
+  table.help("  DURATION: a number with its unit, ms s m|min h d, e.g. 1500ms 1m30s 7d");
 }
 
 }  // namespace qx::tools

@@ -3,6 +3,7 @@
 #include <map>
 
 #include "platform/mail_ids.h"
+#include "protocol/stays_home.h"
 
 #include "quendrilax-sim/commands_tasks.h"
 #include "quendrilax-sim/runner_text.h"
@@ -13,7 +14,7 @@ namespace qx::tools {
 
 bool travels(const sim::mail::ItemData& task) {
   return task.sensitivity != sensitivity::kPrivate &&
-         task.categories.find(u"Feiertag") == std::u16string::npos;
+         task.categories.find(stays_home::kHolidayCategory) == std::u16string::npos;
 }
 
 std::vector<std::string> inStepDifferences(const std::vector<FolderContents>& folders) {

@@ -146,6 +146,7 @@ TEST(ScenarioParserTest, UnreadableScenariosNameTheirLine) {
       {"user a\nuser a\n", 2, "declared twice"},
       {"user a\n\nadvance soon\n", 3, "duration"},
       {"user a\nadvance 10 minutes\n", 2, "ms, s, m or min, h or d"},
+      {"user a\nregistry a import .\n", 2, "is a directory"},
       {"user a\nanswer a maybe\n", 2, "unknown answer"},
       {"user a\nstart a now\n", 2, "unexpected 'now'"},
       {"user a\nregistry a set Config debug dword 0x100000000\n", 2, "out of range"},

@@ -2,11 +2,7 @@
 
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
-#include <expected>
 #include <filesystem>
-#include <fstream>
 #include <istream>
 #include <optional>
 #include <ostream>
@@ -14,6 +10,7 @@
 
 #include "quendrilax-sim/runner.h"
 #include "quendrilax-sim/scenario_parser.h"
+#include "quendrilax-sim/text_file.h"
 
 namespace qx::tools {
 namespace {
@@ -43,22 +40,6 @@ void removeDisk(const Options& options, const fs::path& disk) {
   if (options.disk) return;  // kept for inspection
   std::error_code ignored;
   fs::remove_all(disk, ignored);
-}
-
-// A folder opens as a stream on some systems and reads as nothing: an empty
-// scenario that would pass. Only a regular file that reads to its end counts.
-std::expected<std::string, std::string> readScenarioFile(const std::string& file) {
-  std::error_code error;
-  const fs::file_status status = fs::status(file, error);
-  if (error) return std::unexpected(error.message());
-  if (fs::is_directory(status)) return std::unexpected("is a directory, not a scenario file");
-  if (!fs::is_regular_file(status)) return std::unexpected("is not a regular file");
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return std::unexpected(std::strerror(errno));
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (in.bad()) return std::unexpected("cannot be read to its end");
-  return text.str();
 }
 
 // The closing line says what the exit status says.
@@ -151,7 +132,7 @@ int runCommandLine(const std::vector<std::string>& args, const Console& console)
   // Every scenario is read before any runs: one that cannot be read stops all.
   std::vector<std::vector<Command>> scenarios;
   for (const std::string& file : options.files) {
-    const auto text = readScenarioFile(file);
+    const auto text = readTextFile(file);
     if (!text) {
       console.err << file << ": cannot read the scenario: " << text.error() << '\n';
       return 2;

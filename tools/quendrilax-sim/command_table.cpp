@@ -1,8 +1,8 @@
 #include "quendrilax-sim/command_table.h"
 
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
+
+#include "quendrilax-sim/text_file.h"
 
 namespace qx::tools {
 
@@ -15,11 +15,9 @@ std::string ReadContext::knownUser() {
 
 std::string ReadContext::readFile(const std::string& name) const {
   const std::filesystem::path path = baseDir_ / name;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) bad("cannot read " + path.string());
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
+  auto text = readTextFile(path);
+  if (!text) bad("cannot read " + path.string() + ": " + text.error());
+  return std::move(*text);
 }
 
 namespace {

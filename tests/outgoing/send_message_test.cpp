@@ -82,6 +82,34 @@ TEST_F(SendMessage, HolidaysAndPrivateTasksAreNeverSent) {
   }
 }
 
+// The withdrawal of a task made private is the one thing that forgets its
+// share name: a removal that could not be mailed is tried again at the next
+// edit, and once mailed it is not mailed again.
+TEST_F(SendMessage, AWithdrawalThatCannotBeMailedIsTriedAgainAtTheNextEdit) {
+  const std::u16string id = addTask(team, u"Salary");
+  const std::u16string syncId = property(stored(id), u"quendrilaxid");
+  transport();
+  wait(3000);
+  faults().fail("mail.MailItem.SetTo", hr::kFail);
+  edit(id, [](sim::mail::ItemData& d) { d.sensitivity = sensitivity::kPrivate; });
+  EXPECT_EQ(errorLog(), "\nput_To()\n");
+  EXPECT_TRUE(outbox().empty());
+  EXPECT_EQ(property(stored(id), u"lastsharename"), u"team");
+
+  wait(3000);
+  edit(id, [](sim::mail::ItemData& d) { d.body = u"again"; });
+  ASSERT_EQ(outbox().size(), 1u);
+  EXPECT_TRUE(fields(outbox()[0].data).removal);
+  EXPECT_EQ(fields(outbox()[0].data).syncId, narrow(syncId));
+  EXPECT_EQ(propertyCount(stored(id), u"lastsharename"), 0);
+  EXPECT_EQ(property(stored(id), u"quendrilaxid"), syncId);
+  EXPECT_EQ(debugCount("change event:DontTouchItem"), 2) << "its own save is swallowed";
+
+  wait(3000);
+  edit(id, [](sim::mail::ItemData& d) { d.body = u"and again"; });
+  EXPECT_EQ(outbox().size(), 1u);
+}
+
 // Every send saves the task once, for the version it carries; the id and the
 // share name are written once and kept.
 TEST_F(SendMessage, EverySendSavesTheTaskOnceKeepingIdAndShareName) {

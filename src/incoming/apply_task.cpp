@@ -5,6 +5,7 @@
 #include "core/sync_engine.h"
 #include "incoming/apply_received.h"
 #include "incoming/version_gate.h"
+#include "outgoing/removal_mail.h"
 #include "platform/safe_library.h"
 #include "protocol/stays_home.h"
 #include "protocol/sync_identity.h"
@@ -46,6 +47,7 @@ void removeForGood(Namespace& session, TaskItem& task) {
 struct OwnersChoice {
   bool isPrivate = false;
   std::optional<std::u16string> holidayCategories;
+  bool staysHome() const { return isPrivate || holidayCategories.has_value(); }
 };
 
 bool isHoliday(const Result<std::u16string>& categories) {
@@ -122,6 +124,11 @@ InboxStep applyTask(SyncEngine& engine, const std::shared_ptr<Dispatch>& receive
 
   if (!add) {
     registerWrite(engine, **task);
+    // The peer made its change after the owner's withdrawal had left: it is
+    // withdrawn once more, now after the peer's change, so that the peer's
+    // copy goes and the owner's choice holds everywhere.
+    if (choice.staysHome() && withdrawTask(engine, **task).libraryMissing)
+      return InboxStep::kEndScan;
     return InboxStep::kDeleteMail;
   }
   // The new task was saved into the default task folder; the shared folder's

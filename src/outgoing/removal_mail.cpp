@@ -6,6 +6,8 @@
 
 #include "core/addin_module.h"
 #include "core/sync_engine.h"
+#include "outgoing/outbox_search.h"
+#include "outgoing/own_write.h"
 #include "outgoing/task_sync_properties.h"
 #include "platform/mail_client.h"
 #include "platform/safe_library.h"
@@ -18,6 +20,7 @@ namespace {
 constexpr std::string_view kStart = "send DeleteMessage";
 constexpr std::string_view kFailed = "DeleteMessage failed";
 constexpr std::string_view kOk = "DeleteMessage OK";
+constexpr std::string_view kWithdraw = "item no longer travels: send DeleteMessage";
 constexpr std::string_view kApplicationFailed = "\nget_Application";
 constexpr std::string_view kCreateFailed = "\napp->CreateItem(olMailItem, &dispItem)";
 constexpr std::string_view kQueryFailed =
@@ -146,6 +149,29 @@ class RemovalMailSender {
 
 MailSendEnd sendRemovalMail(SyncEngine& engine, TaskItem& task) {
   return RemovalMailSender(engine, task).run();
+}
+
+MailSendEnd withdrawTask(SyncEngine& engine, TaskItem& task) {
+  Diagnostics& log = engine.diagnostics();
+  Result<std::shared_ptr<UserProperties>> properties = task.userProperties();
+  if (const Hresult status = statusOf(properties); failed(status)) return {status};
+  const Result<RemovalNames> names = readRemovalNames(**properties);
+  if (!names) return {names.error()};
+  if (!names->hasShareName || names->syncId.empty()) return {hr::kOk};
+  if (log.debugOn()) log.logDebug(kWithdraw);
+  const OutboxSearch waiting = findMailInOutBox(engine, names->syncId);
+  if (waiting.libraryMissing) return {hr::kClassNotRegistered, true};
+  if (waiting.mail) (void)waiting.mail->deleteItem();
+  if (const MailSendEnd end = sendRemovalMail(engine, task);
+      end.libraryMissing || failed(end.status)) {
+    return end;
+  }
+  properties = task.userProperties();
+  if (const Hresult status = statusOf(properties); failed(status)) return {status};
+  if (const Hresult status = removeLastShareName(**properties); failed(status)) return {status};
+  const Result<std::u16string> entryId = task.entryId();
+  if (!entryId) return {entryId.error()};
+  return {saveAsOwnWrite(engine, task, *entryId)};
 }
 
 Hresult SyncEngine::DeleteMessage(TaskItem& task) {

@@ -12,4 +12,11 @@ class TaskItem;
 // is no longer shared under the name it was sent under.
 MailSendEnd sendRemovalMail(SyncEngine& engine, TaskItem& task);
 
+// A shared task that became private or a holiday must not stay public at the
+// peers: they are told to remove it, as for a deletion, and a change of it
+// still waiting in the Outbox goes. The task keeps its sync id, so that made
+// public again it goes out anew; only its "lastsharename" goes, so that its
+// later edits withdraw nothing more. Nothing happens for a task never sent.
+MailSendEnd withdrawTask(SyncEngine& engine, TaskItem& task);
+
 }  // namespace qx

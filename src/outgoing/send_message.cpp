@@ -8,6 +8,7 @@
 #include "outgoing/borrowed_item.h"
 #include "outgoing/mail_send_end.h"
 #include "outgoing/outbox_search.h"
+#include "outgoing/own_write.h"
 #include "outgoing/removal_mail.h"
 #include "outgoing/task_sync_properties.h"
 #include "platform/mail_client.h"
@@ -23,7 +24,6 @@ namespace {
 constexpr std::string_view kStart = "sendMessage";
 constexpr std::string_view kSendFailed = "sendMessage failed";
 constexpr std::string_view kSendOk = "sendMessage seams to be OK";
-constexpr std::string_view kWithdraw = "item no longer travels: send DeleteMessage";
 constexpr std::string_view kPutItemFailed = "\nput_Item";
 constexpr std::string_view kUserPropertiesFailed = "\nget_UserProperties";
 constexpr std::string_view kEntryIdFailed = "\nget_EntryID";
@@ -56,7 +56,8 @@ class ChangeMailSender {
     if (const Hresult status = openTask(); failed(status)) return {status};
     const Result<bool> skip = skipped();
     if (!skip) return {skip.error()};
-    if (*skip) return withdraw();
+    // A shared task that became private or a holiday must not stay public.
+    if (*skip) return withdrawTask(engine_, task_);
     if (const Hresult status = identify(); failed(status)) return {status};
     if (const MailSendEnd end = takeMail(); end.libraryMissing || failed(end.status)) return end;
     if (const Hresult status = address(); failed(status)) return {status};
@@ -93,42 +94,6 @@ class ChangeMailSender {
     const Result<std::int32_t> sensitivity = task_.sensitivity();
     if (!sensitivity) return failure(sensitivity.error());
     return *sensitivity == sensitivity::kPrivate;
-  }
-
-  // A shared task that became private or a holiday must not stay public at
-  // the peers: they are told to remove it, as for a deletion, and a change
-  // of it still waiting in the Outbox goes. The task keeps its sync id, so
-  // that made public again it goes out anew; only its "lastsharename" goes,
-  // so that its later edits withdraw nothing more.
-  MailSendEnd withdraw() {
-    const Result<RemovalNames> names = readRemovalNames(*properties_);
-    if (!names) return {names.error()};
-    if (!names->hasShareName || names->syncId.empty()) return {hr::kOk};
-    if (log_.debugOn()) log_.logDebug(kWithdraw);
-    OutboxSearch waiting = findMailInOutBox(engine_, names->syncId);
-    if (waiting.libraryMissing) return {hr::kClassNotRegistered, true};
-    if (waiting.mail) (void)waiting.mail->deleteItem();
-    if (const MailSendEnd end = sendRemovalMail(engine_, task_);
-        end.libraryMissing || failed(end.status)) {
-      return end;
-    }
-    if (const Hresult status = removeLastShareName(*properties_); failed(status)) return {status};
-    return {saveOwnWrite()};
-  }
-
-  // The save raises a change event of its own, which must not go out as a
-  // change of the user's.
-  Hresult saveOwnWrite() {
-    std::vector<std::u16string>& dontTouch = engine_.dontTouchList();
-    dontTouch.push_back(entryId_);
-    const Hresult status = task_.save();
-    // Unsaved, the entry would swallow the user's next edit instead.
-    if (failed(status)) {
-      dontTouch.pop_back();
-    } else {
-      engine_.noteOwnWrite(task_, entryId_);
-    }
-    return status;
   }
 
   // The sync id and the share name on the task's working copy; saved later,
@@ -206,7 +171,8 @@ class ChangeMailSender {
     // The library reads the task as stored, so the save comes before the
     // file is written; unsaved, the file would carry no id.
     if (mustSave_) {
-      if (const Hresult status = saveOwnWrite(); failed(status)) return status;
+      if (const Hresult status = saveAsOwnWrite(engine_, task_, entryId_); failed(status))
+        return status;
     }
     const Result<std::u16string> sharePath = platform_.codePage.toWide(engine_.shareFilePath());
     if (!sharePath) return sharePath.error();

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <functional>
 #include <limits>
 
 namespace qx {
@@ -35,6 +34,100 @@ void assignCodes(HuffmanNodes& nodes, int leaves) {
   }
 }
 
+// Creates the next inner node over x (branch 0) and y (branch 1).
+std::int32_t merge(HuffmanNodes& nodes, int next, std::int16_t x, std::int16_t y) {
+  HuffmanNode& p = nodes[static_cast<std::size_t>(next)];
+  HuffmanNode& nx = nodes[static_cast<std::size_t>(x)];
+  HuffmanNode& ny = nodes[static_cast<std::size_t>(y)];
+  p.child0 = x;
+  p.child1 = y;
+  p.weight = saturatingSum(nx.weight, ny.weight);
+  nx.parent = ny.parent = static_cast<std::int16_t>(next);
+  nx.code = 0;
+  ny.code = 1;
+  nx.codeLength = ny.codeLength = 1;
+  return p.weight;
+}
+
+// The rule for any table: the active list, kept in descending order of
+// weight, each new inner node put behind the last node that weighs at least
+// as much, so that it is merged before older nodes of equal weight. A table
+// stored out of order (no writer of this format makes one, but a reader must
+// still build the tree it describes) is scanned from the end.
+void mergeByList(HuffmanNodes& nodes, int leaves) {
+  // Each node's weight beside it, so that the scans stay within two small
+  // arrays.
+  std::array<std::int16_t, kHuffmanMaxLeaves> active{};
+  std::array<std::int32_t, kHuffmanMaxLeaves> weights{};
+  int count = leaves;
+  for (int i = 0; i < leaves; ++i) {
+    active[static_cast<std::size_t>(i)] = static_cast<std::int16_t>(i);
+    weights[static_cast<std::size_t>(i)] = nodes[static_cast<std::size_t>(i)].weight;
+  }
+  int next = leaves;
+  while (count > 1) {
+    const std::int16_t x = active[static_cast<std::size_t>(count - 1)];
+    const std::int16_t y = active[static_cast<std::size_t>(count - 2)];
+    count -= 2;
+    const std::int32_t weight = merge(nodes, next, x, y);
+    int at = count;
+    while (at > 0 && weights[static_cast<std::size_t>(at - 1)] < weight) --at;
+    const auto tail = static_cast<std::size_t>(count - at);
+    std::memmove(&active[static_cast<std::size_t>(at) + 1], &active[static_cast<std::size_t>(at)],
+                 tail * sizeof active[0]);
+    std::memmove(&weights[static_cast<std::size_t>(at) + 1], &weights[static_cast<std::size_t>(at)],
+                 tail * sizeof weights[0]);
+    active[static_cast<std::size_t>(at)] = static_cast<std::int16_t>(next);
+    weights[static_cast<std::size_t>(at)] = weight;
+    ++count;
+    ++next;
+  }
+}
+
+// The same rule for a table in descending order of positive weights, without
+// moving anything. Read from its end, the list is then the leaves in reverse
+// table order merged with the inner nodes, an inner node before a leaf of
+// equal weight. Inner nodes come out of the merges in order of weight (each
+// merge takes the two lightest nodes), and of equal ones the newest is merged
+// first: so they form runs of equal weight in order of creation, taken from
+// the first run's newest end, and a new node joins the last run or starts
+// one.
+void mergeSorted(HuffmanNodes& nodes, int leaves) {
+  std::array<std::int16_t, kHuffmanMaxLeaves> inner{};
+  struct Run {
+    std::int32_t weight;
+    int start;
+    int end;
+  };
+  std::array<Run, kHuffmanMaxLeaves> runs{};
+  int firstRun = 0;
+  int runCount = 0;
+  int leaf = leaves - 1;  // the lightest leaf not yet merged
+  auto lightest = [&]() {
+    const bool fromRuns =
+        firstRun < runCount && (leaf < 0 || runs[static_cast<std::size_t>(firstRun)].weight <=
+                                                nodes[static_cast<std::size_t>(leaf)].weight);
+    if (!fromRuns) return static_cast<std::int16_t>(leaf--);
+    Run& run = runs[static_cast<std::size_t>(firstRun)];
+    const std::int16_t node = inner[static_cast<std::size_t>(--run.end)];
+    if (run.end == run.start) ++firstRun;
+    return node;
+  };
+  for (int next = leaves; next < 2 * leaves - 1; ++next) {
+    const std::int16_t x = lightest();
+    const std::int16_t y = lightest();
+    const std::int32_t weight = merge(nodes, next, x, y);
+    if (firstRun < runCount && runs[static_cast<std::size_t>(runCount) - 1].weight == weight) {
+      Run& last = runs[static_cast<std::size_t>(runCount) - 1];
+      inner[static_cast<std::size_t>(last.end++)] = static_cast<std::int16_t>(next);
+    } else {
+      const int start = firstRun < runCount ? runs[static_cast<std::size_t>(runCount) - 1].end : 0;
+      runs[static_cast<std::size_t>(runCount++)] = {weight, start, start + 1};
+      inner[static_cast<std::size_t>(start)] = static_cast<std::int16_t>(next);
+    }
+  }
+}
+
 }  // namespace
 
 int buildCodeTree(HuffmanNodes& nodes, bool assign) {
@@ -50,59 +143,17 @@ int buildCodeTree(HuffmanNodes& nodes, bool assign) {
   }
   if (leaves == 0) return 0;
 
-  // The active list, kept in descending order of weight, with each node's
-  // weight beside it so that the scans stay within two small arrays.
-  std::array<std::int16_t, kHuffmanMaxLeaves> active{};
-  std::array<std::int32_t, kHuffmanMaxLeaves> weights{};
-  int count = leaves;
   bool sorted = true;
-  for (int i = 0; i < leaves; ++i) {
-    active[static_cast<std::size_t>(i)] = static_cast<std::int16_t>(i);
-    weights[static_cast<std::size_t>(i)] = nodes[static_cast<std::size_t>(i)].weight;
-    if (i > 0 && weights[static_cast<std::size_t>(i)] > weights[static_cast<std::size_t>(i) - 1]) {
+  for (int i = 1; i < leaves; ++i) {
+    if (nodes[static_cast<std::size_t>(i)].weight > nodes[static_cast<std::size_t>(i) - 1].weight) {
       sorted = false;
+      break;
     }
   }
-
-  int next = leaves;
-  while (count > 1) {
-    const std::int16_t x = active[static_cast<std::size_t>(count - 1)];
-    const std::int16_t y = active[static_cast<std::size_t>(count - 2)];
-    count -= 2;
-    HuffmanNode& p = nodes[static_cast<std::size_t>(next)];
-    HuffmanNode& nx = nodes[static_cast<std::size_t>(x)];
-    HuffmanNode& ny = nodes[static_cast<std::size_t>(y)];
-    p.child0 = x;
-    p.child1 = y;
-    p.weight = saturatingSum(nx.weight, ny.weight);
-    nx.parent = ny.parent = static_cast<std::int16_t>(next);
-    nx.code = 0;
-    ny.code = 1;
-    nx.codeLength = ny.codeLength = 1;
-
-    // Behind the last node that weighs at least as much, so that a new inner
-    // node is merged before older nodes of equal weight. A list in
-    // descending order stays so, and the place can be found by halving; a
-    // table stored out of order (no writer of this format makes one, but a
-    // reader must still build the tree it describes) is scanned from the end.
-    int at;
-    if (sorted) {
-      at = static_cast<int>(
-          std::upper_bound(weights.begin(), weights.begin() + count, p.weight, std::greater<>()) -
-          weights.begin());
-    } else {
-      at = count;
-      while (at > 0 && weights[static_cast<std::size_t>(at - 1)] < p.weight) --at;
-    }
-    const auto tail = static_cast<std::size_t>(count - at);
-    std::memmove(&active[static_cast<std::size_t>(at) + 1], &active[static_cast<std::size_t>(at)],
-                 tail * sizeof active[0]);
-    std::memmove(&weights[static_cast<std::size_t>(at) + 1], &weights[static_cast<std::size_t>(at)],
-                 tail * sizeof weights[0]);
-    active[static_cast<std::size_t>(at)] = static_cast<std::int16_t>(next);
-    weights[static_cast<std::size_t>(at)] = p.weight;
-    ++count;
-    ++next;
+  if (sorted && nodes[static_cast<std::size_t>(leaves) - 1].weight > 0) {
+    mergeSorted(nodes, leaves);
+  } else {
+    mergeByList(nodes, leaves);
   }
   if (assign && leaves > 1) assignCodes(nodes, leaves);
   return leaves;

@@ -74,18 +74,24 @@ std::uint64_t payloadBits(const HuffmanNodes& nodes, int leaves, const Counts& c
 // same tree from the stored weights, so the stream stays readable everywhere;
 // the price is a slightly longer payload. Once every weight is 1 the tree is
 // at most 8 deep, so this ends.
-int buildLimitedTree(HuffmanNodes& nodes, const HuffmanNodes& sorted, const Counts& counts,
-                     CompressReport& report) {
-  nodes = sorted;
+int buildLimitedTree(HuffmanNodes& nodes, const Counts& counts, CompressReport& report) {
   const int leaves = buildCodeTree(nodes, true);
   report.naturalDepth = report.codeDepth = treeDepth(nodes, leaves);
   report.naturalBits = report.payloadBits = payloadBits(nodes, leaves, counts);
+  if (report.codeDepth <= kMaxCodeLength) return leaves;
+  // Building leaves the leaves' weights as they were.
+  std::array<std::int32_t, kHuffmanMaxLeaves> natural{};
+  for (int i = 0; i < leaves; ++i) {
+    natural[static_cast<std::size_t>(i)] = nodes[static_cast<std::size_t>(i)].weight;
+  }
   for (int shift = 1; report.codeDepth > kMaxCodeLength; ++shift) {
-    nodes = sorted;
     for (int i = 0; i < leaves; ++i) {
-      auto& weight = nodes[static_cast<std::size_t>(i)].weight;
-      weight = static_cast<std::int32_t>(((static_cast<std::uint32_t>(weight) - 1u) >> shift) + 1u);
+      const auto weight = static_cast<std::uint32_t>(natural[static_cast<std::size_t>(i)]);
+      nodes[static_cast<std::size_t>(i)].weight =
+          static_cast<std::int32_t>(((weight - 1u) >> shift) + 1u);
     }
+    // The first inner node ends the table again.
+    if (leaves < kHuffmanMaxNodes) nodes[static_cast<std::size_t>(leaves)].weight = 0;
     buildCodeTree(nodes, true);
     report.codeDepth = treeDepth(nodes, leaves);
     report.payloadBits = payloadBits(nodes, leaves, counts);
@@ -169,15 +175,14 @@ std::expected<void, CodecError> huffmanCompressInto(std::span<const std::uint8_t
   std::array<std::uint64_t, 256> keys;
   for (std::size_t v = 0; v < 256; ++v) keys[v] = counts[v] << 8 | (255 - v);
   std::sort(keys.begin(), keys.end(), std::greater<>());
-  HuffmanNodes sorted{};
+  HuffmanNodes nodes;
   for (std::size_t i = 0; i < 256; ++i) {
-    sorted[i].weight = static_cast<std::int32_t>(keys[i] >> 8);
-    sorted[i].value = static_cast<std::uint8_t>(255 - (keys[i] & 0xFF));
+    nodes[i].weight = static_cast<std::int32_t>(keys[i] >> 8);
+    nodes[i].value = static_cast<std::uint8_t>(255 - (keys[i] & 0xFF));
   }
 
   CompressReport report;
-  HuffmanNodes nodes;
-  const int leaves = buildLimitedTree(nodes, sorted, counts, report);
+  const int leaves = buildLimitedTree(nodes, counts, report);
   if (leaves == 1 && data.size() > static_cast<std::size_t>(kMaxSingleValueLength)) {
     return std::unexpected(CodecError::kRunTooLong);
   }

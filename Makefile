@@ -1,6 +1,6 @@
 # The two commands of the README: `make run` and `make test`. Both set up a
 # fresh Debian machine first.
-.PHONY: run test bootstrap format asan cross fuzz bench windows-test
+.PHONY: run test bootstrap format asan cross fuzz bench windows-test windows-e2e
 
 SCENARIO ?= scenarios/demo.scn
 
@@ -33,6 +33,14 @@ windows-test:
 	cmake --preset cross -B build/win-cross -DQX_WIN_TESTS=ON >/dev/null
 	cmake --build build/win-cross -j2 --target Quendrilax test_win qx_pictures
 	tests/win/run-under-wine build/win-cross
+
+# The module end to end: two users' mail hosts under Wine carry tasks between
+# them through a post office folder (tests/win/e2e/run-story).
+windows-e2e:
+	@scripts/bootstrap windows
+	cmake --preset cross -B build/win-cross -DQX_WIN_TESTS=ON >/dev/null
+	cmake --build build/win-cross -j2 --target Quendrilax qx_mail_host QxSafeItems
+	tests/win/e2e/run-story build/win-cross
 
 fuzz:
 	@scripts/bootstrap fuzz

@@ -127,4 +127,7 @@ if(QX_WIN_TESTS)
   target_link_libraries(qx_pictures PRIVATE qx_win qx_addin ${qx_win_static_link} -mwindows)
   add_dependencies(qx_pictures Quendrilax)
   set_target_properties(qx_pictures PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+
+  # The end-to-end run: the mail host and the safe-item library's server.
+  include(${PROJECT_SOURCE_DIR}/tests/win/e2e/CMakeLists.txt)
 endif()

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "quendrilax_idl.h"
+#include "win/com_ids.h"
 #include "win/com_ptr.h"
 
 namespace qx::e2e {

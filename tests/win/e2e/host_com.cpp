@@ -3,6 +3,7 @@
 #include <map>
 #include <vector>
 
+#include "mail_file.h"
 #include "win/com_variant.h"
 
 namespace qx::e2e {
@@ -31,6 +32,25 @@ ITypeInfo* typeInfoOf(REFIID iid) {
     return nullptr;
   infos[key] = info;
   return info;
+}
+
+namespace {
+void (*failedCallLog)(const std::string&) = nullptr;
+}
+
+void setFailedCallLog(void (*log)(const std::string& line)) { failedCallLog = log; }
+
+void reportFailedCall(ITypeInfo* info, DISPID member, WORD flags, HRESULT status) {
+  if (!failedCallLog) return;
+  BSTR interfaceName = nullptr, memberName = nullptr;
+  info->GetDocumentation(MEMBERID_NIL, &interfaceName, nullptr, nullptr, nullptr);
+  UINT found = 0;
+  info->GetNames(member, &memberName, 1, &found);
+  char text[64];
+  wsprintfA(text, " (flags %u) failed: %08X", flags, static_cast<unsigned>(status));
+  failedCallLog(toUtf8(textOf(interfaceName)) + "." + toUtf8(textOf(memberName)) + text);
+  SysFreeString(interfaceName);
+  SysFreeString(memberName);
 }
 
 std::u16string textOf(BSTR text) {

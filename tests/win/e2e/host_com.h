@@ -35,6 +35,11 @@ struct IHostBacked : IUnknown {
 ITypeLib* hostTypeLibrary();
 ITypeInfo* typeInfoOf(REFIID iid);
 
+// Told of every call that the type information or the stand-in refused, so
+// that the run can show where the add-in and the host part.
+void setFailedCallLog(void (*log)(const std::string& line));
+void reportFailedCall(ITypeInfo* info, DISPID member, WORD flags, HRESULT status);
+
 // Conversions at the boundary.
 std::u16string textOf(BSTR text);
 BSTR newText(std::u16string_view text);
@@ -129,8 +134,10 @@ class HostObject : public Interface, public IHostBacked, public IConnectionPoint
                                    UINT* badArgument) override {
     ITypeInfo* info = typeInfoOf(__uuidof(Interface));
     if (!info) return E_UNEXPECTED;
-    return DispInvoke(static_cast<Interface*>(this), info, member, flags, parameters, result,
-                      exception, badArgument);
+    HRESULT status = DispInvoke(static_cast<Interface*>(this), info, member, flags, parameters,
+                                result, exception, badArgument);
+    if (FAILED(status)) reportFailedCall(info, member, flags, status);
+    return status;
   }
 
   std::shared_ptr<Dispatch> backing() override {

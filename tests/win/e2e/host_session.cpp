@@ -13,6 +13,8 @@ namespace {
 
 using sim::mail::ItemData;
 
+std::ofstream* failedCalls = nullptr;
+
 constexpr UINT_PTR kPumpTimer = 1, kCommandTimer = 2, kTransportTimer = 3;
 
 std::string escaped(std::u16string_view text) {
@@ -168,6 +170,10 @@ HostSession::HostSession(std::u16string address, std::wstring commandFolder,
   std::filesystem::create_directories(commands_);
   std::filesystem::create_directories(postOffice_ / toUtf8(address_));
   log_.open(commands_ / "host.log", std::ios::app);
+  failedCalls = &log_;
+  setFailedCallLog([](const std::string& line) {
+    if (failedCalls) *failedCalls << GetTickCount() << " refused: " << line << std::endl;
+  });
   mail_.onAddInDisconnect([this] {
     log("the add-in disconnects itself through its COM add-in object");
     addIn_.disconnect(1, true);
@@ -176,6 +182,8 @@ HostSession::HostSession(std::u16string address, std::wstring commandFolder,
 }
 
 HostSession::~HostSession() {
+  setFailedCallLog(nullptr);
+  failedCalls = nullptr;
   addIn_.disconnect(1);
   if (record_) record_->Release();
   if (application_) application_->Release();

@@ -266,6 +266,10 @@ void HostSession::runTransport() {
   carrying_ = true;
   for (const ItemData& sent : mail_.takeSubmitted()) {
     std::string message = writeMailFile(sent, address_);
+    // The driver reads what went on the wire from a copy of its own.
+    std::error_code error;
+    std::filesystem::create_directories(commands_ / "sent", error);
+    writeAtomically(commands_ / "sent" / (std::to_string(++sent_) + ".eml"), message);
     std::u16string to = sent.to;
     std::size_t at = 0;
     while (at < to.size()) {
@@ -277,7 +281,6 @@ void HostSession::runTransport() {
       at = end + 1;
       if (recipient.empty()) continue;
       std::filesystem::path folder = postOffice_ / recipient;
-      std::error_code error;
       std::filesystem::create_directories(folder, error);
       std::string name = toUtf8(address_) + "-" + std::to_string(GetTickCount64()) + "-" +
                          std::to_string(++sent_) + ".eml";
@@ -349,6 +352,10 @@ std::string HostSession::execute(const std::vector<std::string>& words) {
   if (verb == "answer") return answerCommand(words);
   if (verb == "bars") return barsCommand();
   if (verb == "connected") return addIn_.connected() ? "yes" : "no";
+  if (verb == "newmail") {
+    mail_.core().postNewMail();
+    return "ok";
+  }
   if (verb == "disconnect") {
     addIn_.disconnect(1);
     CoFreeUnusedLibraries();

@@ -48,6 +48,28 @@ case "$task" in
   *) fail "anna: the task in Team: $task" ;;
 esac
 expect 30 ben "$task" dump Team
+# On the wire: one sync mail, in the form every version of the add-in reads.
+wire=$(ls "$work/anna/commands/sent")
+[ "$wire" = 1.eml ] || fail "anna: one mail sent; found: $wire"
+wire=$(tr -d '\r' < "$work/anna/commands/sent/1.eml")
+for header in 'Subject: TaskSynchronisation' "To: $ben;" 'Importance: low' \
+  'Sensitivity: Company-Confidential' 'x-quensyncxxxsyncid: {'; do
+  case "$wire" in
+    *"$header"*) ;;
+    *) fail "anna: the sync mail
+expected a header: $header
+found:
+$(echo "$wire" | sed '/^$/q')" ;;
+  esac
+done
+body=$(echo "$wire" | awk '/^Content-Type: text\/plain/{h=1;next} h&&/^$/{p=1;h=0;next} p&&/^--/{exit} p' | base64 -d)
+case "$body" in
+  *"is:TRUE:is"*"lf:team:lf"*"id:{"*":id"*) ;;
+  *) fail "anna: the sync mail's body
+expected: is:TRUE:is, lf:team:lf, id:{...}:id
+found:
+$body" ;;
+esac
 
 step "ben edits it; the change arrives at anna's"
 # A user's edit comes later than the add-in's burst window (3 s) after the
@@ -79,6 +101,10 @@ step "no mail echoes back: Outboxes and Inboxes stay empty, the folders unchange
 for user in anna ben; do
   expect 10 $user "items 0" dump Outbox
   expect 10 $user "items 0" dump Inbox
+done
+# A further scan on each side (NewMail scans at once) changes nothing.
+for user in anna ben; do
+  [ "$(run $user newmail)" = ok ] || fail "$user: NewMail"
 done
 expect_steady 8 anna "items 0" dump Team
 expect_steady 2 ben "items 0" dump Team

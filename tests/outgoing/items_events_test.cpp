@@ -243,3 +243,25 @@ TEST_F(ItemEvents, EveryEventOfTheItemStartsTheWindowAgain) {
 
 }  // namespace
 }  // namespace qx::test
+
+namespace qx::test {
+namespace {
+
+// A save the burst window held back goes out when the add-in is disconnected
+// before the next tick: no tick comes any more to send it.
+TEST_F(ItemEvents, AHeldBackSaveGoesOutAtDisconnection) {
+  const std::u16string id = sentTask(u"Draft");
+  wait(3000);
+  setSubject(id, u"Draft 1");
+  wait(1000);
+  setSubject(id, u"Draft 2");
+  EXPECT_EQ(debugCount(kMerged), 1);
+  ASSERT_EQ(outbox().size(), 1u);
+  EXPECT_EQ(carried(outbox()[0].data).subject, u"Draft 1");
+  connection->onDisconnection(1);
+  ASSERT_EQ(outbox().size(), 1u);
+  EXPECT_EQ(carried(outbox()[0].data).subject, u"Draft 2");
+}
+
+}  // namespace
+}  // namespace qx::test

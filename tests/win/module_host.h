@@ -64,6 +64,14 @@ inline std::optional<std::string> classesText(const std::string& path,
   return std::string(buffer);
 }
 
+// The loaded module's DllCanUnloadNow, or none.
+inline auto moduleCanUnloadNow() {
+  HMODULE module = GetModuleHandleW(modulePath().c_str());
+  return module ? reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
+                      reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")))
+                : nullptr;
+}
+
 inline std::string narrowPath() {
   std::wstring wide = modulePath();
   return std::string(wide.begin(), wide.end());

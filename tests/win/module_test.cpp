@@ -250,10 +250,7 @@ TEST_F(ModuleConnection, TheHostsAddInObjectIsReleasedAtDisconnection) {
 }
 
 TEST_F(ModuleConnection, PagesAndSinksTheHostHoldsKeepTheModuleLoaded) {
-  HMODULE module = GetModuleHandleW(modulePath().c_str());
-  ASSERT_NE(module, nullptr);
-  auto canUnload = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
-      reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
+  auto canUnload = moduleCanUnloadNow();
   ASSERT_NE(canUnload, nullptr);
   Host host;
   ASSERT_EQ(connect->OnConnection(host.application.get(), 1, host.addIn.get(), &custom), S_OK);
@@ -275,10 +272,7 @@ TEST_F(ModuleConnection, PagesAndSinksTheHostHoldsKeepTheModuleLoaded) {
 }
 
 TEST_F(ModuleConnection, TheModuleMayBeUnloadedOnceItsObjectsAreGone) {
-  HMODULE module = GetModuleHandleW(modulePath().c_str());
-  ASSERT_NE(module, nullptr);
-  auto canUnload = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
-      reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
+  auto canUnload = moduleCanUnloadNow();
   ASSERT_NE(canUnload, nullptr);
   EXPECT_EQ(canUnload(), S_FALSE);
   connect.reset();

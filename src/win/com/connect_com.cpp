@@ -4,8 +4,8 @@
 
 #include "core/connect.h"
 #include "win/com/com_module.h"
+#include "win/com/dual_dispatch.h"
 #include "win/com/fenced.h"
-#include "win/com/ref_counted.h"
 #include "win/host_objects.h"
 
 namespace qx::win32 {
@@ -15,45 +15,18 @@ std::shared_ptr<Dispatch> adapt(IDispatch* object) {
   return object ? makeHostObject(ComPtr<IDispatch>(object)) : nullptr;
 }
 
-class ConnectObject final : public RefCounted<_IDTExtensibility2> {
+// IDispatch by the type library of the host's interfaces.
+class ConnectObject final : public DualDispatch<_IDTExtensibility2> {
  public:
   ConnectObject(ComModule& module, ComPtr<ITypeInfo> typeInfo)
-      : module_(module), typeInfo_(std::move(typeInfo)), connect_(module.addin().createConnect()) {
+      : DualDispatch(std::move(typeInfo)),
+        module_(module),
+        connect_(module.addin().createConnect()) {
     module_.objectCreated();
   }
   ~ConnectObject() override {
     connect_.reset();
     module_.objectDestroyed();
-  }
-
-  // IDispatch, by the type library of the host's interfaces.
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-    if (!count) return E_POINTER;
-    *count = typeInfo_ ? 1 : 0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID, ITypeInfo** info) override {
-    if (!info) return E_POINTER;
-    *info = nullptr;
-    if (index != 0) return DISP_E_BADINDEX;
-    if (!typeInfo_) return E_NOTIMPL;
-    *info = ComPtr<ITypeInfo>(typeInfo_).detach();
-    return S_OK;
-  }
-  // Any interface id but IID_NULL is reserved by IDispatch's contract.
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID,
-                                          DISPID* ids) override {
-    if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
-    if (!typeInfo_) return E_NOTIMPL;
-    return DispGetIDsOfNames(typeInfo_.get(), names, count, ids);
-  }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID member, REFIID iid, LCID, WORD flags,
-                                   DISPPARAMS* parameters, VARIANT* result, EXCEPINFO* exception,
-                                   UINT* badArgument) override {
-    if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
-    if (!typeInfo_) return E_NOTIMPL;
-    return DispInvoke(static_cast<_IDTExtensibility2*>(this), typeInfo_.get(), member, flags,
-                      parameters, result, exception, badArgument);
   }
 
   // _IDTExtensibility2
@@ -82,7 +55,6 @@ class ConnectObject final : public RefCounted<_IDTExtensibility2> {
   }
 
   ComModule& module_;
-  ComPtr<ITypeInfo> typeInfo_;
   std::unique_ptr<CConnect> connect_;
 };
 

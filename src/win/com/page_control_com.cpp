@@ -13,8 +13,8 @@
 #include "ui/folder_page.h"
 #include "ui/folder_page_template.h"
 #include "win/com/com_module.h"
+#include "win/com/dual_dispatch.h"
 #include "win/com/fenced.h"
-#include "win/com/ref_counted.h"
 #include "win/com_ids.h"
 #include "win/dialog_extent.h"
 #include "win/host_objects.h"
@@ -36,7 +36,9 @@ const PageClass kFolderPage{CLSID_OLFoldersPropPage, IID_IOLFoldersPropPage,
 const PageClass kEmptyPage{CLSID_PropPageEmpty, IID_IPropPageEmpty, CPropPageEmpty::create,
                            emptyPageTemplate};
 
-class PageControlCom final : public RefCounted<::PropertyPage>,
+// IDispatch answers the PropertyPage members, by the type library of the
+// host's interfaces; the page's own dual interface has none of its own.
+class PageControlCom final : public DualDispatch<::PropertyPage>,
                              public IOleObject,
                              public IOleInPlaceObject,
                              public IOleInPlaceActiveObject,
@@ -46,9 +48,9 @@ class PageControlCom final : public RefCounted<::PropertyPage>,
                              public IProvideClassInfo2 {
  public:
   PageControlCom(ComModule& module, const PageClass& pageClass, ComPtr<ITypeInfo> typeInfo)
-      : module_(module),
+      : DualDispatch(std::move(typeInfo)),
+        module_(module),
         class_(pageClass),
-        typeInfo_(std::move(typeInfo)),
         page_(pageClass.create(module.addin())),
         extent_(pixelsToHimetric(dialogPixelSize(pageClass.dialogTemplate()))) {
     module_.objectCreated();
@@ -66,37 +68,8 @@ class PageControlCom final : public RefCounted<::PropertyPage>,
     AddRef();
     return S_OK;
   }
-  ULONG STDMETHODCALLTYPE AddRef() override { return RefCounted::AddRef(); }
-  ULONG STDMETHODCALLTYPE Release() override { return RefCounted::Release(); }
-
-  // --- IDispatch: the PropertyPage members, by name ---
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-    if (!count) return E_POINTER;
-    *count = typeInfo_ ? 1 : 0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID, ITypeInfo** info) override {
-    if (!info) return E_POINTER;
-    *info = nullptr;
-    if (index != 0) return DISP_E_BADINDEX;
-    if (!typeInfo_) return E_NOTIMPL;
-    *info = ComPtr<ITypeInfo>(typeInfo_).detach();
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID,
-                                          DISPID* ids) override {
-    if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
-    if (!typeInfo_) return E_NOTIMPL;
-    return DispGetIDsOfNames(typeInfo_.get(), names, count, ids);
-  }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID member, REFIID iid, LCID, WORD flags,
-                                   DISPPARAMS* parameters, VARIANT* result, EXCEPINFO* exception,
-                                   UINT* badArgument) override {
-    if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
-    if (!typeInfo_) return E_NOTIMPL;
-    return DispInvoke(static_cast<::PropertyPage*>(this), typeInfo_.get(), member, flags,
-                      parameters, result, exception, badArgument);
-  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return DualDispatch::AddRef(); }
+  ULONG STDMETHODCALLTYPE Release() override { return DualDispatch::Release(); }
 
   // --- PropertyPage ---
   HRESULT STDMETHODCALLTYPE GetPageInfo(BSTR* helpFile, LONG* helpContext) override {
@@ -338,7 +311,8 @@ class PageControlCom final : public RefCounted<::PropertyPage>,
   }
   HRESULT STDMETHODCALLTYPE GetExtent(DWORD aspect, LONG, DVTARGETDEVICE*,
                                       LPSIZEL extent) override {
-    return IOleObject_GetExtent(aspect, extent);
+    // IOleObject's extent, by its own signature.
+    return GetExtent(aspect, extent);
   }
 
   // --- IPersistStreamInit: the pages keep nothing in a stream ---
@@ -372,11 +346,6 @@ class PageControlCom final : public RefCounted<::PropertyPage>,
 
  private:
   bool answers(REFIID) const override { return false; }
-
-  // IOleObject's and IViewObject2's GetExtent share a name.
-  HRESULT IOleObject_GetExtent(DWORD aspect, SIZEL* extent) {
-    return static_cast<IOleObject*>(this)->GetExtent(aspect, extent);
-  }
 
   void* interfaceFor(REFIID iid) {
     if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
@@ -460,7 +429,6 @@ class PageControlCom final : public RefCounted<::PropertyPage>,
 
   ComModule& module_;
   const PageClass& class_;
-  ComPtr<ITypeInfo> typeInfo_;
   std::shared_ptr<PageControl> page_;
   SIZEL extent_;
   ComPtr<IOleClientSite> clientSite_;

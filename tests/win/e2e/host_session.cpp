@@ -182,6 +182,7 @@ HostSession::HostSession(std::u16string address, std::wstring commandFolder,
 }
 
 HostSession::~HostSession() {
+  closePage();
   setFailedCallLog(nullptr);
   failedCalls = nullptr;
   addIn_.disconnect(1);
@@ -351,6 +352,8 @@ std::string HostSession::execute(const std::vector<std::string>& words) {
   if (verb == "boxes") return boxesCommand();
   if (verb == "answer") return answerCommand(words);
   if (verb == "bars") return barsCommand();
+  if (verb == "properties") return propertiesCommand(words);
+  if (verb == "page") return pageCommand(words);
   if (verb == "connected") return addIn_.connected() ? "yes" : "no";
   if (verb == "newmail") {
     mail_.core().postNewMail();

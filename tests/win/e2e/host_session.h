@@ -16,6 +16,7 @@
 #include "sim/mail/mail_client.h"
 #include "sim/ui_thread.h"
 #include "win/files_win.h"
+#include "win/page_container.h"
 
 namespace qx::e2e {
 
@@ -51,6 +52,11 @@ class HostSession {
   std::string boxesCommand();
   std::string answerCommand(const std::vector<std::string>& words);
   std::string barsCommand();
+  // The folder's Properties dialog with the page the add-in offers
+  // (host_pages.cpp).
+  std::string propertiesCommand(const std::vector<std::string>& words);
+  std::string pageCommand(const std::vector<std::string>& words);
+  void closePage();
   std::u16string folderId(const std::string& name);
   std::u16string itemBySubject(const std::u16string& folder, const std::string& subject);
 
@@ -65,6 +71,7 @@ class HostSession {
   std::filesystem::path postOffice_;
   std::ofstream log_;
   HWND window_ = nullptr;
+  wintest::HostedControl page_;
   bool quit_ = false;
   bool pumping_ = false;
   bool carrying_ = false;

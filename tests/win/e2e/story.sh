@@ -27,8 +27,25 @@ seconds=60 expect 60 ben yes connected
 step "sharing the folder Team"
 run anna folder Team >/dev/null
 run ben folder Team >/dev/null
-[ "$(run anna share Team team $ben)" = ok ] || fail "anna: share"
-[ "$(run ben share Team team $anna)" = ok ] || fail "ben: share"
+# On the folder page: tick the box, enter the share name, add the other's
+# address with ">>", press OK.
+share_on_page() {
+  local user=$1 other=$2 found
+  found=$(run $user properties Team)
+  case "$found" in
+    pages*) ;;
+    *) fail "$user: the Properties of Team: $found" ;;
+  esac
+  for action in "click 221" "type 219 team" "type 215 $other" "click 216"; do
+    found=$(run $user page $action)
+    [ "$found" = ok ] || fail "$user: page $action: $found"
+  done
+  expect 5 $user "$(printf 'checked\tteam\t%s' "$other")" page state 221 219 217
+  found=$(run $user page ok)
+  [ "$found" = ok ] || fail "$user: OK on the folder page: $found"
+}
+share_on_page anna $ben
+share_on_page ben $anna
 # The configuration is read at connection; the new folder brings the
 # basic-sync question, answered No (the folder is empty).
 for user in anna ben; do

@@ -38,9 +38,10 @@ constexpr int kMaxTableBits = 12;
 
 // Wide entry: bits 0-5 the bits consumed, bits 6-29 the decoded values,
 // bits 30-31 how many (0: a longer code, bits 6-29 then name the tree node
-// reached and no bits are consumed). The bit count sits lowest so that the shift that consumes it
-// needs no extraction, which keeps the lookup-to-lookup chain short; the
-// values and their number each come out with one shift.
+// reached and no bits are consumed). The bit count sits lowest so that the
+// shift that consumes it needs no extraction, which keeps the
+// lookup-to-lookup chain short; the values and their number each come out
+// with one shift.
 constexpr std::uint32_t wideEntry(std::uint32_t values, unsigned count, unsigned bits) {
   return count << 30 | values << 6 | bits;
 }

@@ -12,6 +12,7 @@ SyncEngine::SyncEngine(AddinModule& module, std::shared_ptr<Namespace> hostNames
       namespace_(std::move(hostNamespace)),
       diagnostics_(module, std::move(debugLogPath)),
       configuration_(module.platform().registry, module.platform().codePage),
+      dontTouchList_(module.platform().clock),
       tombstones_(module.platform().files, diagnostics_) {
   loadConfiguration();
   watchDeletedItems();

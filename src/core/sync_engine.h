@@ -13,6 +13,7 @@
 
 #include "core/configuration_store.h"
 #include "core/diagnostics_log.h"
+#include "core/dont_touch_list.h"
 #include "core/folder_watch.h"
 #include "core/pending_changes.h"
 #include "core/tombstones.h"
@@ -64,7 +65,7 @@ class SyncEngine {
   const std::optional<std::u16string>& senderName() const { return senderName_; }
   const std::vector<std::unique_ptr<FolderWatch>>& folderWatches() const { return watches_; }
   const FolderWatch* deletedItemsWatch() const { return deletedItemsWatch_.get(); }
-  std::vector<std::u16string>& dontTouchList() { return dontTouchList_; }
+  DontTouchList& dontTouchList() { return dontTouchList_; }
 
   // --- Paths -------------------------------------------------------------------
   // The data directory ends in a backslash; the share and compressed file
@@ -147,7 +148,9 @@ class SyncEngine {
 
  private:
   void watchDeletedItems();
-  void addFolderWatch(const FolderEntry& entry);
+  // False when the folder could not be watched.
+  bool addFolderWatch(const FolderEntry& entry);
+  void watchOtherStoresDeletedItems(const std::vector<std::u16string>& storeIds);
   void logHostVersion();
   // False when something failed that the caller reports.
   bool processFolder(FolderWatch& watch, bool force);
@@ -160,7 +163,9 @@ class SyncEngine {
   std::optional<std::u16string> senderName_;
   std::vector<std::unique_ptr<FolderWatch>> watches_;
   std::unique_ptr<FolderWatch> deletedItemsWatch_;
-  std::vector<std::u16string> dontTouchList_;
+  // The Deleted Items of each other store that holds a shared folder.
+  std::vector<std::unique_ptr<FolderWatch>> otherDeletedItemsWatches_;
+  DontTouchList dontTouchList_;
   std::optional<std::string> changeTag_;
   bool changeTagLoaded_ = false;
   TombstoneStore tombstones_;

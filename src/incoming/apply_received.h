@@ -25,6 +25,11 @@ InboxStep applyRemoval(SyncEngine& engine, std::shared_ptr<Folder> target,
                        std::u16string_view syncId,
                        const std::optional<ChangeVersion>& version = std::nullopt);
 
+// Removes every user property from the task's working copy; false when one
+// could not be removed. A task that reaches Deleted Items without its sync id
+// and share name announces no removal to the peers.
+bool removeUserProperties(TaskItem& task);
+
 // Copies the received task onto the target folder's task with the same sync
 // id, or onto a new task that is then moved into the target folder; a
 // versioned change that is not newer than the local copy (or than the task's

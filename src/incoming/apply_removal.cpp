@@ -5,7 +5,6 @@
 #include "protocol/sync_identity.h"
 
 namespace qx {
-namespace {
 
 // From the last to the first, so that the indexes still to come stay valid.
 bool removeUserProperties(TaskItem& task) {
@@ -18,8 +17,6 @@ bool removeUserProperties(TaskItem& task) {
   }
   return true;
 }
-
-}  // namespace
 
 InboxStep applyRemoval(SyncEngine& engine, std::shared_ptr<Folder> target,
                        std::u16string_view syncId, const std::optional<ChangeVersion>& version) {

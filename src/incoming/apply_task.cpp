@@ -21,12 +21,16 @@ void registerWrite(SyncEngine& engine, TaskItem& task) {
   if (!entryId) return;
   engine.noteOwnWrite(task, *entryId);
   engine.pendingChanges().waiting.erase(*entryId);
-  engine.dontTouchList().push_back(std::move(*entryId));
+  (void)engine.dontTouchList().add(*entryId);
 }
 
 // A new task that could not be filled: out of Deleted Items as well, so that
-// the user finds no empty task there, nor in the default task folder.
+// the user finds no empty task there, nor in the default task folder. It
+// carries the received sync id and share name, and in Deleted Items it would
+// announce a removal to every peer: it loses them first, or it is only ever
+// deleted for good.
 void removeForGood(Namespace& session, TaskItem& task) {
+  const bool stripped = removeUserProperties(task) && succeeded(task.save());
   const Result<std::shared_ptr<Folder>> deletedItems =
       session.getDefaultFolder(default_folder::kDeletedItems);
   if (deletedItems) {
@@ -38,7 +42,7 @@ void removeForGood(Namespace& session, TaskItem& task) {
       }
     }
   }
-  (void)task.deleteItem();
+  if (stripped) (void)task.deleteItem();
 }
 
 // What keeps a local task from travelling. A peer's change of a task that its
@@ -120,7 +124,12 @@ InboxStep applyTask(SyncEngine& engine, const std::shared_ptr<Dispatch>& receive
   }
   debugEntry(diagnostics, "change one item successfully");
   keepOwnersChoice(**task, choice);
-  (void)(*task)->save();
+  if (failed((*task)->save())) {
+    // Unsaved, the change is lost, and an entry for a write that never
+    // happened would swallow the user's next edit: as with a failed copy.
+    if (add) removeForGood(session, **task);
+    return InboxStep::kKeepMail;
+  }
 
   if (!add) {
     registerWrite(engine, **task);

@@ -1,6 +1,10 @@
 // The Inbox scan, run by the steady phase's ticks and by NewMail: every sync
 // mail in the Inbox is applied to the shared folder it names, then the sync
 // mails in Deleted Items are purged.
+#include <algorithm>
+#include <optional>
+#include <utility>
+
 #include "core/addin_module.h"
 #include "core/sync_engine.h"
 #include "incoming/deleted_items_purge.h"
@@ -11,6 +15,25 @@
 
 namespace qx {
 namespace {
+
+// The host finds the sync mails in an order of its own; changes of one task
+// that arrived together must be applied oldest first, or an older state ends
+// up in the folder. Ties, and items with no readable time, keep the order
+// found.
+void orderBySentTime(std::vector<std::shared_ptr<Dispatch>>& mails) {
+  std::vector<std::pair<std::optional<double>, std::shared_ptr<Dispatch>>> timed;
+  timed.reserve(mails.size());
+  for (std::shared_ptr<Dispatch>& item : mails) {
+    std::optional<double> sent;
+    if (const Result<std::shared_ptr<MailItem>> mail = item->queryMail(); mail && *mail) {
+      if (const Result<DateValue> on = (*mail)->sentOn(); on) sent = on->days;
+    }
+    timed.emplace_back(sent, std::move(item));
+  }
+  std::stable_sort(timed.begin(), timed.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (std::size_t i = 0; i < mails.size(); ++i) mails[i] = std::move(timed[i].second);
+}
 
 // False when the scan must end at once.
 bool scanInbox(SyncEngine& engine, SafeMailItem& safeMail) {
@@ -28,8 +51,9 @@ bool scanInbox(SyncEngine& engine, SafeMailItem& safeMail) {
     diagnostics.reportError("\nget_Application");
     return true;
   }
-  const std::vector<std::shared_ptr<Dispatch>> mails = findSyncMails(**inbox);
+  std::vector<std::shared_ptr<Dispatch>> mails = findSyncMails(**inbox);
   if (mails.empty()) return true;
+  orderBySentTime(mails);
   // The working files are named by full paths; the data directory is made
   // current as well for whatever resolves names relative to it.
   (void)engine.module().platform().shell.setCurrentDirectory(engine.dataDirectory());

@@ -100,11 +100,7 @@ void CItemsEvents::sendChange(const EngineCall& call, TaskItem& task, Folder& fo
 }
 
 bool CItemsEvents::takeDontTouch(std::u16string_view entryId) {
-  std::vector<std::u16string>& list = engine_.dontTouchList();
-  const auto entry = std::find(list.begin(), list.end(), entryId);
-  if (entry == list.end()) return false;
-  list.erase(entry);
-  return true;
+  return engine_.dontTouchList().take(entryId);
 }
 
 std::optional<double> CItemsEvents::clockNow() {

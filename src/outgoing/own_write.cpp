@@ -6,11 +6,11 @@
 namespace qx {
 
 Hresult saveAsOwnWrite(SyncEngine& engine, TaskItem& task, std::u16string_view entryId) {
-  std::vector<std::u16string>& dontTouch = engine.dontTouchList();
-  dontTouch.emplace_back(entryId);
+  DontTouchList& dontTouch = engine.dontTouchList();
+  const bool added = dontTouch.add(entryId);
   const Hresult status = task.save();
   if (failed(status)) {
-    dontTouch.pop_back();
+    if (added) dontTouch.withdraw(entryId);
   } else {
     engine.noteOwnWrite(task, entryId);
   }

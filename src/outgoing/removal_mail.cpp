@@ -13,6 +13,7 @@
 #include "platform/safe_library.h"
 #include "protocol/change_version.h"
 #include "protocol/sync_envelope.h"
+#include "protocol/sync_identity.h"
 
 namespace qx {
 namespace {
@@ -21,6 +22,7 @@ constexpr std::string_view kStart = "send DeleteMessage";
 constexpr std::string_view kFailed = "DeleteMessage failed";
 constexpr std::string_view kOk = "DeleteMessage OK";
 constexpr std::string_view kWithdraw = "item no longer travels: send DeleteMessage";
+constexpr std::string_view kOriginalStands = "DeleteMessage:the task still stands in the shared folder";
 constexpr std::string_view kApplicationFailed = "\nget_Application";
 constexpr std::string_view kCreateFailed = "\napp->CreateItem(olMailItem, &dispItem)";
 constexpr std::string_view kQueryFailed =
@@ -61,6 +63,13 @@ class RemovalMailSender {
     if (!shareName) return {shareName.error()};
     const std::shared_ptr<Folder> folder = engine_.sharedFolderByName(*shareName);
     if (!folder) return {hr::kOk};
+    // A copy kept in a folder of one's own carries the original's id and share
+    // name; deleting the copy must not delete the original everywhere.
+    if (!names->syncId.empty() &&
+        findTaskBySyncId(*engine_.hostNamespace(), folder, names->syncId)) {
+      if (log_.debugOn()) log_.logDebug(kOriginalStands);
+      return {hr::kOk};
+    }
     const Result<std::u16string> folderId = folder->entryId();
     if (!folderId) return {folderId.error()};
     if (!engine_.fillUserList(*folderId)) {

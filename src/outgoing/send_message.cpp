@@ -21,6 +21,9 @@
 namespace qx {
 namespace {
 
+// The compressed file's own name (file_name::kCompressedFile).
+constexpr std::u16string_view kAttachmentName = u"sync.huf";
+
 constexpr std::string_view kStart = "sendMessage";
 constexpr std::string_view kSendFailed = "sendMessage failed";
 constexpr std::string_view kSendOk = "sendMessage seams to be OK";
@@ -60,9 +63,14 @@ class ChangeMailSender {
     if (*skip) return withdrawTask(engine_, task_);
     if (const Hresult status = identify(); failed(status)) return {status};
     if (const MailSendEnd end = takeMail(); end.libraryMissing || failed(end.status)) return end;
-    if (const Hresult status = address(); failed(status)) return {status};
-    if (const Hresult status = attachTask(); failed(status)) return {status};
-    return {finish()};
+    Hresult status = address();
+    if (succeeded(status)) status = attachTask();
+    if (succeeded(status)) status = finish();
+    if (failed(status)) {
+      if (reused_) sendWaitingMailAgain();
+      return {status};
+    }
+    return {safeMail_->send()};
   }
 
  private:
@@ -187,8 +195,10 @@ class ChangeMailSender {
     const Result<std::u16string> attachmentPath =
         platform_.codePage.toWide(engine_.compressedFilePath());
     if (!attachmentPath) return attachmentPath.error();
-    const Result<std::shared_ptr<Attachment>> added =
-        attachments_->add(*attachmentPath, attachment_type::kByValue, 1, *attachmentPath);
+    // The display name is what every recipient sees: the file's own name,
+    // not the local path with the sender's user name in it.
+    const Result<std::shared_ptr<Attachment>> added = attachments_->add(
+        *attachmentPath, attachment_type::kByValue, 1, std::u16string(kAttachmentName));
     if (!added) return added.error();
     return hr::kOk;
   }
@@ -205,7 +215,20 @@ class ChangeMailSender {
                         SyncKind::kChange, shareName_, ansiSyncId_);
     finishSyncMail(*mail_, *safeMail_);
     if (!reused_) moveToOutbox();
-    return safeMail_->send();
+    return hr::kOk;
+  }
+
+  // The waiting mail was stopped when the search opened it, and left so it
+  // would never leave. It goes out as it is stored: the edits made to it here
+  // were never saved, or were saved complete.
+  void sendWaitingMailAgain() {
+    const Result<std::u16string> entryId = mail_->entryId();
+    if (!entryId) return;
+    const Result<std::shared_ptr<Dispatch>> stored =
+        engine_.hostNamespace()->getItemFromId(*entryId, Variant::missing());
+    if (!stored || !*stored) return;
+    if (failed(safeMail_->putItem(*stored))) return;
+    (void)safeMail_->send();
   }
 
   void moveToOutbox() {

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "platform/dispatch.h"
+#include "platform/variant.h"
 
 namespace qx {
 
@@ -30,6 +31,9 @@ class MailItem : public Dispatch {
   // No copy is kept in Sent Items when set.
   virtual Result<bool> deleteAfterSubmit() = 0;
   virtual Hresult setDeleteAfterSubmit(bool value) = 0;
+  // When the mail left its sender, in local time; a mail never sent gives
+  // the host's "no date".
+  virtual Result<DateValue> sentOn() = 0;
   virtual Result<std::u16string> body() = 0;
   virtual Hresult setBody(std::u16string_view text) = 0;
   virtual Result<std::shared_ptr<Attachments>> attachments() = 0;

@@ -14,10 +14,19 @@ inline constexpr std::int32_t kPersonalFoldersUnicode = 2;
 inline constexpr std::int32_t kServer = 3;
 }  // namespace store_kind
 
+// Properties of a store, read by tag.
+namespace store_prop {
+// The entry id of the store's own Deleted Items folder (binary; handed over as
+// upper-case hexadecimal text, the form the host's entry ids take).
+inline constexpr std::int32_t kDeletedItemsEntryId = 0x35E30102;
+}  // namespace store_prop
+
 class SafeStore {
  public:
   virtual ~SafeStore() = default;
   virtual Result<std::int32_t> kind() = 0;
+  // A property of the store by tag; an unknown tag fails (hr::kMapiNotFound).
+  virtual Result<Variant> field(std::int32_t tag) = 0;
 };
 
 class SafeSession : public Dispatch {

@@ -17,6 +17,16 @@ std::int64_t floorDiv(std::int64_t value, std::int64_t divisor) {
 
 }  // namespace
 
+double hostDateOf(std::int64_t seconds, int utcOffsetMinutes) {
+  const std::int64_t local = seconds + std::int64_t{utcOffsetMinutes} * 60;
+  // A local time before 1970 still lies after the host's day 0, so the date
+  // value stays positive and the fraction is the time of day.
+  const std::int64_t days = floorDiv(local, kSecondsPerDay);
+  const std::int64_t secondOfDay = local - days * kSecondsPerDay;
+  return static_cast<double>(days + kHostDaysAtEpoch) +
+         static_cast<double>(secondOfDay) / static_cast<double>(kSecondsPerDay);
+}
+
 ClockSim::ClockSim(const VirtualClock& clock, Faults& faults, std::int64_t startSeconds,
                    int utcOffsetMinutes)
     : clock_(clock),
@@ -38,13 +48,7 @@ std::int64_t ClockSim::nowMs() {
 Result<double> ClockSim::toLocalDate(std::int64_t seconds) {
   if (auto status = faults_.check("clock.toLocalDate")) return failure(*status);
   if (seconds < 0 || seconds > kLastConvertible) return failure(hr::kInvalidArg);
-  const std::int64_t local = seconds + std::int64_t{utcOffsetMinutes_} * 60;
-  // A local time before 1970 still lies after the host's day 0, so the date
-  // value stays positive and the fraction is the time of day.
-  const std::int64_t days = floorDiv(local, kSecondsPerDay);
-  const std::int64_t secondOfDay = local - days * kSecondsPerDay;
-  return static_cast<double>(days + kHostDaysAtEpoch) +
-         static_cast<double>(secondOfDay) / static_cast<double>(kSecondsPerDay);
+  return hostDateOf(seconds, utcOffsetMinutes_);
 }
 
 }  // namespace qx::sim

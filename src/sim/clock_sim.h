@@ -14,6 +14,10 @@ namespace qx::sim {
 // 2026-12-07 08:00:00 UTC.
 inline constexpr std::int64_t kDefaultStartSeconds = 1796630400;
 
+// The host's date value of a time in seconds since 1970 UTC, seen from a time
+// zone `utcOffsetMinutes` east of UTC.
+double hostDateOf(std::int64_t seconds, int utcOffsetMinutes);
+
 class ClockSim final : public Clock {
  public:
   ClockSim(const VirtualClock& clock, Faults& faults,

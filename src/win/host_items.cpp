@@ -194,6 +194,7 @@ class MailItemWin final : public ComObject<MailItem> {
   Hresult setDeleteAfterSubmit(bool value) override {
     return automation_.put(u"DeleteAfterSubmit", Variant(value));
   }
+  Result<DateValue> sentOn() override { return automation_.getDate(u"SentOn"); }
   Result<std::u16string> body() override { return automation_.getText(u"Body"); }
   Hresult setBody(std::u16string_view text) override { return put(u"Body", text); }
   Result<std::shared_ptr<Attachments>> attachments() override {

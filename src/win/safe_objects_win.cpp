@@ -84,6 +84,9 @@ class SafeStoreWin final : public SafeStore {
  public:
   explicit SafeStoreWin(ComPtr<IDispatch> object) : automation_(std::move(object)) {}
   Result<std::int32_t> kind() override { return automation_.getLong(u"StoreKind"); }
+  Result<Variant> field(std::int32_t tag) override {
+    return valueOf(automation_.getWith(u"Fields", {Variant(tag)}));
+  }
 
  private:
   Automation automation_;

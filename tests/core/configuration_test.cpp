@@ -389,7 +389,7 @@ TEST_F(Configuration, ReloadRebuildsWatchesAndRereadsTheSwitches) {
   const std::u16string alpha = addSharedFolder(u"Alpha", "alpha");
   const std::u16string beta = addTaskFolder(u"Beta");
   ASSERT_EQ(connect(), hr::kOk);
-  engine()->dontTouchList().push_back(u"ITEM");
+  engine()->dontTouchList().add(u"ITEM");
   ConfigurationStore(registry(), codePage)
       .saveFolder({beta, mail().defaultStoreId(), true, u"beta", {}});
   setDebug(1);
@@ -398,7 +398,7 @@ TEST_F(Configuration, ReloadRebuildsWatchesAndRereadsTheSwitches) {
   ASSERT_EQ(engine()->folderWatches().size(), 2u);
   EXPECT_EQ(mail().itemSubscriptions(alpha), 1u);  // old sink gone, new one advised
   EXPECT_EQ(mail().itemSubscriptions(beta), 1u);
-  EXPECT_TRUE(engine()->dontTouchList().empty());
+  EXPECT_TRUE(engine()->dontTouchList().ids().empty());
   EXPECT_EQ(mail().itemSubscriptions(deletedItemsId()), 1u);
   EXPECT_EQ(engine()->senderName(), u"Office");
   EXPECT_EQ(debugEntries().front(), "Debugger started");

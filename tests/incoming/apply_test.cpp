@@ -32,7 +32,7 @@ TEST_F(IncomingTest, ANewTaskIsMadeFilledAndMovedAndItsCopyInTheFolderRegistered
   EXPECT_EQ(shared[0].data.body, u"Details");
   EXPECT_EQ(*shared[0].data.findUserProperty(u"quendrilaxid")->value.text(), kIdA);
   EXPECT_TRUE(in(tasks()).empty());
-  EXPECT_EQ(engine().dontTouchList(), std::vector<std::u16string>{shared[0].entryId});
+  EXPECT_EQ(engine().dontTouchList().ids(), std::vector<std::u16string>{shared[0].entryId});
   EXPECT_EQ(entriesAmong(log("debug.log"), kApplySteps),
             (std::vector<std::string>{"add one item", "change one item successfully",
                                       "moved on item to the right folder (hopefully:-))"}));
@@ -54,7 +54,7 @@ TEST_F(IncomingTest, ANewTaskForTheDefaultTaskFolderStaysWhereItWasMade) {
   scan(false);
   const auto local = in(tasks());
   ASSERT_EQ(local.size(), 1u);
-  EXPECT_EQ(engine().dontTouchList(), std::vector<std::u16string>{local[0].entryId});
+  EXPECT_EQ(engine().dontTouchList().ids(), std::vector<std::u16string>{local[0].entryId});
   EXPECT_EQ(entriesAmong(log("debug.log"), kApplySteps),
             (std::vector<std::string>{"add one item", "change one item successfully",
                                       "item is allready in the right folder"}));
@@ -71,7 +71,7 @@ TEST_F(IncomingTest, AChangeUpdatesTheLocalTaskInPlace) {
   scan(false);
   EXPECT_EQ(subjects(team), (std::vector<std::u16string>{u"New", u"Other"}));
   EXPECT_EQ(mail().item(local)->data.body, u"Now with details");
-  EXPECT_EQ(engine().dontTouchList(), std::vector<std::u16string>{local});
+  EXPECT_EQ(engine().dontTouchList().ids(), std::vector<std::u16string>{local});
   EXPECT_TRUE(logged(" -> change one item\n"));
   host->thread().pump();
   EXPECT_TRUE(in(outbox()).empty());
@@ -88,9 +88,28 @@ TEST_F(IncomingTest, ARemovedTaskReachesDeletedItemsWithoutUserPropertiesAndSend
   const auto binned = in(deleted());
   ASSERT_EQ(binned.size(), 1u);
   EXPECT_TRUE(binned[0].data.userProperties.empty());
-  EXPECT_TRUE(engine().dontTouchList().empty());
+  EXPECT_TRUE(engine().dontTouchList().ids().empty());
   EXPECT_TRUE(in(outbox()).empty());
   EXPECT_TRUE(in(inbox()).empty());
+}
+
+// The move into the shared folder fails and so does the move into Deleted
+// Items: the task that reaches Deleted Items after all must not carry the
+// received id and share name there, or every peer would delete the task.
+TEST_F(IncomingTest, ANewTaskThatCannotBeMovedAnywhereAnnouncesNoRemoval) {
+  share(team, "Team");
+  connect();
+  faults().fail("mail.TaskItem.Move", hr::kFail, 0);
+  deliver({changeMail(sentTask(u"Stuck", kIdA))});
+  scan();
+  faults().clear("mail.TaskItem.Move");
+  EXPECT_EQ(in(inbox()).size(), 1u);
+  EXPECT_TRUE(in(team).empty());
+  EXPECT_TRUE(in(tasks()).empty());
+  const auto binned = in(deleted());
+  ASSERT_EQ(binned.size(), 1u);
+  EXPECT_TRUE(binned[0].data.userProperties.empty());
+  EXPECT_TRUE(in(outbox()).empty());
 }
 
 TEST_F(IncomingTest, ATaskWithoutSyncIdIsAddedAnewEveryTime) {

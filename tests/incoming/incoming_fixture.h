@@ -135,9 +135,15 @@ class IncomingTest : public ::testing::Test {
   }
 
   // Mail in the Inbox without NewMail, so that each test decides when to scan.
+  // Unless a test says when a mail was sent, the mails were sent one second
+  // apart in the order given.
   void deliver(std::vector<mail::ItemData> mails) {
-    for (mail::ItemData& m : mails) mail().addItem(inbox(), std::move(m));
+    for (mail::ItemData& m : mails) {
+      if (m.sentOn == kNoDate) m.sentOn = sentAt(++sent_);
+      mail().addItem(inbox(), std::move(m));
+    }
   }
+  static DateValue sentAt(int second) { return DateValue{46363.0 + second / 86400.0}; }
   // One scan as the host's NewMail starts it; then, unless told otherwise,
   // the host delivers the events of its writes.
   void scan(bool deliverEvents = true) {
@@ -167,6 +173,7 @@ class IncomingTest : public ::testing::Test {
   std::unique_ptr<AddinModule> module;
   std::unique_ptr<CConnect> connection;
   std::u16string team;
+  int sent_ = 0;
 };
 
 }  // namespace qx::test

@@ -57,6 +57,21 @@ TEST_F(OutboxSearch, TwoChangesBeforeTheTransportGiveOneMailWithTheSecondState) 
   EXPECT_EQ(fields(inbox(*bob)[0].data).syncId, narrow(property(stored(id), u"quendrilaxid")));
 }
 
+// The search stopped the waiting mail to rewrite it; when the rewrite fails
+// the mail leaves as it was instead of staying stopped.
+TEST_F(OutboxSearch, AWaitingMailWhoseRewriteFailsLeavesWithItsOldState) {
+  const std::u16string id = addTask(team, u"First state");
+  wait(3000);
+  faults().fail("safe.SafeTaskItem.SaveAs", hr::kFail);
+  edit(id, [](sim::mail::ItemData& d) { d.subject = u"Second state"; });
+  EXPECT_EQ(debugCount(kReused), 1);
+  ASSERT_EQ(outbox().size(), 1u);
+  EXPECT_TRUE(outbox()[0].submitted);
+  transport();
+  ASSERT_EQ(inbox(*bob).size(), 1u);
+  EXPECT_EQ(carried(inbox(*bob)[0].data).subject, u"First state");
+}
+
 TEST_F(OutboxSearch, AnEmptyOutboxIsSearchedWithoutSending) {
   addTask(team, u"Alone");
   EXPECT_EQ(debugCount(kChecked), 0);

@@ -44,6 +44,52 @@ TEST_F(RemovalMail, ADeletedTaskIsAnnouncedToTheFoldersRecipients) {
   EXPECT_EQ(inbox(*carol).size(), 2u);
 }
 
+TEST_F(RemovalMail, ADeletedCopyOfATaskThatStillStandsInTheShareSendsNothing) {
+  const std::u16string original = sentTask(u"Original");
+  const std::u16string own = mail().createFolder(u"Mine", u"IPM.Task");
+  const std::optional<std::u16string> copy = mail().copyItem(original, own);
+  ASSERT_TRUE(copy.has_value());
+  pump();
+  remove(*copy);
+  EXPECT_TRUE(outbox().empty());
+  EXPECT_EQ(lastEntry("DeleteMessage"), "DeleteMessage OK");
+  EXPECT_EQ(debugCount("DeleteMessage:the task still stands in the shared folder"), 1);
+  // Once the original goes, its removal travels.
+  wait(5000);
+  remove(original);
+  ASSERT_EQ(outbox().size(), 1u);
+  EXPECT_TRUE(fields(outbox()[0].data).removal);
+}
+
+// A task deleted in a shared folder of a second personal-folders file lands in
+// that file's own Deleted Items, which is watched as well, once.
+TEST_F(RemovalMail, ADeletionInASharedFolderOfASecondStoreTravels) {
+  const std::u16string archive = mail().addStore(u"Archive", store_kind::kPersonalFolders);
+  const std::u16string folder = mail().createFolder(u"Projects", u"IPM.Task", {}, archive);
+  const std::string key = "Software\\Vantrosse\\Quendrilax\\Folders\\" + narrow(folder);
+  alice->registry().putDword(reg::kCurrentUser, key, "used", 1);
+  alice->registry().putString(reg::kCurrentUser, key, "SID", narrow(archive));
+  alice->registry().putString(reg::kCurrentUser, key, "ShareName", "projects");
+  alice->registry().putKey(reg::kCurrentUser, key + "\\Users\\bob@example.org");
+  // A second shared folder of the same store is watched through the same bin.
+  const std::u16string other = mail().createFolder(u"Other", u"IPM.Task", {}, archive);
+  const std::string otherKey = "Software\\Vantrosse\\Quendrilax\\Folders\\" + narrow(other);
+  alice->registry().putDword(reg::kCurrentUser, otherKey, "used", 1);
+  alice->registry().putString(reg::kCurrentUser, otherKey, "SID", narrow(archive));
+  alice->registry().putString(reg::kCurrentUser, otherKey, "ShareName", "other");
+  ASSERT_TRUE(engine().reloadFolders());
+  const std::u16string id = addTask(folder, u"Filed");
+  transport();
+  wait(5000);
+  const std::u16string binned = remove(id);
+  ASSERT_FALSE(binned.empty());
+  EXPECT_EQ(mail().folder(mail().item(binned)->folderId)->storeId, archive);
+  ASSERT_EQ(outbox().size(), 1u);
+  EXPECT_TRUE(fields(outbox()[0].data).removal);
+  EXPECT_EQ(shareOf(outbox()[0].data), "projects");
+  EXPECT_EQ(debugCount("deleted item detected"), 1);
+}
+
 TEST_F(RemovalMail, AFolderNoLongerSharedUnderThatNameGetsNoMail) {
   const std::u16string id = sentTask(u"Orphan");
   alice->registry().putString(reg::kCurrentUser,

@@ -204,7 +204,7 @@ TEST_F(SendMessage, AFailedStepLeavesNothingOrASavedUnsentMail) {
       EXPECT_EQ(property(task, u"quendrilaxid").size(), 38u);
       EXPECT_EQ(property(task, u"lastsharename"), u"team");
     }
-    EXPECT_TRUE(engine().dontTouchList().empty());
+    EXPECT_TRUE(engine().dontTouchList().ids().empty());
     const std::vector<sim::MailItemInfo> left = unsentMails();
     EXPECT_EQ(left.size(), c.mailLeft ? 1u : 0u);
     for (const sim::MailItemInfo& mailLeft : left) {

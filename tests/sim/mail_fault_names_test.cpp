@@ -110,6 +110,7 @@ TEST_F(MailFaultNamesTest, EveryCallOfTheSynchronizationFailsByName) {
       {"mail.MailItem.SetReadReceiptRequested", [&] { return m->setReadReceiptRequested(false); }},
       {"mail.MailItem.SetSensitivity", [&] { return m->setSensitivity(3); }},
       {"mail.MailItem.SetSubject", [&] { return m->setSubject(u"x"); }},
+      {"mail.MailItem.SentOn", [&] { return statusOf(m->sentOn()); }},
       {"mail.MailItem.SetDeleteAfterSubmit", [&] { return m->setDeleteAfterSubmit(true); }},
       {"mail.MailItem.Attachments", [&] { return statusOf(m->attachments()); }},
       {"mail.MailItem.Move", [&] { return statusOf(m->move(folder(default_folder::kOutbox))); }},

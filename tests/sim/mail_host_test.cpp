@@ -1,5 +1,7 @@
 // The simulated host's application-level objects: version, explorer and
 // command bars, the add-in record.
+#include <algorithm>
+
 #include "sim/mail_fixture.h"
 
 namespace qx::sim::mailtest {
@@ -56,6 +58,31 @@ TEST_F(MailHostTest, CommandBarsOfTheActiveExplorer) {
 
   client.setExplorerPresent(false);
   EXPECT_EQ(ok(app()->activeExplorer()), nullptr);
+}
+
+// Temporary bars and controls live as long as the host's session: after a
+// stop and a start only the lasting ones are there.
+TEST_F(MailHostTest, TemporaryBarsAndControlsGoWhenTheHostStops) {
+  client.addCommandBar(u"Lasting", true);
+  auto bars = ok(ok(app()->activeExplorer())->commandBars());
+  const std::int32_t lasting = ok(bars->count());
+  ok(ok(ok(bars->item(lasting))->controls())->add(control_type::kButton, true));
+  ok(ok(ok(bars->item(lasting))->controls())->add(control_type::kButton, false));
+  auto temporary = ok(bars->add(u"Vantrosse", 1, true));
+  ok(ok(temporary->controls())->add(control_type::kButton, false));
+  ok(bars->add(u"Kept", 1, false));
+  client.setRunning(false);
+  client.setRunning(true);
+  std::vector<std::u16string> names;
+  for (const mail::BarState& bar : client.commandBars()) names.push_back(bar.name);
+  EXPECT_EQ(std::count(names.begin(), names.end(), u"Vantrosse"), 0);
+  EXPECT_EQ(std::count(names.begin(), names.end(), u"Kept"), 1);
+  ASSERT_EQ(ok(bars->count()), lasting + 1);
+  const mail::BarState& kept = client.commandBars()[static_cast<std::size_t>(lasting - 1)];
+  EXPECT_EQ(kept.name, u"Lasting");
+  ASSERT_EQ(kept.buttons.size(), 1u);
+  EXPECT_FALSE(kept.buttons[0].temporary);
+  EXPECT_FALSE(temporary->visible().has_value()) << "a bar that went fails every call";
 }
 
 TEST_F(MailHostTest, ABarOfATakenNameIsAddedBesideTheOtherAndEachHasItsIndex) {

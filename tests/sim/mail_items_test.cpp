@@ -1,5 +1,7 @@
 // Items of the simulated mail client: ids, working copies, user properties,
 // sorting and finding.
+#include <algorithm>
+
 #include "sim/mail/mail_text.h"
 #include "sim/mail_fixture.h"
 
@@ -272,8 +274,10 @@ TEST_F(MailItemsTest, SortOrdersItemAndFindFollowsTheOrder) {
   std::vector<std::u16string> sorted;
   for (int i = 1; i <= ok(collection->count()); ++i)
     sorted.push_back(subjectOf(ok(collection->item(i))));
+  // Equal keys (letter case aside) come in an order of the host's own.
+  std::sort(sorted.begin() + 2, sorted.end());
   EXPECT_EQ(sorted, (std::vector<std::u16string>{u"Alpha", u"hello", u"TaskSynchronisation",
-                                                 u"tasksynchronisation", u"TaskSynchronisation"}));
+                                                 u"TaskSynchronisation", u"tasksynchronisation"}));
   EXPECT_EQ(walk(collection, u"[Subject] = 'TaskSynchronisation'").size(), 3u)
       << "the comparison ignores letter case";
 
@@ -281,6 +285,43 @@ TEST_F(MailItemsTest, SortOrdersItemAndFindFollowsTheOrder) {
   EXPECT_EQ(subjectOf(ok(collection->item(1))), u"TaskSynchronisation");
   EXPECT_EQ(subjectOf(ok(collection->item(5))), u"Alpha");
   EXPECT_EQ(walk(collection, u"[Subject] = 'alpha'"), (std::vector<std::u16string>{u"Alpha"}));
+}
+
+// Every sync mail has the same subject: among equal sort keys the host picks
+// the order, and nothing may rely on it being the order of arrival. Item and
+// Find agree on it; an unsorted collection keeps the order of arrival.
+TEST_F(MailItemsTest, EqualSortKeysComeInAnOrderOfTheHostsOwnNotOfArrival) {
+  std::u16string inbox = client.defaultFolderId(default_folder::kInbox);
+  std::vector<std::u16string> arrival;
+  for (int i = 0; i < 8; ++i) {
+    auto m = mailTo(u"alice@example.org", u"TaskSynchronisation");
+    m.body = mail::decimalText(i);
+    arrival.push_back(m.body);
+    client.addItem(inbox, std::move(m));
+  }
+  const auto bodies = [&](const std::shared_ptr<Items>& collection, bool byFind) {
+    std::vector<std::u16string> out;
+    if (byFind) {
+      for (auto item = ok(collection->find(u"[Subject] = 'TaskSynchronisation'")); item;
+           item = ok(collection->findNext()))
+        out.push_back(ok(ok(item->queryMail())->body()));
+    } else {
+      for (int i = 1; i <= ok(collection->count()); ++i)
+        out.push_back(ok(ok(ok(collection->item(i))->queryMail())->body()));
+    }
+    return out;
+  };
+  auto collection = items(folder(default_folder::kInbox));
+  EXPECT_EQ(bodies(collection, true), arrival) << "unsorted: the order of arrival";
+  ASSERT_EQ(collection->sort(u"[Subject]", false), hr::kOk);
+  const std::vector<std::u16string> sorted = bodies(collection, false);
+  EXPECT_NE(sorted, arrival);
+  EXPECT_EQ(bodies(collection, true), sorted);
+  std::vector<std::u16string> same = sorted;
+  std::sort(same.begin(), same.end());
+  EXPECT_EQ(same, arrival);
+  ASSERT_EQ(collection->sort(u"[Subject]", true), hr::kOk);
+  EXPECT_EQ(bodies(collection, true), std::vector<std::u16string>(sorted.rbegin(), sorted.rend()));
 }
 
 TEST_F(MailItemsTest, FiltersThatCannotBeParsedFail) {
@@ -323,6 +364,8 @@ TEST_F(MailItemsTest, WalkingGoesOnWhenTheCurrentItemIsDeletedOrMoved) {
         ok(m->move(folderById(archive)));
       }
     }
+    // Sorted, equal subjects come in an order of the host's own.
+    std::sort(bodies.begin(), bodies.end());
     EXPECT_EQ(bodies, (std::vector<std::u16string>{u"0", u"2", u"4"}));
   }
   EXPECT_EQ(client.folderItems(inbox).size(), 6u);

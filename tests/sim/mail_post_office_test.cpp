@@ -97,6 +97,29 @@ TEST_F(MailPostOfficeTest, ARecipientReadsTheHeaderUnderItsOwnStoresMapping) {
   EXPECT_EQ(*ok(safe->field(tag | prop_type::kString8)).text(), u"{SYNC}");
 }
 
+TEST_F(MailPostOfficeTest, MailsCarryWhenTheyLeftAndArrivedInTheReadersTimeZone) {
+  office.setQuirks({.delayMs = 60000});
+  send(alice, u"bob@example.org", u"s", true);
+  clock.advance(2500);
+  office.runTransport();  // leaves now, 2 s after the start
+  clock.advance(60000);
+  office.runTransport();  // arrives a minute later
+  bob.client.core().utcOffsetMinutes = 90;
+  const auto inbox = bob.inbox();
+  ASSERT_EQ(inbox.size(), 1u);
+  constexpr double kStart = 46363.0 + 8.0 / 24;  // 2026-12-07 08:00 UTC
+  constexpr double kSecond = 1.0 / 86400;
+  EXPECT_DOUBLE_EQ(inbox[0].data.sentOn.days, kStart + 2 * kSecond);
+  EXPECT_DOUBLE_EQ(inbox[0].data.receivedTime.days, kStart + 62 * kSecond);
+  auto app = ok(bob.client.applicationObject()->queryApplication());
+  auto got = ok(ok(ok(app->getNamespace(u"MAPI"))->getItemFromId(inbox[0].entryId, Variant()))
+                    ->queryMail());
+  EXPECT_DOUBLE_EQ(ok(got->sentOn()).days, kStart + 2 * kSecond + 90.0 / 1440);
+  // A mail that never travelled has no time.
+  auto draft = ok(ok(app->createItem(item_kind::kMail))->queryMail());
+  EXPECT_EQ(ok(draft->sentOn()), kNoDate);
+}
+
 TEST_F(MailPostOfficeTest, WithoutDeleteAfterSubmitACopyStaysInSentItems) {
   send(alice, u"bob@example.org", u"keep", false);
   office.runTransport();

@@ -174,11 +174,12 @@ TEST_F(MailViewTest, ASortedCollectionSeesChangesMadeAfterItWasSorted) {
 TEST_F(MailViewTest, FindSeesItemsArrivingBehindTheCursor) {
   std::u16string inbox = client.defaultFolderId(default_folder::kInbox);
   client.addItem(inbox, mailTo(u"a", u"TaskSynchronisation"));
+  // Unsorted, so that the collection's order is arrival: sorted, an equal
+  // subject may take its place before the cursor as well as after it.
   auto collection = items(folder(default_folder::kInbox));
-  ASSERT_EQ(collection->sort(u"[Subject]", false), hr::kOk);
   ASSERT_TRUE(ok(collection->find(u"[Subject] = 'TaskSynchronisation'")));
   client.addItem(inbox, mailTo(u"a", u"TaskSynchronisation"));
-  EXPECT_TRUE(ok(collection->findNext())) << "a later arrival sorts after the cursor";
+  EXPECT_TRUE(ok(collection->findNext())) << "a later arrival comes after the cursor";
   EXPECT_FALSE(ok(collection->findNext()));
   EXPECT_FALSE(ok(collection->findNext())) << "the end stays the end";
 }
@@ -197,13 +198,12 @@ TEST_F(MailViewTest, FindWalksFollowTheOrderOfEverySortWhileTheFolderChanges) {
     bool descending;
     std::vector<std::u16string> expected;  // sync ids of the matches met
   };
+  // Sorted on the filtered field, every match has the same key and the order
+  // is the host's own: the walk must meet them as Item lists them.
   const Case cases[] = {
       {"arrival", nullptr, false, {u"{5}", u"{3}", u"{9}", u"{3}", u"{0}"}},
-      {"on the filtered field", u"[Subject]", false, {u"{5}", u"{3}", u"{9}", u"{3}", u"{0}"}},
-      {"on the filtered field, descending",
-       u"[Subject]",
-       true,
-       {u"{0}", u"{3}", u"{9}", u"{3}", u"{5}"}},
+      {"on the filtered field", u"[Subject]", false, {}},
+      {"on the filtered field, descending", u"[Subject]", true, {}},
       {"on another field", u"[quendrilaxid]", false, {u"{0}", u"{3}", u"{3}", u"{5}", u"{9}"}},
       {"on another field, descending",
        u"[quendrilaxid]",
@@ -227,6 +227,12 @@ TEST_F(MailViewTest, FindWalksFollowTheOrderOfEverySortWhileTheFolderChanges) {
     if (c.sort) {
       ASSERT_EQ(collection->sort(c.sort, c.descending), hr::kOk);
     }
+    std::vector<std::u16string> listed;
+    for (std::int32_t i = 1; i <= ok(collection->count()); ++i) {
+      auto item = ok(collection->item(i));
+      if (mail::foldCase(ok(ok(item->queryTask())->subject())) == u"m")
+        listed.push_back(syncIdOf(item));
+    }
 
     std::vector<std::u16string> met;
     bool changed = false;
@@ -243,7 +249,10 @@ TEST_F(MailViewTest, FindWalksFollowTheOrderOfEverySortWhileTheFolderChanges) {
                           [](mail::ItemData& d) { d.body = u"changed"; });
       }
     }
-    EXPECT_EQ(met, c.expected);
+    EXPECT_EQ(met, listed);
+    if (!c.expected.empty()) {
+      EXPECT_EQ(met, c.expected);
+    }
   }
 }
 

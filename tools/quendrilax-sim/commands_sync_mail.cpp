@@ -66,7 +66,7 @@ std::optional<std::string> headerIdOf(const sim::mail::ItemData& mail) {
   return std::nullopt;
 }
 
-enum class MailCheck { kTo, kKind, kShare, kCarries, kAttachments };
+enum class MailCheck { kTo, kKind, kShare, kCarries, kAttachments, kAttachmentName };
 
 std::optional<std::string> checkMail(const sim::mail::ItemData& mail, const std::string& label,
                                      MailCheck check, const std::string& text, int n) {
@@ -90,6 +90,10 @@ std::optional<std::string> checkMail(const sim::mail::ItemData& mail, const std:
       if (!carried.task) return expected(label + " to carry " + inQuotes(text), carried.problem);
       return compare("carrying a task", utf16ToUtf8(carried.task->subject));
     }
+    case MailCheck::kAttachmentName:
+      // Readers take the first attachment, whatever its name.
+      if (mail.attachments.empty()) return expected(label + " with an attachment", "none");
+      return compare("attachment name", utf16ToUtf8(mail.attachments.front().displayName));
     case MailCheck::kAttachments:
       if (static_cast<int>(mail.attachments.size()) == n) return std::nullopt;
       return expected(label + " with " + std::to_string(n) + " attachment(s)",
@@ -163,9 +167,10 @@ void registerSyncMailCommands(CommandTable& table) {
     const int n = args.count("sync mail number");
     if (n < 1) bad("sync mails count from 1");
     if (!args.accept("in"))
-      bad("expect USER sync-mail N in PATH to|kind|share|carries|attachments");
+      bad("expect USER sync-mail N in PATH to|kind|share|carries|attachments|attachment-name");
     std::string folder = args.text("folder path");
-    const std::string what = args.oneOf("sync mail check", "to|kind|share|carries|attachments");
+    const std::string what =
+        args.oneOf("sync mail check", "to|kind|share|carries|attachments|attachment-name");
     MailCheck check = MailCheck::kTo;
     std::string text;
     int count = 0;
@@ -180,6 +185,9 @@ void registerSyncMailCommands(CommandTable& table) {
     } else if (what == "carries") {
       check = MailCheck::kCarries;
       text = args.text("subject");
+    } else if (what == "attachment-name") {
+      check = MailCheck::kAttachmentName;
+      text = args.text("attachment name");
     } else {
       check = MailCheck::kAttachments;
       count = args.count("number of attachments");
@@ -212,6 +220,7 @@ void registerSyncMailCommands(CommandTable& table) {
   table.help("  expect USER sync-mails in PATH N");
   table.help("  expect USER sync-mail N in PATH to TEXT | kind change|removal | share TEXT");
   table.help("                              | carries SUBJECT | attachments N");
+  table.help("                              | attachment-name TEXT");
   table.help("  show USER sync-mail N in PATH");
 }
 

@@ -41,6 +41,16 @@ ClientCore::ClientCore(UiThread& thread, Files& files, Faults& faults, std::u16s
   deletedItems_[store.id()] = defaultFolders_[default_folder::kDeletedItems];
 }
 
+void ClientCore::setRunning(bool running) {
+  if (running_ && !running) {
+    std::erase_if(bars, [](const BarState& bar) { return bar.temporary; });
+    for (BarState& bar : bars) {
+      std::erase_if(bar.buttons, [](const ButtonState& button) { return button.temporary; });
+    }
+  }
+  running_ = running;
+}
+
 std::optional<Hresult> ClientCore::fault(std::string_view operation) {
   if (shutDown_) return hr::kDisconnected;
   if (auto status = faults_->check(operation)) return *status;

@@ -113,7 +113,8 @@ class ClientCore : public std::enable_shared_from_this<ClientCore> {
   // events at all: what happens to the store meanwhile (mail delivered, tasks
   // added by a scenario before the start) reaches no sink, not even one
   // advised after the next start.
-  void setRunning(bool running) { running_ = running; }
+  // A host that stops takes its temporary command bars and controls with it.
+  void setRunning(bool running);
   bool isRunning() const { return running_; }
   // How many ItemChange events one stored change raises. Real hosts often
   // raise more than one for one save; 1 by default.
@@ -157,6 +158,8 @@ class ClientCore : public std::enable_shared_from_this<ClientCore> {
 
   // Host state behind the user-interface objects.
   std::u16string version = u"10.0.0.6626";
+  // The user's time zone, east of UTC: the host shows the transport's times in it.
+  int utcOffsetMinutes = 0;
   bool explorerPresent = true;
   std::vector<BarState> bars;
   std::uint32_t nextUiId = 1;

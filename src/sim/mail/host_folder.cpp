@@ -122,34 +122,34 @@ class ItemsObject : public Items, public std::enable_shared_from_this<ItemsObjec
 
   // The first match after the cursor in this collection's order, found in an
   // index rather than by a walk, so each step costs the same in any folder.
-  // The cursor is a position (sort key and arrival), not an item, so a walk
-  // goes on when its current item was deleted, moved or changed meanwhile.
+  // The cursor is a position (sort key, tie and arrival), not an item, so a
+  // walk goes on when its current item was deleted, moved or changed
+  // meanwhile.
   Result<std::shared_ptr<Dispatch>> next(const FolderData& folder) {
     const std::u16string& value = filter_->foldedValue;
     std::optional<OrderEntry> found;
-    if (!sort_ || *sort_ == filter_->field) {
-      // The matches lie together in the filtered field's index in arrival
-      // order, which is also their order in this collection.
+    if (sort_ && *sort_ == filter_->field) {
+      // The matches lie together in the sorted field's index, in this
+      // collection's order.
       const FieldIndex& index = indexOf(folder, filter_->field);
-      std::optional<std::uint64_t> seq;
       if (!descending_) {
-        auto it = cursor_ ? index.upper_bound(OrderEntry{value, cursor_->seq})
-                          : index.lower_bound(OrderEntry{value, 0});
-        if (it != index.end() && it->key == value) seq = it->seq;
+        auto it = cursor_ ? index.upper_bound(*cursor_) : index.lower_bound(OrderEntry{value, 0, 0});
+        if (it != index.end() && it->key == value) found = *it;
       } else {
-        auto it = index.lower_bound(
-            OrderEntry{value, cursor_ ? cursor_->seq : std::numeric_limits<std::uint64_t>::max()});
-        if (it != index.begin() && (--it)->key == value) seq = it->seq;
+        constexpr auto kLast = std::numeric_limits<std::uint32_t>::max();
+        auto it = index.lower_bound(cursor_ ? *cursor_
+                                            : OrderEntry{value, kLast,
+                                                         std::numeric_limits<std::uint64_t>::max()});
+        if (it != index.begin() && (--it)->key == value) found = *it;
       }
-      if (seq)
-        found = OrderEntry{sort_ ? std::optional<std::u16string>(value) : std::nullopt, *seq};
     } else {
-      // Sorted on another field: the index of this pair of fields.
-      const PairIndex& index =
-          store()->pairIndex(folderId_, nameOf(filter_->field), nameOf(*sort_));
+      // Unsorted (in arrival order) or sorted on another field: the index of
+      // this pair of fields.
+      const PairIndex& index = store()->pairIndex(folderId_, nameOf(filter_->field),
+                                                  sort_ ? nameOf(*sort_) : kArrivalOrder);
       if (!descending_) {
         auto it = cursor_ ? index.upper_bound(PairEntry{value, *cursor_})
-                          : index.lower_bound(PairEntry{value, OrderEntry{std::nullopt, 0}});
+                          : index.lower_bound(PairEntry{value, OrderEntry{std::nullopt, 0, 0}});
         if (it != index.end() && it->filterKey == value) found = it->sortEntry;
       } else {
         auto it = cursor_ ? index.lower_bound(PairEntry{value, *cursor_})

@@ -479,6 +479,11 @@ class MailObject : public MailItem,
   Hresult setDeleteAfterSubmit(bool v) override {
     return a_.set("SetDeleteAfterSubmit", &ItemData::deleteAfterSubmit, v);
   }
+  Result<DateValue> sentOn() override {
+    Result<DateValue> utc = a_.get<DateValue>("SentOn", &ItemData::sentOn);
+    if (!utc || *utc == kNoDate) return utc;
+    return DateValue{utc->days + a_.core().utcOffsetMinutes / 1440.0};
+  }
   Result<std::u16string> body() override { return a_.get<std::u16string>("Body", &ItemData::body); }
   Hresult setBody(std::u16string_view t) override {
     return a_.set("SetBody", &ItemData::body, std::u16string(t));

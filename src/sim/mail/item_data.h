@@ -70,6 +70,10 @@ struct ItemData {
   std::u16string senderAddress;
   bool readReceiptRequested = false;
   bool deleteAfterSubmit = false;
+  // Set by the transport, in UTC: when the mail left its sender's Outbox and
+  // when it reached this Inbox. A mail that never travelled has neither.
+  DateValue sentOn = kNoDate;
+  DateValue receivedTime = kNoDate;
 
   std::vector<UserProp> userProperties;
   std::vector<AttachmentData> attachments;

@@ -37,6 +37,19 @@ std::optional<std::u16string> fieldKey(const ItemData& data, const FieldName& fi
   return userFieldKey(data, field);
 }
 
+OrderEntry orderEntry(const StoredItem& item, const FieldName& field) {
+  if (field == kArrivalOrder) return {std::nullopt, 0, item.seq};
+  return {fieldKey(item.data, field), item.tie, item.seq};
+}
+
+namespace {
+std::uint32_t tieOf(std::u16string_view entryId) {
+  std::uint32_t hash = 2166136261u;
+  for (char16_t c : entryId) hash = (hash ^ static_cast<std::uint32_t>(c)) * 16777619u;
+  return hash;
+}
+}  // namespace
+
 Store::Store(std::u16string storeId, std::uint32_t tag, std::int32_t kind,
              std::u16string displayName)
     : id_(std::move(storeId)),
@@ -86,13 +99,10 @@ void Store::index(FolderData& folder, const StoredItem& item, std::u16string_vie
   folder.order[item.seq] = std::u16string(entryId);
   folder.arrival.insert(item.seq);
   if (item.data.kind == ItemKind::kTask) folder.taskArrival.insert(item.seq);
-  folder.subjectIndex.insert({foldCase(item.data.subject), item.seq});
-  for (auto& [field, index] : folder.userFieldIndexes) {
-    index.insert({userFieldKey(item.data, field), item.seq});
-  }
+  folder.subjectIndex.insert(orderEntry(item, FieldName()));
+  for (auto& [field, index] : folder.userFieldIndexes) index.insert(orderEntry(item, field));
   for (auto& [fields, index] : folder.pairIndexes) {
-    index.insert(
-        {fieldKey(item.data, fields.first), {fieldKey(item.data, fields.second), item.seq}});
+    index.insert({fieldKey(item.data, fields.first), orderEntry(item, fields.second)});
   }
   ++folder.version;
 }
@@ -101,13 +111,10 @@ void Store::unindex(FolderData& folder, const StoredItem& item) {
   folder.order.erase(item.seq);
   folder.arrival.erase(item.seq);
   folder.taskArrival.erase(item.seq);
-  folder.subjectIndex.erase({foldCase(item.data.subject), item.seq});
-  for (auto& [field, index] : folder.userFieldIndexes) {
-    index.erase({userFieldKey(item.data, field), item.seq});
-  }
+  folder.subjectIndex.erase(orderEntry(item, FieldName()));
+  for (auto& [field, index] : folder.userFieldIndexes) index.erase(orderEntry(item, field));
   for (auto& [fields, index] : folder.pairIndexes) {
-    index.erase(
-        {fieldKey(item.data, fields.first), {fieldKey(item.data, fields.second), item.seq}});
+    index.erase({fieldKey(item.data, fields.first), orderEntry(item, fields.second)});
   }
   ++folder.version;
 }
@@ -126,7 +133,7 @@ std::u16string Store::insert(std::u16string_view folderId, ItemData data, bool s
   std::u16string id = newEntryId();
   data.numberUserProperties();
   mapNamesOf(data);
-  StoredItem stored{std::move(data), std::u16string(folderId), nextSeq_++, submitted};
+  StoredItem stored{std::move(data), std::u16string(folderId), nextSeq_++, tieOf(id), submitted};
   index(*target, stored, id);
   items_.emplace(id, std::move(stored));
   return id;
@@ -161,9 +168,7 @@ void Store::addField(std::u16string_view folderId, std::u16string_view field) {
   std::u16string folded = foldCase(field);
   if (!target || target->userFieldIndexes.contains(folded)) return;
   FieldIndex& index = target->userFieldIndexes[folded];
-  for (const auto& [seq, id] : target->order) {
-    index.insert({userFieldKey(items_.at(id).data, folded), seq});
-  }
+  for (const auto& [seq, id] : target->order) index.insert(orderEntry(items_.at(id), folded));
   ++target->version;
 }
 
@@ -175,8 +180,8 @@ const PairIndex& Store::pairIndex(std::u16string_view folderId, const FieldName&
   if (it != target.pairIndexes.end()) return it->second;
   PairIndex& index = target.pairIndexes[key];
   for (const auto& [seq, id] : target.order) {
-    const ItemData& data = items_.at(id).data;
-    index.insert({fieldKey(data, filtered), {fieldKey(data, sorted), seq}});
+    const StoredItem& item = items_.at(id);
+    index.insert({fieldKey(item.data, filtered), orderEntry(item, sorted)});
   }
   return index;
 }

@@ -19,9 +19,12 @@
 namespace qx::sim::mail {
 
 // An item's place in a sorted view: its field value (folded; none when the
-// item lacks the field, which sorts first) and its arrival sequence.
+// item lacks the field, which sorts first), then among equal values an order
+// of the host's own that is not the arrival order (a hash of the entry id),
+// and the arrival sequence, which makes every place unique.
 struct OrderEntry {
   std::optional<std::u16string> key;
+  std::uint32_t tie = 0;
   std::uint64_t seq = 0;
   friend auto operator<=>(const OrderEntry&, const OrderEntry&) = default;
   friend bool operator==(const OrderEntry&, const OrderEntry&) = default;
@@ -37,6 +40,9 @@ using FieldIndex = RankedSet<OrderEntry>;
 // A field of a folder as the indexes name it: empty for the subject, the
 // folded name for a user field.
 using FieldName = std::u16string;
+// Not a field: the order of an unsorted collection, which is arrival. No
+// folded field name can begin with this character.
+inline const FieldName kArrivalOrder = FieldName(1, u'\x01');
 
 // An item's place among the matches of a filter on one field in a view
 // sorted on another: Find and FindNext on such a view step through it.
@@ -79,6 +85,7 @@ struct StoredItem {
   ItemData data;
   std::u16string folderId;
   std::uint64_t seq = 0;
+  std::uint32_t tie = 0;      // its place among equal sort keys
   bool submitted = false;     // waiting in the Outbox for the transport
   bool transmitting = false;  // the transport holds it while sending
 };
@@ -88,6 +95,8 @@ std::u16string variantKeyText(const Variant& value);
 std::optional<std::u16string> userFieldKey(const ItemData& data, std::u16string_view foldedField);
 // The key of a field (subject or user field) as the indexes hold it.
 std::optional<std::u16string> fieldKey(const ItemData& data, const FieldName& field);
+// The item's place in a view sorted on `field` (or kArrivalOrder).
+OrderEntry orderEntry(const StoredItem& item, const FieldName& field);
 
 class Store {
  public:

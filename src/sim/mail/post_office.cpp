@@ -4,6 +4,7 @@
 #include <map>
 
 #include "platform/safe_utilities.h"
+#include "sim/clock_sim.h"
 #include "sim/mail/mail_text.h"
 
 namespace qx::sim {
@@ -64,6 +65,7 @@ ItemData PostOffice::asDelivered(const ItemData& sent, const MailClient& sender)
   mail.sensitivity = sent.sensitivity;
   mail.readReceiptRequested = sent.readReceiptRequested;
   mail.attachments = sent.attachments;
+  mail.sentOn = sent.sentOn;
   for (const auto& [key, value] : sent.namedProperties) {
     if (key.set == prop_set::kInternetHeaders) mail.namedProperties[key] = value;
   }
@@ -85,13 +87,20 @@ ItemData PostOffice::nonDeliveryReport(const ItemData& sent, std::u16string_view
   return report;
 }
 
+// The transport stamps in UTC; each host shows the times in its own zone.
+DateValue PostOffice::utcDate(std::int64_t ms) {
+  const std::int64_t seconds = ms >= 0 ? ms / 1000 : -((999 - ms) / 1000);
+  return DateValue{hostDateOf(kDefaultStartSeconds + seconds, 0)};
+}
+
 void PostOffice::runTransport() {
   std::int64_t now = clock_.nowMs();
   for (MailClient* sender : std::vector<MailClient*>(clients_)) {
     // The host hands its Outbox to the mail system only while it runs: what a
     // stopped host submitted waits there until its next run.
     if (!sender->running()) continue;
-    for (const ItemData& sent : sender->takeSubmitted()) {
+    for (ItemData& sent : sender->takeSubmitted()) {
+      sent.sentOn = utcDate(now);
       auto recipients = mail::splitAddresses(sent.to);
       if (recipients.empty()) {
         transit_.push_back({sender, nonDeliveryReport(sent, u""), now});
@@ -117,6 +126,7 @@ void PostOffice::runTransport() {
   std::vector<MailClient*> order;
   std::map<MailClient*, std::vector<ItemData>> batches;
   for (Delivery& d : due) {
+    d.mail.receivedTime = utcDate(now);
     if (!batches.contains(d.recipient)) order.push_back(d.recipient);
     batches[d.recipient].push_back(std::move(d.mail));
   }

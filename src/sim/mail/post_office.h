@@ -52,6 +52,7 @@ class PostOffice {
     mail::ItemData mail;
     std::int64_t dueMs;
   };
+  static DateValue utcDate(std::int64_t ms);
   MailClient* clientFor(std::u16string_view address);
   mail::ItemData asDelivered(const mail::ItemData& sent, const MailClient& sender) const;
   static mail::ItemData nonDeliveryReport(const mail::ItemData& sent, std::u16string_view address);

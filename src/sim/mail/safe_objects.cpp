@@ -399,15 +399,23 @@ class MapiUtilitiesObject : public MapiUtilities,
 
 class SafeStoreObject : public SafeStore {
  public:
-  SafeStoreObject(std::shared_ptr<ClientCore> core, std::int32_t kind)
-      : core_(std::move(core)), kind_(kind) {}
+  SafeStoreObject(std::shared_ptr<ClientCore> core, std::u16string storeId, std::int32_t kind)
+      : core_(std::move(core)), storeId_(std::move(storeId)), kind_(kind) {}
   Result<std::int32_t> kind() override {
     if (auto f = core_->fault("safe.Store.Kind")) return failure(*f);
     return kind_;
   }
+  Result<Variant> field(std::int32_t tag) override {
+    if (auto f = core_->fault("safe.Store.Fields")) return failure(*f);
+    Store* store = core_->storeById(storeId_);
+    if (!store) return failure(hr::kMapiObjectDeleted);
+    if (tag != store_prop::kDeletedItemsEntryId) return failure(hr::kMapiNotFound);
+    return Variant(core_->deletedItemsOf(*store));
+  }
 
  private:
   std::shared_ptr<ClientCore> core_;
+  std::u16string storeId_;
   std::int32_t kind_;
 };
 
@@ -434,7 +442,8 @@ class SafeSessionObject : public SafeSession,
     if (!text) return failure(hr::kInvalidArg);
     Store* store = core_->storeById(*text);
     if (!store) return failure(hr::kMapiNotFound);
-    return std::shared_ptr<SafeStore>(std::make_shared<SafeStoreObject>(core_, store->kind()));
+    return std::shared_ptr<SafeStore>(
+        std::make_shared<SafeStoreObject>(core_, store->id(), store->kind()));
   }
 
  private:

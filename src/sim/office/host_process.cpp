@@ -57,6 +57,7 @@ HostProcess::HostProcess(VirtualClock& clock, UserSetup setup, std::filesystem::
       parts_(std::make_unique<Parts>(clock, setup_, std::move(diskRoot))) {
   parts_->shell.setAppDataAvailable(setup_.appDataAvailable);
   parts_->mail.setVersion(widen(setup_.hostVersion));
+  parts_->mail.core().utcOffsetMinutes = setup_.utcOffsetMinutes;
   parts_->mail.setLibraryState(setup_.libraryInstalled ? mail::LibraryState::kInstalled
                                                        : mail::LibraryState::kClassNotRegistered);
   // The machine exists before the host is started on it.

@@ -35,11 +35,14 @@ constexpr std::string_view kSecondPutFailed = "\nput_Item((IDispatch*)mailItem";
 
 class RemovalMailSender {
  public:
-  RemovalMailSender(SyncEngine& engine, TaskItem& task)
+  // `deleted`: the task lies in Deleted Items, and may be a copy of one that
+  // still stands in the shared folder.
+  RemovalMailSender(SyncEngine& engine, TaskItem& task, bool deleted)
       : engine_(engine),
         log_(engine.diagnostics()),
         platform_(engine.module().platform()),
-        task_(task) {}
+        task_(task),
+        deleted_(deleted) {}
 
   MailSendEnd run() {
     const Result<std::shared_ptr<SafeMailItem>> safeMail =
@@ -65,7 +68,7 @@ class RemovalMailSender {
     if (!folder) return {hr::kOk};
     // A copy kept in a folder of one's own carries the original's id and share
     // name; deleting the copy must not delete the original everywhere.
-    if (!names->syncId.empty() &&
+    if (deleted_ && !names->syncId.empty() &&
         findTaskBySyncId(*engine_.hostNamespace(), folder, names->syncId)) {
       if (log_.debugOn()) log_.logDebug(kOriginalStands);
       return {hr::kOk};
@@ -152,12 +155,13 @@ class RemovalMailSender {
   TaskItem& task_;
   std::shared_ptr<SafeMailItem> safeMail_;
   std::shared_ptr<MailItem> mail_;
+  bool deleted_;
 };
 
 }  // namespace
 
 MailSendEnd sendRemovalMail(SyncEngine& engine, TaskItem& task) {
-  return RemovalMailSender(engine, task).run();
+  return RemovalMailSender(engine, task, false).run();
 }
 
 MailSendEnd withdrawTask(SyncEngine& engine, TaskItem& task) {
@@ -185,7 +189,7 @@ MailSendEnd withdrawTask(SyncEngine& engine, TaskItem& task) {
 
 Hresult SyncEngine::DeleteMessage(TaskItem& task) {
   if (diagnostics_.debugOn()) diagnostics_.logDebug(kStart);
-  const MailSendEnd end = sendRemovalMail(*this, task);
+  const MailSendEnd end = RemovalMailSender(*this, task, true).run();
   if (end.libraryMissing) return end.status;
   if (diagnostics_.debugOn()) diagnostics_.logDebug(end.status != hr::kOk ? kFailed : kOk);
   return end.status;

@@ -22,7 +22,8 @@ constexpr std::string_view kStart = "send DeleteMessage";
 constexpr std::string_view kFailed = "DeleteMessage failed";
 constexpr std::string_view kOk = "DeleteMessage OK";
 constexpr std::string_view kWithdraw = "item no longer travels: send DeleteMessage";
-constexpr std::string_view kOriginalStands = "DeleteMessage:the task still stands in the shared folder";
+constexpr std::string_view kOriginalStands =
+    "DeleteMessage:the task still stands in the shared folder";
 constexpr std::string_view kApplicationFailed = "\nget_Application";
 constexpr std::string_view kCreateFailed = "\napp->CreateItem(olMailItem, &dispItem)";
 constexpr std::string_view kQueryFailed =

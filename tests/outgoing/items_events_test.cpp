@@ -48,10 +48,11 @@ TEST_F(ItemEvents, AnEntryOnTheDontTouchListSwallowsOneEventWithinAMinute) {
     int swallowed;       // of two edits three seconds apart
   };
   int n = 0;
-  for (const Case c : {Case{1, 0, 1}, Case{2, 0, 1}, Case{1, 60000, 1}, Case{1, 61000, 0},
-                       Case{2, 61000, 0}}) {
+  for (const Case c :
+       {Case{1, 0, 1}, Case{2, 0, 1}, Case{1, 60000, 1}, Case{1, 61000, 0}, Case{2, 61000, 0}}) {
     SCOPED_TRACE(testing::Message() << c.registrations << " " << c.ageMs);
-    const std::u16string id = sentTask(u"Task " + std::u16string(1, static_cast<char16_t>(u'a' + n++)));
+    const std::u16string id =
+        sentTask(u"Task " + std::u16string(1, static_cast<char16_t>(u'a' + n++)));
     const int sentBefore = debugCount(kSent);
     for (int i = 0; i < c.registrations; ++i) engine().dontTouchList().add(id);
     wait(c.ageMs);

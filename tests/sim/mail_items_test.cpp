@@ -156,13 +156,24 @@ TEST_F(MailItemsTest, DeleteMovesToDeletedItemsAndDeletesForGoodFromThere) {
   ASSERT_EQ(openTask(inDeleted[0].entryId)->deleteItem(), hr::kOk);
   EXPECT_TRUE(client.folderItems(deletedId()).empty());
 
-  // An item of a second store goes to that store's own Deleted Items.
-  std::u16string server = client.addStore(u"Server", store_kind::kServer);
-  std::u16string serverTasks = client.createFolder(u"Team", u"IPM.Task", {}, server);
-  std::u16string remote = client.addItem(serverTasks, task(u"r"));
-  auto newId = client.deleteItem(remote);
-  ASSERT_TRUE(newId && !newId->empty());
-  EXPECT_EQ(client.folder(client.item(*newId)->folderId)->storeId, server);
+  // An item of a second store goes to that store's own Deleted Items, which
+  // the store names by its property.
+  for (std::int32_t kind : {store_kind::kServer, store_kind::kPersonalFolders}) {
+    std::u16string other =
+        client.addStore(kind == store_kind::kServer ? u"Server" : u"Archive", kind);
+    std::u16string otherTasks = client.createFolder(u"Team", u"IPM.Task", {}, other);
+    std::u16string remote = client.addItem(otherTasks, task(u"r"));
+    ASSERT_EQ(openTask(remote)->deleteItem(), hr::kOk);
+    auto session = ok(createSafeSession(client.library()));
+    ASSERT_EQ(session->logon(Variant(), Variant(), Variant(), Variant(), Variant()), hr::kOk);
+    auto store = ok(session->getStoreFromId(Variant(other), Variant()));
+    const std::u16string bin = *ok(store->field(store_prop::kDeletedItemsEntryId)).text();
+    EXPECT_EQ(client.folder(bin)->name, u"Deleted Items");
+    EXPECT_EQ(client.folder(bin)->storeId, other);
+    ASSERT_EQ(client.folderItems(bin).size(), 1u);
+    EXPECT_EQ(client.folderItems(bin)[0].data.subject, u"r");
+    EXPECT_EQ(store->field(0x0E080003).error(), hr::kMapiNotFound);
+  }
 }
 
 TEST_F(MailItemsTest, UserPropertiesKeepTypesAndCompareNamesExactly) {

@@ -112,8 +112,8 @@ TEST_F(MailPostOfficeTest, MailsCarryWhenTheyLeftAndArrivedInTheReadersTimeZone)
   EXPECT_DOUBLE_EQ(inbox[0].data.sentOn.days, kStart + 2 * kSecond);
   EXPECT_DOUBLE_EQ(inbox[0].data.receivedTime.days, kStart + 62 * kSecond);
   auto app = ok(bob.client.applicationObject()->queryApplication());
-  auto got = ok(ok(ok(app->getNamespace(u"MAPI"))->getItemFromId(inbox[0].entryId, Variant()))
-                    ->queryMail());
+  auto got = ok(
+      ok(ok(app->getNamespace(u"MAPI"))->getItemFromId(inbox[0].entryId, Variant()))->queryMail());
   EXPECT_DOUBLE_EQ(ok(got->sentOn()).days, kStart + 2 * kSecond + 90.0 / 1440);
   // A mail that never travelled has no time.
   auto draft = ok(ok(app->createItem(item_kind::kMail))->queryMail());

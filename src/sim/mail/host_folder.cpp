@@ -133,13 +133,14 @@ class ItemsObject : public Items, public std::enable_shared_from_this<ItemsObjec
       // collection's order.
       const FieldIndex& index = indexOf(folder, filter_->field);
       if (!descending_) {
-        auto it = cursor_ ? index.upper_bound(*cursor_) : index.lower_bound(OrderEntry{value, 0, 0});
+        auto it =
+            cursor_ ? index.upper_bound(*cursor_) : index.lower_bound(OrderEntry{value, 0, 0});
         if (it != index.end() && it->key == value) found = *it;
       } else {
         constexpr auto kLast = std::numeric_limits<std::uint32_t>::max();
-        auto it = index.lower_bound(cursor_ ? *cursor_
-                                            : OrderEntry{value, kLast,
-                                                         std::numeric_limits<std::uint64_t>::max()});
+        auto it = index.lower_bound(
+            cursor_ ? *cursor_
+                    : OrderEntry{value, kLast, std::numeric_limits<std::uint64_t>::max()});
         if (it != index.begin() && (--it)->key == value) found = *it;
       }
     } else {

@@ -69,8 +69,10 @@ HRESULT putObject(const Result<std::shared_ptr<T>>& value, IDispatch** out, Wrap
   if (!out) return E_POINTER;
   *out = nullptr;
   if (!value) return value.error();
-  *out = *value ? wrap(*value) : nullptr;
-  return S_OK;
+  if (!*value) return S_OK;
+  *out = wrap(*value);
+  // A stand-in object this host cannot show is the host's fault, never "none".
+  return *out ? S_OK : E_NOINTERFACE;
 }
 template <class T>
 HRESULT putObject(const Result<std::shared_ptr<T>>& value, IDispatch** out) {

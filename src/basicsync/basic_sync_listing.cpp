@@ -63,20 +63,17 @@ void SyncEngine::logProcessedFolder(FolderWatch& watch) {
 
 bool SyncEngine::processFolder(FolderWatch& watch, bool force) {
   if (watch.processed() && !force) return true;
-  // Everything the listing needs is taken before the question, whose modal
-  // loop may see the watch itself go.
+  // The folder is taken before the question, whose modal loop may see the
+  // watch itself go.
   std::shared_ptr<Folder> folder = watch.folder();
-  if (!folder) diagnostics_.reportError("fldr=NULL");
-  auto itemsResult = folder ? folder->items() : Result<std::shared_ptr<Items>>(nullptr);
-  if (!itemsResult) {
+  if (!folder) {
+    diagnostics_.reportError("fldr=NULL");
     diagnostics_.reportError("get_Items()=NULL");
     return true;
   }
-  std::shared_ptr<Items> items = std::move(*itemsResult);
-  auto count = items->count();
   auto name = folder->name();
   auto entryId = folder->entryId();
-  if (!count || !name || !entryId) return false;
+  if (!name || !entryId) return false;
   const Platform& platform = module_.platform();
   auto ansiEntryId = platform.codePage.toAnsi(*entryId);
   if (!ansiEntryId) return false;
@@ -98,6 +95,17 @@ bool SyncEngine::processFolder(FolderWatch& watch, bool force) {
     }
     if (module_.engine() != this) return true;
   }
+
+  // The items are read only now: mail scanned while the question was open
+  // may have moved or removed tasks of the folder.
+  auto itemsResult = folder->items();
+  if (!itemsResult) {
+    diagnostics_.reportError("get_Items()=NULL");
+    return true;
+  }
+  std::shared_ptr<Items> items = std::move(*itemsResult);
+  auto count = items->count();
+  if (!count) return false;
 
   QueueFile queue(platform.files,
                   dataDirectory_ + *ansiEntryId + std::string(file_name::kQueueSuffix));

@@ -11,6 +11,7 @@
 #include "core/addin_module.h"
 #include "core/sync_engine.h"
 #include "platform/mail_client.h"
+#include "platform/mail_status.h"
 
 namespace qx {
 
@@ -34,6 +35,13 @@ class QueueStep {
   bool run(bool& done, bool& handled);
 
  private:
+  // The queue's front task; none when the entry no longer names a task,
+  // failure when it cannot be opened for now.
+  Result<std::shared_ptr<TaskItem>> openFront(const std::string& entry,
+                                             const std::u16string& storeId);
+  // Removes a queue that has nothing left.
+  bool drain(QueueFile& queue, bool& done);
+
   void debug(std::string_view text) {
     if (log_.debugOn()) log_.logDebug(text);
   }
@@ -63,9 +71,10 @@ bool QueueStep::run(bool& done, bool& handled) {
                   engine_.dataDirectory() + *ansiEntryId + std::string(file_name::kQueueSuffix));
   auto text = queue.read();
   if (!text) {
-    if (text.error() != win::kFileNotFound && text.error() != win::kPathNotFound) return false;
+    // A queue that cannot be read cannot be worked off either: as the last
+    // folder it ends the catch-up phase like a missing one.
     if (last_) done = true;
-    return true;
+    return text.error() == win::kFileNotFound || text.error() == win::kPathNotFound;
   }
 
   debug("Basicsync");
@@ -76,31 +85,37 @@ bool QueueStep::run(bool& done, bool& handled) {
   }
   debug("Basicsync ready or error");
 
-  std::size_t front = 0;
   if (entries.empty()) {
     debug("reached the end of synclist");
     if (last_) {
       debug("last folder of synclist");
       done = true;
     }
-  } else {
-    front = 1;
-    auto wideId = platform_.codePage.toWide(entries.front());
-    const std::shared_ptr<Namespace>& session = engine_.hostNamespace();
-    auto item = wideId && session ? session->getItemFromId(*wideId, Variant(*storeId))
-                                  : Result<std::shared_ptr<Dispatch>>(failure(hr::kFail));
-    // An entry whose task is gone or is no task is dropped all the same.
-    if (item) {
-      if (auto task = (*item)->queryTask(); task) {
-        const bool sent = engine_.sendQueuedTask(**task, watch_);
-        handled = true;
-        debug(sent ? "Item processed" : "Item not processed");
-      }
-    }
+    return drain(queue, done);
   }
 
-  const std::size_t left = entries.size() - front;
-  const std::string count = std::to_string(left);
+  auto front = openFront(entries.front(), *storeId);
+  // The store may be back at a later tick; the entry waits for it.
+  if (!front) return true;
+
+  // The queue is saved without its front entry before that task goes: a
+  // queue that cannot be saved must not send the same task again and again.
+  const std::span<const std::string> rest = std::span<const std::string>(entries).subspan(1);
+  if (rest.empty()) {
+    if (!drain(queue, done)) return false;
+  } else {
+    if (queue.replace(rest) != win::kSuccess) return false;
+    debug("regen syncfile");
+  }
+
+  // An entry whose task is gone or is no task is dropped all the same.
+  if (*front) {
+    const bool sent = engine_.sendQueuedTask(**front, watch_);
+    handled = true;
+    debug(sent ? "Item processed" : "Item not processed");
+  }
+
+  const std::string count = std::to_string(rest.size());
   const LangId language = engine_.module().uiLanguage();
   std::u16string caption(loadMessage(language, msg::kBasicSyncTitle));
   caption += u' ';
@@ -111,19 +126,32 @@ bool QueueStep::run(bool& done, bool& handled) {
   caption += loadMessage(language, msg::kItemsLeft);
   engine_.setIndicatorText(caption, {});
   debug(count);
-
-  if (left > 0) {
-    // The queue is replaced only by a complete new one: should that fail,
-    // the sent task stays in front and goes again rather than the rest being
-    // lost.
-    if (queue.replace(std::span<const std::string>(entries).subspan(front)) != win::kSuccess)
-      return false;
-    debug("regen syncfile");
-    return true;
-  }
-  if (queue.remove() != win::kSuccess) return false;
-  if (last_) done = true;
   return true;
+}
+
+Result<std::shared_ptr<TaskItem>> QueueStep::openFront(const std::string& entry,
+                                                       const std::u16string& storeId) {
+  const std::shared_ptr<Namespace>& session = engine_.hostNamespace();
+  if (!session) return failure(hr::kFail);
+  auto wideId = platform_.codePage.toWide(entry);
+  // An entry that names no item can never be opened.
+  if (!wideId) return std::shared_ptr<TaskItem>();
+  auto item = session->getItemFromId(*wideId, Variant(storeId));
+  if (!item) {
+    if (item.error() == hr::kMapiNotFound || item.error() == hr::kMapiInvalidEntryId)
+      return std::shared_ptr<TaskItem>();
+    return failure(item.error());
+  }
+  auto task = (*item)->queryTask();
+  return task ? std::move(*task) : std::shared_ptr<TaskItem>();
+}
+
+bool QueueStep::drain(QueueFile& queue, bool& done) {
+  // A drained queue that cannot be deleted is emptied instead, so that it is
+  // not worked off again from its start; either way the folder is done.
+  const bool removed = queue.remove() == win::kSuccess || queue.replace({}) == win::kSuccess;
+  if (last_) done = true;
+  return removed;
 }
 
 }  // namespace

@@ -87,6 +87,12 @@ constexpr Message kMessages[] = {
      u"Sorry, but you have no SP3 installed, to run Quendrilax you have to install it first",
      u"Um Quendrilax mit Outlook XP benutzen zu können, muß Office SP3 installiert sein.",
      u"Sorry, but you have no SP3 installed, to run Quendrilax you have to install it first"},
+    {msg::kAddressTooLong, u"This address is too long: an address has at most 255 characters.",
+     u"Die Adresse ist zu lang: eine Adresse hat höchstens 255 Zeichen.",
+     u"La dirección es demasiado larga: una dirección tiene como máximo 255 caracteres."},
+    {msg::kAddressBackslash, u"An address cannot hold a backslash (\\).",
+     u"Eine Adresse darf keinen umgekehrten Schrägstrich (\\) enthalten.",
+     u"Una dirección no puede contener una barra invertida (\\)."},
 };
 
 constexpr bool sortedById() {

@@ -32,6 +32,8 @@ inline constexpr int kRecipientsHint = 1231;
 inline constexpr int kBasicSyncTitle = 1233;
 inline constexpr int kItemsLeft = 1234;
 inline constexpr int kHostUpdateNeeded = 1237;
+inline constexpr int kAddressTooLong = 1240;
+inline constexpr int kAddressBackslash = 1241;
 }  // namespace msg
 
 // The text of message `id` in the table that serves `language`: German and its

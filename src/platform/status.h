@@ -68,6 +68,7 @@ enum class WinError : std::int32_t {
   kSharingViolation = 32,  // ERROR_SHARING_VIOLATION
   kFileExists = 80,        // ERROR_FILE_EXISTS
   kInvalidParameter = 87,  // ERROR_INVALID_PARAMETER
+  kDiskFull = 112,         // ERROR_DISK_FULL
   kAlreadyExists = 183,    // ERROR_ALREADY_EXISTS
   kMoreData = 234,         // ERROR_MORE_DATA
   kNoMoreItems = 259,      // ERROR_NO_MORE_ITEMS
@@ -87,6 +88,7 @@ inline constexpr WinError kReadFault = WinError::kReadFault;
 inline constexpr WinError kSharingViolation = WinError::kSharingViolation;
 inline constexpr WinError kFileExists = WinError::kFileExists;
 inline constexpr WinError kInvalidParameter = WinError::kInvalidParameter;
+inline constexpr WinError kDiskFull = WinError::kDiskFull;
 inline constexpr WinError kAlreadyExists = WinError::kAlreadyExists;
 inline constexpr WinError kMoreData = WinError::kMoreData;
 inline constexpr WinError kNoMoreItems = WinError::kNoMoreItems;

@@ -33,7 +33,12 @@ WinResult<std::vector<std::uint8_t>> FilesSim::readFile(std::string_view path) {
 }
 
 WinError FilesSim::writeFile(std::string_view path, std::span<const std::uint8_t> bytes) {
-  if (auto status = faults_.check("files.writeFile")) return winError(*status);
+  if (auto status = faults_.check("files.writeFile")) {
+    // A full disk lets the file be opened, which empties it, and fails the
+    // write that follows.
+    if (winError(*status) == win::kDiskFull) write(path, {}, false);
+    return winError(*status);
+  }
   return write(path, bytes, false);
 }
 

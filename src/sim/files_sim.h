@@ -3,6 +3,8 @@
 // (see host_file_system.h for how host paths map onto the real disk). Every
 // call first asks the faults under its own name ("files.readFile",
 // "files.writeFile", "files.appendFile", "files.deleteFile", "files.exists").
+// A scheduled failure leaves the disk alone, except that a write failed with
+// kDiskFull leaves the file behind empty, as a full disk does.
 #include "platform/files.h"
 #include "sim/faults.h"
 #include "sim/host_file_system.h"

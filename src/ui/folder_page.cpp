@@ -26,6 +26,8 @@ constexpr std::u16string_view kAddressBookTitle =
 constexpr std::u16string_view kAddressBookToLabel = u"SyncEmpf\u00e4nger";
 // The list's entry is read into a buffer of 256 characters, terminator included.
 constexpr std::size_t kCopiedEntryLength = 255;
+// A registry key name holds at most 255 characters.
+constexpr std::size_t kLongestAddress = 255;
 
 }  // namespace
 
@@ -228,6 +230,19 @@ void COLFoldersPropPage::addressRule() {
 void COLFoldersPropPage::addRecipient() {
   WindowSystem& windows = platform_.windows;
   const std::u16string address = text(kAddressField);
+  // Each recipient becomes a registry key named after the address: a name
+  // the registry cannot hold is refused here, with the text left to mend.
+  int refusal = 0;
+  if (address.size() > kLongestAddress) {
+    refusal = msg::kAddressTooLong;
+  } else if (address.find(u'\\') != std::u16string::npos) {
+    refusal = msg::kAddressBackslash;
+  }
+  if (refusal != 0) {
+    const std::shared_ptr<COLFoldersPropPage> self = shared_from_this();
+    windows.messageBox(window_, message(refusal), message(msg::kErrorCaption), win::kMbOk);
+    return;
+  }
   if (windows.listFindExact(window_, kRecipientList, -1, address) == win::kLbErr) {
     windows.listAddString(window_, kRecipientList, address);
   } else {
@@ -272,12 +287,15 @@ void COLFoldersPropPage::checkBoxChanged() {
 void COLFoldersPropPage::chooseFromAddressBook() {
   auto utilities = createMapiUtilities(platform_.safeLibrary);
   if (!utilities) return;
+  // The address book has no owner window: the user may close the Properties
+  // dialog meanwhile, and the page must live until this click is done.
+  const std::shared_ptr<COLFoldersPropPage> self = shared_from_this();
   auto chosen =
       (*utilities)
           ->addressBook(Variant::missing(), Variant(kAddressBookTitle), Variant(true),
                         Variant(true), Variant(std::int32_t{1}), Variant(kAddressBookToLabel),
                         Variant::missing(), Variant::missing(), Variant(false));
-  if (!chosen || !*chosen) return;
+  if (window_ == kNoWindow || !chosen || !*chosen) return;
   auto count = (*chosen)->count();
   if (!count) return;
   WindowSystem& windows = platform_.windows;
@@ -321,7 +339,10 @@ Hresult COLFoldersPropPage::apply() {
   if (!entryId) return hr::kOk;
   FolderPageSave save;
   save.entryId = std::move(*entryId);
-  save.storeId = folder->storeId().value_or(u"");
+  // A folder saved without its store could not be found again.
+  auto storeId = folder->storeId();
+  if (!storeId) return hr::kOk;
+  save.storeId = std::move(*storeId);
   WindowSystem& windows = platform_.windows;
   save.synchronize = windows.isButtonChecked(window_, kSyncCheckBox);
   save.shareName = text(kShareNameField);

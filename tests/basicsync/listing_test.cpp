@@ -140,5 +140,54 @@ TEST_F(Listing, AFolderWhoseItemsCannotBeReadIsReported) {
   EXPECT_FALSE(queueText(a));
 }
 
+TEST_F(Listing, TasksRemovedWhileTheQuestionIsOpenAreNotLookedFor) {
+  const auto a = shareFolder(u"A", {"bob@office.test"});
+  const auto t1 = addTask(a, u"T1");
+  const auto t2 = addTask(a, u"T2");
+  host.onMessageBox([&](const sim::ShownBox&) { ASSERT_TRUE(mail().hardDelete(t2)); });
+  connect();
+  EXPECT_THAT(queueEntries(a), ElementsAre(ansi(t1)));
+  EXPECT_THAT(errorLines(), IsEmpty());
+  EXPECT_EQ(recorder->listings.at(0).rangeHigh, 1);
+}
+
+TEST_F(Listing, AQueueThatCannotBeWrittenAtTheEndLeavesTheFolderToBeOfferedAgain) {
+  connect();
+  const auto a = shareFolder(u"A", {"bob@office.test"});
+  addTask(a, u"A1");
+  engine()->reloadFolders();
+  // The empty queue is made, the full one is not.
+  host.faults().fail("files.writeFile", win::kAccessDenied, 2);
+  engine()->processFolders(true);
+  EXPECT_FALSE(processed(a));
+  EXPECT_THAT(errorLines(), ElementsAre("processXXXItem"));
+}
+
+// A side file that cannot be removed would stand in for the new queue.
+TEST_F(Listing, ALockedSideFileOfAnOldQueueFailsTheListing) {
+  connect();
+  const auto a = shareFolder(u"A", {"bob@office.test"});
+  addTask(a, u"A1");
+  engine()->reloadFolders();
+  putFile(queuePath(a) + ".new", "00AB\r\n");
+  host.faults().fail("files.deleteFile", win::kSharingViolation);
+  engine()->processFolders(true);
+  EXPECT_FALSE(processed(a));
+  EXPECT_THAT(errorLines(), ElementsAre("processXXXItem"));
+}
+
+TEST_F(Listing, ADisconnectionWhileTheQuestionIsOpenEndsTheListings) {
+  const auto a = shareFolder(u"A", {"bob@office.test"});
+  const auto b = shareFolder(u"B", {"bob@office.test"});
+  addTask(a, u"A1");
+  addTask(b, u"B1");
+  host.onMessageBox([&](const sim::ShownBox&) { connection->onDisconnection(0); });
+  connect();
+  EXPECT_EQ(host.shownBoxes().size(), 1u);
+  EXPECT_FALSE(queueText(a));
+  EXPECT_FALSE(processed(a));
+  EXPECT_FALSE(processed(b));
+}
+
 }  // namespace
 }  // namespace qx::test

@@ -118,8 +118,9 @@ TEST_F(QueueSteps, EveryStepWritesItsTraceInOrder) {
   entries.erase(entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(before));
   // The entries of the recipient lookup and of the send itself are left out.
   std::erase_if(entries, [](const std::string& e) { return !isStepEntry(e); });
+  // The queue is saved before its task goes.
   EXPECT_THAT(entries, ElementsAre("Basicsync", ansi(task) + "\n", "\n", "Basicsync ready or error",
-                                   "processing:A1", "Item processed", "1", "regen syncfile",
+                                   "regen syncfile", "processing:A1", "Item processed", "1",
                                    // The empty line left is an entry of its own.
                                    "Basicsync", "\n", "Basicsync ready or error", "0"));
   EXPECT_FALSE(queueText(a));
@@ -155,8 +156,9 @@ TEST_F(QueueSteps, AQueueThatCannotBeRewrittenKeepsItsEntries) {
   // A1 no longer opens, so no send writes files before the queue does.
   ASSERT_TRUE(mail().hardDelete(gone));
 
-  // The write beside the queue fails: the queue stays as it was.
-  host.faults().fail("files.writeFile", win::kWriteFault);
+  // The write beside the queue fails on a full disk, which leaves the side
+  // file empty: it must not stand in for the queue.
+  host.faults().fail("files.writeFile", win::kDiskFull);
   EXPECT_FALSE(engine()->nextBackgroundItems());
   EXPECT_EQ(queueEntries(a), all);
   EXPECT_THAT(errorLines(), ElementsAre("Fehler bei nextBackgroundItems"));
@@ -186,6 +188,74 @@ TEST_F(QueueSteps, AFailureInOneFolderIsReportedAndTheWalkGoesOn) {
   EXPECT_TRUE(engine()->nextBackgroundItems());
   EXPECT_THAT(errorLines(), ElementsAre("Fehler bei nextBackgroundItems"));
   EXPECT_THAT(entriesAfter("processing:"), ElementsAre("B1"));
+  EXPECT_EQ(queueEntries(a).size(), 1u);
+}
+
+TEST_F(QueueSteps, AReceiveOnlyFolderBeforeTheLastDoesNotEndTheCatchUpPhase) {
+  shareFolder(u"Incoming", {});
+  const auto a = shareFolder(u"A", {"bob@office.test"});
+  addTask(a, u"A1");
+  addTask(a, u"A2");
+  connect();
+  EXPECT_FALSE(engine()->nextBackgroundItems());
+  EXPECT_TRUE(engine()->nextBackgroundItems());
+}
+
+// A queue that cannot be saved after its front entry sends nothing: the same
+// task would otherwise go again at every tick.
+TEST_F(QueueSteps, AQueueThatCannotBeSavedSendsNothing) {
+  const auto a = shareFolder(u"A", {"bob@office.test"});
+  addTask(a, u"A1");
+  addTask(a, u"A2");
+  connect();
+  const auto all = queueEntries(a);
+  host.faults().fail("files.writeFile", win::kAccessDenied, 0);
+  EXPECT_FALSE(engine()->nextBackgroundItems());
+  EXPECT_FALSE(engine()->nextBackgroundItems());
+  host.faults().clearAll();
+  EXPECT_EQ(mailsSent(), 0u);
+  EXPECT_EQ(queueEntries(a), all);
+  EXPECT_THAT(errorLines(),
+              ElementsAre("Fehler bei nextBackgroundItems", "Fehler bei nextBackgroundItems"));
+  EXPECT_FALSE(engine()->nextBackgroundItems());
+  EXPECT_THAT(entriesAfter("processing:"), ElementsAre("A1"));
+}
+
+TEST_F(QueueSteps, ADrainedQueueThatCannotBeDeletedIsEmptiedAndTheFolderIsDone) {
+  const auto a = shareFolder(u"A", {"bob@office.test"});
+  addTask(a, u"A1");
+  connect();
+  host.faults().fail("files.deleteFile", win::kAccessDenied);
+  EXPECT_TRUE(engine()->nextBackgroundItems());
+  EXPECT_EQ(mailsSent(), 1u);
+  EXPECT_TRUE(engine()->nextBackgroundItems());
+  EXPECT_EQ(mailsSent(), 1u);
+  EXPECT_THAT(entriesAfter("processing:"), ElementsAre("A1"));
+  EXPECT_THAT(errorLines(), IsEmpty());
+}
+
+TEST_F(QueueSteps, ATaskThatCannotBeOpenedForNowStaysQueued) {
+  const auto a = shareFolder(u"A", {"bob@office.test"});
+  addTask(a, u"A1");
+  connect();
+  const auto all = queueEntries(a);
+  // The folder's store is offline for one tick.
+  host.faults().fail("mail.Namespace.GetItemFromID", hr::kMapiBusy);
+  EXPECT_FALSE(engine()->nextBackgroundItems());
+  EXPECT_EQ(queueEntries(a), all);
+  EXPECT_EQ(mailsSent(), 0u);
+  EXPECT_TRUE(engine()->nextBackgroundItems());
+  EXPECT_EQ(mailsSent(), 1u);
+}
+
+TEST_F(QueueSteps, AnUnreadableQueueOfTheLastFolderEndsTheCatchUpPhase) {
+  const auto a = shareFolder(u"A", {"bob@office.test"});
+  addTask(a, u"A1");
+  connect();
+  host.faults().fail("files.readFile", win::kSharingViolation, 0);
+  EXPECT_TRUE(engine()->nextBackgroundItems());
+  host.faults().clearAll();
+  EXPECT_THAT(errorLines(), ElementsAre("Fehler bei nextBackgroundItems"));
   EXPECT_EQ(queueEntries(a).size(), 1u);
 }
 

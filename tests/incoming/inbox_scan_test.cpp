@@ -1,5 +1,6 @@
 // Which Inbox mails the scan takes, applies, deletes or leaves, and how one
 // mail that cannot be handled now no longer holds up the mails behind it.
+#include <algorithm>
 #include <functional>
 
 #include "incoming/incoming_fixture.h"
@@ -240,6 +241,62 @@ TEST_F(IncomingTest, AMissingLibraryEndsTheScanAtOnceAndKeepsTheMail) {
   EXPECT_EQ(in(deleted()).size(), 1u) << "no purge after the scan ended";
   EXPECT_EQ(log("error.log"), "Hessaplex may be not registered\n");
   EXPECT_EQ(module->engine(), nullptr) << "the host disconnected the add-in";
+}
+
+// Left pointing at the mail before, the safe item would apply that mail's
+// task once more and the mail it failed to take would be deleted unread.
+TEST_F(IncomingTest, AMailTheSafeItemCannotTakeWaitsForTheNextScan) {
+  share(team, "Team");
+  connect();
+  deliver({changeMail(sentTask(u"One", kIdA)), changeMail(sentTask(u"Two", kIdB))});
+  // The first mail is applied and stays (its deletion fails); the safe item
+  // does not take the second.
+  faults().fail("mail.MailItem.Delete", hr::kFail);
+  faults().fail("safe.SafeMailItem.SetItem", hr::kFail, 2);
+  scan();
+  faults().clearAll();
+  EXPECT_EQ(in(inbox()).size(), 2u);
+  EXPECT_EQ(in(team).size(), 1u);
+  scan();
+  EXPECT_TRUE(in(inbox()).empty());
+  std::vector<std::u16string> applied = subjects(team);
+  std::sort(applied.begin(), applied.end());
+  EXPECT_EQ(applied, (std::vector<std::u16string>{u"One", u"Two"}));
+}
+
+// The library objects of applying a change: the lookup of the local task and
+// the copy onto it. Either one missing ends the scan with the task untouched.
+TEST_F(IncomingTest, ALibraryObjectMissingWhileApplyingEndsTheScan) {
+  share(team, "Team");
+  const std::u16string local = mail().addItem(team, sentTask(u"Old", kIdA));
+  connect();
+  deliver({changeMail(sentTask(u"Counted", kIdA))});
+  const int before = faults().calls("safe.CreateInstance");
+  scan();
+  // The scan's safe mail item, the message-file reader, the lookup, the copy.
+  ASSERT_EQ(faults().calls("safe.CreateInstance") - before, 4);
+  for (const int missing : {3, 4}) {
+    SCOPED_TRACE(missing);
+    if (!module->engine()) {
+      connection.reset();
+      module.reset();
+      host->stopRun();
+      connect();
+    }
+    mail().addItem(deleted(), changeMail(sentTask(u"Old news", kIdB)));
+    deliver({changeMail(sentTask(u"New", kIdA))});
+    const std::size_t logged = log("error.log").size();
+    faults().fail("safe.CreateInstance", hr::kClassNotRegistered, missing);
+    scan();
+    faults().clearAll();
+    EXPECT_EQ(log("error.log").substr(logged), "Hessaplex may be not registered\n");
+    EXPECT_EQ(in(inbox()).size(), 1u);
+    EXPECT_EQ(in(deleted()).size(), 1u) << "no purge after the scan ended";
+    ASSERT_EQ(in(team).size(), 1u);
+    EXPECT_EQ(mail().item(local)->data.subject, u"Counted");
+    for (const auto& left : in(inbox())) mail().hardDelete(left.entryId);
+    for (const auto& left : in(deleted())) mail().hardDelete(left.entryId);
+  }
 }
 
 }  // namespace

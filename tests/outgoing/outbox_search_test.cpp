@@ -120,5 +120,58 @@ TEST_F(OutboxSearch, AMailBeingTransmittedCountsAsNoMatch) {
   EXPECT_EQ(carried(inbox(*bob)[1].data).subject, u"Busy again");
 }
 
+// The search creates library objects of its own; when one of them cannot be
+// made the send ends as when the library is missing, with no mail made.
+TEST_F(OutboxSearch, ALibraryObjectTheSearchCannotCreateEndsTheSend) {
+  const int made = faults().calls("safe.CreateInstance");
+  addTask(team, u"Counted");
+  // The sender's two objects, the search's safe mail and utilities, then the
+  // utilities that write the mail's header.
+  ASSERT_EQ(faults().calls("safe.CreateInstance") - made, 5);
+  transport();
+  for (const int searchObject : {3, 4}) {
+    SCOPED_TRACE(searchObject);
+    if (!module->engine()) {
+      connection.reset();
+      module.reset();
+      alice->stopRun();
+      connect();
+    }
+    faults().fail("safe.CreateInstance", hr::kClassNotRegistered, searchObject);
+    addTask(team, u"No library");
+    faults().clearAll();
+    EXPECT_TRUE(outbox().empty());
+    EXPECT_EQ(module->engine(), nullptr);
+  }
+}
+
+TEST_F(OutboxSearch, AMatchWithoutAMailInterfaceIsSentAgain) {
+  const std::u16string id = addTask(team, u"First");
+  wait(3000);
+  faults().fail("mail.QueryInterface.MailItem", hr::kNoInterface);
+  edit(id, [](sim::mail::ItemData& d) { d.subject = u"Second"; });
+  faults().clearAll();
+  // The first mail was opened, found and then let go: it leaves all the same,
+  // beside the new one.
+  const std::vector<sim::MailItemInfo> waiting = unsentMails();
+  ASSERT_EQ(waiting.size(), 2u);
+  for (const sim::MailItemInfo& m : waiting) EXPECT_TRUE(m.submitted);
+}
+
+TEST_F(OutboxSearch, ACandidateTheSafeItemRefusedIsNotSentOnItsBehalf) {
+  waitingMail(u"TaskSynchronisation", u"my own words");
+  waitingMail(u"TaskSynchronisation", u"more of my words");
+  const int sends = faults().calls("safe.SafeMailItem.Send");
+  faults().fail("safe.SafeMailItem.SetItem", hr::kFail, 2);
+  addTask(team, u"New");
+  faults().clearAll();
+  // The first candidate went again after its check and the new mail went;
+  // the second candidate was never opened, and the safe item, still holding
+  // the first, must not send that once more in its place.
+  EXPECT_EQ(faults().calls("safe.SafeMailItem.Send") - sends, 2);
+  transport();
+  EXPECT_EQ(inbox(*bob).size(), 3u);
+}
+
 }  // namespace
 }  // namespace qx::test

@@ -234,5 +234,21 @@ TEST_F(SendMessage, ACompressionFailureStopsTheSend) {
   EXPECT_TRUE(unsentMails().empty());
 }
 
+// A share name property without a text (added, never given a value) is
+// written and the task saved with it.
+TEST_F(SendMessage, AShareNameWithoutTextIsWrittenAndSaved) {
+  const std::u16string id = addTask(team, u"Blank");
+  transport();
+  wait(3000);
+  edit(id, [](sim::mail::ItemData& d) {
+    d.subject = u"Blank again";
+    for (sim::mail::UserProp& p : d.userProperties)
+      if (p.name == u"lastsharename") p.value = Variant();
+  });
+  EXPECT_EQ(property(stored(id), u"lastsharename"), u"team");
+  ASSERT_EQ(outbox().size(), 1u);
+  EXPECT_EQ(property(carried(outbox()[0].data), u"lastsharename"), u"team");
+}
+
 }  // namespace
 }  // namespace qx::test

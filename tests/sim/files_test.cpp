@@ -162,5 +162,14 @@ TEST_F(FilesSimTest, FaultsFailTheScheduledCallWithoutTouchingTheDisk) {
   EXPECT_TRUE(files.exists("C:\\f"));
 }
 
+TEST_F(FilesSimTest, AWriteFailedForAFullDiskLeavesTheFileEmpty) {
+  ASSERT_EQ(files.writeFile("C:\\f", bytesOf("old")), win::kSuccess);
+  faults.fail("files.writeFile", win::kDiskFull, 0);
+  EXPECT_EQ(files.writeFile("C:\\f", bytesOf("new")), win::kDiskFull);
+  EXPECT_EQ(disk.readText("C:\\f"), "");
+  EXPECT_EQ(files.writeFile("C:\\g", bytesOf("new")), win::kDiskFull);
+  EXPECT_EQ(disk.readText("C:\\g"), "");
+}
+
 }  // namespace
 }  // namespace qx::sim

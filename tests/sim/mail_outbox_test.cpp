@@ -115,5 +115,21 @@ TEST_F(MailOutboxTest, AMailBeingTransmittedCannotBeStoppedOrRead) {
   EXPECT_EQ(carriedSubjects(), (std::vector<std::u16string>{u"a"}));
 }
 
+TEST_F(MailOutboxTest, TheLibrarySubmitsAMailWhereItLiesAndTheTransportTakesItThere) {
+  auto m = ok(ok(app()->createItem(item_kind::kMail))->queryMail());
+  ASSERT_EQ(m->setTo(u"bob@example.org;"), hr::kOk);
+  ASSERT_EQ(m->setSubject(u"From the drafts"), hr::kOk);
+  ASSERT_EQ(m->save(), hr::kOk);
+  const std::u16string id = ok(m->entryId());
+  auto safe = safeMail();
+  ASSERT_EQ(safe->putItem(m), hr::kOk);
+  ASSERT_EQ(safe->send(), hr::kOk);
+  ASSERT_TRUE(client.item(id));
+  EXPECT_NE(client.item(id)->folderId, outboxId());
+  EXPECT_TRUE(client.item(id)->submitted);
+  EXPECT_TRUE(client.folderItems(outboxId()).empty());
+  EXPECT_EQ(carriedSubjects(), std::vector<std::u16string>{u"From the drafts"});
+}
+
 }  // namespace
 }  // namespace qx::sim::mailtest

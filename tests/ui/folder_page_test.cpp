@@ -77,7 +77,7 @@ TEST_F(PageTest, TheAddressRuleWantsAnAtAndADotInMoreThanFourCharacters) {
   const AddressCase cases[] = {
       {u"a@b.c", true}, {u"a@bc", false},   {u"ab.cd", false}, {u".a@bc", true},
       {u"@.", false},   {u"x", false},      {u"", false},      {u"bob@example.org", true},
-      {u"a.b@c", true}, {u"abcdef", false},
+      {u"a.b@c", true}, {u"abcdef", false}, {u"a@.b", false},
   };
   for (const AddressCase& c : cases) {
     ASSERT_TRUE(type(c.typed));
@@ -212,6 +212,10 @@ TEST_F(PageTest, ApplySavesTheFolderAndTheEngineFollowsAtOnce) {
   EXPECT_EQ(dialog->apply(), 1);
   EXPECT_EQ(registry().value(reg::kCurrentUser, key, "used")->data,
             (std::vector<std::uint8_t>{1, 0, 0, 0}));
+  std::string sid = ansi(mail().defaultStoreId());
+  sid.push_back('\0');
+  EXPECT_EQ(registry().value(reg::kCurrentUser, key, "SID")->data,
+            std::vector<std::uint8_t>(sid.begin(), sid.end()));
   EXPECT_TRUE(registry().value(reg::kCurrentUser, key, "isProcessed").has_value());
   EXPECT_EQ(registry().subkeyNames(reg::kCurrentUser, key + "\\Users"),
             (std::vector<std::string>{"bob@example.org", "carol@example.org"}));
@@ -346,6 +350,78 @@ TEST_F(PageTest, APageSavesItsOwnFolderAfterAnotherFoldersDialogOpened) {
   EXPECT_TRUE(registry().value(reg::kCurrentUser, folderKey(tasksId()), "used").has_value());
   EXPECT_FALSE(registry().value(reg::kCurrentUser, folderKey(other), "used").has_value());
   EXPECT_NE(module->engine()->sharedFolderByName("team"), nullptr);
+}
+
+struct RefusedCase {
+  const char* name;
+  std::u16string address;
+  std::u16string message;
+};
+
+class RefusedAddress : public PageTest, public ::testing::WithParamInterface<RefusedCase> {};
+
+// Each recipient is saved as a registry key named after its address.
+TEST_P(RefusedAddress, IsRefusedOnThePageWithTheTextLeftToMend) {
+  const RefusedCase& c = GetParam();
+  start();
+  configure(tasksId(), "team", {});
+  page = openPage(tasksId());
+  windows().answerNextBox(win::kIdOk);
+  ASSERT_TRUE(addAddress(c.address));
+  EXPECT_TRUE(list().empty());
+  EXPECT_EQ(text(kAddressField), c.address);
+  ASSERT_EQ(windows().shownBoxes().size(), 1u);
+  EXPECT_EQ(windows().shownBoxes()[0].text, c.message);
+  EXPECT_EQ(windows().shownBoxes()[0].caption, u"Error");
+  EXPECT_EQ(windows().shownBoxes()[0].owner, page);
+  // The longest name the registry holds goes in.
+  ASSERT_TRUE(addAddress(u"a@b." + std::u16string(251, u'c')));
+  EXPECT_EQ(list().size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Registry, RefusedAddress,
+    ::testing::Values(
+        RefusedCase{"too_long", u"a@b." + std::u16string(252, u'c'),
+                    u"This address is too long: an address has at most 255 characters."},
+        RefusedCase{"backslash", u"bob\\x@example.org",
+                    u"An address cannot hold a backslash (\\)."}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(PageTest, ClosingTheDialogUnderTheAddressBookLeavesThePageSound) {
+  start();
+  configure(tasksId(), "team", {});
+  page = openPage(tasksId());
+  const std::weak_ptr<PageControl> control = hosted().control;
+  mail().scriptAddressBook(std::vector<sim::mail::AddressChoice>{{u"bob@example.org", true}});
+  bool aliveWhileOpen = false;
+  host->thread().post([&] {
+    dialog->cancel();
+    aliveWhileOpen = !control.expired();
+  });
+  ASSERT_TRUE(click(kAddressBookButton));
+  EXPECT_TRUE(aliveWhileOpen);
+  EXPECT_FALSE(dialog->isOpen());
+  EXPECT_TRUE(control.expired());
+}
+
+TEST_F(PageTest, AFolderWhoseStoreCannotBeReadIsNotSaved) {
+  start();
+  page = openPage(tasksId());
+  ASSERT_TRUE(click(kSyncCheckBox));
+  ASSERT_TRUE(addAddress(u"bob@example.org"));
+  host->faults().fail("mail.Folder.StoreID", hr::kFail);
+  EXPECT_EQ(dialog->apply(), 1);
+  EXPECT_FALSE(registry().hasKey(reg::kCurrentUser, folderKey(tasksId())));
+}
+
+TEST_F(PageTest, ApplyAfterThePageClosedKeepsTheSettings) {
+  start();
+  configure(tasksId(), "team", {"bob@example.org"});
+  page = openPage(tasksId());
+  ASSERT_EQ(hosted().control->close(), hr::kOk);
+  EXPECT_EQ(hosted().page->apply(), hr::kOk);
+  EXPECT_TRUE(registry().hasKey(reg::kCurrentUser, folderKey(tasksId()) + "\\Users\\bob@example.org"));
 }
 
 }  // namespace

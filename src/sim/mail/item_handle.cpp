@@ -120,11 +120,12 @@ Hresult ItemHandle::remove() {
   return hr::kOk;
 }
 
-Hresult ItemHandle::submit() {
+Hresult ItemHandle::submit(bool inPlace) {
   if (Hresult status = commit(); failed(status)) return status;
   std::u16string outbox = core_->defaultFolderId(default_folder::kOutbox);
   Store& home = core_->defaultStore();
-  if (storeId_ != home.id() || stored()->folderId != outbox) {
+  const bool moves = storeId_ != home.id() || (!inPlace && stored()->folderId != outbox);
+  if (moves) {
     std::u16string newId = core_->moveItem(*store(), entryId_, home, outbox);
     storeId_ = home.id();
     entryId_ = newId;

@@ -60,8 +60,10 @@ class ItemHandle {
   Hresult commit();
   Result<std::shared_ptr<ItemHandle>> move(Store& destination, std::u16string_view folderId);
   Hresult remove();
-  // Marks the item submitted and moves it to the Outbox if it is elsewhere.
-  Hresult submit();
+  // Marks the item submitted and moves it to the Outbox if it is elsewhere;
+  // `inPlace` (the library's submission) leaves a mail of the default store
+  // in its folder, where the transport takes it all the same.
+  Hresult submit(bool inPlace = false);
   // A submitted mail opened by the library stops waiting for the transport,
   // unless the transport is transmitting it already.
   void stopSubmission();

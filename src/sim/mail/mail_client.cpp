@@ -192,7 +192,13 @@ std::vector<ItemData> MailClient::takeSubmitted() {
   Store& store = core_->defaultStore();
   std::u16string outbox = core_->defaultFolderId(default_folder::kOutbox);
   std::u16string sent = core_->defaultFolderId(default_folder::kSentMail);
-  for (const MailItemInfo& info : folderItems(outbox)) {
+  // The Outbox first; a mail the library submitted where it lay goes too.
+  std::vector<MailItemInfo> waiting = folderItems(outbox);
+  for (const mail::FolderData* folder : store.folders()) {
+    if (folder->entryId == outbox) continue;
+    for (MailItemInfo& info : folderItems(folder->entryId)) waiting.push_back(std::move(info));
+  }
+  for (const MailItemInfo& info : waiting) {
     if (!info.submitted) continue;
     out.push_back(info.data);
     if (info.data.deleteAfterSubmit) {

@@ -116,9 +116,10 @@ class MailClient {
     return core_->addressBookCalls;
   }
 
-  // The transport's side: submitted mails leave the Outbox (a copy goes to
-  // Sent Items unless delete-after-submit is set); delivered mails arrive in
-  // the Inbox and raise NewMail.
+  // The transport's side: submitted mails leave the Outbox, or the folder of
+  // the default store where the library submitted them (a copy goes to Sent
+  // Items unless delete-after-submit is set); delivered mails arrive in the
+  // Inbox and raise NewMail.
   // Mails opened by the safe-item library since they were submitted are
   // stopped and stay behind until sent again.
   std::vector<mail::ItemData> takeSubmitted();

@@ -238,7 +238,7 @@ class SafeMailItemObject : public SafeMailItem,
     auto data = handle_->libraryView();
     if (!data) return data.error();
     if ((*data)->kind != ItemKind::kMail) return hr::kMapiNoSupport;
-    return handle_->submit();
+    return handle_->submit(true);
   }
 
  private:
@@ -382,6 +382,9 @@ class MapiUtilitiesObject : public MapiUtilities,
     if (auto f = core_->fault("safe.MapiUtilities.AddressBook")) return failure(*f);
     core_->addressBookCalls.push_back({recipients, title, oneAddress, forceResolution,
                                        recipientLists, toLabel, ccLabel, bccLabel, allowMultiple});
+    // The address book is a modal dialog: its loop delivers the thread's
+    // messages while the user chooses.
+    core_->thread().modalLoop(0);
     std::optional<std::vector<AddressChoice>> answer;
     if (!core_->addressBookAnswers.empty()) {
       answer = std::move(core_->addressBookAnswers.front());

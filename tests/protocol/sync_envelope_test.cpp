@@ -56,12 +56,13 @@ class SyncEnvelope : public testing::SyncMailFixture {
     finishSyncMail(*mail, *safeMail);
   }
 
-  // The mail as it waits in the Outbox after the send.
+  // The mail as it waits for the transport after the send.
   sim::mail::ItemData sent() {
     EXPECT_EQ(safeMail->send(), hr::kOk);
-    const auto outbox = client.folderItems(client.defaultFolderId(default_folder::kOutbox));
-    EXPECT_EQ(outbox.size(), 1u);
-    return outbox.empty() ? sim::mail::ItemData() : outbox.front().data;
+    const auto id = mail->entryId();
+    const auto waiting = id ? client.item(*id) : std::nullopt;
+    EXPECT_TRUE(waiting && waiting->submitted);
+    return waiting ? waiting->data : sim::mail::ItemData();
   }
 
   static std::optional<Variant> header(const sim::mail::ItemData& data) {

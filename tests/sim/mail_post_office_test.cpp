@@ -33,6 +33,9 @@ class MailPostOfficeTest : public ::testing::Test {
     ASSERT_EQ(m->setSubject(subject), hr::kOk);
     ASSERT_EQ(m->setDeleteAfterSubmit(deleteAfterSubmit), hr::kOk);
     ASSERT_EQ(m->save(), hr::kOk);
+    // Into the Outbox, as the add-in sends: the library submits in place.
+    auto outbox = ok(ok(app->getNamespace(u"MAPI"))->getDefaultFolder(default_folder::kOutbox));
+    m = ok(ok(m->move(outbox))->queryMail());
     auto safe = ok(createSafeMailItem(from.client.library()));
     ASSERT_EQ(safe->putItem(m), hr::kOk);
     ASSERT_EQ(safe->setBody(body), hr::kOk);

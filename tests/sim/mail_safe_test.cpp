@@ -126,7 +126,8 @@ TEST_F(MailSafeLibraryTest, NameMappingsBelongToTheirStore) {
 }
 
 TEST_F(MailSafeLibraryTest, SendSubmitsToTheOutboxAndSendingAgainIsHarmless) {
-  auto m = savedMail(u"TaskSynchronisation");
+  auto m = ok(ok(savedMail(u"TaskSynchronisation")->move(folder(default_folder::kOutbox)))
+                  ->queryMail());
   auto safe = safeMail();
   ASSERT_EQ(safe->putItem(m), hr::kOk);
   ASSERT_EQ(safe->setBody(u"body text"), hr::kOk);

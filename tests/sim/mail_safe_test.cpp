@@ -253,7 +253,11 @@ TEST_F(MailSafeLibraryTest, AddressBookGivesTheScriptedChoiceAndRecordsItsArgume
   EXPECT_EQ(ok(ok(first->item(1))->address()), u"bob@example.org");
   EXPECT_TRUE(ok(ok(first->item(1))->resolved()));
   EXPECT_EQ(ok(book()->count()), 0);
+  // The dialog is modal: the thread's messages run while it is open.
+  bool delivered = false;
+  thread.post([&] { delivered = true; });
   EXPECT_FALSE(book()) << "no answer left: the user cancels";
+  EXPECT_TRUE(delivered);
   ASSERT_EQ(client.addressBookCalls().size(), 3u);
   EXPECT_EQ(client.addressBookCalls()[0].size(), 9u);
   EXPECT_TRUE(client.addressBookCalls()[0][0].isMissing());

@@ -1,6 +1,6 @@
 # The two commands of the README: `make run` and `make test`. Both set up a
 # fresh Debian machine first.
-.PHONY: run test bootstrap format asan cross fuzz bench windows-test windows-e2e
+.PHONY: run test bootstrap format asan cross fuzz bench windows-test windows-e2e installers
 
 SCENARIO ?= scenarios/demo.scn
 
@@ -26,13 +26,29 @@ cross: bootstrap
 	cmake --preset cross >/dev/null
 	cmake --build --preset cross
 
-# The Windows module and its test program, cross-built with MinGW and run
-# under Wine with a fresh prefix.
+# The Windows module and its test program, cross-built with MinGW for 64-bit
+# and 32-bit hosts and run under Wine with a fresh prefix; then each package
+# installed, upgraded and removed in a fresh prefix of its own.
 windows-test:
 	@scripts/bootstrap windows
 	cmake --preset cross -B build/win-cross -DQX_WIN_TESTS=ON >/dev/null
-	cmake --build build/win-cross -j2 --target Quendrilax test_win qx_pictures
+	cmake --build build/win-cross -j2 --target Quendrilax test_win qx_pictures test_installed installer installer_next
+	cmake --preset cross32 -B build/win-cross32 -DQX_WIN_TESTS=ON >/dev/null
+	cmake --build build/win-cross32 -j2 --target Quendrilax test_win test_installed installer installer_next
 	tests/win/run-under-wine build/win-cross
+	tests/win/run-under-wine build/win-cross32
+	tests/win/run-installers build/win-cross build/win-cross32
+
+# The two packages a user installs: build/installers/Quendrilax-x64.msi (for
+# the 64-bit mail client) and Quendrilax-x86.msi (for the 32-bit one).
+installers:
+	@scripts/bootstrap windows
+	cmake --preset cross -B build/win-cross -DQX_WIN_TESTS=ON >/dev/null
+	cmake --build build/win-cross -j2 --target installer
+	cmake --preset cross32 -B build/win-cross32 -DQX_WIN_TESTS=ON >/dev/null
+	cmake --build build/win-cross32 -j2 --target installer
+	mkdir -p build/installers
+	cp build/win-cross/Quendrilax-x64.msi build/win-cross32/Quendrilax-x86.msi build/installers/
 
 # The module end to end: two users' mail hosts under Wine carry tasks between
 # them through a post office folder (tests/win/e2e/run-story).

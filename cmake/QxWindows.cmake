@@ -6,9 +6,17 @@ option(QX_WIN_TESTS "Build the Windows test program (cross build, run under Wine
 # The type library needs the IDL compiler and the OLE interface definitions
 # (`scripts/bootstrap windows`); without them the cross build makes the
 # add-in's libraries alone, as before.
-find_program(QX_WIDL x86_64-w64-mingw32-widl)
+# One source, two hosts: the 64-bit module and the 32-bit one (cross32 preset).
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  find_program(QX_WIDL i686-w64-mingw32-widl)
+  set(qx_widl_target -m32 --win32)
+  set(qx_wine_tlb_dir /usr/lib/i386-linux-gnu/wine/i386-windows)
+else()
+  find_program(QX_WIDL x86_64-w64-mingw32-widl)
+  set(qx_widl_target -m64 --win64)
+  set(qx_wine_tlb_dir /usr/lib/x86_64-linux-gnu/wine/x86_64-windows)
+endif()
 set(qx_wine_idl_dir /usr/include/wine/wine/windows)
-set(qx_wine_tlb_dir /usr/lib/x86_64-linux-gnu/wine/x86_64-windows)
 if(NOT QX_WIDL OR NOT EXISTS ${qx_wine_idl_dir}/oaidl.idl OR NOT EXISTS ${qx_wine_tlb_dir}/stdole2.tlb)
   message(STATUS "Windows module skipped: run `scripts/bootstrap windows` for widl and the IDL files")
   return()
@@ -44,7 +52,7 @@ set(qx_win_idl_header ${qx_win_gen}/quendrilax_idl.h)
 add_custom_command(
   OUTPUT ${qx_win_tlb} ${qx_win_idl_header}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${qx_win_gen}
-  COMMAND ${QX_WIDL} -m64 --win64 -I${qx_wine_idl_dir} -L${qx_wine_tlb_dir} -t -h
+  COMMAND ${QX_WIDL} ${qx_widl_target} -I${qx_wine_idl_dir} -L${qx_wine_tlb_dir} -t -h
           -H ${qx_win_idl_header}
           ${qx_win_dir}/res/quendrilax.idl
   WORKING_DIRECTORY ${qx_win_gen}
@@ -83,12 +91,25 @@ set(qx_win_rc ${qx_win_dir}/res/quendrilax.rc)
 set_source_files_properties(${qx_win_rc} PROPERTIES OBJECT_DEPENDS
                             "${qx_win_tlb};${qx_win_host_tlb};${qx_win_strings};${qx_win_resource_files}")
 
+# The version of the module and of its package. A package of a higher version
+# replaces an installed lower one; Windows Installer compares the first three
+# numbers only.
+set(QX_VERSION 1.0.0.1)
+
+# The module's resources of one version.
+function(qx_win_resources_of name version)
+  string(REPLACE "." "," commas ${version})
+  add_library(${name} OBJECT ${qx_win_rc})
+  add_dependencies(${name} qx_win_tlb qx_win_strings)
+  target_include_directories(${name} PRIVATE ${qx_win_dir}/res ${qx_win_gen})
+  target_compile_definitions(${name} PRIVATE "QX_VERSION=${commas}"
+                                             "QX_VERSION_TEXT=\"${version}\"")
+  set_target_properties(${name} PROPERTIES LINKER_LANGUAGE CXX)
+endfunction()
+
 # The module's resources, shared by the module and the test program (which
 # creates the same dialogs from its own image).
-add_library(qx_win_resources OBJECT ${qx_win_rc})
-add_dependencies(qx_win_resources qx_win_tlb qx_win_strings)
-target_include_directories(qx_win_resources PRIVATE ${qx_win_dir}/res ${qx_win_gen})
-set_target_properties(qx_win_resources PROPERTIES LINKER_LANGUAGE CXX)
+qx_win_resources_of(qx_win_resources ${QX_VERSION})
 
 file(GLOB qx_win_dll_sources CONFIGURE_DEPENDS ${qx_win_dir}/dll/*.cpp)
 add_library(Quendrilax SHARED ${qx_win_dll_sources} ${qx_win_dir}/dll/quendrilax.def
@@ -96,6 +117,36 @@ add_library(Quendrilax SHARED ${qx_win_dll_sources} ${qx_win_dir}/dll/quendrilax
 set_target_properties(Quendrilax PROPERTIES PREFIX "" OUTPUT_NAME Quendrilax
                       RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 target_link_libraries(Quendrilax PRIVATE qx_win_com ${qx_win_static_link} $<$<CONFIG:Release>:-s>)
+# The 32-bit entry points are decorated (DllGetClassObject@12); the exports
+# keep the plain names that COM looks up.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(qx_win_dll_link -Wl,--enable-stdcall-fixup)
+  target_link_libraries(Quendrilax PRIVATE ${qx_win_dll_link})
+endif()
+
+# The installer's package of this build's bitness (installer/make-msi), when
+# wixl and msibuild are there (`scripts/bootstrap windows`).
+find_program(QX_WIXL wixl)
+find_program(QX_MSIBUILD msibuild)
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(qx_msi_arch x86)
+else()
+  set(qx_msi_arch x64)
+endif()
+function(qx_installer target module version output)
+  set(dir ${PROJECT_SOURCE_DIR}/installer)
+  add_custom_command(
+    OUTPUT ${output}
+    COMMAND ${dir}/make-msi ${qx_msi_arch} $<TARGET_FILE:${module}> ${version} ${output}
+    DEPENDS ${module} ${dir}/make-msi ${dir}/quendrilax.wxs ${dir}/class_keys.cpp
+            ${PROJECT_SOURCE_DIR}/src/ui/registration.cpp ${PROJECT_SOURCE_DIR}/src/ui/registration.h
+            ${PROJECT_SOURCE_DIR}/src/ui/class_ids.h
+    COMMENT "Package ${output}")
+  add_custom_target(${target} DEPENDS ${output})
+endfunction()
+if(QX_WIXL AND QX_MSIBUILD)
+  qx_installer(installer Quendrilax ${QX_VERSION} ${CMAKE_BINARY_DIR}/Quendrilax-${qx_msi_arch}.msi)
+endif()
 
 if(QX_WIN_TESTS)
   # GoogleTest from the sources Debian ships, built with the cross tool chain.
@@ -116,6 +167,32 @@ if(QX_WIN_TESTS)
   # The module tests load the module itself, by its registration.
   add_dependencies(test_win Quendrilax)
   set_target_properties(test_win PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+
+  # What the installed package offers, seen from a process of its bitness
+  # (tests/win/run-installers).
+  file(GLOB qx_installed_test_sources CONFIGURE_DEPENDS
+       ${PROJECT_SOURCE_DIR}/tests/win/installed/*.cpp)
+  add_executable(test_installed ${qx_installed_test_sources})
+  target_compile_definitions(test_installed PRIVATE _WIN32_WINNT=0x0601 WINVER=0x0601 NOMINMAX
+                                                    WIN32_LEAN_AND_MEAN)
+  target_link_libraries(test_installed PRIVATE gtest ole32 oleaut32 uuid advapi32
+                                               ${qx_win_static_link})
+  set_target_properties(test_installed PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+
+  # A module and a package of a higher version, to upgrade an installed one.
+  set(qx_version_next 1.0.1.1)
+  qx_win_resources_of(qx_win_resources_next ${qx_version_next})
+  add_library(Quendrilax_next SHARED ${qx_win_dll_sources} ${qx_win_dir}/dll/quendrilax.def
+                                     $<TARGET_OBJECTS:qx_win_resources_next>)
+  set_target_properties(Quendrilax_next PROPERTIES PREFIX "" OUTPUT_NAME Quendrilax
+                        RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/next
+                        ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/next)
+  target_link_libraries(Quendrilax_next PRIVATE qx_win_com ${qx_win_static_link}
+                                                ${qx_win_dll_link} $<$<CONFIG:Release>:-s>)
+  if(QX_WIXL AND QX_MSIBUILD)
+    qx_installer(installer_next Quendrilax_next ${qx_version_next}
+                 ${CMAKE_BINARY_DIR}/next/Quendrilax-${qx_msi_arch}.msi)
+  endif()
 
   # Shows one of the module's windows for docs/pictures/make-pictures.
   # The pages are hosted as controls around the recording host the tests use.

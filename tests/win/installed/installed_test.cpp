@@ -1,0 +1,117 @@
+// What a machine holds after the Quendrilax package was installed, seen from
+// a fresh process of the package's bitness, as the mail client would see it:
+// no regsvr32, only what the package wrote. tests/win/run-installers runs it
+// between its msiexec calls; the environment says what the install was given:
+//   QX_EXPECT_FROM   the FROM= of the install (unset: no "From" expected)
+//   QX_EXPECT_DEBUG  the DEBUG= of the install (unset: no "debug" expected)
+#include <windows.h>
+
+#include <gtest/gtest.h>
+#include <ole2.h>
+#include <olectl.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+
+namespace {
+
+constexpr wchar_t kAddinKey[] = L"Software\\Microsoft\\Office\\Outlook\\Addins\\Corvessa.Connect";
+constexpr wchar_t kConfigKey[] = L"Software\\Vantrosse\\Quendrilax\\Config";
+
+// A value of `name` in root\key, read in the given registry view (0: the
+// process's own), when it has the given type.
+std::optional<std::wstring> rawValue(HKEY root, const wchar_t* key, const wchar_t* name,
+                                     DWORD type, REGSAM view) {
+  HKEY opened = nullptr;
+  if (RegOpenKeyExW(root, key, 0, KEY_READ | view, &opened) != ERROR_SUCCESS) return std::nullopt;
+  wchar_t buffer[512] = {};
+  DWORD size = sizeof buffer - sizeof(wchar_t), found = 0;
+  LONG status = RegQueryValueExW(opened, name, nullptr, &found,
+                                 reinterpret_cast<BYTE*>(buffer), &size);
+  RegCloseKey(opened);
+  if (status != ERROR_SUCCESS || found != type) return std::nullopt;
+  return std::wstring(buffer, size / sizeof(wchar_t));
+}
+
+std::optional<std::wstring> textValue(HKEY root, const wchar_t* key, const wchar_t* name,
+                                      REGSAM view = 0) {
+  auto text = rawValue(root, key, name, REG_SZ, view);
+  if (text && !text->empty() && text->back() == L'\0') text->pop_back();
+  return text;
+}
+
+std::optional<DWORD> numberValue(HKEY root, const wchar_t* key, const wchar_t* name,
+                                 REGSAM view = 0) {
+  auto bytes = rawValue(root, key, name, REG_DWORD, view);
+  if (!bytes || bytes->size() * sizeof(wchar_t) != sizeof(DWORD)) return std::nullopt;
+  DWORD value = 0;
+  std::memcpy(&value, bytes->data(), sizeof value);
+  return value;
+}
+
+std::optional<std::wstring> expected(const char* variable) {
+  const char* text = std::getenv(variable);
+  if (!text) return std::nullopt;
+  return std::wstring(text, text + std::strlen(text));
+}
+
+// The registry view that a process of the other bitness sees.
+constexpr REGSAM kOtherView =
+#ifdef _WIN64
+    KEY_WOW64_32KEY;
+#else
+    KEY_WOW64_64KEY;
+#endif
+
+// The object behind a ProgID, made as the mail client makes it.
+HRESULT createByProgId(const wchar_t* progId, REFIID iid, void** object) {
+  CLSID classId{};
+  HRESULT status = CLSIDFromProgID(progId, &classId);
+  if (FAILED(status)) return status;
+  return CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER, iid, object);
+}
+
+TEST(Installed, TheConnectionClassIsMadeByProgIdAndNamesTheFiveOperations) {
+  IDispatch* connect = nullptr;
+  ASSERT_EQ(createByProgId(L"Corvessa.Connect", IID_IDispatch, reinterpret_cast<void**>(&connect)),
+            S_OK);
+  const wchar_t* names[] = {L"OnConnection", L"OnDisconnection", L"OnAddInsUpdate",
+                            L"OnStartupComplete", L"OnBeginShutdown"};
+  for (DISPID want = 1; want <= 5; ++want) {
+    LPOLESTR name = const_cast<LPOLESTR>(names[want - 1]);
+    DISPID id = 0;
+    EXPECT_EQ(connect->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id), S_OK) << want;
+    EXPECT_EQ(id, want) << names[want - 1];
+  }
+  connect->Release();
+}
+
+TEST(Installed, TheMailClientLoadsTheAddinAtItsStartFromThePackagesView) {
+  EXPECT_EQ(numberValue(HKEY_LOCAL_MACHINE, kAddinKey, L"LoadBehavior"), 3u);
+  EXPECT_EQ(textValue(HKEY_LOCAL_MACHINE, kAddinKey, L"FriendlyName"), L"Quendrilax");
+  EXPECT_FALSE(textValue(HKEY_LOCAL_MACHINE, kAddinKey, L"Description").value_or(L"").empty());
+  // A host of the other bitness must not load a module it cannot load.
+  EXPECT_EQ(numberValue(HKEY_LOCAL_MACHINE, kAddinKey, L"LoadBehavior", kOtherView),
+            std::nullopt);
+}
+
+TEST(Installed, TheSwitchesAreTheInstallingUsersAsGiven) {
+  const std::optional<std::wstring> from = expected("QX_EXPECT_FROM");
+  EXPECT_EQ(textValue(HKEY_CURRENT_USER, kConfigKey, L"From"), from);
+  const std::optional<std::wstring> debug = expected("QX_EXPECT_DEBUG");
+  std::optional<DWORD> debugNumber;
+  if (debug) debugNumber = static_cast<DWORD>(std::stoul(*debug));
+  EXPECT_EQ(numberValue(HKEY_CURRENT_USER, kConfigKey, L"debug"), debugNumber);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  if (FAILED(OleInitialize(nullptr))) return 2;
+  int result = RUN_ALL_TESTS();
+  OleUninitialize();
+  return result;
+}

@@ -14,7 +14,22 @@ namespace qx {
 
 namespace {
 constexpr std::uint32_t kStartupTimerMs = 10000;
+
+// The folder of the logs: the module's folder when a file can be made there,
+// otherwise the data directory (same names, same content). An installed
+// module lies under Program Files, where a user without administrator rights
+// cannot create files, and every error report would be lost without a word.
+// Tried by making and deleting the debug log, which a new connection starts
+// afresh anyway.
+std::string logFolderOf(Files& files, const std::string& moduleFolder,
+                        const std::string& dataDirectory) {
+  const std::string probe = moduleFolder + std::string(file_name::kDebugLog);
+  files.deleteFile(probe);
+  if (files.appendFile(probe, {}) != win::kSuccess) return dataDirectory;
+  files.deleteFile(probe);
+  return moduleFolder;
 }
+}  // namespace
 
 CConnect::CConnect(AddinModule& module) : module_(module), hiddenWindow_(module) {}
 
@@ -71,8 +86,11 @@ Hresult CConnect::connectToHost(const std::shared_ptr<Dispatch>& application,
       failed(status))
     return status;
 
-  // Every connection starts a new debug log.
-  const std::string debugLogPath = moduleFolder_ + std::string(file_name::kDebugLog);
+  // The logs are chosen before the engine exists, whose configuration is the
+  // first to write the debug log. Every connection starts a new debug log.
+  std::string dataDirectory = fixDataDirectory();
+  const std::string logFolder = logFolderOf(platform.files, moduleFolder_, dataDirectory);
+  const std::string debugLogPath = logFolder + std::string(file_name::kDebugLog);
   platform.files.deleteFile(debugLogPath);
 
   // Everything from here may reach the engine's operations, which may ask the
@@ -81,9 +99,9 @@ Hresult CConnect::connectToHost(const std::shared_ptr<Dispatch>& application,
   EngineCall call(module_);
   SyncEngine& engine = *call.engine();
   engine.setTimerWindow(hiddenWindow_.handle());
-  fixDataDirectory(engine);
+  engine.setDataDirectory(std::move(dataDirectory));
 
-  const std::string errorLogPath = moduleFolder_ + std::string(file_name::kErrorLog);
+  const std::string errorLogPath = logFolder + std::string(file_name::kErrorLog);
   engine.diagnostics().setErrorLogPath(errorLogPath);
   platform.files.deleteFile(errorLogPath);
 
@@ -105,18 +123,15 @@ bool CConnect::checkHostVersion() {
   return false;
 }
 
-void CConnect::fixDataDirectory(SyncEngine& engine) {
+std::string CConnect::fixDataDirectory() {
   Shell& shell = module_.platform().shell;
   std::string appData;
-  if (succeeded(shell.folderPath(shell::kCsidlAppData, appData))) {
-    std::string directory = appData + "\\Vantrosse\\";
-    // A directory that cannot be made is left to the file operations that
-    // later fail in it and report it themselves.
-    if (!shell.setCurrentDirectory(directory)) shell.createDirectory(directory);
-    engine.setDataDirectory(std::move(directory));
-  } else {
-    engine.setDataDirectory(moduleFolder_);
-  }
+  if (failed(shell.folderPath(shell::kCsidlAppData, appData))) return moduleFolder_;
+  std::string directory = appData + "\\Vantrosse\\";
+  // A directory that cannot be made is left to the file operations that
+  // later fail in it and report it themselves.
+  if (!shell.setCurrentDirectory(directory)) shell.createDirectory(directory);
+  return directory;
 }
 
 Hresult CConnect::subscribe(Dispatch& source, const Guid& eventIid,

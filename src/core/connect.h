@@ -56,7 +56,7 @@ class CConnect {
   Hresult connectToHost(const std::shared_ptr<Dispatch>& application,
                         const std::shared_ptr<Dispatch>& addInInstance);
   void disconnectFromHost();
-  void fixDataDirectory(SyncEngine& engine);
+  std::string fixDataDirectory();
   bool checkHostVersion();
 
   AddinModule& module_;

@@ -53,6 +53,7 @@ WinError FilesSim::write(std::string_view path, std::span<const std::uint8_t> by
   std::error_code error;
   if (fs::is_directory(*disk, error)) return win::kAccessDenied;
   if (!fs::is_directory(disk->parent_path(), error)) return win::kPathNotFound;
+  if (disk_.writesRefused(path)) return win::kAccessDenied;
   std::ofstream out(*disk, std::ios::binary | (append ? std::ios::app : std::ios::trunc));
   if (!out) return win::kAccessDenied;
   out.write(reinterpret_cast<const char*>(bytes.data()),
@@ -68,6 +69,7 @@ WinError FilesSim::deleteFile(std::string_view path) {
   std::error_code error;
   if (fs::is_directory(*disk, error)) return win::kAccessDenied;
   if (!fs::is_regular_file(*disk, error)) return missing(*disk);
+  if (disk_.writesRefused(path)) return win::kAccessDenied;
   return fs::remove(*disk, error) ? win::kSuccess : win::kAccessDenied;
 }
 

@@ -17,7 +17,9 @@ class FilesSim final : public Files {
 
   // Failures carry the host's error codes: kPathNotFound when a folder on the
   // way is missing, kFileNotFound for a missing file, kAccessDenied for a
-  // folder, kInvalidName for a name Windows does not allow.
+  // folder or for a write in a folder that refuses writes (see
+  // HostFileSystem::refuseWrites), kInvalidName for a name Windows does not
+  // allow.
   WinResult<std::vector<std::uint8_t>> readFile(std::string_view path) override;
   WinError writeFile(std::string_view path, std::span<const std::uint8_t> bytes) override;
   WinError appendFile(std::string_view path, std::span<const std::uint8_t> bytes) override;

@@ -158,6 +158,21 @@ WinError HostFileSystem::setCurrentDirectory(std::string_view path) {
   return win::kSuccess;
 }
 
+void HostFileSystem::refuseWrites(std::string_view folder) {
+  if (auto full = fullPath(folder)) refused_.push_back(*full);
+}
+
+bool HostFileSystem::writesRefused(std::string_view path) const {
+  auto full = fullPath(path);
+  if (!full) return false;
+  for (const std::string& folder : refused_) {
+    if (full->size() > folder.size() && (*full)[folder.size()] == '\\' &&
+        equalsIgnoringCase(std::string_view(*full).substr(0, folder.size()), folder))
+      return true;
+  }
+  return false;
+}
+
 bool HostFileSystem::isFile(std::string_view path) const {
   auto disk = diskPath(path);
   std::error_code error;

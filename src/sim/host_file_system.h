@@ -66,9 +66,17 @@ class HostFileSystem {
   // Names of the entries of a folder, as created, sorted without regard to case.
   std::vector<std::string> list(std::string_view folder) const;
 
+  // A folder in which the user may read but not create, change or delete
+  // files, nor in the folders below it: Program Files to a user without
+  // administrator rights. The file calls answer kAccessDenied there; the
+  // direct access above is not refused.
+  void refuseWrites(std::string_view folder);
+  bool writesRefused(std::string_view path) const;
+
  private:
   std::filesystem::path root_;
   std::string currentDirectory_;
+  std::vector<std::string> refused_;  // full paths
 };
 
 // Compares ANSI (Windows-1252) texts without regard to case.

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "core/hidden_window.h"
 #include "core/host_event_sinks.h"
 #include "sim/clock_sim.h"
@@ -109,6 +111,41 @@ TEST_F(Connection, LogsOfThePreviousConnectionAreDeleted) {
   ASSERT_EQ(connect(), hr::kOk);
   EXPECT_FALSE(fileText(moduleFolder() + "debug.log"));
   EXPECT_FALSE(fileText(moduleFolder() + "error.log"));
+}
+
+TEST_F(Connection, LogsGoToTheDataDirectoryWhenTheModulesFolderRefusesWrites) {
+  struct Case {
+    bool refused;
+    std::string logFolder;
+  };
+  const Case cases[] = {{false, moduleFolder()}, {true, dataDirectory()}};
+  setDebug(1);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.refused);
+    putFile(c.logFolder + "debug.log", "old debug\n");
+    putFile(c.logFolder + "error.log", "old error\n");
+    if (c.refused) {
+      disk().remove(moduleFolder() + "debug.log");
+      disk().remove(moduleFolder() + "error.log");
+      disk().refuseWrites(moduleFolder());
+    }
+    connection = module->createConnect();
+    ASSERT_EQ(connect(), hr::kOk);
+    engine()->diagnostics().reportError("\nput_To()");
+    EXPECT_EQ(engine()->diagnostics().debugLogPath(), c.logFolder + "debug.log");
+    EXPECT_EQ(engine()->diagnostics().errorLogPath(), c.logFolder + "error.log");
+    // Same names, same content, started afresh, wherever they are.
+    const std::vector<std::string> entries =
+        debugLogEntries(fileText(c.logFolder + "debug.log").value_or(""));
+    ASSERT_FALSE(entries.empty());
+    EXPECT_EQ(entries.front(), "Debugger started");
+    EXPECT_NE(std::find(entries.begin(), entries.end(), "--ERROR--"), entries.end());
+    EXPECT_EQ(fileText(c.logFolder + "error.log"), "\nput_To()\n");
+    if (c.refused) {
+      EXPECT_EQ(disk().list(moduleFolder()), std::vector<std::string>{"Quendrilax.dll"});
+    }
+    EXPECT_EQ(connection->onDisconnection(0), hr::kOk);
+  }
 }
 
 struct FailedStep {

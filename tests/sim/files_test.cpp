@@ -144,6 +144,27 @@ TEST_F(FilesSimTest, RelativePathsFollowTheCurrentDirectory) {
   EXPECT_EQ(disk.currentDirectory(), "C:\\users\\alice\\appdata\\roaming\\vantrosse");
 }
 
+TEST_F(FilesSimTest, AFolderThatRefusesWritesIsReadOnlyToTheUserBelowIt) {
+  const std::string folder = "C:\\Program Files\\Vantrosse\\Quendrilax";
+  ASSERT_TRUE(disk.writeText(folder + "\\debug.log", "old"));
+  ASSERT_TRUE(disk.makeFolders(folder + "\\sub"));
+  disk.refuseWrites("c:/program files/vantrosse/quendrilax/");
+  for (const std::string& path :
+       {folder + "\\debug.log", folder + "\\error.log",
+        std::string("C:\\PROGRAM FILES\\Vantrosse\\Quendrilax\\sub\\x")}) {
+    SCOPED_TRACE(path);
+    EXPECT_EQ(files.writeFile(path, bytesOf("x")), win::kAccessDenied);
+    EXPECT_EQ(files.appendFile(path, bytesOf("x")), win::kAccessDenied);
+  }
+  EXPECT_EQ(files.deleteFile(folder + "\\debug.log"), win::kAccessDenied);
+  EXPECT_EQ(files.readFile(folder + "\\debug.log"), bytesOf("old"));
+  EXPECT_FALSE(disk.isFile(folder + "\\error.log"));
+  // Neither the folder beside it nor the one above refuses.
+  EXPECT_EQ(files.appendFile("C:\\Program Files\\Vantrosse\\Quendrilax2\\x", bytesOf("x")),
+            win::kPathNotFound);
+  EXPECT_EQ(files.writeFile("C:\\Program Files\\Vantrosse\\x", bytesOf("x")), win::kSuccess);
+}
+
 TEST_F(FilesSimTest, FaultsFailTheScheduledCallWithoutTouchingTheDisk) {
   ASSERT_EQ(files.writeFile("C:\\f", bytesOf("old")), win::kSuccess);
   faults.fail("files.readFile", win::kSharingViolation);

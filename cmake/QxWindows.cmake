@@ -102,8 +102,7 @@ function(qx_win_resources_of name version)
   add_library(${name} OBJECT ${qx_win_rc})
   add_dependencies(${name} qx_win_tlb qx_win_strings)
   target_include_directories(${name} PRIVATE ${qx_win_dir}/res ${qx_win_gen})
-  target_compile_definitions(${name} PRIVATE "QX_VERSION=${commas}"
-                                             "QX_VERSION_TEXT=\"${version}\"")
+  target_compile_definitions(${name} PRIVATE "QX_VERSION=${commas}" "QX_VERSION_DOTS=${version}")
   set_target_properties(${name} PROPERTIES LINKER_LANGUAGE CXX)
 endfunction()
 
@@ -175,7 +174,7 @@ if(QX_WIN_TESTS)
   add_executable(test_installed ${qx_installed_test_sources})
   target_compile_definitions(test_installed PRIVATE _WIN32_WINNT=0x0601 WINVER=0x0601 NOMINMAX
                                                     WIN32_LEAN_AND_MEAN)
-  target_link_libraries(test_installed PRIVATE gtest ole32 oleaut32 uuid advapi32
+  target_link_libraries(test_installed PRIVATE gtest ole32 oleaut32 uuid advapi32 version
                                                ${qx_win_static_link})
   set_target_properties(test_installed PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 

@@ -4,6 +4,7 @@
 // between its msiexec calls; the environment says what the install was given:
 //   QX_EXPECT_FROM   the FROM= of the install (unset: no "From" expected)
 //   QX_EXPECT_DEBUG  the DEBUG= of the install (unset: no "debug" expected)
+//   QX_EXPECT_VERSION the package's version, four numbers
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -86,6 +87,51 @@ TEST(Installed, TheConnectionClassIsMadeByProgIdAndNamesTheFiveOperations) {
     EXPECT_EQ(id, want) << names[want - 1];
   }
   connect->Release();
+}
+
+TEST(Installed, BothPagesAreMadeByProgIdAsControls) {
+  // The host's property-page interface.
+  const IID propertyPage = {0x0006307E, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+  for (const wchar_t* progId : {L"Corvessa.OLFoldersPropPage", L"Quendrilax.PropPageEmpty"}) {
+    IOleObject* page = nullptr;
+    ASSERT_EQ(createByProgId(progId, IID_IOleObject, reinterpret_cast<void**>(&page)), S_OK)
+        << progId;
+    DWORD status = 0;
+    EXPECT_EQ(page->GetMiscStatus(DVASPECT_CONTENT, &status), S_OK);
+    EXPECT_NE(status & OLEMISC_INSIDEOUT, 0u) << progId;
+    for (const IID* iid : {&IID_IOleInPlaceObject, &IID_IViewObject2, &IID_IPersistStreamInit,
+                           &IID_IOleControl, &IID_IDispatch, &propertyPage}) {
+      IUnknown* face = nullptr;
+      EXPECT_EQ(page->QueryInterface(*iid, reinterpret_cast<void**>(&face)), S_OK) << progId;
+      if (face) face->Release();
+    }
+    page->Release();
+  }
+}
+
+TEST(Installed, TheRegisteredModuleBearsThePackagesVersion) {
+  const std::optional<std::wstring> version = expected("QX_EXPECT_VERSION");
+  ASSERT_TRUE(version);
+  const std::optional<std::wstring> module = textValue(
+      HKEY_CLASSES_ROOT, L"CLSID\\{E45BE4ED-706C-47CF-A0D0-DC909F9EF46F}\\InprocServer32", L"");
+  ASSERT_TRUE(module);
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeW(module->c_str(), &ignored);
+  ASSERT_GT(size, 0u) << *module;
+  std::wstring data(size / sizeof(wchar_t) + 1, L'\0');
+  ASSERT_TRUE(GetFileVersionInfoW(module->c_str(), 0, size, data.data()));
+  wchar_t* text = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(VerQueryValueW(data.data(), L"\\StringFileInfo\\040904B0\\FileVersion",
+                             reinterpret_cast<void**>(&text), &length));
+  EXPECT_EQ(std::wstring(text), *version);
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  ASSERT_TRUE(VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+  const std::wstring numbers = std::to_wstring(HIWORD(fixed->dwFileVersionMS)) + L"." +
+                               std::to_wstring(LOWORD(fixed->dwFileVersionMS)) + L"." +
+                               std::to_wstring(HIWORD(fixed->dwFileVersionLS)) + L"." +
+                               std::to_wstring(LOWORD(fixed->dwFileVersionLS));
+  EXPECT_EQ(numbers, *version);
 }
 
 TEST(Installed, TheMailClientLoadsTheAddinAtItsStartFromThePackagesView) {

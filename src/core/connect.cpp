@@ -15,20 +15,6 @@ namespace qx {
 namespace {
 constexpr std::uint32_t kStartupTimerMs = 10000;
 
-// The folder of the logs: the module's folder when a file can be made there,
-// otherwise the data directory (same names, same content). An installed
-// module lies under Program Files, where a user without administrator rights
-// cannot create files, and every error report would be lost without a word.
-// Tried by making and deleting the debug log, which a new connection starts
-// afresh anyway.
-std::string logFolderOf(Files& files, const std::string& moduleFolder,
-                        const std::string& dataDirectory) {
-  const std::string probe = moduleFolder + std::string(file_name::kDebugLog);
-  files.deleteFile(probe);
-  if (files.appendFile(probe, {}) != win::kSuccess) return dataDirectory;
-  files.deleteFile(probe);
-  return moduleFolder;
-}
 }  // namespace
 
 CConnect::CConnect(AddinModule& module) : module_(module), hiddenWindow_(module) {}
@@ -86,22 +72,29 @@ Hresult CConnect::connectToHost(const std::shared_ptr<Dispatch>& application,
       failed(status))
     return status;
 
-  // The logs are chosen before the engine exists, whose configuration is the
-  // first to write the debug log. Every connection starts a new debug log.
+  // Every connection starts a new debug log, beside the module or, where the
+  // module's folder refuses writes, in the data directory (which is known
+  // before the engine, whose configuration writes the first entries).
   std::string dataDirectory = fixDataDirectory();
-  const std::string logFolder = logFolderOf(platform.files, moduleFolder_, dataDirectory);
-  const std::string debugLogPath = logFolder + std::string(file_name::kDebugLog);
+  const std::string debugLogPath = moduleFolder_ + std::string(file_name::kDebugLog);
   platform.files.deleteFile(debugLogPath);
+  std::string logFallback;
+  if (dataDirectory != moduleFolder_) {
+    logFallback = dataDirectory;
+    platform.files.deleteFile(logFallback + std::string(file_name::kDebugLog));
+    platform.files.deleteFile(logFallback + std::string(file_name::kErrorLog));
+  }
 
   // Everything from here may reach the engine's operations, which may ask the
   // host to disconnect us; the call keeps the engine alive until we return.
-  module_.installEngine(std::make_unique<SyncEngine>(module_, namespace_, debugLogPath));
+  module_.installEngine(
+      std::make_unique<SyncEngine>(module_, namespace_, debugLogPath, std::move(logFallback)));
   EngineCall call(module_);
   SyncEngine& engine = *call.engine();
   engine.setTimerWindow(hiddenWindow_.handle());
   engine.setDataDirectory(std::move(dataDirectory));
 
-  const std::string errorLogPath = logFolder + std::string(file_name::kErrorLog);
+  const std::string errorLogPath = moduleFolder_ + std::string(file_name::kErrorLog);
   engine.diagnostics().setErrorLogPath(errorLogPath);
   platform.files.deleteFile(errorLogPath);
 

@@ -42,7 +42,7 @@ void DiagnosticsLog::logDebug(std::string_view text) {
     entry += '\n';
     // A file that cannot be opened loses this entry only; the next one tries
     // again.
-    module_.platform().files.appendFile(debugLogPath_, bytesOf(entry));
+    append(debugLogPath_, entry);
   } catch (...) {
     // Whatever was thrown, the log must not take the caller's work down.
     module_.disableLogWrite();
@@ -56,10 +56,28 @@ void DiagnosticsLog::reportError(std::string_view text) {
   try {
     std::string entry(text);
     entry += '\n';
-    module_.platform().files.appendFile(errorLogPath_, bytesOf(entry));
+    append(errorLogPath_, entry);
   } catch (...) {
     // An error report must never take the operation that made it down with it.
   }
+}
+
+void DiagnosticsLog::setErrorLogPath(std::string path) {
+  errorLogPath_ = moved_ ? inFallback(path) : std::move(path);
+}
+
+std::string DiagnosticsLog::inFallback(const std::string& path) const {
+  return fallbackFolder_ + path.substr(path.find_last_of('\\') + 1);
+}
+
+WinError DiagnosticsLog::append(std::string& path, std::string_view entry) {
+  Files& files = module_.platform().files;
+  const WinError status = files.appendFile(path, bytesOf(entry));
+  if (status != win::kAccessDenied || moved_ || fallbackFolder_.empty()) return status;
+  moved_ = true;
+  debugLogPath_ = inFallback(debugLogPath_);
+  if (!errorLogPath_.empty()) errorLogPath_ = inFallback(errorLogPath_);
+  return files.appendFile(path, bytesOf(entry));
 }
 
 void DiagnosticsLog::reportLibraryMissing() {

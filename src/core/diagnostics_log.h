@@ -7,23 +7,32 @@
 #include <string_view>
 
 #include "common/diagnostics.h"
+#include "platform/status.h"
 
 namespace qx {
 
 class AddinModule;
 
+// When the logs' folder refuses a write (an installed module lies under
+// Program Files, where a user without administrator rights cannot create
+// files), both logs move to the fallback folder for good, under the same
+// names, and the refused entry is written there: otherwise every error report
+// would be lost without a word. Any other failure loses that entry only.
 class DiagnosticsLog : public Diagnostics {
  public:
-  DiagnosticsLog(AddinModule& module, std::string debugLogPath)
-      : module_(module), debugLogPath_(std::move(debugLogPath)) {}
+  DiagnosticsLog(AddinModule& module, std::string debugLogPath, std::string fallbackFolder = {})
+      : module_(module),
+        debugLogPath_(std::move(debugLogPath)),
+        fallbackFolder_(std::move(fallbackFolder)) {}
 
   bool debugOn() const override { return debugOn_; }
   void setDebugOn(bool on) { debugOn_ = on; }
 
   const std::string& debugLogPath() const { return debugLogPath_; }
   const std::string& errorLogPath() const { return errorLogPath_; }
-  // Until this is set error reports reach only the debug log.
-  void setErrorLogPath(std::string path) { errorLogPath_ = std::move(path); }
+  // Until this is set error reports reach only the debug log. A path in the
+  // refusing folder is taken in the fallback folder once the logs moved.
+  void setErrorLogPath(std::string path);
 
   void logDebug(std::string_view text) override;
   void reportError(std::string_view text) override;
@@ -34,9 +43,16 @@ class DiagnosticsLog : public Diagnostics {
   std::string timeStamp();
 
  private:
+  // Appends to the log at `path`, which moves with the other log to the
+  // fallback folder when its folder refuses the write.
+  WinError append(std::string& path, std::string_view entry);
+  std::string inFallback(const std::string& path) const;
+
   AddinModule& module_;
   std::string debugLogPath_;
   std::string errorLogPath_;
+  std::string fallbackFolder_;
+  bool moved_ = false;
   bool debugOn_ = false;
 };
 

@@ -7,10 +7,10 @@
 namespace qx {
 
 SyncEngine::SyncEngine(AddinModule& module, std::shared_ptr<Namespace> hostNamespace,
-                       std::string debugLogPath)
+                       std::string debugLogPath, std::string logFallback)
     : module_(module),
       namespace_(std::move(hostNamespace)),
-      diagnostics_(module, std::move(debugLogPath)),
+      diagnostics_(module, std::move(debugLogPath), std::move(logFallback)),
       configuration_(module.platform().registry, module.platform().codePage),
       dontTouchList_(module.platform().clock),
       tombstones_(module.platform().files, diagnostics_) {

@@ -42,9 +42,9 @@ inline constexpr std::string_view kQueueSuffix = ".ids";
 class SyncEngine {
  public:
   // Loads the configuration, watches every configured folder and Deleted
-  // Items.
+  // Items. The logs move to `logFallback` when their folder refuses writes.
   SyncEngine(AddinModule& module, std::shared_ptr<Namespace> hostNamespace,
-             std::string debugLogPath);
+             std::string debugLogPath, std::string logFallback = {});
   ~SyncEngine();
   SyncEngine(const SyncEngine&) = delete;
   SyncEngine& operator=(const SyncEngine&) = delete;

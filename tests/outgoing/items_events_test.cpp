@@ -107,6 +107,17 @@ TEST_F(ItemEvents, SeveralChangedEventsOfOneSaveSendOnce) {
   EXPECT_EQ(debugCount("change event:own write not sent again"), 1);
 }
 
+// A host may raise the change event of the add-in's own save while Save is
+// still running: the entry must be on the list before the save, or the echo
+// goes by and the entry is left to swallow a real edit later.
+TEST_F(ItemEvents, AnOwnSaveWhoseEventComesDuringSaveIsSwallowed) {
+  mail().setChangeEventsInSave(true);
+  addTask(team, u"Early echo");
+  EXPECT_EQ(debugCount(kSent), 1);
+  EXPECT_EQ(debugCount(kDontTouch), 1);
+  EXPECT_TRUE(engine().dontTouchList().ids().empty());
+}
+
 TEST_F(ItemEvents, TwoTasksChangedWithinASecondAreBothSent) {
   const std::u16string first = sentTask(u"One");
   const std::u16string second = sentTask(u"Two");

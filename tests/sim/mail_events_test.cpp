@@ -202,6 +202,29 @@ TEST_F(MailEventsTest, OneSaveMayRaiseSeveralChangeEvents) {
   EXPECT_EQ(sink->ids(), (std::vector<std::int32_t>{kItemAdd}));
 }
 
+// A host may raise a save's change events while Save is still running; the
+// user's own edits and added items still wait for the thread.
+TEST_F(MailEventsTest, ASaveMayRaiseItsChangeEventsBeforeItReturns) {
+  std::u16string id = client.addItem(tasksId(), task(u"t"));
+  thread.pump();
+  auto sink = watch(items(folder(default_folder::kTasks)));
+  client.setChangeEventsInSave(true);
+  client.setChangeEventsPerSave(2);
+  auto edited = openTask(id);
+  ASSERT_EQ(edited->setSubject(u"saved"), hr::kOk);
+  ASSERT_EQ(edited->save(), hr::kOk);
+  ASSERT_EQ(sink->ids(), (std::vector<std::int32_t>{kItemChange, kItemChange}))
+      << "raised before Save returned";
+  EXPECT_EQ(ok(ok(sink->events[0].args.at(0).asDispatch()->queryTask())->subject()), u"saved");
+
+  sink->events.clear();
+  client.changeItem(id, [](mail::ItemData& d) { d.body += u"x"; });
+  client.addItem(tasksId(), task(u"u"));
+  EXPECT_TRUE(sink->events.empty());
+  thread.pump();
+  EXPECT_EQ(sink->ids(), (std::vector<std::int32_t>{kItemChange, kItemChange, kItemAdd}));
+}
+
 TEST_F(MailEventsTest, TheUsersCopyIsANewItemWithTheSameContent) {
   std::u16string shared = client.createFolder(u"Shared", u"IPM.Task", tasksId());
   auto sharedSink = watch(items(folderById(shared)));

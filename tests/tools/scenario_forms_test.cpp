@@ -163,6 +163,7 @@ TEST(ScenarioFormsTest, BasicSyncAndPageForms) {
       {"user c change-events 0", "at least one change event"},
       {"user c change-events 11", "out of range (at most 10)"},
       {"user c change-events", "missing change events per save"},
+      {"user c change-events-in-save change-events 2", nullptr},
       {"properties a Tasks/Team", nullptr},
       {"expect a page placeholder", nullptr},
       {"page a check", nullptr},

@@ -97,9 +97,12 @@ std::shared_ptr<const Step> readUser(ReadContext& ctx) {
     } else if (option == "change-events") {
       p.changeEventsPerSave = args.count("change events per save", 10);
       if (p.changeEventsPerSave < 1) bad("a save raises at least one change event");
+    } else if (option == "change-events-in-save") {
+      p.changeEventsInSave = true;
     } else {
       bad("unknown user option '" + option +
-          "' (address, language, version, appdata, library, utc, no-explorer, change-events)");
+          "' (address, language, version, appdata, library, utc, no-explorer, change-events,"
+          " change-events-in-save)");
     }
   }
   ctx.declareUser(p.name);
@@ -171,6 +174,7 @@ void UserCmd::run(Runner& runner, const SourceLocation&) const {
   if (profile.noExplorer) note += ", no explorer window";
   if (profile.changeEventsPerSave != 1)
     note += ", " + std::to_string(profile.changeEventsPerSave) + " change events per save";
+  if (profile.changeEventsInSave) note += ", change events raised during the save";
   runner.say(profile.name, note);
 }
 
@@ -498,6 +502,7 @@ void registerOfficeCommands(CommandTable& table) {
 
   table.help("  user NAME [address A] [language en|de|es|0x0407] [version V] [appdata missing]");
   table.help("            [library missing] [utc +1] [no-explorer] [change-events N]");
+  table.help("            [change-events-in-save]");
   table.help("  start USER [no-startup-complete] | startup-complete USER | connect USER");
   table.help("  disconnect USER | stop USER | advance DURATION | newmail USER");
   table.help("  answer USER ok|yes|no|cancel [open DURATION] | transport [every DURATION]");

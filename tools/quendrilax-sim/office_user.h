@@ -28,7 +28,8 @@ struct UserProfile {
   bool libraryMissing = false;
   bool noExplorer = false;  // the host runs without an explorer window
   int utcOffsetMinutes = 60;
-  int changeEventsPerSave = 1;  // ItemChange events the host raises for one save
+  int changeEventsPerSave = 1;      // ItemChange events the host raises for one save
+  bool changeEventsInSave = false;  // raised before the item's Save returns
 };
 
 struct OfficeUser {

@@ -89,6 +89,7 @@ OfficeUser& Runner::addUser(const UserProfile& profile) {
   u->host->mail().setVersion(utf8ToUtf16(profile.hostVersion));
   if (profile.noExplorer) u->host->mail().setExplorerPresent(false);
   u->host->mail().setChangeEventsPerSave(profile.changeEventsPerSave);
+  u->host->mail().setChangeEventsInSave(profile.changeEventsInSave);
   OfficeUser* raw = u.get();
   // The host disconnects the add-in at once when it sets Connect to false; the
   // connection object is released only when the current step is over, since

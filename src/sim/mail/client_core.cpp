@@ -112,12 +112,21 @@ std::u16string ClientCore::insertItem(Store& store, std::u16string_view folderId
 }
 
 void ClientCore::updateItem(Store& store, std::u16string_view entryId, ItemData data) {
+  storeChange(store, entryId, std::move(data), false);
+}
+
+void ClientCore::saveItem(Store& store, std::u16string_view entryId, ItemData data) {
+  storeChange(store, entryId, std::move(data), changeEventsInSave_);
+}
+
+void ClientCore::storeChange(Store& store, std::u16string_view entryId, ItemData data,
+                             bool atOnce) {
   StoredItem* item = store.item(entryId);
   if (!item) return;
   std::u16string folder = item->folderId;
   store.update(entryId, std::move(data));
   for (int i = 0; i < changeEventsPerSave_; ++i) {
-    postItemEvent(store, folder, dispid::kItemChange, entryId);
+    postItemEvent(store, folder, dispid::kItemChange, entryId, atOnce);
   }
 }
 
@@ -171,13 +180,19 @@ void ClientCore::post(std::function<void(ClientCore&)> message) {
 // The host raises the event when the change happens; the stand-in delivers it
 // when the UI thread pumps, but only to the sinks that listened at the change.
 // A sink advised in between (an add-in connected after a scenario added
-// tasks) never hears of it.
+// tasks) never hears of it. `atOnce` delivers it before the change returns.
 void ClientCore::postItemEvent(Store& store, std::u16string_view folderId, std::int32_t dispId,
-                               std::u16string_view entryId) {
+                               std::u16string_view entryId, bool atOnce) {
   if (!running_) return;
   std::vector<std::uint32_t> sinks =
       listeners({EventTarget::Kind::kItems, store.id(), std::u16string(folderId)});
   if (sinks.empty()) return;
+  if (atOnce) {
+    if (!shutDown_)
+      deliverItemEvent(store.id(), std::u16string(folderId), dispId, std::u16string(entryId),
+                       sinks);
+    return;
+  }
   post([storeId = store.id(), folderId = std::u16string(folderId), dispId,
         entryId = std::u16string(entryId), sinks = std::move(sinks)](ClientCore& core) {
     core.deliverItemEvent(storeId, folderId, dispId, entryId, sinks);

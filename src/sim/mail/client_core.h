@@ -120,11 +120,17 @@ class ClientCore : public std::enable_shared_from_this<ClientCore> {
   // raise more than one for one save; 1 by default.
   void setChangeEventsPerSave(int count) { changeEventsPerSave_ = count < 1 ? 1 : count; }
   int changeEventsPerSave() const { return changeEventsPerSave_; }
+  // Whether a save through a host item raises the item's change events
+  // before Save returns, as a real host may, rather than when the UI thread
+  // next pumps; off by default.
+  void setChangeEventsInSave(bool atOnce) { changeEventsInSave_ = atOnce; }
 
   // Changes that raise the host's events (posted to the user's UI thread).
   std::u16string insertItem(Store& store, std::u16string_view folderId, ItemData data,
                             bool submitted = false);
   void updateItem(Store& store, std::u16string_view entryId, ItemData data);
+  // The same change made by a host item's Save.
+  void saveItem(Store& store, std::u16string_view entryId, ItemData data);
   void removeItem(Store& store, std::u16string_view entryId);
   // The item's new entry id in the destination folder.
   std::u16string moveItem(Store& store, std::u16string_view entryId, Store& destination,
@@ -171,7 +177,8 @@ class ClientCore : public std::enable_shared_from_this<ClientCore> {
 
  private:
   void postItemEvent(Store& store, std::u16string_view folderId, std::int32_t dispId,
-                     std::u16string_view entryId);
+                     std::u16string_view entryId, bool atOnce = false);
+  void storeChange(Store& store, std::u16string_view entryId, ItemData data, bool atOnce);
   void deliverItemEvent(const std::u16string& storeId, const std::u16string& folderId,
                         std::int32_t dispId, const std::u16string& entryId,
                         const std::vector<std::uint32_t>& listeners);
@@ -188,6 +195,7 @@ class ClientCore : public std::enable_shared_from_this<ClientCore> {
   bool shutDown_ = false;
   bool running_ = true;
   int changeEventsPerSave_ = 1;
+  bool changeEventsInSave_ = false;
   std::vector<std::unique_ptr<Store>> stores_;
   std::map<std::int32_t, std::u16string> defaultFolders_;
   std::map<std::u16string, std::u16string> deletedItems_;  // store id -> folder id

@@ -81,8 +81,11 @@ Hresult ItemHandle::save() {
   StoredItem* s = stored();
   if (!s) return hr::kMapiObjectDeleted;
   if (working_) {
-    core_->updateItem(*store(), entryId_, std::move(*working_));
+    // The change events may reach the add-in before this returns; the handle
+    // is already clean by then.
+    ItemData data = std::move(*working_);
     working_.reset();
+    core_->saveItem(*store(), entryId_, std::move(data));
   }
   libraryWrites_.clear();
   libraryCopy_.reset();

@@ -66,6 +66,9 @@ class MailClient {
   // Each stored change raises `count` ItemChange events, as real hosts often
   // do for one save (1 by default).
   void setChangeEventsPerSave(int count) { core_->setChangeEventsPerSave(count); }
+  // A host item's Save raises its change events before it returns, as a real
+  // host may, instead of when the UI thread next pumps.
+  void setChangeEventsInSave(bool atOnce) { core_->setChangeEventsInSave(atOnce); }
 
   // Stores and folders.
   const std::u16string& defaultStoreId() { return core_->defaultStore().id(); }

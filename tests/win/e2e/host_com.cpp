@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "mail_file.h"
+#include "win/com/ref_counted.h"
 #include "win/com_variant.h"
 
 namespace qx::e2e {
@@ -149,30 +150,12 @@ class SinkBridge final : public EventSink {
   IDispatch* sink_;
 };
 
-class ConnectionPointCom final : public IConnectionPoint {
+class ConnectionPointCom final : public win32::RefCounted<IConnectionPoint> {
  public:
   ConnectionPointCom(std::shared_ptr<ConnectionPoint> point, REFIID eventIid,
                      IConnectionPointContainer* container)
       : point_(std::move(point)), eventIid_(eventIid), container_(container) {
     container_->AddRef();
-  }
-  ConnectionPointCom(const ConnectionPointCom&) = delete;
-  ConnectionPointCom& operator=(const ConnectionPointCom&) = delete;
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-    if (!object) return E_POINTER;
-    *object = nullptr;
-    if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IConnectionPoint))
-      return E_NOINTERFACE;
-    *object = static_cast<IConnectionPoint*>(this);
-    AddRef();
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
   }
   HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* iid) override {
     if (!iid) return E_POINTER;
@@ -202,18 +185,20 @@ class ConnectionPointCom final : public IConnectionPoint {
   HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections**) override { return E_NOTIMPL; }
 
  private:
-  ~ConnectionPointCom() { container_->Release(); }
+  ~ConnectionPointCom() override { container_->Release(); }
+  bool answers(REFIID iid) const override { return IsEqualIID(iid, IID_IConnectionPoint); }
   std::shared_ptr<ConnectionPoint> point_;
   IID eventIid_;
   IConnectionPointContainer* container_;
-  std::atomic<ULONG> references_{1};
 };
 
 }  // namespace
 
 IConnectionPoint* makeConnectionPoint(std::shared_ptr<ConnectionPoint> point, REFIID eventIid,
                                       IConnectionPointContainer* container) {
-  return new ConnectionPointCom(std::move(point), eventIid, container);
+  auto* made = new ConnectionPointCom(std::move(point), eventIid, container);
+  made->AddRef();  // the caller's reference
+  return made;
 }
 
 }  // namespace qx::e2e

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "addin_loader.h"
+#include "win/com/ref_counted.h"
 #include "host_com.h"
 #include "host_session.h"
 #include "sim/faults.h"
@@ -26,23 +27,9 @@ HostSession* session = nullptr;
 
 // The class object of one of the safe-item library's classes: instances are
 // the stand-in library's objects, made in this process.
-class SafeClassObject final : public IClassFactory {
+class SafeClassObject final : public win32::RefCounted<IClassFactory> {
  public:
   explicit SafeClassObject(const CLSID& classId) : classId_(classId) {}
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-    if (!object) return E_POINTER;
-    *object = nullptr;
-    if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IClassFactory)) return E_NOINTERFACE;
-    *object = static_cast<IClassFactory*>(this);
-    AddRef();
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
-  }
   HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
     if (!object) return E_POINTER;
     *object = nullptr;
@@ -59,9 +46,9 @@ class SafeClassObject final : public IClassFactory {
   HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
 
  private:
-  ~SafeClassObject() = default;
+  ~SafeClassObject() override = default;
+  bool answers(REFIID iid) const override { return IsEqualIID(iid, IID_IClassFactory); }
   CLSID classId_;
-  std::atomic<ULONG> references_{1};
 };
 
 }  // namespace
@@ -80,6 +67,7 @@ extern "C" __declspec(dllexport) HRESULT
   }
   if (!known) return CLASS_E_CLASSNOTAVAILABLE;
   auto* factory = new qx::e2e::SafeClassObject(classId);
+  factory->AddRef();
   HRESULT status = factory->QueryInterface(iid, object);
   factory->Release();
   return status;

@@ -37,13 +37,15 @@ ClockSim::ClockSim(const VirtualClock& clock, Faults& faults, std::int64_t start
 std::int64_t ClockSim::now() {
   if (faults_.check("clock.now")) return -1;
   // Whole seconds: a time stamp taken 999 ms into a second still reads that second.
-  return startSeconds_ + floorDiv(clock_.nowMs(), 1000);
+  return floorDiv(readingMs(), 1000);
 }
 
 std::int64_t ClockSim::nowMs() {
   if (faults_.check("clock.nowMs")) return -1;
-  return startSeconds_ * 1000 + clock_.nowMs();
+  return readingMs();
 }
+
+std::int64_t ClockSim::readingMs() const { return startSeconds_ * 1000 + clock_.nowMs() + driftMs_; }
 
 Result<double> ClockSim::toLocalDate(std::int64_t seconds) {
   if (auto status = faults_.check("clock.toLocalDate")) return failure(*status);

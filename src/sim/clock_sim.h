@@ -32,6 +32,12 @@ class ClockSim final : public Clock {
   Result<double> toLocalDate(std::int64_t seconds) override;
 
   void setUtcOffsetMinutes(int minutes) { utcOffsetMinutes_ = minutes; }
+  // A machine whose clock runs ahead (positive) or behind the office's: every
+  // reading moves by that much, while timers still fire on the office's clock.
+  void setDriftMs(std::int64_t driftMs) { driftMs_ = driftMs; }
+  std::int64_t driftMs() const { return driftMs_; }
+  // What the clock shows now, in UTC milliseconds, without counting as a call.
+  std::int64_t readingMs() const;
   int utcOffsetMinutes() const { return utcOffsetMinutes_; }
   std::int64_t startSeconds() const { return startSeconds_; }
 
@@ -40,6 +46,7 @@ class ClockSim final : public Clock {
   Faults& faults_;
   std::int64_t startSeconds_;
   int utcOffsetMinutes_;
+  std::int64_t driftMs_ = 0;
 };
 
 }  // namespace qx::sim

@@ -81,6 +81,8 @@ class UiThread {
   // posted meanwhile included).
   void pump();
   std::size_t pendingMessages() const { return queue_.size(); }
+  // The process ends: what was posted is never delivered.
+  void discardPending() { queue_.clear(); }
 
   // Timers of a window (SetTimer replaces a timer of the same window and id).
   void setTimer(std::uint64_t window, std::uint32_t id, std::uint32_t intervalMs,

@@ -9,12 +9,23 @@
 #include "platform/mail_application.h"
 #include "platform/mail_ids.h"
 #include "platform/safe_library.h"
+#include "platform/window_system.h"
+#include "sim/clock_sim.h"
 #include "sim/host_file_system.h"
 #include "sim/mail/mail_client.h"
 #include "sim/registry_sim.h"
 
 namespace qx::sim {
 namespace {
+
+// Counts the events it hears.
+struct TickSink : EventSink {
+  Hresult invoke(std::int32_t, std::span<const Variant>) override {
+    ++events;
+    return hr::kOk;
+  }
+  int events = 0;
+};
 
 class OfficeTest : public ::testing::Test {
  protected:
@@ -134,6 +145,86 @@ TEST_F(OfficeTest, ThePostOfficeCarriesMailBetweenTheUsers) {
   const auto inbox = bob.mail().folderItems(bob.mail().defaultFolderId(default_folder::kInbox));
   ASSERT_EQ(inbox.size(), 1u);
   EXPECT_EQ(inbox[0].data.subject, u"Hi");
+}
+
+// A window sink counting its timer ticks, with when each came.
+struct TickCounter : WindowSink {
+  explicit TickCounter(VirtualClock& clock) : clock(clock) {}
+  void onTimer(WindowHandle, std::uint32_t) override { ticksAtMs.push_back(clock.nowMs()); }
+  VirtualClock& clock;
+  std::vector<std::int64_t> ticksAtMs;
+};
+
+TEST_F(OfficeTest, AMachineClockAheadOrBehindMovesEveryReadingButNotItsTimers) {
+  HostProcess& fast = office_->addUser(setup("fast"));
+  HostProcess& slow = office_->addUser(setup("slow"));
+  HostProcess& right = office_->addUser(setup("right"));
+  fast.setClockDriftMs(90'000);
+  slow.setClockDriftMs(-2'500);
+  fast.startRun();
+  TickCounter ticks(office_->clock());
+  WindowHandle window = kNoWindow;
+  ASSERT_EQ(fast.platform().windows.createWindow(kNoWindow, 0, ticks, window), win::kSuccess);
+  ASSERT_TRUE(fast.platform().windows.setTimer(window, 1, 1000));
+  office_->clock().advance(2000);
+
+  const std::int64_t officeMs = kDefaultStartSeconds * 1000 + 2000;
+  EXPECT_EQ(fast.platform().clock.nowMs(), officeMs + 90'000);
+  EXPECT_EQ(fast.platform().clock.now(), officeMs / 1000 + 90);
+  EXPECT_EQ(slow.platform().clock.nowMs(), officeMs - 2'500);
+  // Whole seconds round down, before the epoch of the office's clock too.
+  EXPECT_EQ(slow.platform().clock.now(), (officeMs - 2'500) / 1000);
+  EXPECT_EQ(right.platform().clock.nowMs(), officeMs);
+  EXPECT_EQ(fast.clockReadingMs(), officeMs + 90'000);
+  // The reading for the scenario is no call of the port, so no fault takes it.
+  slow.faults().fail("clock.nowMs", hr::kFail, 1);
+  EXPECT_EQ(slow.clockReadingMs(), officeMs - 2'500);
+  EXPECT_EQ(slow.platform().clock.nowMs(), -1);
+  // The timer ticks by the office's time, not by the machine's reading.
+  EXPECT_EQ(ticks.ticksAtMs, (std::vector<std::int64_t>{1000, 2000}));
+}
+
+TEST_F(OfficeTest, ACrashEndsTheRunWithoutDeliveringAnythingAndKeepsWhatWasSaved) {
+  HostProcess& host = office_->addUser(setup("a"));
+  host.startRun();
+  auto& mail = host.mail();
+  const std::u16string saved =
+      mail.addItem(mail.defaultFolderId(default_folder::kTasks), mail::ItemData::newTask());
+  mail::ItemData waiting = mail::ItemData::newMail();
+  waiting.subject = u"waiting";
+  mail.core().insertItem(mail.core().defaultStore(),
+                         mail.defaultFolderId(default_folder::kOutbox), std::move(waiting), true);
+  TickCounter ticks(office_->clock());
+  WindowHandle window = kNoWindow;
+  ASSERT_EQ(host.platform().windows.createWindow(kNoWindow, 0, ticks, window), win::kSuccess);
+  ASSERT_TRUE(host.platform().windows.setTimer(window, 1, 1000));
+  auto application = *host.applicationObject()->queryApplication();
+  auto sink = std::make_shared<TickSink>();
+  ASSERT_TRUE((*application->findConnectionPoint(iid::kApplicationEvents))->advise(sink));
+  int posted = 0;
+  host.thread().post([&]() { ++posted; });
+  host.raiseNewMail();
+
+  host.crash();
+  EXPECT_FALSE(host.running());
+  office_->clock().advance(5000);
+  host.thread().pump();
+  EXPECT_EQ(posted, 0);
+  EXPECT_EQ(sink->events, 0);
+  EXPECT_TRUE(ticks.ticksAtMs.empty());
+  EXPECT_FALSE(host.platform().windows.isWindow(window));
+  EXPECT_EQ(mail.folderItems(mail.defaultFolderId(default_folder::kTasks)).size(), 1u);
+  EXPECT_EQ(mail.folderItems(mail.defaultFolderId(default_folder::kOutbox)).size(), 1u);
+  EXPECT_FALSE(saved.empty());
+
+  // The next run is like any other: a new listener hears the host again.
+  host.startRun();
+  auto again = std::make_shared<TickSink>();
+  ASSERT_TRUE((*application->findConnectionPoint(iid::kApplicationEvents))->advise(again));
+  host.raiseNewMail();
+  host.thread().pump();
+  EXPECT_EQ(again->events, 1);
+  EXPECT_EQ(sink->events, 0);
 }
 
 }  // namespace

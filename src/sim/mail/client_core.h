@@ -115,6 +115,8 @@ class ClientCore : public std::enable_shared_from_this<ClientCore> {
   // advised after the next start.
   // A host that stops takes its temporary command bars and controls with it.
   void setRunning(bool running);
+  // The host process died: whoever listened to its events is gone with it.
+  void forgetSubscriptions() { subscriptions_.clear(); }
   bool isRunning() const { return running_; }
   // How many ItemChange events one stored change raises. Real hosts often
   // raise more than one for one save; 1 by default.

@@ -93,6 +93,20 @@ void HostProcess::stopRun() {
   parts_->mail.setRunning(false);
 }
 
+void HostProcess::setClockDriftMs(std::int64_t driftMs) { parts_->clockSim.setDriftMs(driftMs); }
+
+std::int64_t HostProcess::clockReadingMs() const { return parts_->clockSim.readingMs(); }
+
+void HostProcess::crash() {
+  // Unlike stopRun, nothing queued is delivered: the process is gone before
+  // its thread could take another message.
+  parts_->thread.discardPending();
+  parts_->windows.destroyAll();
+  parts_->mail.core().forgetSubscriptions();
+  running_ = false;
+  parts_->mail.setRunning(false);
+}
+
 void HostProcess::raiseNewMail() { parts_->mail.core().postNewMail(); }
 
 void HostProcess::queueAnswer(int button, std::int64_t openMs) {

@@ -102,6 +102,17 @@ class HostProcess {
   // Interval of a running timer of a window, in ms.
   std::optional<std::uint32_t> timerInterval(WindowHandle window, std::uint32_t id) const;
 
+  // The machine's clock runs `driftMs` ahead of the office's (behind when
+  // negative); its timers still fire on the office's clock.
+  void setClockDriftMs(std::int64_t driftMs);
+  // What the machine's clock shows now (UTC milliseconds), as no call of the port.
+  std::int64_t clockReadingMs() const;
+
+  // The process ends without warning: windows, timers, posted messages and
+  // event subscriptions go, nothing queued is delivered and no code of the
+  // add-in runs; the store, the registry and the disk keep what was saved.
+  void crash();
+
   // --- Inspection ------------------------------------------------------------------
   Faults& faults();
   UiThread& thread();

@@ -96,8 +96,8 @@ TEST_F(CommandLineTest, ThePromptEndsAtQuitOrExitAndItsVerdictMatchesItsStatus) 
     const char* closing;
   };
   const Case cases[] = {
-      {"user a\nquit\nfrobnicate\n", 0, "-: all expectations held"},
-      {"user a\n  exit  \nstart b\n", 0, "-: all expectations held"},
+      {"user a\nquit\nfrobnicate\n", 0, "-: nothing to check: the scenario holds no expectation"},
+      {"user a\n  exit  \nstart b\n", 0, "-: nothing to check: the scenario holds no expectation"},
       {"user a\nfrobnicate\n", 2, "-: 1 line(s) could not be read"},
       {"user a\nstart a\nexpect a scans 3\nfrobnicate\nquit\n", 2,
        "-: 1 expectation(s) failed; 1 line(s) could not be read"},
@@ -110,6 +110,87 @@ TEST_F(CommandLineTest, ThePromptEndsAtQuitOrExitAndItsVerdictMatchesItsStatus) 
     EXPECT_EQ(ran.status, c.status) << c.input;
     EXPECT_EQ(ran.err.substr(0, ran.err.find('\n')), c.closing) << c.input;
   }
+}
+
+TEST_F(CommandLineTest, ADiskFolderThatCannotBeMadeStopsTheRunBeforeAnythingRuns) {
+  const std::string scenario = file("s.scn", "user a\nexpect a stopped\n");
+  const std::string plainFile = file("plain.txt", "not a folder");
+  for (const std::string& disk : {plainFile, std::string("/proc/qx-runner")}) {
+    std::istringstream in;
+    std::ostringstream out, err;
+    const int status = runCommandLine({"--disk", disk, scenario}, {in, false, out, err});
+    EXPECT_EQ(status, 2) << disk;
+    EXPECT_NE(err.str().find("quendrilax-sim: --disk " + disk + ": cannot make the folder " + disk +
+                             "/run1: "),
+              std::string::npos)
+        << err.str();
+    EXPECT_EQ(out.str(), "") << "nothing runs";
+  }
+}
+
+TEST_F(CommandLineTest, TheVerdictTellsFailedStepsEmptyFilesAndNothingToCheck) {
+  struct Case {
+    std::string text;
+    int status;
+    std::string closing;
+  };
+  const std::vector<Case> cases = {
+      {"", 2, "nothing to run: the scenario holds no command"},
+      {"# only a comment\n\n", 2, "nothing to run: the scenario holds no command"},
+      {"user a\nstart a\n", 0, "nothing to check: the scenario holds no expectation"},
+      {"user a\nexpect a stopped\n", 0, "all expectations held"},
+      {"user a\nstart a\nstart a\nexpect a connected\n", 1, "1 step(s) failed"},
+      {"user a\nstop a\nexpect a connected\n", 1, "1 expectation(s) failed; 1 step(s) failed"},
+  };
+  for (const Case& c : cases) {
+    const std::string scenario = file("v.scn", c.text);
+    const Ran ran = run({scenario});
+    EXPECT_EQ(ran.status, c.status) << c.text;
+    EXPECT_EQ(ran.err.substr(0, ran.err.find('\n')), scenario + ": " + c.closing) << c.text;
+  }
+  const Ran step = run({file("v.scn", "user a\nstart a\nstart a\n")});
+  EXPECT_NE(step.out.find("v.scn:3: STEP FAILED: the host of a runs already"), std::string::npos)
+      << step.out;
+  EXPECT_NE(step.err.find("v.scn:3: step failed: the host of a runs already"), std::string::npos)
+      << step.err;
+}
+
+TEST_F(CommandLineTest, BriefLeavesOutTheTicksAndScansThatChangedNothing) {
+  const std::string scenario = file("b.scn",
+                                    "user a\nstart a\nadvance 5m\n"
+                                    "folder a add Tasks/Team\nexpect a connected\n");
+  const Ran full = run({scenario});
+  const Ran brief = run({"--brief", scenario});
+  EXPECT_EQ(full.status, 0);
+  EXPECT_EQ(brief.status, 0);
+  for (const char* quiet : {"[00:01:13] a: add-in: tick: steady", "[00:02:13] a: add-in: inbox scan"}) {
+    EXPECT_NE(full.out.find(quiet), std::string::npos) << quiet << "\n" << full.out;
+    EXPECT_EQ(brief.out.find(quiet), std::string::npos) << quiet << "\n" << brief.out;
+  }
+  // Everything else stays: a tick that changed the timer comes with it.
+  for (const char* kept : {"time passes: 5 min", "[00:00:13] a: add-in: tick: steady",
+                           "[00:00:13] a: add-in: inbox scan", "timer 1 runs every 60 s",
+                           "[00:00:10] a: add-in: tick: catch-up", "task folder \"Tasks/Team\""})
+    EXPECT_NE(brief.out.find(kept), std::string::npos) << kept << "\n" << brief.out;
+}
+
+TEST_F(CommandLineTest, AtATerminalLinesComeFromTheLineEditorWithTheirPrompt) {
+  std::vector<std::string> lines = {"user a", "repeat 2", "echo round {i}", "end", "help"};
+  std::vector<std::string> prompts;
+  std::size_t next = 0;
+  std::istringstream in("never read");
+  std::ostringstream out, err;
+  Console console{in, true, out, err};
+  console.editLine = [&](const std::string& prompt) -> std::optional<std::string> {
+    prompts.push_back(prompt);
+    if (next == lines.size()) return std::nullopt;
+    return lines[next++];
+  };
+  EXPECT_EQ(runCommandLine({"--disk", (folder_ / "disk").string()}, console), 0);
+  EXPECT_EQ(prompts, (std::vector<std::string>{"qx> ", "qx> ", "... ", "... ", "qx> ", "qx> "}));
+  EXPECT_NE(out.str().find("round 2"), std::string::npos) << out.str();
+  EXPECT_NE(out.str().find("advance DURATION | wait DURATION"), std::string::npos) << out.str();
+  EXPECT_EQ(out.str().find("qx> "), std::string::npos) << "the editor shows the prompt";
 }
 
 }  // namespace

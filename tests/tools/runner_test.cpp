@@ -259,7 +259,7 @@ TEST(RunnerTest, TextsBeyondAsciiReachTheHostAsWritten) {
     EXPECT_EQ(runner.user("b").host->mail().address(), u"\u03b2\U0001F600@office.test");
   }
   std::filesystem::remove_all(disk);
-  EXPECT_TRUE(has(out.str(), "host 10.0.0.6626 B\xc3\xaata"));
+  EXPECT_TRUE(has(out.str(), "mail client version 10.0.0.6626 B\xc3\xaata"));
 }
 
 }  // namespace

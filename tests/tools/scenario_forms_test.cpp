@@ -118,6 +118,36 @@ TEST(ScenarioFormsTest, SyncMailForms) {
   });
 }
 
+TEST(ScenarioFormsTest, PeerClockAndCrashForms) {
+  expectForms({
+      {"mail a send change to b@office.test share team id \"{1}\" percent 5 subject x", nullptr},
+      {"mail a send change to b@office.test share team id x version none", nullptr},
+      {"mail a send change to b@office.test share team id x version \"-1-\\n\"", nullptr},
+      {"mail a send removal to b@office.test share team id x version 99999999999999999999-z",
+       nullptr},
+      {"mail a send removal to b@office.test share team id x", nullptr},
+      {"expect a sync-mail 1 in Outbox version none", nullptr},
+      {"expect a sync-mail 1 in Outbox version \"1-a\"", nullptr},
+      {"user a clock +2m", nullptr},
+      {"user a clock -1500ms", nullptr},
+      {"user c clock +1h30m", nullptr},
+      {"crash a", nullptr},
+      {"mail a send update to b share t id x", "unknown mail field 'update'"},
+      {"mail a send change b@office.test share t id x", "mail USER send change to ADDRESSES"},
+      {"mail a send change to b share t", "share SHARENAME id SYNCID"},
+      {"mail a send removal to b share t id x percent 5", "a removal carries no task"},
+      {"mail a send change to b share t id x color red", "unknown field 'color'"},
+      {"mail a send change to b share t id x version", "missing version text"},
+      {"mail a send change to b share \"\\u{3b2}\" id x", "beyond Windows-1252"},
+      {"expect a sync-mail 1 in Outbox version", "missing version text"},
+      {"crash", "missing user"},
+      {"crash z", "unknown user"},
+      {"user a clock", "declared twice"},
+      {"user a clock 5m", "clock takes +DURATION or -DURATION"},
+      {"user c clock +5", "needs a unit"},
+  });
+}
+
 TEST(ScenarioFormsTest, KeepingInStepForms) {
   expectForms({
       {"expect in-step team", nullptr},

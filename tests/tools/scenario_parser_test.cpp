@@ -29,6 +29,82 @@ TEST(ScenarioParserTest, DurationsInEveryUnit) {
   for (auto [text, expected] : cases) EXPECT_EQ(parseDuration(text), expected) << text;
 }
 
+TEST(ScenarioParserTest, DurationErrorsSayWhatIsWrong) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"advance 10", "duration '10' needs a unit after its number: ms, s, m or min, h or d"},
+      {"advance 99999999999999s", "duration '99999999999999s' is too large: at most 10000d"},
+      {"advance 10001d", "is too large: at most 10000d"},
+      {"advance 10x", "duration '10x' has an unknown unit 'x'"},
+      {"advance 10mi", "has an unknown unit 'mi'"},
+      {"advance -1s", "duration '-1s' is negative"},
+      {"advance soon", "duration 'soon' must start with a number"},
+      {"advance 1m30", "needs a unit after its number"},
+      {"user b clock 5m", "clock takes +DURATION or -DURATION"},
+      {"user b clock +5", "clock offset '+5': the duration needs a unit"},
+      {"user a clock +1s +2s", "declared twice"},
+  };
+  for (const auto& [line, message] : cases) {
+    auto parsed = parseScenario(std::string("user a\n") + line + "\n", "t.scn", ".");
+    ASSERT_FALSE(parsed.has_value()) << line;
+    EXPECT_NE(parsed.error().message.find(message), std::string::npos)
+        << line << " gave: " << parsed.error().message;
+    EXPECT_EQ(parsed.error().message.find("must be a duration"), std::string::npos);
+  }
+  EXPECT_EQ(parseDuration("10000d"), 864'000'000'000);
+}
+
+TEST(ScenarioParserTest, AByteOrderMarkBeforeTheFirstLineIsPassedOver) {
+  auto commands = parseOk("\xEF\xBB\xBFuser a\r\nexpect a stopped\r\n");
+  ASSERT_EQ(commands.size(), 2u);
+  EXPECT_EQ(commands[0].as<UserCmd>()->profile.name, "a");
+  // Only at the start of the file: elsewhere it is a character like any other.
+  EXPECT_FALSE(parseScenario("user a\n\xEF\xBB\xBFstart a\n", "t.scn", ".").has_value());
+}
+
+TEST(ScenarioParserTest, RepeatRunsItsLinesWithTheCounter) {
+  auto commands = parseOk(
+      "user a\n"
+      "repeat 3\n"
+      "  task a add \"Task {i}\" percent {i}\n"
+      "  repeat 2\n"
+      "    echo inner {i}\n"
+      "  end\n"
+      "  queue a Tasks write <<R\n"
+      "end\n"  // a block's line, not the repeat's end
+      "R\n"
+      "end\n"
+      "user b clock -90s\n");
+  // user a, 3 x (task, 2 echo, import), the clock.
+  ASSERT_EQ(commands.size(), 1u + 3u * 4u + 1u);
+  const auto* third = commands[9].as<TaskCmd>();
+  ASSERT_NE(third, nullptr);
+  EXPECT_EQ(third->subject, "Task 3");
+  EXPECT_EQ(third->fields[0].text, "3");
+  EXPECT_EQ(commands[9].where.line, 3);
+  EXPECT_EQ(commands[4].where.line, 7);
+  const auto* declared = commands.back().as<UserCmd>();
+  ASSERT_NE(declared, nullptr);
+  EXPECT_EQ(declared->profile.clockDriftMs, -90'000);
+
+  const std::pair<const char*, const char*> bad[] = {
+      {"repeat 2\necho x\n", "repeat not closed: no line 'end' follows"},
+      {"end\n", "'end' without a 'repeat'"},
+      {"repeat 0\nend\n", "at least once"},
+      {"repeat 100001\nend\n", "at most 100000"},
+      {"repeat 2 times\nend\n", "unexpected 'times'"},
+      {"repeat 2\nfrobnicate {i}\nend\n", "unknown command 'frobnicate'"},
+      {"repeat 100000\necho 1\necho 2\necho 3\necho 4\necho 5\necho 6\necho 7\necho 8\n"
+       "echo 9\necho 10\necho 11\nend\n",
+       "more than a million commands"},
+  };
+  for (const auto& [text, message] : bad) {
+    auto parsed = parseScenario(std::string("user a\n") + text, "t.scn", ".");
+    ASSERT_FALSE(parsed.has_value()) << text;
+    EXPECT_NE(parsed.error().message.find(message), std::string::npos)
+        << text << " gave: " << parsed.error().message;
+  }
+}
+
 TEST(ScenarioParserTest, UserOptions) {
   auto commands = parseOk(
       "user alice\n"
@@ -207,21 +283,22 @@ TEST(ScenarioReaderTest, FeedsCommandsAsSoonAsTheyAreComplete) {
   ScenarioReader reader("-", ".");
   auto none = reader.feed("user a");
   ASSERT_TRUE(none.has_value());
-  ASSERT_TRUE(none->has_value());
+  ASSERT_EQ(none->size(), 1u);
   ASSERT_TRUE(reader.feed("registry a import <<R").has_value());
   EXPECT_TRUE(reader.inBlock());
   auto inside = reader.feed("[HKEY_CURRENT_USER\\x]");
   ASSERT_TRUE(inside.has_value());
-  EXPECT_FALSE(inside->has_value());
+  EXPECT_TRUE(inside->empty());
   auto done = reader.feed("R");
   ASSERT_TRUE(done.has_value());
-  ASSERT_TRUE(done->has_value());
+  ASSERT_EQ(done->size(), 1u);
   EXPECT_FALSE(reader.inBlock());
   // After a bad line the reader goes on: the interactive mode keeps running.
   EXPECT_FALSE(reader.feed("bogus").has_value());
   auto next = reader.feed("advance 1s");
   ASSERT_TRUE(next.has_value());
-  EXPECT_EQ((*next)->where.line, 6);
+  ASSERT_EQ(next->size(), 1u);
+  EXPECT_EQ((*next)[0].where.line, 6);
 }
 
 }  // namespace

@@ -19,11 +19,13 @@ namespace fs = std::filesystem;
 
 struct Options {
   bool quiet = false;
+  bool brief = false;
   std::optional<fs::path> disk;
   std::vector<std::string> files;
 };
 
-constexpr const char* kUsage = "usage: quendrilax-sim [--quiet] [--disk DIR] [SCENARIO... | -]\n";
+constexpr const char* kUsage =
+    "usage: quendrilax-sim [--quiet] [--brief] [--disk DIR] [SCENARIO... | -]\n";
 
 int usage(std::ostream& err, const std::string& problem) {
   err << "quendrilax-sim: " << problem << '\n' << kUsage;
@@ -36,6 +38,19 @@ fs::path diskFor(const Options& options, std::size_t index) {
          ("quendrilax-sim-" + std::to_string(::getpid()) + "-" + std::to_string(index));
 }
 
+// The folder a run's drives go into, emptied and made; why it cannot be,
+// when it cannot.
+std::optional<std::string> prepareDisk(const Options& options, const fs::path& disk) {
+  std::error_code error;
+  fs::remove_all(disk, error);
+  if (!error) fs::create_directories(disk, error);
+  if (!error && !fs::is_directory(disk, error) && !error)
+    error = std::make_error_code(std::errc::not_a_directory);
+  if (!error) return std::nullopt;
+  return std::string(options.disk ? "--disk " + options.disk->string() + ": " : "") +
+         "cannot make the folder " + disk.string() + ": " + error.message();
+}
+
 void removeDisk(const Options& options, const fs::path& disk) {
   if (options.disk) return;  // kept for inspection
   std::error_code ignored;
@@ -46,19 +61,27 @@ void removeDisk(const Options& options, const fs::path& disk) {
 int summary(std::ostream& out, std::ostream& err, const std::string& name, const Runner& runner,
             int unreadableLines = 0) {
   out.flush();  // the transcript comes before the verdict
-  const std::size_t failed = runner.failures().size();
-  if (failed == 0 && unreadableLines == 0) {
-    err << name << ": all expectations held\n";
+  std::size_t steps = 0;
+  for (const Failure& failure : runner.failures()) steps += failure.step ? 1 : 0;
+  const std::size_t expectations = runner.failures().size() - steps;
+  if (runner.failures().empty() && unreadableLines == 0) {
+    if (runner.checksRun() == 0)
+      err << name << ": nothing to check: the scenario holds no expectation\n";
+    else
+      err << name << ": all expectations held\n";
     return 0;
   }
+  std::vector<std::string> parts;
+  if (expectations > 0) parts.push_back(std::to_string(expectations) + " expectation(s) failed");
+  if (steps > 0) parts.push_back(std::to_string(steps) + " step(s) failed");
+  if (unreadableLines > 0)
+    parts.push_back(std::to_string(unreadableLines) + " line(s) could not be read");
   err << name << ": ";
-  if (failed > 0) err << failed << " expectation(s) failed";
-  if (failed > 0 && unreadableLines > 0) err << "; ";
-  if (unreadableLines > 0) err << unreadableLines << " line(s) could not be read";
+  for (std::size_t i = 0; i < parts.size(); ++i) err << (i ? "; " : "") << parts[i];
   err << '\n';
   for (const auto& failure : runner.failures())
-    err << "  " << failure.where.file << ':' << failure.where.line << ": " << failure.message
-        << '\n';
+    err << "  " << failure.where.file << ':' << failure.where.line << ": "
+        << (failure.step ? "step failed: " : "") << failure.message << '\n';
   return unreadableLines > 0 ? 2 : 1;
 }
 
@@ -72,6 +95,10 @@ bool endsSession(const std::string& line) {
 
 int interactive(const Options& options, const Console& console) {
   const fs::path disk = diskFor(options, 0);
+  if (const auto problem = prepareDisk(options, disk)) {
+    console.err << "quendrilax-sim: " << *problem << '\n';
+    return 2;
+  }
   std::ostringstream discard;
   int status = 0;
   {
@@ -79,10 +106,17 @@ int interactive(const Options& options, const Console& console) {
     ScenarioReader reader("-", fs::current_path());
     int unreadable = 0;
     std::string line;
+    runner.brief(options.brief);
     while (true) {
-      if (console.terminal)
-        console.out << (reader.inBlock() ? "... " : "qx> ") << std::flush;
-      if (!std::getline(console.in, line)) break;
+      const std::string prompt = reader.inBlock() ? "... " : "qx> ";
+      if (console.editLine) {
+        const std::optional<std::string> typed = console.editLine(prompt);
+        if (!typed) break;
+        line = *typed;
+      } else {
+        if (console.terminal) console.out << prompt << std::flush;
+        if (!std::getline(console.in, line)) break;
+      }
       if (!reader.inBlock() && endsSession(line)) break;
       auto fed = reader.feed(line);
       if (!fed) {
@@ -92,7 +126,7 @@ int interactive(const Options& options, const Console& console) {
         ++unreadable;
         continue;
       }
-      if (*fed) runner.run(**fed);
+      for (const Command& command : *fed) runner.run(command);
     }
     runner.finish();
     if (auto done = reader.finish(); !done) {
@@ -114,6 +148,8 @@ int runCommandLine(const std::vector<std::string>& args, const Console& console)
     const std::string& arg = args[i];
     if (arg == "--quiet" || arg == "-q") {
       options.quiet = true;
+    } else if (arg == "--brief" || arg == "-b") {
+      options.brief = true;
     } else if (arg == "--disk") {
       if (++i >= args.size()) return usage(console.err, "option --disk needs a folder");
       options.disk = args[i];
@@ -143,7 +179,20 @@ int runCommandLine(const std::vector<std::string>& args, const Console& console)
                   << parsed.error().message << '\n';
       return 2;
     }
+    if (parsed->empty()) {
+      console.err << file << ": nothing to run: the scenario holds no command\n";
+      return 2;
+    }
     scenarios.push_back(std::move(*parsed));
+  }
+
+  // Every run's folder is checked before any runs, as every scenario is read.
+  for (std::size_t i = 0; i < scenarios.size(); ++i) {
+    if (const auto problem = prepareDisk(options, diskFor(options, i + 1))) {
+      for (std::size_t made = 0; made < i; ++made) removeDisk(options, diskFor(options, made + 1));
+      console.err << "quendrilax-sim: " << *problem << '\n';
+      return 2;
+    }
   }
 
   int status = 0;
@@ -155,6 +204,7 @@ int runCommandLine(const std::vector<std::string>& args, const Console& console)
     int verdict = 0;
     {
       Runner runner(out, disk);
+      runner.brief(options.brief);
       for (const auto& command : scenarios[i]) runner.run(command);
       runner.finish();
       verdict = summary(out, console.err, options.files[i], runner);

@@ -85,8 +85,8 @@ class CommandTable {
 // the expectation sees the state after everything that has happened.
 class ExpectStep final : public Step {
  public:
-  ExpectStep(std::string user, std::shared_ptr<const Expectation> what)
-      : user_(std::move(user)), what_(std::move(what)) {}
+  ExpectStep(std::string user, std::shared_ptr<const Expectation> what, std::string word = {})
+      : user_(std::move(user)), what_(std::move(what)), word_(std::move(word)) {}
   void run(Runner& runner, const SourceLocation& where) const override;
   // The expectation as the type its family read it into (for tests).
   template <class T>
@@ -97,6 +97,7 @@ class ExpectStep final : public Step {
  private:
   std::string user_;
   std::shared_ptr<const Expectation> what_;
+  std::string word_;  // the word after the user: "folder", "task", ...
 };
 
 // Every family's commands; built by command_families.cpp.

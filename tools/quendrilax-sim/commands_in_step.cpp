@@ -45,7 +45,7 @@ void checkInStep(Runner& runner, const SourceLocation& where, const std::string&
     for (const sim::mail::ItemData& task : folders.front().tasks) tasks += travels(task) ? 1 : 0;
   if (problems.empty()) {
     runner.say("", std::to_string(names.size()) + " users in step on " + inQuotes(shareName) +
-                       " (" + std::to_string(tasks) + " tasks each)");
+                       " (" + counted(tasks, "task") + " each)");
     return;
   }
   std::string message = "expected " + inQuotes(shareName) + " in step among";
@@ -55,7 +55,7 @@ void checkInStep(Runner& runner, const SourceLocation& where, const std::string&
   for (std::size_t i = 0; i < problems.size() && i < kShown; ++i) message += "\n    " + problems[i];
   if (problems.size() > kShown)
     message += "\n    ... and " + std::to_string(problems.size() - kShown) + " more";
-  runner.fail(where, message);
+  runner.fail(where, message + runner.outboxHint());
 }
 
 }  // namespace

@@ -163,6 +163,7 @@ void registerTranscriptCommands(CommandTable& table) {
     });
   });
   table.help("  echo TEXT... | help | quit, exit (at the prompt)");
+  table.help("  repeat N ... end: the lines between, N times; {i} in them counts 1 to N");
   table.help("  DURATION: a number with its unit, ms s m|min h d, e.g. 1500ms 1m30s 7d");
 }
 

@@ -62,6 +62,20 @@ int parseUtcOffset(const std::string& text) {
   return sign * static_cast<int>(*hours * 60 + *minutes);
 }
 
+// "+5m", "-90s": how far the machine's clock is off the office's.
+std::int64_t parseDrift(const std::string& text) {
+  const char* usage = "clock takes +DURATION or -DURATION, such as +5m or -1500ms";
+  if (text.size() < 2 || (text[0] != '+' && text[0] != '-')) bad(usage);
+  const auto ms = readDuration(text.substr(1));
+  if (!ms) bad("clock offset '" + text + "': the duration " + ms.error());
+  return text[0] == '-' ? -*ms : *ms;
+}
+
+std::string driftText(std::int64_t driftMs) {
+  if (driftMs == 0) return "on the office's time";
+  return durationText(driftMs < 0 ? -driftMs : driftMs) + (driftMs < 0 ? " behind" : " ahead");
+}
+
 int parseButton(const std::string& word) {
   if (word == "ok") return 1;
   if (word == "cancel") return 2;
@@ -76,7 +90,17 @@ std::shared_ptr<const Step> readUser(ReadContext& ctx) {
   UserProfile& p = user->profile;
   p.name = args.keyword("user name");
   if (!validUserName(p.name)) bad("a user name is letters, digits, '-' and '_'");
-  if (ctx.isUser(p.name)) bad("user '" + p.name + "' declared twice");
+  if (ctx.isUser(p.name)) {
+    // A declared user's clock may be set off later; nothing else changes.
+    if (args.left() == 2 && args.accept("clock")) {
+      auto drift = std::make_shared<ClockDriftCmd>();
+      drift->user = p.name;
+      drift->driftMs = parseDrift(args.keyword("clock offset"));
+      return drift;
+    }
+    bad("user '" + p.name + "' declared twice (a declared user takes only: user " + p.name +
+        " clock +DURATION|-DURATION)");
+  }
   p.address = p.name + "@office.test";
   while (!args.done()) {
     const std::string option = args.keyword("user option");
@@ -99,10 +123,12 @@ std::shared_ptr<const Step> readUser(ReadContext& ctx) {
       if (p.changeEventsPerSave < 1) bad("a save raises at least one change event");
     } else if (option == "change-events-in-save") {
       p.changeEventsInSave = true;
+    } else if (option == "clock") {
+      p.clockDriftMs = parseDrift(args.keyword("clock offset"));
     } else {
       bad("unknown user option '" + option +
           "' (address, language, version, appdata, library, utc, no-explorer, change-events,"
-          " change-events-in-save)");
+          " change-events-in-save, clock)");
     }
   }
   ctx.declareUser(p.name);
@@ -122,6 +148,8 @@ std::shared_ptr<const Step> readLifecycle(ReadContext& ctx) {
     life->what = Lifecycle::kConnect;
   } else if (verb == "disconnect") {
     life->what = Lifecycle::kDisconnect;
+  } else if (verb == "crash") {
+    life->what = Lifecycle::kCrash;
   } else {
     life->what = Lifecycle::kStop;
   }
@@ -165,17 +193,22 @@ std::string stateOf(const OfficeUser& u) {
 
 void UserCmd::run(Runner& runner, const SourceLocation&) const {
   runner.addUser(profile);
-  std::string note = "user " + profile.address + ", host " + profile.hostVersion;
-  char language[24];
-  std::snprintf(language, sizeof language, ", language %04X", profile.language);
-  note += language;
+  std::string note = "user " + profile.address + ", mail client version " +
+                     profile.hostVersion + ", language " + languageText(profile.language);
   if (profile.appDataMissing) note += ", no application-data folder";
   if (profile.libraryMissing) note += ", safe-item library missing";
   if (profile.noExplorer) note += ", no explorer window";
   if (profile.changeEventsPerSave != 1)
     note += ", " + std::to_string(profile.changeEventsPerSave) + " change events per save";
   if (profile.changeEventsInSave) note += ", change events raised during the save";
+  if (profile.clockDriftMs != 0) note += ", clock " + driftText(profile.clockDriftMs);
   runner.say(profile.name, note);
+}
+
+void ClockDriftCmd::run(Runner& runner, const SourceLocation&) const {
+  runner.user(user).host->setClockDriftMs(driftMs);
+  runner.user(user).setup.clockDriftMs = driftMs;
+  runner.say(user, "the clock now runs " + driftText(driftMs));
 }
 
 bool changeHostLife(Runner& runner, OfficeUser& u, Lifecycle what, std::string& why) {
@@ -236,6 +269,19 @@ bool changeHostLife(Runner& runner, OfficeUser& u, Lifecycle what, std::string& 
       runner.unloadModule(u);
       runner.report(u);
       u.host->stopRun();
+      return true;
+    case Lifecycle::kCrash:
+      if (!u.host->running()) {
+        why = "the host of " + name + " does not run";
+        return false;
+      }
+      runner.say(name, "host crashes: no shutdown, no disconnection");
+      // The process is gone first, so that the add-in's objects, dropped
+      // with it, reach nothing of it any more.
+      u.host->crash();
+      u.connected = false;
+      runner.dropAddin(u);
+      runner.report(u);
       return true;
   }
   return false;
@@ -307,7 +353,7 @@ std::optional<std::string> ExpectTimer::check(Runner&, OfficeUser& u) const {
 
 void registerOfficeCommands(CommandTable& table) {
   table.command("user", readUser);
-  for (const char* verb : {"start", "startup-complete", "connect", "disconnect", "stop"})
+  for (const char* verb : {"start", "startup-complete", "connect", "disconnect", "stop", "crash"})
     table.command(verb, readLifecycle);
   auto readAdvance = [](ReadContext& ctx) -> std::shared_ptr<const Step> {
     auto advance = std::make_shared<AdvanceCmd>();
@@ -504,7 +550,9 @@ void registerOfficeCommands(CommandTable& table) {
   table.help("            [library missing] [utc +1] [no-explorer] [change-events N]");
   table.help("            [change-events-in-save]");
   table.help("  start USER [no-startup-complete] | startup-complete USER | connect USER");
-  table.help("  disconnect USER | stop USER | advance DURATION | newmail USER");
+  table.help("  user NAME clock +DURATION|-DURATION (a declared user's clock from now on)");
+  table.help("  disconnect USER | stop USER | crash USER | newmail USER");
+  table.help("  advance DURATION | wait DURATION (the same: time passes)");
   table.help("  answer USER ok|yes|no|cancel [open DURATION] | transport [every DURATION]");
   table.help("  postoffice [delay DURATION] [copies N] [reorder on|off] [crlf on|off]");
   table.help("  fail USER OPERATION [status CODE] [call N | always] | heal USER [OPERATION]");

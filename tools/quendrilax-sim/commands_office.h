@@ -18,6 +18,14 @@ struct UserCmd final : Step {
   void run(Runner& runner, const SourceLocation& where) const override;
 };
 
+// `user NAME clock +D|-D` for a user declared already: the machine's clock
+// runs that much ahead of (or behind) the office's from now on.
+struct ClockDriftCmd final : Step {
+  std::string user;
+  std::int64_t driftMs = 0;
+  void run(Runner& runner, const SourceLocation& where) const override;
+};
+
 enum class Lifecycle {
   kStart,            // the host starts with the add-in: connection, startup complete
   kStartNoComplete,  // the host starts; startup complete comes later by hand
@@ -25,6 +33,7 @@ enum class Lifecycle {
   kConnect,          // the user connects the add-in in the running host
   kDisconnect,       // the user disconnects the add-in; the host keeps running
   kStop,             // the host shuts down
+  kCrash,            // the host process ends at once: no shutdown, no disconnection
 };
 
 struct LifecycleCmd final : Step {

@@ -43,6 +43,12 @@ std::vector<const sim::DialogRecord*> progressListings(OfficeUser& u) {
 
 }  // namespace
 
+const sim::mail::BarState* indicatorBar(OfficeUser& u) {
+  for (const sim::mail::BarState& bar : u.host->mail().commandBars())
+    if (bar.name.starts_with(u"Vantrosse")) return &bar;
+  return nullptr;
+}
+
 // The entries a queue file holds as the add-in reads it: the file in text
 // mode (CR LF read as LF), taken in pieces of at most 511 characters that end
 // at a line break, each piece one entry.
@@ -130,9 +136,7 @@ void registerQueueCommands(CommandTable& table) {
     std::string text;
     if (what == "caption" || what == "tooltip") text = args.text(what + " text");
     return makeExpectation([=](Runner&, OfficeUser& u) -> std::optional<std::string> {
-      const sim::mail::BarState* bar = nullptr;
-      for (const sim::mail::BarState& b : u.host->mail().commandBars())
-        if (b.name.starts_with(u"Vantrosse") && !bar) bar = &b;
+      const sim::mail::BarState* bar = indicatorBar(u);
       const std::string state = bar ? "shown" : u.indicatorSeen ? "removed" : "absent";
       if (what == "absent" || what == "shown" || what == "removed") {
         if (state == what) return std::nullopt;
@@ -145,6 +149,40 @@ void registerQueueCommands(CommandTable& table) {
           utf16ToUtf8(what == "caption" ? button.caption : button.tooltipText);
       if (found == text) return std::nullopt;
       return expected("the indicator's " + what + " " + inQuotes(text), inQuotes(found));
+    });
+  });
+
+  table.show("queue", [](ReadContext& ctx, const std::string& user) {
+    std::string folder = ctx.args.text("folder path");
+    return makeStep([=](Runner& runner, const SourceLocation& where) {
+      OfficeUser& u = runner.user(user);
+      runner.catchUp(u);
+      std::string problem;
+      const auto path = queuePath(runner, u, folder, problem);
+      if (!path) return runner.fail(where, problem);
+      const auto content = u.host->disk().readText(*path);
+      if (!content) return runner.say(user, "no queue file for " + folder);
+      const auto entries = queueEntries(ansiToUtf8(*content));
+      runner.say(user, "queue file of " + folder + ": " + counted(entries.size(), "entry", "entries") +
+                           " (tasks waiting to be sent)");
+      for (std::size_t i = 0; i < entries.size(); ++i)
+        runner.out() << "    " << i + 1 << ". " << inQuotes(entries[i]) << '\n';
+    });
+  });
+  table.show("indicator", [](ReadContext&, const std::string& user) {
+    return makeStep([user](Runner& runner, const SourceLocation&) {
+      OfficeUser& u = runner.user(user);
+      runner.catchUp(u);
+      const sim::mail::BarState* bar = indicatorBar(u);
+      if (!bar) {
+        runner.say(user, u.indicatorSeen ? "the indicator was removed" : "no indicator shown");
+        return;
+      }
+      runner.say(user, "the indicator is shown");
+      if (bar->buttons.empty()) return runner.out() << "    no button\n", void();
+      const sim::mail::ButtonState& button = bar->buttons.front();
+      runner.out() << "    caption " << inQuotes(utf16ToUtf8(button.caption)) << '\n'
+                   << "    tooltip " << inQuotes(utf16ToUtf8(button.tooltipText)) << '\n';
     });
   });
 
@@ -185,6 +223,7 @@ void registerQueueCommands(CommandTable& table) {
   table.help("  expect USER queue PATH entries N|absent");
   table.help("  expect USER indicator absent|shown|removed | caption TEXT | tooltip TEXT");
   table.help("  expect USER progress listings N | show USER progress");
+  table.help("  show USER queue PATH | show USER indicator");
 }
 
 }  // namespace qx::tools

@@ -7,6 +7,7 @@
 // docs/scenarios.md "Sync mails".
 #include <algorithm>
 
+#include "protocol/change_version.h"
 #include "protocol/sync_body.h"
 #include "protocol/sync_envelope.h"
 #include "quendrilax-sim/command_table.h"
@@ -66,7 +67,21 @@ std::optional<std::string> headerIdOf(const sim::mail::ItemData& mail) {
   return std::nullopt;
 }
 
-enum class MailCheck { kTo, kKind, kShare, kCarries, kAttachments, kAttachmentName };
+// The version line's text as written, garbage included: between the first
+// "ver:" after the id field and the ":ver" after it.
+std::optional<std::string> versionTextOf(const sim::mail::ItemData& mail) {
+  const std::string body = bodyAnsi(mail);
+  const std::size_t idClose = body.find(syncmail::kIdClose);
+  if (idClose == std::string::npos) return std::nullopt;
+  const std::size_t open = body.find(changeversion::kLineOpen, idClose);
+  if (open == std::string::npos) return std::nullopt;
+  const std::size_t start = open + changeversion::kLineOpen.size();
+  const std::size_t close = body.find(changeversion::kLineClose, start);
+  if (close == std::string::npos) return std::nullopt;
+  return ansiToUtf8(body.substr(start, close - start));
+}
+
+enum class MailCheck { kTo, kKind, kShare, kCarries, kAttachments, kAttachmentName, kVersion };
 
 std::optional<std::string> checkMail(const sim::mail::ItemData& mail, const std::string& label,
                                      MailCheck check, const std::string& text, int n) {
@@ -85,6 +100,14 @@ std::optional<std::string> checkMail(const sim::mail::ItemData& mail, const std:
     }
     case MailCheck::kShare:
       return compare("share", shareOf(mail));
+    case MailCheck::kVersion: {
+      // `n` is 0 for `version none`.
+      const std::optional<std::string> version = versionTextOf(mail);
+      const std::optional<std::string> wanted = n == 0 ? std::nullopt : std::optional(text);
+      if (version == wanted) return std::nullopt;
+      return expected(label + (wanted ? " version " + inQuotes(*wanted) : " without a version line"),
+                      version ? "version " + inQuotes(*version) : std::string("no version line"));
+    }
     case MailCheck::kCarries: {
       const Carried carried = carriedTask(mail);
       if (!carried.task) return expected(label + " to carry " + inQuotes(text), carried.problem);
@@ -167,10 +190,11 @@ void registerSyncMailCommands(CommandTable& table) {
     const int n = args.count("sync mail number");
     if (n < 1) bad("sync mails count from 1");
     if (!args.accept("in"))
-      bad("expect USER sync-mail N in PATH to|kind|share|carries|attachments|attachment-name");
+      bad("expect USER sync-mail N in PATH "
+          "to|kind|share|carries|attachments|attachment-name|version");
     std::string folder = args.text("folder path");
-    const std::string what =
-        args.oneOf("sync mail check", "to|kind|share|carries|attachments|attachment-name");
+    const std::string what = args.oneOf(
+        "sync mail check", "to|kind|share|carries|attachments|attachment-name|version");
     MailCheck check = MailCheck::kTo;
     std::string text;
     int count = 0;
@@ -185,6 +209,12 @@ void registerSyncMailCommands(CommandTable& table) {
     } else if (what == "carries") {
       check = MailCheck::kCarries;
       text = args.text("subject");
+    } else if (what == "version") {
+      check = MailCheck::kVersion;
+      if (!args.accept("none")) {
+        text = args.text("version text");
+        count = 1;
+      }
     } else if (what == "attachment-name") {
       check = MailCheck::kAttachmentName;
       text = args.text("attachment name");
@@ -220,7 +250,7 @@ void registerSyncMailCommands(CommandTable& table) {
   table.help("  expect USER sync-mails in PATH N");
   table.help("  expect USER sync-mail N in PATH to TEXT | kind change|removal | share TEXT");
   table.help("                              | carries SUBJECT | attachments N");
-  table.help("                              | attachment-name TEXT");
+  table.help("                              | attachment-name TEXT | version TEXT|none");
   table.help("  show USER sync-mail N in PATH");
 }
 

@@ -4,6 +4,7 @@
 
 #include "platform/mail_ids.h"
 #include "quendrilax-sim/command_table.h"
+#include "quendrilax-sim/hand_made_sync_mail.h"
 #include "quendrilax-sim/runner.h"
 #include "quendrilax-sim/runner_text.h"
 #include "quendrilax-sim/text_utf.h"
@@ -118,7 +119,8 @@ std::shared_ptr<const Step> readMail(ReadContext& ctx) {
   Args& args = ctx.args;
   std::string user = ctx.knownUser();
   if (args.keyword("action (send)") != "send")
-    bad("mail takes: send to ADDRESSES subject TEXT [body TEXT]");
+    bad("mail takes: send to ADDRESSES subject TEXT [body TEXT] | send change|removal ...");
+  if (args.peekIs("change") || args.peekIs("removal")) return readHandMadeSyncMail(args, user);
   std::string to, subject, body;
   while (!args.done()) {
     const std::string field = args.oneOf("mail field", "to|subject|body");
@@ -234,6 +236,33 @@ TaskLookup findTask(Runner& runner, OfficeUser& u, const std::string& folder,
                             "; a task must be named by a subject its folder holds once"};
 }
 
+namespace {
+
+// A folder the user's configuration shares ("used" 1), so that its tasks
+// travel while the add-in runs.
+bool sharedByConfiguration(OfficeUser& u, const std::u16string& folderId) {
+  const auto used = u.host->registry().value(
+      reg::kCurrentUser, std::string(kFoldersKey) + utf8ToAnsi(utf16ToUtf8(folderId)), "used");
+  return used && used->type == reg::kDword && used->data.size() == 4 && used->data[0] == 1 &&
+         used->data[1] == 0 && used->data[2] == 0 && used->data[3] == 0;
+}
+
+// A private task or a holiday saved in a shared folder stays with its owner:
+// said, since the transcript shows no mail for it.
+void tellKeptHome(Runner& runner, OfficeUser& u, const std::u16string& entryId) {
+  if (!u.connected) return;
+  const auto item = u.host->mail().item(entryId);
+  if (!item || !sharedByConfiguration(u, item->folderId)) return;
+  const bool isPrivate = item->data.sensitivity == sensitivity::kPrivate;
+  const bool holiday = item->data.categories.find(u"Feiertag") != std::u16string::npos;
+  if (!isPrivate && !holiday) return;
+  runner.say(u.setup.name, inQuotes(utf16ToUtf8(item->data.subject)) + " is " +
+                               (isPrivate ? "private" : "a holiday (\"Feiertag\")") +
+                               ": the add-in keeps it home, nothing of it is sent");
+}
+
+}  // namespace
+
 void TaskCmd::run(Runner& runner, const SourceLocation& where) const {
   OfficeUser& u = runner.user(user);
   auto& mail = u.host->mail();
@@ -243,10 +272,11 @@ void TaskCmd::run(Runner& runner, const SourceLocation& where) const {
     sim::mail::ItemData task = sim::mail::ItemData::newTask();
     task.subject = utf8ToUtf16(subject);
     for (const FieldValue& f : fields) applyField(task, f);
-    if (mail.addItem(id, std::move(task)).empty())
-      return runner.fail(where, "cannot add a task to " + folder);
+    const std::u16string added = mail.addItem(id, std::move(task));
+    if (added.empty()) return runner.fail(where, "cannot add a task to " + folder);
     runner.say(user, "adds task " + inQuotes(subject) + " to " + folder +
                          (fields.empty() ? "" : " (" + fieldsNote(fields) + ")"));
+    tellKeptHome(runner, u, added);
     return;
   }
   const TaskLookup lookup = findTask(runner, u, folder, subject);
@@ -267,6 +297,7 @@ void TaskCmd::run(Runner& runner, const SourceLocation& where) const {
       });
       runner.say(user,
                  "edits task " + inQuotes(subject) + " in " + folder + ": " + fieldsNote(fields));
+      tellKeptHome(runner, u, entryId);
       return;
     case Action::kDelete:
       if (!mail.deleteItem(entryId))
@@ -421,6 +452,9 @@ void registerTaskCommands(CommandTable& table) {
   table.help("           complete|waiting|deferred, percent N, importance low|normal|high,");
   table.help("           private yes|no, categories T, owner T");
   table.help("  mail USER send to ADDRESSES subject TEXT [body TEXT]");
+  table.help("  mail USER send change to ADDRESSES share NAME id SYNCID [version TEXT|none]");
+  table.help("                 [FIELD VALUE]...");
+  table.help("  mail USER send removal to ADDRESSES share NAME id SYNCID [version TEXT|none]");
   table.help("  share USER PATH as SHARENAME [with ADDRESS...]");
   table.help("  expect USER folder PATH count N | has SUBJECT | lacks SUBJECT");
   table.help("  expect USER task SUBJECT [in PATH] FIELD VALUE | property NAME TEXT|absent");

@@ -5,11 +5,13 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "core/addin_module.h"
 #include "core/connect.h"
+#include "quendrilax-sim/outbox_watch.h"
 #include "quendrilax-sim/scan_report.h"
 
 namespace qx::sim {
@@ -30,6 +32,7 @@ struct UserProfile {
   int utcOffsetMinutes = 60;
   int changeEventsPerSave = 1;      // ItemChange events the host raises for one save
   bool changeEventsInSave = false;  // raised before the item's Save returns
+  std::int64_t clockDriftMs = 0;    // the machine's clock ahead (+) or behind (-) the office's
 };
 
 struct OfficeUser {
@@ -49,6 +52,13 @@ struct OfficeUser {
   // Whether the indicator toolbar has been up at the end of any step so far
   // (the stand-in forgets a toolbar once it is deleted).
   bool indicatorSeen = false;
+  // The indicator as the transcript last told it: up, and its caption.
+  bool indicatorUp = false;
+  std::u16string indicatorCaption;
+  // The sync mails the add-in put into the Outbox, as told so far.
+  OutboxWatch outbox;
+  // Outbox mails the transcript has told to wait, by entry id: told once.
+  std::set<std::u16string> toldWaiting;
   // The Inbox scan under way, to tell what became of its sync mails.
   ScanWatch scans;
 

@@ -5,6 +5,7 @@
 
 #include "core/hidden_window.h"
 #include "platform/mail_ids.h"
+#include "quendrilax-sim/commands_queue.h"
 #include "quendrilax-sim/log_entries.h"
 #include "quendrilax-sim/runner_text.h"
 #include "quendrilax-sim/text_utf.h"
@@ -42,30 +43,65 @@ Runner::~Runner() {
   office_.reset();
 }
 
-std::string Runner::stamp() const {
-  const std::int64_t ms = office_->clock().nowMs();
-  const std::int64_t seconds = ms / 1000;
-  char buffer[48];
+std::string Runner::stamp() const { return stampOf(office_->clock().nowMs()); }
+
+std::string Runner::stampOf(std::int64_t ms) {
+  // Past the first day the day is told apart: "[7d 01:04:00]".
+  const std::int64_t days = ms / 86'400'000;
+  const std::int64_t seconds = ms % 86'400'000 / 1000;
+  char buffer[64];
+  const int written =
+      days > 0 ? std::snprintf(buffer, sizeof buffer, "[%lldd ", static_cast<long long>(days))
+               : std::snprintf(buffer, sizeof buffer, "[");
+  char* rest = buffer + written;
+  const std::size_t room = sizeof buffer - static_cast<std::size_t>(written);
   if (ms % 1000 != 0) {
-    std::snprintf(buffer, sizeof buffer, "[%02lld:%02lld:%02lld.%03lld]",
+    std::snprintf(rest, room, "%02lld:%02lld:%02lld.%03lld]",
                   static_cast<long long>(seconds / 3600), static_cast<long long>(seconds / 60 % 60),
                   static_cast<long long>(seconds % 60), static_cast<long long>(ms % 1000));
   } else {
-    std::snprintf(buffer, sizeof buffer, "[%02lld:%02lld:%02lld]",
-                  static_cast<long long>(seconds / 3600), static_cast<long long>(seconds / 60 % 60),
-                  static_cast<long long>(seconds % 60));
+    std::snprintf(rest, room, "%02lld:%02lld:%02lld]", static_cast<long long>(seconds / 3600),
+                  static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60));
   }
   return buffer;
 }
 
+void Runner::sayAt(std::int64_t ms, const std::string& who, const std::string& text) {
+  if (muted_) return;
+  flushRoutine();
+  out_ << stampOf(ms) << ' ' << (who.empty() ? std::string() : who + ": ") << text << '\n';
+}
+
+namespace {
+// The add-in's routine: a tick or a scan that changes nothing. `--brief`
+// leaves such lines out unless something else happens along with them.
+bool routine(const std::string& text) {
+  return text.starts_with("add-in: tick") || text == "add-in: inbox scan" ||
+         text.starts_with("add-in: new mail");
+}
+}  // namespace
+
 void Runner::say(const std::string& who, const std::string& text) {
   if (muted_) return;
-  out_ << stamp() << ' ' << (who.empty() ? std::string() : who + ": ") << text << '\n';
+  std::string line = stamp() + ' ' + (who.empty() ? std::string() : who + ": ") + text + '\n';
+  if (brief_ && routine(text)) {
+    routineLines_.push_back(std::move(line));
+    return;
+  }
+  flushRoutine();
+  out_ << line;
+}
+
+void Runner::flushRoutine() {
+  for (const std::string& line : routineLines_) out_ << line;
+  routineLines_.clear();
 }
 
 void Runner::fail(const SourceLocation& where, std::string message) {
-  out_ << where.file << ':' << where.line << ": FAILED: " << message << '\n';
-  failures_.push_back({where, std::move(message)});
+  flushRoutine();
+  out_ << where.file << ':' << where.line << (checking_ ? ": FAILED: " : ": STEP FAILED: ")
+       << message << '\n';
+  failures_.push_back({where, std::move(message), !checking_});
 }
 
 OfficeUser& Runner::user(const std::string& name) { return *users_.at(name); }
@@ -90,6 +126,7 @@ OfficeUser& Runner::addUser(const UserProfile& profile) {
   if (profile.noExplorer) u->host->mail().setExplorerPresent(false);
   u->host->mail().setChangeEventsPerSave(profile.changeEventsPerSave);
   u->host->mail().setChangeEventsInSave(profile.changeEventsInSave);
+  u->host->setClockDriftMs(profile.clockDriftMs);
   OfficeUser* raw = u.get();
   // The host disconnects the add-in at once when it sets Connect to false; the
   // connection object is released only when the current step is over, since
@@ -123,8 +160,11 @@ void Runner::finish() {
 }
 
 void Runner::run(const Command& command) {
+  checking_ = command.verb == "expect" || command.verb == "soak";
+  if (checking_) ++checksRun_;
   command.step->run(*this, command.where);
   settle();
+  checking_ = false;
 }
 
 void Runner::advance(std::int64_t ms) {
@@ -149,6 +189,8 @@ void Runner::settle() {
     u.scans.end(*this, u);
     report(u);
   }
+  // Routine work that nothing else came of is left out.
+  routineLines_.clear();
 }
 
 void Runner::catchUp(OfficeUser& u) {
@@ -159,8 +201,8 @@ void Runner::catchUp(OfficeUser& u) {
 
 void Runner::report(OfficeUser& u) {
   const std::string& name = u.setup.name;
-  for (const sim::mail::BarState& bar : u.host->mail().commandBars())
-    if (bar.name.starts_with(u"Vantrosse")) u.indicatorSeen = true;
+  for (const std::string& line : u.outbox.look(u, muted_)) say(name, line);
+  reportIndicator(u);
   std::optional<std::uint32_t> timer;
   if (u.connect && u.connect->hiddenWindow().exists())
     timer = u.host->timerInterval(u.connect->hiddenWindow().handle(), kTimerId);
@@ -182,6 +224,42 @@ void Runner::report(OfficeUser& u) {
   };
   echo("debug.log", u.debugLinesReported);
   echo("error.log", u.errorLinesReported);
+}
+
+void Runner::reportIndicator(OfficeUser& u) {
+  const sim::mail::BarState* bar = indicatorBar(u);
+  if (!bar) {
+    if (u.indicatorUp) say(u.setup.name, "indicator removed");
+    u.indicatorUp = false;
+    return;
+  }
+  u.indicatorSeen = true;
+  const std::u16string caption = bar->buttons.empty() ? u"" : bar->buttons.front().caption;
+  if (!u.indicatorUp)
+    say(u.setup.name, "indicator shown: " + inQuotes(utf16ToUtf8(caption)));
+  else if (caption != u.indicatorCaption)
+    say(u.setup.name, "indicator now reads " + inQuotes(utf16ToUtf8(caption)));
+  u.indicatorUp = true;
+  u.indicatorCaption = caption;
+}
+
+std::string Runner::outboxHint() {
+  std::string waiting;
+  for (const std::string& name : userOrder_) {
+    OfficeUser& u = user(name);
+    auto& mail = u.host->mail();
+    std::size_t count = 0;
+    for (const sim::MailItemInfo& item :
+         mail.folderItems(mail.defaultFolderId(default_folder::kOutbox)))
+      count += item.submitted ? 1 : 0;
+    if (count == 0) continue;
+    waiting += std::string(waiting.empty() ? "" : "; ") + counted(count, "mail") +
+               " in the Outbox of " + name +
+               (u.host->running() ? ": no transport has run since (mail moves only at 'transport')"
+                                  : ": the host of " + name + " does not run");
+  }
+  if (waiting.empty()) return {};
+  return " (still waiting: " + waiting + ")";
 }
 
 void Runner::traceLogs(bool on) {
@@ -252,6 +330,12 @@ void Runner::unloadModule(OfficeUser& u) {
   u.module.reset();
 }
 
+void Runner::dropAddin(OfficeUser& u) {
+  u.connected = false;
+  if (u.connect) u.released.push_back(std::move(u.connect));
+  unloadModule(u);
+}
+
 std::string Runner::dataDirectory(OfficeUser& u) {
   if (u.setup.appDataMissing) return u.host->moduleFolder();
   return u.host->appDataFolder() + "\\Vantrosse\\";
@@ -290,21 +374,38 @@ std::u16string Runner::folderId(OfficeUser& u, const std::string& path) {
 }
 
 void Runner::runTransport() {
-  // Who has what waiting before, to tell what moved.
+  // What waits in every Outbox and Inbox before, to tell what moved: a mail
+  // leaves only when the post office took it from the Outbox.
+  std::map<std::string, std::vector<sim::MailItemInfo>> outboxBefore;
   std::map<std::string, std::vector<std::u16string>> inboxBefore;
   for (const std::string& name : userOrder_) {
-    OfficeUser& u = user(name);
-    auto& mail = u.host->mail();
-    for (const sim::MailItemInfo& item :
-         mail.folderItems(mail.defaultFolderId(default_folder::kOutbox)))
-      if (item.submitted)
-        say(name, "mail " + inQuotes(utf16ToUtf8(item.data.subject)) + " leaves for " +
-                      utf16ToUtf8(item.data.to));
+    auto& mail = user(name).host->mail();
+    for (sim::MailItemInfo& item : mail.folderItems(mail.defaultFolderId(default_folder::kOutbox)))
+      if (item.submitted) outboxBefore[name].push_back(std::move(item));
     for (const sim::MailItemInfo& item :
          mail.folderItems(mail.defaultFolderId(default_folder::kInbox)))
       inboxBefore[name].push_back(item.entryId);
   }
   office_->postOffice().runTransport();
+  for (const std::string& name : userOrder_) {
+    OfficeUser& u = user(name);
+    auto& mail = u.host->mail();
+    const auto outbox = mail.folderItems(mail.defaultFolderId(default_folder::kOutbox));
+    for (const sim::MailItemInfo& sent : outboxBefore[name]) {
+      const bool stays = std::any_of(outbox.begin(), outbox.end(), [&](const sim::MailItemInfo& m) {
+        return m.entryId == sent.entryId;
+      });
+      const std::string what = "mail " + inQuotes(utf16ToUtf8(sent.data.subject));
+      if (!stays) {
+        say(name, what + " leaves for " + utf16ToUtf8(sent.data.to));
+        u.toldWaiting.erase(sent.entryId);
+      } else if (u.toldWaiting.insert(sent.entryId).second) {
+        say(name, what + " for " + utf16ToUtf8(sent.data.to) + " waits in the Outbox" +
+                      (u.host->running() ? std::string()
+                                         : ": the host of " + name + " does not run"));
+      }
+    }
+  }
   for (const std::string& name : userOrder_) {
     OfficeUser& u = user(name);
     auto& mail = u.host->mail();

@@ -26,6 +26,9 @@ namespace qx::tools {
 struct Failure {
   SourceLocation where;
   std::string message;
+  // An expectation that did not hold, or a step the office could not carry
+  // out (a folder that does not exist, a host that runs already).
+  bool step = false;
 };
 
 class Runner {
@@ -46,13 +49,19 @@ class Runner {
   void finish();
 
   const std::vector<Failure>& failures() const { return failures_; }
+  // Expectations (and soaks, which check as they go) run so far.
+  int checksRun() const { return checksRun_; }
 
   // --- For the families' steps -------------------------------------------------------
   std::ostream& out() { return out_; }
   // A transcript line with the virtual time, for `who` (empty: the office).
   void say(const std::string& who, const std::string& text);
   void fail(const SourceLocation& where, std::string message);
+  // A line dated earlier than now: what a scan found, told when it is over.
+  void sayAt(std::int64_t ms, const std::string& who, const std::string& text);
   std::string stamp() const;
+  // "[01:04:00]", "[01:04:00.250]", "[7d 01:04:00]" past the first day.
+  static std::string stampOf(std::int64_t ms);
 
   sim::Office& office() { return *office_; }
   OfficeUser& addUser(const UserProfile& profile);
@@ -64,6 +73,9 @@ class Runner {
   void connectAddin(OfficeUser& user, std::int32_t connectMode);
   void disconnectAddin(OfficeUser& user, std::int32_t removeMode, bool onHostThread);
   void unloadModule(OfficeUser& user);
+  // The host process died: the connection and the module go without a word
+  // to the add-in.
+  void dropAddin(OfficeUser& user);
   // Time passes on the office's clock, in steps of at most a second, with the
   // office settled after each.
   void advance(std::int64_t ms);
@@ -74,6 +86,12 @@ class Runner {
   // What waits on one user's thread is delivered and reported.
   void catchUp(OfficeUser& user);
   void report(OfficeUser& user);
+  // For a failed expectation about mail: which Outboxes still hold mail no
+  // transport has taken, as a note to append; empty when none do.
+  std::string outboxHint();
+
+  // Brief transcript: ticks and scans that nothing came of are left out.
+  void brief(bool on) { brief_ = on; }
 
   // While muted, say() writes nothing: a long run (the soak) keeps the
   // transcript to its own progress lines. Failures are always written.
@@ -106,7 +124,14 @@ class Runner {
   std::map<std::string, std::unique_ptr<OfficeUser>> users_;
   std::vector<std::string> userOrder_;
   std::vector<Failure> failures_;
+  void reportIndicator(OfficeUser& user);
+  void flushRoutine();
+
   bool traceLogs_ = false;
+  bool brief_ = false;
+  std::vector<std::string> routineLines_;
+  int checksRun_ = 0;
+  bool checking_ = false;  // the command under way is an expectation
   bool muted_ = false;
   std::map<std::type_index, std::any> slots_;
 };

@@ -23,32 +23,49 @@ std::optional<std::uint64_t> parseNumber(std::string_view text) {
   return value;
 }
 
-std::optional<std::int64_t> parseDuration(std::string_view text) {
-  // Longer units first: "ms" and "min" begin with "m".
+std::expected<std::int64_t, std::string> readDuration(std::string_view text) {
   constexpr std::pair<std::string_view, std::int64_t> kUnits[] = {
-      {"ms", 1}, {"min", 60'000}, {"s", 1000}, {"m", 60'000}, {"h", 3'600'000}, {"d", 86'400'000},
+      {"ms", 1}, {"s", 1000}, {"m", 60'000}, {"min", 60'000}, {"h", 3'600'000}, {"d", 86'400'000},
   };
-  if (text.empty()) return std::nullopt;
+  constexpr std::string_view kUnitList = "ms, s, m or min, h or d";
+  // Ten thousand days is far beyond any run, and far from overflowing.
+  constexpr std::int64_t kLongest = 10'000LL * 86'400'000;
+  const std::string tooLarge = "is too large: at most 10000d";
+  if (text.empty()) return std::unexpected("is empty");
+  if (text[0] == '-') return std::unexpected("is negative: time only moves forward");
   std::int64_t total = 0;
   while (!text.empty()) {
     std::size_t digits = 0;
     while (digits < text.size() && std::isdigit(static_cast<unsigned char>(text[digits]))) ++digits;
-    if (digits == 0 || digits > 9) return std::nullopt;
+    if (digits == 0) return std::unexpected("must start with a number, such as 10s");
+    if (digits > 12) return std::unexpected(tooLarge);
     std::int64_t value = 0;
     std::from_chars(text.data(), text.data() + digits, value);
     text.remove_prefix(digits);
+    std::size_t letters = 0;
+    while (letters < text.size() && !std::isdigit(static_cast<unsigned char>(text[letters])))
+      ++letters;
+    const std::string_view name = text.substr(0, letters);
+    text.remove_prefix(letters);
     // A number without its unit is refused: "advance 10" could mean anything.
+    if (name.empty())
+      return std::unexpected("needs a unit after its number: " + std::string(kUnitList));
     std::int64_t unit = 0;
-    for (const auto& [name, ms] : kUnits) {
-      if (!text.starts_with(name)) continue;
-      unit = ms;
-      text.remove_prefix(name.size());
-      break;
-    }
-    if (unit == 0) return std::nullopt;
+    for (const auto& [known, ms] : kUnits)
+      if (name == known) unit = ms;
+    if (unit == 0)
+      return std::unexpected("has an unknown unit '" + std::string(name) + "' (" +
+                             std::string(kUnitList) + ")");
+    if (value > kLongest / unit || total > kLongest - value * unit)
+      return std::unexpected(tooLarge);
     total += value * unit;
   }
   return total;
+}
+
+std::optional<std::int64_t> parseDuration(std::string_view text) {
+  const auto ms = readDuration(text);
+  return ms ? std::optional(*ms) : std::nullopt;
 }
 
 const Token& Args::next(std::string_view what) {
@@ -113,10 +130,10 @@ int Args::count(std::string_view what, int maximum) {
 
 std::int64_t Args::duration(std::string_view what) {
   const std::string t = keyword(what);
-  auto value = parseDuration(t);
+  auto value = readDuration(t);
   if (!value)
-    bad(std::string(what) + " must be a duration: a number with its unit, ms, s, m or min, h or d " +
-        "(such as 1500ms, 10s, 1m30s, 7d), not '" + t + "'");
+    bad(std::string(what) + " '" + t + "' " + value.error() +
+        " (durations such as 1500ms, 10s, 1m30s, 7d)");
   return *value;
 }
 

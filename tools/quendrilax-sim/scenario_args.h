@@ -3,6 +3,7 @@
 // meets something it does not know calls bad(): the reader turns that into an
 // error with the file and line, and the scenario does not run.
 #include <cstdint>
+#include <expected>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,6 +26,9 @@ std::optional<std::uint64_t> parseNumber(std::string_view text);
 // Durations as scenarios write them: "1500ms", "10s", "2m" or "2min", "1h",
 // "7d", "1m30s"; every number carries its unit.
 std::optional<std::int64_t> parseDuration(std::string_view text);
+// The same, or what is wrong with the text ("needs a unit after its number:
+// ...", "is too large: ..."), to follow the text in a message.
+std::expected<std::int64_t, std::string> readDuration(std::string_view text);
 
 class Args {
  public:

@@ -1,5 +1,7 @@
 #include "quendrilax-sim/scenario_parser.h"
 
+#include <utility>
+
 #include "quendrilax-sim/runner.h"
 
 namespace qx::tools {
@@ -7,50 +9,151 @@ namespace qx::tools {
 void ExpectStep::run(Runner& runner, const SourceLocation& where) const {
   OfficeUser& u = runner.user(user_);
   runner.catchUp(u);
-  if (auto problem = what_->check(runner, u)) runner.fail(where, user_ + ": " + *problem);
+  auto problem = what_->check(runner, u);
+  if (!problem) return;
+  // What mail brings: a mail that never left its Outbox is the usual reason.
+  if (word_ == "folder" || word_ == "task" || word_ == "sync-mails" || word_ == "sync-mail")
+    *problem += runner.outboxHint();
+  runner.fail(where, user_ + ": " + *problem);
 }
 
 ScenarioReader::ScenarioReader(std::string fileName, std::filesystem::path baseDir)
     : table_(buildCommandTable()), fileName_(std::move(fileName)), baseDir_(std::move(baseDir)) {}
 
-std::expected<std::optional<Command>, ParseError> ScenarioReader::feed(std::string_view line) {
+namespace {
+
+std::string_view trimmed(std::string_view line) {
+  while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
+  while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
+  return line;
+}
+
+bool isWord(const std::vector<Token>& tokens, std::string_view word) {
+  return !tokens.empty() && !tokens[0].quoted && tokens[0].text == word;
+}
+
+std::string withCounter(std::string_view line, int i) {
+  std::string out;
+  const std::string counter = std::to_string(i);
+  for (std::size_t pos = 0; pos < line.size();) {
+    if (line.substr(pos, 3) == "{i}") {
+      out += counter;
+      pos += 3;
+    } else {
+      out += line[pos++];
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+std::expected<std::vector<Command>, ParseError> ScenarioReader::feed(std::string_view line) {
   ++lineNumber_;
+  // Editors on Windows often start a UTF-8 file with a byte-order mark.
+  if (lineNumber_ == 1 && line.starts_with("\xEF\xBB\xBF")) line.remove_prefix(3);
   if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-  if (inBlock()) {
-    std::string_view trimmed = line;
-    while (!trimmed.empty() && (trimmed.front() == ' ' || trimmed.front() == '\t'))
-      trimmed.remove_prefix(1);
-    while (!trimmed.empty() && (trimmed.back() == ' ' || trimmed.back() == '\t'))
-      trimmed.remove_suffix(1);
-    if (trimmed != blockEnd_) {
+  return feedAt(line, lineNumber_);
+}
+
+std::expected<std::vector<Command>, ParseError> ScenarioReader::feedAt(std::string_view line,
+                                                                       int number) {
+  using Commands = std::vector<Command>;
+  if (repeat_.depth > 0) return collect(line, number);
+  if (!blockEnd_.empty()) {
+    if (trimmed(line) != blockEnd_) {
       block_ += line;
       block_ += '\n';
-      return std::optional<Command>{};
+      return Commands{};
     }
     blockEnd_.clear();
     try {
-      return read(blockTokens_, &block_, blockLine_);
+      return Commands{read(blockTokens_, &block_, blockLine_)};
     } catch (const Unreadable& e) {
       return std::unexpected(ParseError{{fileName_, blockLine_}, e.message});
     }
   }
   auto lexed = lexLine(line);
-  if (!lexed) return std::unexpected(ParseError{{fileName_, lineNumber_}, lexed.error()});
+  if (!lexed) return std::unexpected(ParseError{{fileName_, number}, lexed.error()});
   if (!lexed->blockEnd.empty()) {
     if (lexed->tokens.empty())
-      return std::unexpected(ParseError{{fileName_, lineNumber_}, "a block needs a command"});
+      return std::unexpected(ParseError{{fileName_, number}, "a block needs a command"});
     blockEnd_ = lexed->blockEnd;
     blockTokens_ = std::move(lexed->tokens);
-    blockLine_ = lineNumber_;
+    blockLine_ = number;
     block_.clear();
-    return std::optional<Command>{};
+    return Commands{};
   }
-  if (lexed->tokens.empty()) return std::optional<Command>{};
+  if (lexed->tokens.empty()) return Commands{};
   try {
-    return read(lexed->tokens, nullptr, lineNumber_);
+    if (isWord(lexed->tokens, "repeat")) {
+      Args args(lexed->tokens);
+      args.keyword("repeat");
+      const int count = args.count("repeat count", kMostRepeats);
+      if (count < 1) bad("a repeat runs its lines at least once");
+      args.end();
+      repeat_ = Repeat{1, count, number, {}, {}};
+      return Commands{};
+    }
+    if (isWord(lexed->tokens, "end") && lexed->tokens.size() == 1)
+      bad("'end' without a 'repeat' before it");
+    return Commands{read(lexed->tokens, nullptr, number)};
   } catch (const Unreadable& e) {
-    return std::unexpected(ParseError{{fileName_, lineNumber_}, e.message});
+    return std::unexpected(ParseError{{fileName_, number}, e.message});
   }
+}
+
+std::expected<std::vector<Command>, ParseError> ScenarioReader::collect(std::string_view line,
+                                                                        int number) {
+  if (!repeat_.blockEnd.empty()) {
+    // A block's lines are text, whatever words they hold.
+    if (trimmed(line) == repeat_.blockEnd) repeat_.blockEnd.clear();
+    repeat_.lines.emplace_back(number, std::string(line));
+    return std::vector<Command>{};
+  }
+  auto lexed = lexLine(line);
+  if (!lexed) {
+    repeat_ = Repeat{};
+    return std::unexpected(ParseError{{fileName_, number}, lexed.error()});
+  }
+  if (isWord(lexed->tokens, "repeat")) ++repeat_.depth;
+  if (isWord(lexed->tokens, "end") && lexed->tokens.size() == 1 && --repeat_.depth == 0)
+    return expandRepeat();
+  repeat_.blockEnd = lexed->blockEnd;
+  repeat_.lines.emplace_back(number, std::string(line));
+  return std::vector<Command>{};
+}
+
+std::expected<std::vector<Command>, ParseError> ScenarioReader::expandRepeat() {
+  const Repeat repeat = std::move(repeat_);
+  repeat_ = Repeat{};
+  // A scenario is written by a person; millions of commands are a slip.
+  const auto tooMany = [&] {
+    return std::unexpected(
+        ParseError{{fileName_, repeat.line}, "the repeat makes more than a million commands"});
+  };
+  if (static_cast<std::size_t>(repeat.count) * repeat.lines.size() > kMostRepeatedCommands)
+    return tooMany();
+  std::vector<Command> commands;
+  for (int i = 1; i <= repeat.count; ++i) {
+    for (const auto& [number, text] : repeat.lines) {
+      auto fed = feedAt(withCounter(text, i), number);
+      if (!fed) {
+        blockEnd_.clear();
+        repeat_ = Repeat{};
+        return std::unexpected(fed.error());
+      }
+      for (Command& command : *fed) commands.push_back(std::move(command));
+    }
+    if (!blockEnd_.empty()) {
+      const std::string end = std::exchange(blockEnd_, std::string());
+      return std::unexpected(ParseError{
+          {fileName_, blockLine_},
+          "block not closed inside the repeat: no line '" + end + "' before its 'end'"});
+    }
+    if (commands.size() > kMostRepeatedCommands) return tooMany();
+  }
+  return commands;
 }
 
 Command ScenarioReader::read(const std::vector<Token>& tokens, const std::string* block, int line) {
@@ -60,7 +163,10 @@ Command ScenarioReader::read(const std::vector<Token>& tokens, const std::string
 }
 
 std::expected<void, ParseError> ScenarioReader::finish() const {
-  if (inBlock())
+  if (repeat_.depth > 0)
+    return std::unexpected(ParseError{{fileName_, repeat_.line},
+                                      "repeat not closed: no line 'end' follows"});
+  if (!blockEnd_.empty())
     return std::unexpected(ParseError{{fileName_, blockLine_},
                                       "block not closed: no line '" + blockEnd_ + "' follows"});
   return {};
@@ -89,7 +195,7 @@ Command ScenarioReader::parse(const std::vector<Token>& tokens, const std::strin
     if (verb == "expect") {
       const ExpectationReader* reader = table_.findExpectation(what);
       if (!reader) bad("unknown expectation '" + what + "' (" + table_.expectationWords() + ")");
-      command.step = std::make_shared<ExpectStep>(first, (*reader)(context));
+      command.step = std::make_shared<ExpectStep>(first, (*reader)(context), what);
     } else {
       const CommandTable::ShowReader* reader = table_.findShow(what);
       if (!reader) bad("unknown 'show " + what + "' (" + table_.showWords() + ")");
@@ -117,7 +223,7 @@ std::expected<std::vector<Command>, ParseError> parseScenario(
     text.remove_prefix(eol == std::string_view::npos ? text.size() : eol + 1);
     auto fed = reader.feed(line);
     if (!fed) return std::unexpected(fed.error());
-    if (*fed) commands.push_back(std::move(**fed));
+    for (Command& command : *fed) commands.push_back(std::move(command));
   }
   if (auto done = reader.finish(); !done) return std::unexpected(done.error());
   return commands;

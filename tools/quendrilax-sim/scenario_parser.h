@@ -30,13 +30,23 @@ class ScenarioReader {
  public:
   ScenarioReader(std::string fileName, std::filesystem::path baseDir);
 
-  // The command that this line completes, if any.
-  std::expected<std::optional<Command>, ParseError> feed(std::string_view line);
-  // At the end of the input: a block still open is an error.
+  // The commands that this line completes: none while a command or a
+  // `repeat` is still open, one, or every command of a `repeat` at its `end`.
+  std::expected<std::vector<Command>, ParseError> feed(std::string_view line);
+  // At the end of the input: a block or a repeat still open is an error.
   std::expected<void, ParseError> finish() const;
-  bool inBlock() const { return !blockEnd_.empty(); }
+  bool inBlock() const { return !blockEnd_.empty() || repeat_.depth > 0; }
+
+  // The most times a `repeat` runs its lines.
+  static constexpr int kMostRepeats = 100000;
+  static constexpr std::size_t kMostRepeatedCommands = 1000000;
 
  private:
+  std::expected<std::vector<Command>, ParseError> feedAt(std::string_view line, int number);
+  // A line of an open `repeat`: kept until its `end`, then run.
+  std::expected<std::vector<Command>, ParseError> collect(std::string_view line, int number);
+  std::expected<std::vector<Command>, ParseError> expandRepeat();
+
   Command parse(const std::vector<Token>& tokens, const std::string* block);
   Command read(const std::vector<Token>& tokens, const std::string* block, int line);
 
@@ -50,6 +60,15 @@ class ScenarioReader {
   std::vector<Token> blockTokens_;
   int blockLine_ = 0;
   std::string block_;
+  // An open `repeat N`: its lines with their numbers, up to the matching `end`.
+  struct Repeat {
+    int depth = 0;  // nested repeats inside count too
+    int count = 0;
+    int line = 0;
+    std::string blockEnd;  // a block open among its lines
+    std::vector<std::pair<int, std::string>> lines;
+  };
+  Repeat repeat_;
 };
 
 std::expected<std::vector<Command>, ParseError> parseScenario(std::string_view text,

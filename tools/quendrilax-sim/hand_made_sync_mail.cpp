@@ -1,0 +1,148 @@
+#include "quendrilax-sim/hand_made_sync_mail.h"
+
+#include <cctype>
+
+#include "common/messages.h"
+#include "platform/mail_ids.h"
+#include "platform/safe_mail_item.h"
+#include "platform/safe_utilities.h"
+#include "protocol/change_version.h"
+#include "protocol/codec/huffman_compress.h"
+#include "protocol/sync_envelope.h"
+#include "quendrilax-sim/outbox_watch.h"
+#include "quendrilax-sim/runner.h"
+#include "quendrilax-sim/runner_text.h"
+#include "quendrilax-sim/scenario_args.h"
+#include "quendrilax-sim/text_utf.h"
+#include "sim/codepage_sim.h"
+#include "sim/mail/mail_client.h"
+#include "sim/mail/mail_store.h"
+#include "sim/mail/msg_file.h"
+#include "sim/office/host_process.h"
+
+namespace qx::tools {
+
+namespace {
+
+constexpr std::u16string_view kSyncIdProperty = u"quendrilaxid";
+constexpr std::u16string_view kLastShareNameProperty = u"lastsharename";
+constexpr std::u16string_view kAttachmentName = u"sync.huf";
+// The icon index field, below the named range.
+constexpr std::uint16_t kIconIndexId = static_cast<std::uint16_t>(prop_tag::kIconIndex >> 16);
+constexpr std::int32_t kImportanceLow = 0;
+constexpr std::int32_t kSensitivityConfidential = 3;
+
+sim::mail::UserProp textProperty(std::u16string_view name, const std::string& ansi) {
+  return {std::u16string(name), user_property_type::kText,
+          Variant(sim::CodePageSim::widen(ansi))};
+}
+
+// The task as the sender's store holds it after sending: its fields, its
+// sync id and the share name it went out under.
+sim::mail::ItemData carriedTask(const HandMadeSyncMail& mail) {
+  sim::mail::ItemData task = sim::mail::ItemData::newTask();
+  for (const FieldValue& field : mail.fields) applyField(task, field);
+  task.userProperties.push_back(textProperty(kSyncIdProperty, mail.syncId));
+  task.userProperties.push_back(textProperty(kLastShareNameProperty, mail.shareName));
+  return task;
+}
+
+}  // namespace
+
+std::string handMadeTag(const std::string& userName) {
+  std::string tag = "hand";
+  for (char c : userName)
+    if (std::isalnum(static_cast<unsigned char>(c)) && tag.size() < changeversion::kMaxTagLength)
+      tag.push_back(c);
+  return tag;
+}
+
+Result<sim::mail::ItemData> buildHandMadeSyncMail(const HandMadeSyncMail& mail, LangId language,
+                                                  const std::u16string& senderAddress) {
+  sim::mail::ItemData data = sim::mail::ItemData::newMail();
+  data.subject = std::u16string(syncmail::kSubjectText);
+  data.to = sim::CodePageSim::widen(mail.to);
+  data.senderAddress = senderAddress;
+  data.importance = kImportanceLow;
+  data.sensitivity = kSensitivityConfidential;
+  data.readReceiptRequested = false;
+  data.deleteAfterSubmit = true;
+  data.rawProperties[kIconIndexId] = Variant(syncmail::kIconIndex);
+
+  std::string versionLine;
+  if (mail.version) {
+    versionLine.append(changeversion::kLineOpen)
+        .append(*mail.version)
+        .append(changeversion::kLineClose)
+        .push_back('\n');
+  }
+  const std::string notice = sim::CodePageSim::narrow(loadMessage(language, msg::kMailNotice));
+  data.body = sim::CodePageSim::widen(
+      buildSyncBody(notice, mail.kind, mail.shareName, mail.syncId, versionLine));
+
+  if (mail.kind == SyncKind::kChange) {
+    data.namedProperties[{std::u16string(prop_set::kInternetHeaders),
+                          std::u16string(syncmail::kHeaderIdName)}] =
+        Variant(sim::CodePageSim::widen(mail.syncId));
+    auto compressed = huffmanCompress(sim::mail::encodeMessageFile(carriedTask(mail)));
+    if (!compressed) return failure(hr::kFail);
+    sim::mail::AttachmentData attachment;
+    attachment.id = 1;
+    attachment.displayName = std::u16string(kAttachmentName);
+    attachment.fileName = std::u16string(kAttachmentName);
+    attachment.content = std::move(*compressed);
+    data.attachments.push_back(std::move(attachment));
+  }
+  return data;
+}
+
+}  // namespace qx::tools
+
+namespace qx::tools {
+
+std::shared_ptr<const Step> readHandMadeSyncMail(Args& args, const std::string& user) {
+  HandMadeSyncMail mail;
+  const std::string kind = args.oneOf("sync mail kind", "change|removal");
+  mail.kind = kind == "change" ? SyncKind::kChange : SyncKind::kRemoval;
+  const std::string usage = "mail USER send " + kind +
+                            " to ADDRESSES share SHARENAME id SYNCID [version TEXT|none]" +
+                            (kind == "change" ? " [FIELD VALUE]..." : "");
+  if (!args.accept("to")) bad(usage);
+  mail.to = args.ansiText("addresses");
+  if (!args.accept("share")) bad(usage);
+  mail.shareName = args.ansiText("share name");
+  if (!args.accept("id")) bad(usage);
+  mail.syncId = args.ansiText("sync id");
+  bool versionGiven = false;
+  if (args.accept("version")) {
+    versionGiven = true;
+    if (!args.accept("none")) mail.version = args.longAnsiText("version text");
+  }
+  if (mail.kind == SyncKind::kRemoval) {
+    if (!args.done()) bad("a removal carries no task: " + usage);
+  } else {
+    while (!args.done()) mail.fields.push_back(readFieldValue(args));
+  }
+  return makeStep([mail, versionGiven, user](Runner& runner, const SourceLocation& where) {
+    OfficeUser& u = runner.user(user);
+    HandMadeSyncMail made = mail;
+    if (!versionGiven) made.version = std::to_string(u.host->clockReadingMs()) + "-" + handMadeTag(user);
+    auto& client = u.host->mail();
+    const Result<sim::mail::ItemData> data =
+        buildHandMadeSyncMail(made, u.setup.language, client.address());
+    if (!data) return runner.fail(where, "cannot compress the task of the hand-made mail");
+    auto& core = client.core();
+    const std::u16string entryId = core.insertItem(
+        core.defaultStore(), client.defaultFolderId(default_folder::kOutbox), *data, true);
+    u.outbox.known(entryId, outboxSignature(*data));
+    runner.say(user, std::string("sends a hand-made ") +
+                         (made.kind == SyncKind::kChange ? "change" : "removal") + " of " +
+                         ansiToUtf8(made.syncId) + " in " + inQuotes(ansiToUtf8(made.shareName)) +
+                         " to " + ansiToUtf8(made.to) + ", " +
+                         (made.version ? "version " + inQuotes(ansiToUtf8(*made.version))
+                                       : std::string("no version")) +
+                         " (waits in the Outbox)");
+  });
+}
+
+}  // namespace qx::tools

@@ -23,6 +23,7 @@ class NoFiles : public Files {
     return win::kSuccess;
   }
   WinError deleteFile(std::string_view) override { return win::kFileNotFound; }
+  WinError replaceFile(std::string_view, std::string_view) override { return win::kFileNotFound; }
   bool exists(std::string_view) override { return false; }
 };
 

@@ -194,7 +194,7 @@ bool SyncEngine::sendQueuedTask(TaskItem& task, FolderWatch& watch) {
     diagnostics_.logDebug(ansiSubject ? "processing:" + *ansiSubject
                                       : std::string("Debugger error"));
   }
-  return succeeded(sendMessage(task, *folder));
+  return succeeded(sendMessage(task, *folder, SendReason::kResend));
 }
 
 }  // namespace qx

@@ -28,4 +28,9 @@ class Diagnostics {
   virtual void reportLibraryMissing() = 0;
 };
 
+// A trace entry, written only when the debug switch is on.
+inline void debugEntry(Diagnostics& diagnostics, std::string_view text) {
+  if (diagnostics.debugOn()) diagnostics.logDebug(text);
+}
+
 }  // namespace qx

@@ -1,16 +1,18 @@
 #pragma once
 // Saves of the user that the burst window swallowed, waiting to be sent once
-// the window has closed, and what the add-in itself last wrote into each task,
-// so that a swallowed event of the add-in's own write is never sent back out.
+// the window has closed; what the add-in itself last wrote into each task, so
+// that no event of the add-in's own write is ever sent back out; and tasks
+// copied in whose old sync id could not be cleared yet.
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 
 namespace qx {
 
 struct PendingChange {
   std::u16string storeId;
-  // When the swallowed save was made: the version the change goes out with.
+  // When the last swallowed save was made: the time the change goes out with.
   std::int64_t changeMs = 0;
   // The last event of the item; the window closes three seconds after it.
   std::int64_t lastEventMs = 0;
@@ -25,6 +27,9 @@ struct PendingChanges {
   // By entry id.
   std::map<std::u16string, PendingChange> waiting;
   std::map<std::u16string, WrittenState> written;
+  // Entry ids of tasks copied into a shared folder that still carry the id
+  // of the task they were copied from: they are not sent under it.
+  std::set<std::u16string> copiedIds;
 };
 
 }  // namespace qx

@@ -16,6 +16,7 @@
 #include "core/dont_touch_list.h"
 #include "core/folder_watch.h"
 #include "core/pending_changes.h"
+#include "core/task_record.h"
 #include "core/tombstones.h"
 #include "platform/status.h"
 #include "platform/window_system.h"
@@ -29,6 +30,18 @@ class CommandBarButton;
 class Folder;
 class Namespace;
 class TaskItem;
+
+// Why a task goes out: the user changed it, or it is sent again as it stands
+// (basic synchronization), with the version it has.
+enum class SendReason { kChange, kResend };
+
+// What a received change of a task is measured against.
+struct LocalVersion {
+  std::optional<ChangeVersion> version;
+  // The version is that of the user's save still waiting behind the burst
+  // window.
+  bool unsent = false;
+};
 
 namespace file_name {
 inline constexpr std::string_view kShareFile = "share.syn";
@@ -91,31 +104,47 @@ class SyncEngine {
   void shareNameOfFolder(Folder& folder, std::string& shareName);
   // The folder of the first watch with exactly this share name.
   std::shared_ptr<Folder> sharedFolderByName(std::string_view shareName);
-  // A task of a shared folder as a change mail; negative is failure. The
-  // change is versioned with the time it was made, now unless given.
-  Hresult sendMessage(TaskItem& task, Folder& folder,
+  // A task of a shared folder as a change mail; negative is failure. A task
+  // whose content is what was last sent or applied goes out with the version
+  // it has; a changed one with a new version, made at `changeMs` (now unless
+  // given). Sent again, a task keeps a version it has whose content is not
+  // known.
+  Hresult sendMessage(TaskItem& task, Folder& folder, SendReason reason = SendReason::kChange,
                       std::optional<std::int64_t> changeMs = std::nullopt);
   // A task that landed in Deleted Items as a removal mail; non-zero is failure.
   Hresult DeleteMessage(TaskItem& task);
+  // A shared task that stopped travelling (made private or a holiday) is
+  // withdrawn from the peers. False when that ended in the library-missing
+  // report: the engine is retired.
+  bool withdrawTask(TaskItem& task);
 
   // --- Versions of changes ------------------------------------------------------
   // The clock in UTC milliseconds; -1 when it cannot be had.
   std::int64_t nowMs();
-  // The version of this user's change made at `changeMs` (now when not
-  // given); none without clock or tie-breaker, and the change then goes out
-  // without one.
-  std::optional<ChangeVersion> versionOf(std::optional<std::int64_t> changeMs = std::nullopt);
+  // The user's tie-breaker, made once; none when no id can be made.
+  const std::optional<std::string>& changeTag();
+  // The version of a new change of the task made at `atMs` (negative when the
+  // clock failed): later than its stored version and its recorded removal in
+  // that share. None without tie-breaker or any time, and the change then
+  // goes out without one.
+  std::optional<ChangeVersion> newVersion(const TaskRecord& stored, std::string_view shareName,
+                                          std::string_view syncId, std::int64_t atMs);
   // What a received change is measured against: the task's stored version,
-  // or the user's save still waiting behind the burst window when newer.
-  std::optional<ChangeVersion> localVersion(TaskItem& task);
+  // or the user's save still waiting behind the burst window when that is
+  // newer and changed the task.
+  LocalVersion localVersion(TaskItem& task, std::string_view shareName, std::string_view syncId);
   TombstoneStore& tombstones() { return tombstones_; }
   PendingChanges& pendingChanges() { return pending_; }
   // A save of the user that the burst window swallowed, to be sent once the
   // window has closed.
   void notePendingChange(TaskItem& task, std::u16string_view entryId);
-  // The task as the add-in itself just saved it: an event of this state that
-  // the burst window swallows is the add-in's own and is not sent.
-  void noteOwnWrite(TaskItem& task, std::u16string_view entryId);
+  // The content (fingerprint) the add-in is about to save into the task,
+  // noted before the save: every change event of that content is the
+  // add-in's own, however many the host raises and whenever. None forgets.
+  void noteOwnWrite(std::u16string_view entryId, std::optional<std::uint64_t> content);
+  bool isOwnWrite(std::u16string_view entryId, std::optional<std::uint64_t> content);
+  // The add-in wrote the task lately (what it wrote is still remembered).
+  bool wroteLately(std::u16string_view entryId) const;
   // Sends the swallowed saves whose window has closed, or all of them. False
   // when a send ended in the library-missing report: the engine is retired.
   bool sendPendingChanges(bool all);

@@ -10,6 +10,7 @@
 #include "incoming/incoming_step.h"
 #include "platform/mail_client.h"
 #include "protocol/change_version.h"
+#include "protocol/sync_mail_reader.h"
 
 namespace qx {
 
@@ -22,8 +23,7 @@ class SyncEngine;
 // announce its removal to everyone once more.
 // A versioned removal is recorded, and deletes no copy newer than itself.
 InboxStep applyRemoval(SyncEngine& engine, std::shared_ptr<Folder> target,
-                       std::u16string_view syncId,
-                       const std::optional<ChangeVersion>& version = std::nullopt);
+                       const SyncMailReading& mail);
 
 // Removes every user property from the task's working copy; false when one
 // could not be removed. A task that reaches Deleted Items without its sync id
@@ -33,11 +33,13 @@ bool removeUserProperties(TaskItem& task);
 // Copies the received task onto the target folder's task with the same sync
 // id, or onto a new task that is then moved into the target folder; a
 // versioned change that is not newer than the local copy (or than the task's
-// recorded removal) is dropped. A change
+// recorded removal) is dropped. The task keeps the mail's version, with the
+// content it stood for; a change without one leaves it unversioned. A change
 // that cannot be made leaves the local task as it was and keeps the mail; a
 // new task that cannot be filled is removed for good.
 InboxStep applyTask(SyncEngine& engine, const std::shared_ptr<Dispatch>& received,
-                    const std::shared_ptr<Folder>& target, Application& application);
+                    const std::shared_ptr<Folder>& target, Application& application,
+                    const SyncMailReading& mail);
 
 // The library's copy of the received item onto the local task's working copy,
 // "\nCopyTo" reported when it fails. The value is the copy's status; fails

@@ -19,12 +19,13 @@ bool removeUserProperties(TaskItem& task) {
 }
 
 InboxStep applyRemoval(SyncEngine& engine, std::shared_ptr<Folder> target,
-                       std::u16string_view syncId, const std::optional<ChangeVersion>& version) {
+                       const SyncMailReading& mail) {
   Diagnostics& diagnostics = engine.diagnostics();
+  const ReceivedAbout about{mail.shareName, mail.syncIdText, mail.version};
   const std::shared_ptr<Dispatch> found =
-      findTaskBySyncId(*engine.hostNamespace(), std::move(target), syncId);
+      findTaskBySyncId(*engine.hostNamespace(), std::move(target), mail.syncId);
   if (!found) {
-    (void)removalIsNews(engine, syncId, version, nullptr);
+    (void)removalIsNews(engine, about, nullptr);
     return InboxStep::kDeleteMail;
   }
   const Result<std::shared_ptr<TaskItem>> task = found->queryTask();
@@ -33,7 +34,7 @@ InboxStep applyRemoval(SyncEngine& engine, std::shared_ptr<Folder> target,
     return InboxStep::kDeleteMail;
   }
   debugEntry(diagnostics, "ok have a interface to it");
-  if (!removalIsNews(engine, syncId, version, task->get())) return InboxStep::kDeleteMail;
+  if (!removalIsNews(engine, about, task->get())) return InboxStep::kDeleteMail;
   if (const Result<std::u16string> entryId = (*task)->entryId())
     engine.pendingChanges().waiting.erase(*entryId);
   if (!removeUserProperties(**task)) return InboxStep::kKeepMail;

@@ -1,11 +1,14 @@
 // A received task added to or copied onto the local folder.
 #include <optional>
 
+#include "common/diagnostics.h"
 #include "core/addin_module.h"
+#include "core/own_write.h"
 #include "core/sync_engine.h"
+#include "core/task_fingerprint.h"
+#include "core/task_record.h"
 #include "incoming/apply_received.h"
 #include "incoming/version_gate.h"
-#include "outgoing/removal_mail.h"
 #include "platform/safe_library.h"
 #include "protocol/stays_home.h"
 #include "protocol/sync_identity.h"
@@ -13,14 +16,30 @@
 namespace qx {
 namespace {
 
-// The change event of this write is the add-in's own, not the user's. A save
-// of the user's still waiting behind the burst window was older than what
-// was just applied over it.
-void registerWrite(SyncEngine& engine, TaskItem& task) {
-  Result<std::u16string> entryId = task.entryId();
-  if (!entryId) return;
-  engine.noteOwnWrite(task, *entryId);
+constexpr std::string_view kTieLost =
+    "versions: change of the same version, the copy here kept";
+
+// The change events of this write are the add-in's own, not the user's: noted
+// before the save, since a host may raise them inside it. A save of the
+// user's still waiting behind the burst window was older than what is
+// applied over it.
+// A new task is still outside the shared folder: its copy there is
+// registered once moved.
+Hresult saveApplied(SyncEngine& engine, TaskItem& task, bool add) {
+  const Result<std::u16string> entryId = task.entryId();
+  if (!entryId) return task.save();
   engine.pendingChanges().waiting.erase(*entryId);
+  if (!add) return saveAsOwnWrite(engine, task, *entryId);
+  engine.noteOwnWrite(*entryId, taskFingerprint(task));
+  return task.save();
+}
+
+// The moved task is the one in the shared folder; its events are the
+// add-in's own as well.
+void registerMoved(SyncEngine& engine, TaskItem& task) {
+  const Result<std::u16string> entryId = task.entryId();
+  if (!entryId) return;
+  engine.noteOwnWrite(*entryId, taskFingerprint(task));
   (void)engine.dontTouchList().add(*entryId);
 }
 
@@ -76,26 +95,26 @@ void keepOwnersChoice(TaskItem& task, const OwnersChoice& choice) {
 }  // namespace
 
 InboxStep applyTask(SyncEngine& engine, const std::shared_ptr<Dispatch>& received,
-                    const std::shared_ptr<Folder>& target, Application& application) {
+                    const std::shared_ptr<Folder>& target, Application& application,
+                    const SyncMailReading& mail) {
   Diagnostics& diagnostics = engine.diagnostics();
   Namespace& session = *engine.hostNamespace();
   SafeLibrary& library = engine.module().platform().safeLibrary;
-  const Result<ReceivedStamp> stamp = readReceivedStamp(library, received);
-  if (!stamp) {
-    diagnostics.reportLibraryMissing();
-    return InboxStep::kEndScan;
-  }
   Result<std::shared_ptr<Dispatch>> counterpart =
       findCounterpart(session, library, diagnostics, received, target);
   if (!counterpart) return InboxStep::kEndScan;
 
   std::shared_ptr<Dispatch> local = std::move(*counterpart);
   const bool add = !local;
-  if (stamp->version) {
+  // The version comes from the body alone: one inside the message file is
+  // whatever the sender's copy held, stale at a peer that knows no versions.
+  const ReceivedAbout about{mail.shareName, mail.syncIdText, mail.version};
+  Verdict verdict = Verdict::kApply;
+  if (about.version) {
     const Result<std::shared_ptr<TaskItem>> current =
         add ? Result<std::shared_ptr<TaskItem>>(nullptr) : local->queryTask();
-    if (!receivedChangeIsNews(engine, *stamp, current ? current->get() : nullptr))
-      return InboxStep::kDeleteMail;
+    verdict = judgeChange(engine, about, current ? current->get() : nullptr);
+    if (verdict == Verdict::kDrop) return InboxStep::kDeleteMail;
   }
   if (add) {
     // A host that cannot make a task now may well make one at the next scan.
@@ -108,11 +127,13 @@ InboxStep applyTask(SyncEngine& engine, const std::shared_ptr<Dispatch>& receive
   if (!task) return add ? InboxStep::kKeepMail : InboxStep::kDeleteMail;
 
   OwnersChoice choice;
+  std::optional<std::uint64_t> before;
   if (add) {
     (void)(*task)->save();
   } else {
     debugEntry(diagnostics, "change one item");
     choice = ownersChoice(**task);
+    before = taskFingerprint(**task);
   }
   const Result<Hresult> copied = copyTaskOnto(engine, received, *task);
   if (!copied) return InboxStep::kEndScan;
@@ -122,22 +143,34 @@ InboxStep applyTask(SyncEngine& engine, const std::shared_ptr<Dispatch>& receive
     if (add) removeForGood(session, **task);
     return InboxStep::kKeepMail;
   }
+  if (verdict == Verdict::kTie) {
+    // Both ends keep the state with the greater fingerprint; the copy made
+    // here is not saved when that is the local one.
+    const std::optional<std::uint64_t> after = taskFingerprint(**task);
+    if (!after || !before || !wins(*about.version, *after, *about.version, *before)) {
+      debugEntry(diagnostics, kTieLost);
+      return InboxStep::kDeleteMail;
+    }
+  }
   debugEntry(diagnostics, "change one item successfully");
   keepOwnersChoice(**task, choice);
-  if (failed((*task)->save())) {
-    // Unsaved, the change is lost, and an entry for a write that never
-    // happened would swallow the user's next edit: as with a failed copy.
+  const Result<std::shared_ptr<UserProperties>> properties = (*task)->userProperties();
+  const TaskRecord record{about.version,
+                          about.version ? taskFingerprint(**task) : std::nullopt};
+  if (!properties || failed(writeTaskRecord(**properties, record)) ||
+      failed(saveApplied(engine, **task, add))) {
+    // Unsaved, the change is lost: as with a failed copy. A version that
+    // came with the copy but could not be replaced would misjudge the next
+    // mails, so nothing is saved then either.
     if (add) removeForGood(session, **task);
     return InboxStep::kKeepMail;
   }
 
   if (!add) {
-    registerWrite(engine, **task);
     // The peer made its change after the owner's withdrawal had left: it is
     // withdrawn once more, now after the peer's change, so that the peer's
     // copy goes and the owner's choice holds everywhere.
-    if (choice.staysHome() && withdrawTask(engine, **task).libraryMissing)
-      return InboxStep::kEndScan;
+    if (choice.staysHome() && !engine.withdrawTask(**task)) return InboxStep::kEndScan;
     return InboxStep::kDeleteMail;
   }
   // The new task was saved into the default task folder; the shared folder's
@@ -151,11 +184,11 @@ InboxStep applyTask(SyncEngine& engine, const std::shared_ptr<Dispatch>& receive
   }
   if (*moved) {
     if (const Result<std::shared_ptr<TaskItem>> inTarget = (*moved)->queryTask(); inTarget) {
-      registerWrite(engine, **inTarget);
+      registerMoved(engine, **inTarget);
     }
     debugEntry(diagnostics, "moved on item to the right folder (hopefully:-))");
   } else {
-    registerWrite(engine, **task);
+    registerMoved(engine, **task);
     debugEntry(diagnostics, "item is allready in the right folder");
   }
   return InboxStep::kDeleteMail;

@@ -1,7 +1,5 @@
 #pragma once
-// How the Inbox scan goes on after one received sync mail, and the debug
-// entries of the incoming side, which are written only when the configuration
-// switched the debug log on.
+// How the Inbox scan goes on after one received sync mail.
 #include <string_view>
 
 #include "common/diagnostics.h"
@@ -18,9 +16,5 @@ enum class InboxStep {
   // may be tearing the add-in down: the scan ends at once.
   kEndScan,
 };
-
-inline void debugEntry(Diagnostics& diagnostics, std::string_view text) {
-  if (diagnostics.debugOn()) diagnostics.logDebug(text);
-}
 
 }  // namespace qx

@@ -36,8 +36,9 @@ ReceivedTask readReceivedTask(SyncEngine& engine, SafeAttachment& attachment) {
   const Platform& platform = engine.module().platform();
 
   const Result<std::u16string> zipPath = platform.codePage.toWide(engine.compressedFilePath());
-  // Only 0 counts as saved. A mail whose attachment cannot be saved now (a
-  // full disk, a folder gone) waits for a later scan instead of being deleted
+  // Only S_OK counts as saved: S_FALSE wrote nothing, and the file there is
+  // the previous mail's. A mail whose attachment cannot be saved now (a full
+  // disk, a folder gone) waits for a later scan instead of being deleted
   // unapplied.
   if (!zipPath || attachment.saveAsFile(*zipPath) != hr::kOk) {
     diagnostics.reportError("Fehler:SaveAsFile(ZipFilename)");
@@ -70,19 +71,15 @@ ReceivedTask readReceivedTask(SyncEngine& engine, SafeAttachment& attachment) {
   return {InboxStep::kDeleteMail, std::move(*item)};
 }
 
-// The share name as the configuration holds it, in the ANSI code page; none
-// when the text has no form there.
-std::shared_ptr<Folder> targetFolder(SyncEngine& engine, SafeMailItem& safeMail,
-                                     std::string& shareName) {
+// The folder shared under the mail's share name, as the configuration holds
+// it in the ANSI code page.
+std::shared_ptr<Folder> targetFolder(SyncEngine& engine, const std::string& shareName) {
   Diagnostics& diagnostics = engine.diagnostics();
-  CodePage& codePage = engine.module().platform().codePage;
-  const Result<std::string> name = codePage.toAnsi(readShareName(safeMail, codePage));
-  shareName = name ? *name : std::string();
   if (diagnostics.debugOn()) {
     diagnostics.logDebug("Sharename:");
-    diagnostics.logDebug(name ? std::string_view(shareName) : std::string_view("Debugger error"));
+    diagnostics.logDebug(shareName);
   }
-  return name ? engine.sharedFolderByName(shareName) : nullptr;
+  return engine.sharedFolderByName(shareName);
 }
 
 // "Sync mail from ADDRESS deleted: no folder is shared as "NAME"".
@@ -135,16 +132,15 @@ InboxStep receiveSyncMail(SyncEngine& engine, SafeMailItem& safeMail,
     debugEntry(diagnostics, "processInbox:must be a removemail");
   }
 
-  std::string shareName;
-  const std::shared_ptr<Folder> target = targetFolder(engine, safeMail, shareName);
+  const std::shared_ptr<Folder> target = targetFolder(engine, reading.shareName);
   if (target) {
     debugEntry(diagnostics, "i know the target");
     InboxStep step = InboxStep::kDeleteMail;
     if (reading.removal) {
       debugEntry(diagnostics, "it's removemail");
-      step = applyRemoval(engine, target, reading.syncId, reading.removalVersion);
+      step = applyRemoval(engine, target, reading);
     } else {
-      step = applyTask(engine, received, target, application);
+      step = applyTask(engine, received, target, application, reading);
     }
     if (step != InboxStep::kDeleteMail) return step;
   } else {
@@ -152,8 +148,8 @@ InboxStep receiveSyncMail(SyncEngine& engine, SafeMailItem& safeMail,
     // have stopped being shared on purpose, but a mistyped share name would
     // lose every change of the others without a word: the error log says it.
     debugEntry(diagnostics, "no target found");
-    debugEntry(diagnostics, shareName);
-    diagnostics.reportError(unknownShareReport(safeMail, codePage, shareName));
+    debugEntry(diagnostics, reading.shareName);
+    diagnostics.reportError(unknownShareReport(safeMail, codePage, reading.shareName));
   }
   (void)(*mail)->deleteItem();
   return InboxStep::kDeleteMail;

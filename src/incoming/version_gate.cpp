@@ -1,8 +1,7 @@
 #include "incoming/version_gate.h"
 
-#include "core/addin_module.h"
+#include "common/diagnostics.h"
 #include "core/sync_engine.h"
-#include "incoming/incoming_step.h"
 
 namespace qx {
 namespace {
@@ -11,47 +10,34 @@ constexpr std::string_view kNotNewer = "versions: change not newer than the loca
 constexpr std::string_view kRemoved = "versions: change older than its removal, dropped";
 constexpr std::string_view kRemovalOlder = "versions: removal older than the local copy, dropped";
 
-std::optional<std::string> ansi(SyncEngine& engine, std::u16string_view text) {
-  Result<std::string> converted = engine.module().platform().codePage.toAnsi(text);
-  if (!converted) return std::nullopt;
-  return std::move(*converted);
-}
-
 }  // namespace
 
-bool receivedChangeIsNews(SyncEngine& engine, const ReceivedStamp& stamp, TaskItem* local) {
-  if (!stamp.version) return true;
-  // A removal newer than the local copy (one withdrawn from the peers, say)
-  // is the task's last version here as well.
-  std::optional<ChangeVersion> removed;
-  if (stamp.syncId) {
-    if (const std::optional<std::string> id = ansi(engine, *stamp.syncId))
-      removed = engine.tombstones().find(*id, engine.nowMs());
+Verdict judgeChange(SyncEngine& engine, const ReceivedAbout& about, TaskItem* local) {
+  if (!about.version) return Verdict::kApply;
+  const ChangeVersion& received = *about.version;
+  // A removal the copy has not caught up with (one withdrawn from the peers,
+  // say) is the task's last version here as well.
+  const std::optional<ChangeVersion> removed =
+      about.syncId.empty() ? std::nullopt
+                           : engine.tombstones().find(about.shareName, about.syncId, engine.nowMs());
+  if (removed && !(*removed < received)) {
+    debugEntry(engine.diagnostics(), local ? kNotNewer : kRemoved);
+    return Verdict::kDrop;
   }
-  if (local) {
-    std::optional<ChangeVersion> mine = engine.localVersion(*local);
-    if (removed && (!mine || *mine < *removed)) mine = removed;
-    if (mine && !(*mine < *stamp.version)) {
-      debugEntry(engine.diagnostics(), kNotNewer);
-      return false;
-    }
-    return true;
-  }
-  if (removed && !(*removed < *stamp.version)) {
-    debugEntry(engine.diagnostics(), kRemoved);
-    return false;
-  }
-  return true;
+  if (!local) return Verdict::kApply;
+  const LocalVersion mine = engine.localVersion(*local, about.shareName, about.syncId);
+  if (!mine.version || *mine.version < received) return Verdict::kApply;
+  if (*mine.version == received) return Verdict::kTie;
+  debugEntry(engine.diagnostics(), kNotNewer);
+  return Verdict::kDrop;
 }
 
-bool removalIsNews(SyncEngine& engine, std::u16string_view syncId,
-                   const std::optional<ChangeVersion>& version, TaskItem* local) {
-  if (!version) return true;
-  if (const std::optional<std::string> id = ansi(engine, syncId))
-    engine.tombstones().record(*id, *version, engine.nowMs());
+bool removalIsNews(SyncEngine& engine, const ReceivedAbout& about, TaskItem* local) {
+  if (!about.version) return true;
+  engine.tombstones().record(about.shareName, about.syncId, *about.version, engine.nowMs());
   if (!local) return true;
-  const std::optional<ChangeVersion> mine = engine.localVersion(*local);
-  if (mine && *version < *mine) {
+  const LocalVersion mine = engine.localVersion(*local, about.shareName, about.syncId);
+  if (mine.version && *about.version < *mine.version) {
     debugEntry(engine.diagnostics(), kRemovalOlder);
     return false;
   }

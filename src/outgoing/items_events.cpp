@@ -4,6 +4,7 @@
 
 #include "core/addin_module.h"
 #include "core/sync_engine.h"
+#include "core/task_fingerprint.h"
 #include "outgoing/task_sync_properties.h"
 #include "platform/mail_client.h"
 
@@ -12,6 +13,8 @@ namespace {
 
 constexpr std::string_view kDeletedItem = "deleted item detected";
 constexpr std::string_view kDontTouch = "change event:DontTouchItem";
+constexpr std::string_view kOwnWrite = "change event:own write not sent again";
+constexpr std::string_view kNotOwnWrite = "change event:DontTouchItem differs from the own write";
 constexpr std::string_view kMultipleChanges = "change event:MultipleChanges detected";
 constexpr std::string_view kChanged = "changed or new item detected";
 constexpr std::string_view kSendFailed = "sendmessage Failed";
@@ -35,40 +38,64 @@ Hresult CItemsEvents::invoke(std::int32_t dispId, std::span<const Variant> args)
   const std::shared_ptr<Dispatch> item = args[0].asDispatch();
   const Result<std::shared_ptr<TaskItem>> task = item->queryTask();
   if (!task) return hr::kOk;
-  if (dispId == dispid::kItemAdd) {
+  if (dispId == dispid::kItemAdd && isDeletedItemsSink_) {
     Diagnostics& log = engine_.diagnostics();
-    if (isDeletedItemsSink_) {
-      if (log.debugOn()) log.logDebug(kDeletedItem);
-      (void)engine_.DeleteMessage(**task);
-      return hr::kOk;
-    }
-    // A task copied or moved in from elsewhere must not keep the id of the
-    // task it came from. One that cannot be cleared is not sent under it, but
-    // still takes its don't-touch entry and its place in the burst window.
-    const bool cleared = succeeded(removeSyncIdProperties(**task));
-    return onChange(call, **task, cleared);
+    if (log.debugOn()) log.logDebug(kDeletedItem);
+    (void)engine_.DeleteMessage(**task);
+    return hr::kOk;
   }
-  return onChange(call, **task, true);
+  const Result<std::u16string> entryId = (*task)->entryId();
+  if (!entryId) return hr::kOk;
+  const std::optional<std::uint64_t> content = taskFingerprint(**task);
+  // The add-in's own write (an applied task moved in) keeps its id.
+  if (dispId == dispid::kItemAdd && !engine_.isOwnWrite(*entryId, content)) {
+    // A task copied or moved in from elsewhere must not keep the id of the
+    // task it came from. One that cannot be cleared now is not sent under it:
+    // it is tried again before each send, and meanwhile the task still takes
+    // its don't-touch entry and its place in the burst window.
+    const bool cleared = succeeded(removeSyncIdProperties(**task));
+    if (!cleared) engine_.pendingChanges().copiedIds.insert(*entryId);
+    return onChange(call, **task, {*entryId, content}, cleared);
+  }
+  return onChange(call, **task, {*entryId, content}, true);
 }
 
-Hresult CItemsEvents::onChange(const EngineCall& call, TaskItem& task, bool sendable) {
-  const Result<std::u16string> entryId = task.entryId();
-  if (!entryId) return hr::kOk;
+bool CItemsEvents::isOwnWrite(const EventItem& item) {
   Diagnostics& log = engine_.diagnostics();
+  const std::u16string& entryId = item.entryId;
+  if (engine_.isOwnWrite(entryId, item.content)) {
+    // However many events the host raises for the write, and whenever.
+    const bool announced = takeDontTouch(entryId);
+    if (log.debugOn()) log.logDebug(announced ? kDontTouch : kOwnWrite);
+    return true;
+  }
+  if (!takeDontTouch(entryId)) return false;
+  // The entry announced a write whose content is known and is not this: the
+  // user changed the task since, and that is sent.
+  if (engine_.wroteLately(entryId)) {
+    if (log.debugOn()) log.logDebug(kNotOwnWrite);
+    return false;
+  }
+  if (log.debugOn()) log.logDebug(kDontTouch);
+  return true;
+}
 
-  if (takeDontTouch(*entryId)) {
-    if (log.debugOn()) log.logDebug(kDontTouch);
-  } else {
+Hresult CItemsEvents::onChange(const EngineCall& call, TaskItem& task, const EventItem& item,
+                               bool sendable) {
+  Diagnostics& log = engine_.diagnostics();
+  const std::u16string& entryId = item.entryId;
+
+  if (!isOwnWrite(item)) {
     const std::optional<double> now = clockNow();
     if (!now) return hr::kOk;
-    if (*entryId == lastEntryId_ && lastChangeTime_ + kBurstWindowDays > *now) {
+    if (entryId == lastEntryId_ && lastChangeTime_ + kBurstWindowDays > *now) {
       if (log.debugOn()) log.logDebug(kMultipleChanges);
       // The window keeps the echo of a write out; a save of the user's inside
       // it still goes out once it has closed.
-      if (sendable && !isDeletedItemsSink_) engine_.notePendingChange(task, *entryId);
+      if (sendable && !isDeletedItemsSink_) engine_.notePendingChange(task, entryId);
     } else {
       lastChangeTime_ = *now;
-      lastEntryId_ = *entryId;
+      lastEntryId_ = entryId;
       const Result<std::shared_ptr<Dispatch>> parent = task.parent();
       if (!parent) return hr::kFail;
       const Result<std::shared_ptr<Folder>> folder = (*parent)->queryFolder();
@@ -80,7 +107,7 @@ Hresult CItemsEvents::onChange(const EngineCall& call, TaskItem& task, bool send
   // Every event of the item, merged or not, starts the window again.
   if (const std::optional<double> now = clockNow()) {
     lastChangeTime_ = *now;
-    lastEntryId_ = *entryId;
+    lastEntryId_ = entryId;
   }
   return hr::kOk;
 }

@@ -36,8 +36,16 @@ class CItemsEvents : public EventSink {
   bool attached() const { return attached_; }
 
  private:
-  Hresult onChange(const EngineCall& call, TaskItem& task, bool sendable);
+  struct EventItem {
+    std::u16string entryId;
+    std::optional<std::uint64_t> content;  // the task's fingerprint
+  };
+  Hresult onChange(const EngineCall& call, TaskItem& task, const EventItem& item, bool sendable);
   void sendChange(const EngineCall& call, TaskItem& task, Folder& folder);
+  // The event is the add-in's own write: the task holds what the add-in last
+  // wrote into it, or (when that is not known) a don't-touch entry announced
+  // the write. Consumes the item's don't-touch entry.
+  bool isOwnWrite(const EventItem& item);
   // Consumes the first don't-touch entry of the item, if there is one.
   bool takeDontTouch(std::u16string_view entryId);
   // The system clock in whole seconds as a local date value.

@@ -3,10 +3,10 @@
 // it already or it is the echo of the add-in's own write.
 #include <vector>
 
+#include "common/diagnostics.h"
 #include "core/addin_module.h"
 #include "core/sync_engine.h"
 #include "core/task_fingerprint.h"
-#include "incoming/incoming_step.h"
 #include "platform/mail_client.h"
 
 namespace qx {
@@ -14,8 +14,8 @@ namespace {
 
 // The burst window, in milliseconds: a change waits until it has closed.
 constexpr std::int64_t kWindowMs = 3000;
-// What the add-in wrote is remembered this long for the echo test; a swallowed
-// event comes within the window of the write.
+// What the add-in wrote is remembered this long for the echo test; the events
+// of a write come within it.
 constexpr std::int64_t kWrittenKeepMs = 60000;
 
 constexpr std::string_view kOwnWrite = "change event:own write not sent again";
@@ -36,11 +36,6 @@ bool SyncEngine::sendPendingChanges(bool all) {
       ++entry;
     }
   }
-  for (auto entry = pending_.written.begin(); entry != pending_.written.end();) {
-    const bool old = now >= 0 && now - entry->second.atMs > kWrittenKeepMs &&
-                     !pending_.waiting.contains(entry->first);
-    entry = old ? pending_.written.erase(entry) : std::next(entry);
-  }
   for (const auto& [entryId, change] : due) {
     if (!namespace_) break;
     const Result<std::shared_ptr<Dispatch>> item = namespace_->getItemFromId(
@@ -49,11 +44,9 @@ bool SyncEngine::sendPendingChanges(bool all) {
     if (!item || !*item) continue;
     const Result<std::shared_ptr<TaskItem>> task = (*item)->queryTask();
     if (!task) continue;
-    if (const auto written = pending_.written.find(entryId); written != pending_.written.end()) {
-      if (taskFingerprint(**task) == written->second.fingerprint) {
-        debugEntry(diagnostics_, kOwnWrite);
-        continue;
-      }
+    if (isOwnWrite(entryId, taskFingerprint(**task))) {
+      debugEntry(diagnostics_, kOwnWrite);
+      continue;
     }
     const Result<std::shared_ptr<Dispatch>> parent = (*task)->parent();
     if (!parent || !*parent) continue;
@@ -66,9 +59,16 @@ bool SyncEngine::sendPendingChanges(bool all) {
       continue;
     }
     debugEntry(diagnostics_, kLateSend);
-    const Hresult status = sendMessage(**task, **folder, change.changeMs);
+    const Hresult status = sendMessage(**task, **folder, SendReason::kChange, change.changeMs);
     if (module_.engine() != this) return false;
     if (failed(status)) debugEntry(diagnostics_, kSendFailed);
+  }
+  // Only now: a record pruned before the due saves were looked at would let
+  // the echo of a write go out as the user's change.
+  for (auto entry = pending_.written.begin(); entry != pending_.written.end();) {
+    const bool old = now >= 0 && now - entry->second.atMs > kWrittenKeepMs &&
+                     !pending_.waiting.contains(entry->first);
+    entry = old ? pending_.written.erase(entry) : std::next(entry);
   }
   return true;
 }

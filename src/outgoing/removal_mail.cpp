@@ -6,8 +6,9 @@
 
 #include "core/addin_module.h"
 #include "core/sync_engine.h"
+#include "core/task_record.h"
 #include "outgoing/outbox_search.h"
-#include "outgoing/own_write.h"
+#include "core/own_write.h"
 #include "outgoing/task_sync_properties.h"
 #include "platform/mail_client.h"
 #include "platform/safe_library.h"
@@ -100,13 +101,16 @@ class RemovalMailSender {
     if (const Hresult status = setSyncSubject(*mail_); failed(status)) return {status};
     const Result<std::string> syncId = platform_.codePage.toAnsi(names->syncId);
     const std::string ansiId = syncId ? *syncId : std::string();
-    // The removal's own version: a change made before it, arriving later,
-    // does not bring the task back, here or at the peers.
-    const std::optional<ChangeVersion> version = engine_.versionOf();
+    // The removal's own version, later than all the user saw of the task: a
+    // change made before it, arriving later, does not bring the task back,
+    // here or at the peers.
+    const std::int64_t now = engine_.nowMs();
+    const std::optional<ChangeVersion> version =
+        engine_.newVersion(readTaskRecord(**properties), *shareName, ansiId, now);
     (void)writeSyncBody(*safeMail_, platform_.codePage, engine_.module().uiLanguage(),
                         SyncKind::kRemoval, *shareName, ansiId,
-                        version ? removalVersionLine(*version) : std::string());
-    if (version) engine_.tombstones().record(ansiId, *version, version->utcMs);
+                        version ? versionLine(*version) : std::string());
+    if (version) engine_.tombstones().record(*shareName, ansiId, *version, now);
     finishSyncMail(*mail_, *safeMail_);
     moveToOutbox();
     return {safeMail_->send()};
@@ -186,6 +190,10 @@ MailSendEnd withdrawTask(SyncEngine& engine, TaskItem& task) {
   const Result<std::u16string> entryId = task.entryId();
   if (!entryId) return {entryId.error()};
   return {saveAsOwnWrite(engine, task, *entryId)};
+}
+
+bool SyncEngine::withdrawTask(TaskItem& task) {
+  return !qx::withdrawTask(*this, task).libraryMissing;
 }
 
 Hresult SyncEngine::DeleteMessage(TaskItem& task) {

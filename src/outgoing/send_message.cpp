@@ -2,13 +2,16 @@
 // the task, the task as a compressed message file, and the mail, new or the
 // one of the same task still waiting in the Outbox.
 #include <exception>
+#include <set>
 
 #include "core/addin_module.h"
 #include "core/sync_engine.h"
+#include "core/task_fingerprint.h"
+#include "core/task_record.h"
 #include "outgoing/borrowed_item.h"
 #include "outgoing/mail_send_end.h"
 #include "outgoing/outbox_search.h"
-#include "outgoing/own_write.h"
+#include "core/own_write.h"
 #include "outgoing/removal_mail.h"
 #include "outgoing/task_sync_properties.h"
 #include "platform/mail_client.h"
@@ -34,13 +37,14 @@ constexpr std::string_view kCompressionThrew = "\nzippen fehlgeschlagen2:";
 
 class ChangeMailSender {
  public:
-  ChangeMailSender(SyncEngine& engine, TaskItem& task, std::string shareName,
+  ChangeMailSender(SyncEngine& engine, TaskItem& task, std::string shareName, SendReason reason,
                    std::optional<std::int64_t> changeMs)
       : engine_(engine),
         log_(engine.diagnostics()),
         platform_(engine.module().platform()),
         task_(task),
         shareName_(std::move(shareName)),
+        reason_(reason),
         changeMs_(changeMs) {}
 
   MailSendEnd run() {
@@ -86,6 +90,18 @@ class ChangeMailSender {
     Result<std::u16string> entryId = task_.entryId();
     if (!entryId) return stop(kEntryIdFailed, entryId.error());
     entryId_ = std::move(*entryId);
+    // A copy that still carries the id of the task it was copied from must
+    // not go out under it: the id goes first, or nothing is sent.
+    std::set<std::u16string>& copied = engine_.pendingChanges().copiedIds;
+    if (copied.contains(entryId_)) {
+      if (const Hresult status = removeSyncIdProperties(task_); failed(status)) return status;
+      copied.erase(entryId_);
+      properties = task_.userProperties();
+      if (const Hresult status = statusOf(properties); failed(status)) {
+        return stop(kUserPropertiesFailed, status);
+      }
+      properties_ = std::move(*properties);
+    }
     return hr::kOk;
   }
 
@@ -117,14 +133,30 @@ class ChangeMailSender {
     const Result<bool> stamped = stampLastShareName(*properties_, platform_.codePage, shareName_);
     if (!stamped) return stamped.error();
     mustSave_ = mustSave_ || *stamped;
-    // The version travels in the message file, which is written from the
-    // stored task: every send saves. Without clock or tie-breaker the change
-    // goes out unversioned and is applied in arrival order.
-    if (const std::optional<ChangeVersion> version = engine_.versionOf(changeMs_)) {
-      if (const Hresult status = stampTaskVersion(*properties_, *version); failed(status))
-        return status;
-      mustSave_ = true;
+    return chooseVersion();
+  }
+
+  // The task's own version when its content is what was last sent or
+  // applied (a save that changed nothing, or a task sent again); a new one,
+  // recorded on the task with its content, when it changed. Without clock or
+  // tie-breaker a changed task goes out unversioned, applied in arrival
+  // order.
+  Hresult chooseVersion() {
+    const TaskRecord stored = readTaskRecord(*properties_);
+    const std::optional<std::uint64_t> content = taskFingerprint(task_);
+    const bool unchanged = stored.version && content &&
+                           (stored.state ? *stored.state == *content : reason_ == SendReason::kResend);
+    if (unchanged) {
+      version_ = stored.version;
+      return hr::kOk;
     }
+    const std::int64_t at = changeMs_ ? *changeMs_ : engine_.nowMs();
+    version_ = engine_.newVersion(stored, shareName_, ansiSyncId_, at);
+    if (!version_) return hr::kOk;
+    if (const Hresult status = writeTaskRecord(*properties_, TaskRecord{version_, content});
+        failed(status))
+      return status;
+    mustSave_ = true;
     return hr::kOk;
   }
 
@@ -212,7 +244,8 @@ class ChangeMailSender {
     (void)setSyncHeaderId(platform_.safeLibrary, safeMail_, syncId_);
     if (const Hresult status = setSyncSubject(*mail_); failed(status)) return status;
     (void)writeSyncBody(*safeMail_, platform_.codePage, engine_.module().uiLanguage(),
-                        SyncKind::kChange, shareName_, ansiSyncId_);
+                        SyncKind::kChange, shareName_, ansiSyncId_,
+                        version_ ? versionLine(*version_) : std::string());
     finishSyncMail(*mail_, *safeMail_);
     if (!reused_) moveToOutbox();
     return hr::kOk;
@@ -245,7 +278,9 @@ class ChangeMailSender {
   const Platform& platform_;
   TaskItem& task_;
   std::string shareName_;
+  SendReason reason_;
   std::optional<std::int64_t> changeMs_;
+  std::optional<ChangeVersion> version_;
   std::shared_ptr<SafeMailItem> safeMail_;
   std::shared_ptr<SafeTaskItem> safeTask_;
   std::shared_ptr<UserProperties> properties_;
@@ -261,12 +296,12 @@ class ChangeMailSender {
 
 }  // namespace
 
-Hresult SyncEngine::sendMessage(TaskItem& task, Folder& folder,
+Hresult SyncEngine::sendMessage(TaskItem& task, Folder& folder, SendReason reason,
                                 std::optional<std::int64_t> changeMs) {
   if (diagnostics_.debugOn()) diagnostics_.logDebug(kStart);
   std::string shareName;
   shareNameOfFolder(folder, shareName);
-  const MailSendEnd end = ChangeMailSender(*this, task, std::move(shareName), changeMs).run();
+  const MailSendEnd end = ChangeMailSender(*this, task, std::move(shareName), reason, changeMs).run();
   if (end.libraryMissing) return end.status;
   // This send carried whatever save the burst window swallowed before it.
   if (end.status == hr::kOk) {

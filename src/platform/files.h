@@ -23,6 +23,9 @@ class Files {
   virtual WinError appendFile(std::string_view path, std::span<const std::uint8_t> bytes) = 0;
   // Deletes the file; kFileNotFound when there is none.
   virtual WinError deleteFile(std::string_view path) = 0;
+  // Moves the file `from` to `to`, replacing a file there in one step, so a
+  // reader finds the old file or the new one, never part of either.
+  virtual WinError replaceFile(std::string_view from, std::string_view to) = 0;
   virtual bool exists(std::string_view path) = 0;
 };
 

@@ -1,25 +1,15 @@
 #include "protocol/change_version.h"
 
 #include <charconv>
+#include <limits>
 
 #include "protocol/sync_body.h"
-#include "protocol/sync_identity.h"
 
 namespace qx {
 namespace {
 
 bool isTagCharacter(char c) {
   return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-
-std::string narrow(std::u16string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char16_t c : text) {
-    // Versions are plain ASCII; anything else makes the text unreadable.
-    out.push_back(c < 0x80 ? static_cast<char>(c) : '\x7f');
-  }
-  return out;
 }
 
 }  // namespace
@@ -50,13 +40,13 @@ std::optional<ChangeVersion> parseVersion(std::string_view text) {
   return version;
 }
 
-std::string removalVersionLine(const ChangeVersion& version) {
+std::string versionLine(const ChangeVersion& version) {
   std::string line(changeversion::kLineOpen);
   line.append(formatVersion(version)).append(changeversion::kLineClose).push_back('\n');
   return line;
 }
 
-std::optional<ChangeVersion> readRemovalVersionText(std::string_view body) {
+std::optional<ChangeVersion> readVersionLine(std::string_view body) {
   // After the id field, so that a share name holding the marker text cannot
   // pass for a version.
   const std::size_t idClose = body.find(syncmail::kIdClose);
@@ -69,57 +59,9 @@ std::optional<ChangeVersion> readRemovalVersionText(std::string_view body) {
   return parseVersion(body.substr(start, close - start));
 }
 
-std::optional<ChangeVersion> readTaskVersion(TaskItem& task) {
-  const Result<std::shared_ptr<UserProperties>> properties = task.userProperties();
-  if (!properties) return std::nullopt;
-  const Result<std::int32_t> count = (*properties)->count();
-  if (!count) return std::nullopt;
-  for (std::int32_t i = 1; i <= *count; ++i) {
-    const Result<std::shared_ptr<UserProperty>> property = (*properties)->item(i);
-    if (!property) return std::nullopt;
-    const Result<std::u16string> name = (*property)->name();
-    if (!name) return std::nullopt;
-    if (*name != changeversion::kPropertyName) continue;
-    const Result<Variant> value = (*property)->value();
-    if (!value || value->text() == nullptr) return std::nullopt;
-    return parseVersion(narrow(*value->text()));
-  }
-  return std::nullopt;
-}
-
-Hresult stampTaskVersion(UserProperties& properties, const ChangeVersion& version) {
-  const Result<std::int32_t> count = properties.count();
-  if (!count) return count.error();
-  std::shared_ptr<UserProperty> target;
-  for (std::int32_t i = 1; i <= *count && !target; ++i) {
-    Result<std::shared_ptr<UserProperty>> property = properties.item(i);
-    if (!property) return property.error();
-    const Result<std::u16string> name = (*property)->name();
-    if (!name) return name.error();
-    if (*name == changeversion::kPropertyName) target = std::move(*property);
-  }
-  if (!target) {
-    Result<std::shared_ptr<UserProperty>> added =
-        properties.add(changeversion::kPropertyName, user_property_type::kText);
-    if (!added) return added.error();
-    target = std::move(*added);
-  }
-  const std::string text = formatVersion(version);
-  return target->setValue(Variant(std::u16string(text.begin(), text.end())));
-}
-
-Result<ReceivedStamp> readReceivedStamp(SafeLibrary& library,
-                                        const std::shared_ptr<Dispatch>& received) {
-  const Result<std::shared_ptr<MapiUtilities>> utilities = createMapiUtilities(library);
-  if (!utilities) return failure(utilities.error());
-  ReceivedStamp stamp;
-  stamp.syncId = readReceivedText(**utilities, received, syncid::kPropertyName);
-  // A store that never saw the name holds no version: the sender knew none.
-  if (const std::optional<std::u16string> text =
-          readReceivedText(**utilities, received, changeversion::kPropertyName)) {
-    stamp.version = parseVersion(narrow(*text));
-  }
-  return stamp;
+ChangeVersion nextAfter(ChangeVersion version) {
+  if (version.utcMs < std::numeric_limits<std::int64_t>::max()) ++version.utcMs;
+  return version;
 }
 
 }  // namespace qx

@@ -3,19 +3,12 @@
 #include "protocol/sync_body.h"
 
 namespace qx {
-namespace {
-
-Result<std::string> ansiBody(SafeMailItem& mail, CodePage& codePage) {
-  const Result<std::u16string> wide = mail.body();
-  if (!wide) return failure(wide.error());
-  return codePage.toAnsi(*wide);
-}
-
-}  // namespace
 
 SyncMailReading parseSyncBody(SafeMailItem& mail, CodePage& codePage, Diagnostics& diagnostics) {
   SyncMailReading reading;
-  const Result<std::string> body = ansiBody(mail, codePage);
+  const Result<std::u16string> wide = mail.body();
+  if (!wide) return reading;
+  const Result<std::string> body = codePage.toAnsi(*wide);
   if (!body) return reading;
   SyncBodyFields fields = parseSyncBodyText(*body);
   if (diagnostics.debugOn()) {
@@ -29,15 +22,10 @@ SyncMailReading parseSyncBody(SafeMailItem& mail, CodePage& codePage, Diagnostic
   reading.valid = fields.valid;
   reading.removal = fields.removal;
   reading.syncId = std::move(*id);
-  if (reading.removal) reading.removalVersion = readRemovalVersionText(*body);
+  reading.syncIdText = std::move(fields.syncId);
+  reading.shareName = readShareNameText(*body);
+  reading.version = readVersionLine(*body);
   return reading;
-}
-
-std::u16string readShareName(SafeMailItem& mail, CodePage& codePage) {
-  const Result<std::string> body = ansiBody(mail, codePage);
-  if (!body) return {};
-  Result<std::u16string> name = codePage.toWide(readShareNameText(*body));
-  return name ? std::move(*name) : std::u16string();
 }
 
 }  // namespace qx

@@ -1,6 +1,6 @@
 #pragma once
 // Reading a sync mail's body through the safe mail item, as the Inbox scan
-// does before it trusts a candidate.
+// does before it trusts a candidate: once, for everything the scan needs.
 #include <optional>
 #include <string>
 
@@ -14,17 +14,20 @@ namespace qx {
 struct SyncMailReading {
   bool valid = false;
   bool removal = false;
-  // Filled in whether or not the mail is valid.
+  // Filled in whether or not the mail is valid; the id as the body holds it
+  // (ANSI) and as the host takes it.
+  std::string syncIdText;
   std::u16string syncId;
-  // A removal's version line; none from a peer that sends none.
-  std::optional<ChangeVersion> removalVersion;
+  // The share name in the ANSI code page, by the marker rule of the body;
+  // empty when the body cannot be read.
+  std::string shareName;
+  // The version line of a change or a removal; none from a peer that sends
+  // none (or one that cannot be read exactly).
+  std::optional<ChangeVersion> version;
 };
 
 // The body of the mail the safe item holds, in the ANSI code page. A body that
 // cannot be read or converted makes the mail invalid.
 SyncMailReading parseSyncBody(SafeMailItem& mail, CodePage& codePage, Diagnostics& diagnostics);
-
-// The share name by the same marker rule; empty when the body cannot be read.
-std::u16string readShareName(SafeMailItem& mail, CodePage& codePage);
 
 }  // namespace qx

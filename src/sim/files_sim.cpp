@@ -73,6 +73,21 @@ WinError FilesSim::deleteFile(std::string_view path) {
   return fs::remove(*disk, error) ? win::kSuccess : win::kAccessDenied;
 }
 
+WinError FilesSim::replaceFile(std::string_view from, std::string_view to) {
+  if (auto status = faults_.check("files.replaceFile")) return winError(*status);
+  auto source = disk_.diskPath(from);
+  if (!source) return source.error();
+  auto target = disk_.diskPath(to);
+  if (!target) return target.error();
+  std::error_code error;
+  if (!fs::is_regular_file(*source, error)) return missing(*source);
+  if (fs::is_directory(*target, error)) return win::kAccessDenied;
+  if (!fs::is_directory(target->parent_path(), error)) return win::kPathNotFound;
+  if (disk_.writesRefused(from) || disk_.writesRefused(to)) return win::kAccessDenied;
+  fs::rename(*source, *target, error);
+  return error ? win::kAccessDenied : win::kSuccess;
+}
+
 bool FilesSim::exists(std::string_view path) {
   if (faults_.check("files.exists")) return false;
   auto disk = disk_.diskPath(path);

@@ -2,7 +2,8 @@
 // The add-in's file calls for one simulated user, on that user's host disk
 // (see host_file_system.h for how host paths map onto the real disk). Every
 // call first asks the faults under its own name ("files.readFile",
-// "files.writeFile", "files.appendFile", "files.deleteFile", "files.exists").
+// "files.writeFile", "files.appendFile", "files.deleteFile", "files.replaceFile",
+// "files.exists").
 // A scheduled failure leaves the disk alone, except that a write failed with
 // kDiskFull leaves the file behind empty, as a full disk does.
 #include "platform/files.h"
@@ -24,6 +25,7 @@ class FilesSim final : public Files {
   WinError writeFile(std::string_view path, std::span<const std::uint8_t> bytes) override;
   WinError appendFile(std::string_view path, std::span<const std::uint8_t> bytes) override;
   WinError deleteFile(std::string_view path) override;
+  WinError replaceFile(std::string_view from, std::string_view to) override;
   // True for files and folders alike, as the host's attribute query.
   bool exists(std::string_view path) override;
 

@@ -69,6 +69,15 @@ WinError FilesWin::deleteFile(std::string_view path) {
   return DeleteFileA(name.c_str()) ? win::kSuccess : lastWinError();
 }
 
+WinError FilesWin::replaceFile(std::string_view from, std::string_view to) {
+  const std::string source = terminated(from);
+  const std::string target = terminated(to);
+  return MoveFileExA(source.c_str(), target.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+             ? win::kSuccess
+             : lastWinError();
+}
+
 bool FilesWin::exists(std::string_view path) {
   const std::string name = terminated(path);
   return GetFileAttributesA(name.c_str()) != INVALID_FILE_ATTRIBUTES;

@@ -10,6 +10,7 @@ class FilesWin final : public Files {
   WinError writeFile(std::string_view path, std::span<const std::uint8_t> bytes) override;
   WinError appendFile(std::string_view path, std::span<const std::uint8_t> bytes) override;
   WinError deleteFile(std::string_view path) override;
+  WinError replaceFile(std::string_view from, std::string_view to) override;
   bool exists(std::string_view path) override;
 };
 

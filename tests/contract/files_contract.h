@@ -66,8 +66,25 @@ TYPED_TEST_P(FilesContract, DeletedFilesAreGone) {
   EXPECT_EQ(files.deleteFile(path), win::kFileNotFound);
 }
 
+// A file written aside and moved over the old one: the old one is replaced,
+// the written one is gone from where it was.
+TYPED_TEST_P(FilesContract, AReplacedFileTakesTheOthersPlace) {
+  Files& files = this->files();
+  const std::string folder = this->env.folder();
+  ASSERT_EQ(files.writeFile(folder + "removals.dat", bytesOf("old")), win::kSuccess);
+  ASSERT_EQ(files.writeFile(folder + "removals.tmp", bytesOf("new")), win::kSuccess);
+  ASSERT_EQ(files.replaceFile(folder + "removals.tmp", folder + "removals.dat"), win::kSuccess);
+  EXPECT_EQ(files.readFile(folder + "removals.dat"), vectorOf("new"));
+  EXPECT_FALSE(files.exists(folder + "removals.tmp"));
+  ASSERT_EQ(files.writeFile(folder + "first.tmp", bytesOf("1")), win::kSuccess);
+  ASSERT_EQ(files.replaceFile(folder + "first.tmp", folder + "first.dat"), win::kSuccess);
+  EXPECT_EQ(files.readFile(folder + "first.dat"), vectorOf("1"));
+  EXPECT_EQ(files.replaceFile(folder + "none.tmp", folder + "first.dat"), win::kFileNotFound);
+  EXPECT_EQ(files.readFile(folder + "first.dat"), vectorOf("1"));
+}
+
 REGISTER_TYPED_TEST_SUITE_P(FilesContract, WritesReplaceAndAppendsExtend,
                             AppendingCreatesAMissingFile, MissingFilesAndFoldersGiveTheirErrorCodes,
-                            DeletedFilesAreGone);
+                            DeletedFilesAreGone, AReplacedFileTakesTheOthersPlace);
 
 }  // namespace qx::contract

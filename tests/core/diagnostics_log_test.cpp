@@ -28,6 +28,9 @@ class ThrowingFiles final : public Files {
     return inner_.appendFile(path, bytes);
   }
   WinError deleteFile(std::string_view path) override { return inner_.deleteFile(path); }
+  WinError replaceFile(std::string_view from, std::string_view to) override {
+    return inner_.replaceFile(from, to);
+  }
   bool exists(std::string_view path) override { return inner_.exists(path); }
 
   std::function<void()> thrower;

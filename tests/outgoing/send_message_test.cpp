@@ -172,7 +172,8 @@ TEST_F(SendMessage, AFailedStepLeavesNothingOrASavedUnsentMail) {
       {"mail.TaskItem.UserProperties", 2, "\nget_UserProperties\n", false},
       // The sink reads the entry id first.
       {"mail.TaskItem.EntryID", 2, "\nget_EntryID\n", false},
-      {"mail.TaskItem.Categories", 1, "", false},
+      // The sink reads the content first, to tell its own writes.
+      {"mail.TaskItem.Categories", 2, "", false},
       {"mail.UserProperties.Add", 1, "", false},
       {"mail.Namespace.Application", 1, "", false},
       {"mail.Application.CreateItem", 1, "", false},

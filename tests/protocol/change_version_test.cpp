@@ -32,9 +32,9 @@ TEST(ChangeVersion, OrdersByTimeThenTieBreaker) {
 
 // One more line after the id line: a reader that knows nothing of it finds
 // the same kind, share name and id; its markers are none of the others.
-TEST(ChangeVersion, TheRemovalLineLeavesTheOlderFieldsAsTheyWere) {
+TEST(ChangeVersion, TheVersionLineLeavesTheOlderFieldsAsTheyWere) {
   const ChangeVersion version{1796630400123, "0F9A"};
-  const std::string line = removalVersionLine(version);
+  const std::string line = versionLine(version);
   EXPECT_EQ(line, "ver:1796630400123-0F9A:ver\n");
   EXPECT_FALSE(containsSyncMarker(line));
   const std::string body = buildSyncBody("notice", SyncKind::kRemoval, "Team", "{ID}", line);
@@ -43,15 +43,15 @@ TEST(ChangeVersion, TheRemovalLineLeavesTheOlderFieldsAsTheyWere) {
   EXPECT_TRUE(fields.removal);
   EXPECT_EQ(fields.syncId, "{ID}");
   EXPECT_EQ(readShareNameText(body), "Team");
-  EXPECT_EQ(readRemovalVersionText(body), version);
-  EXPECT_EQ(readRemovalVersionText(buildSyncBody("notice", SyncKind::kRemoval, "Team", "{ID}")),
+  EXPECT_EQ(readVersionLine(body), version);
+  EXPECT_EQ(readVersionLine(buildSyncBody("notice", SyncKind::kRemoval, "Team", "{ID}")),
             std::nullopt);
   // A share name that holds the marker text is not read as the version.
-  EXPECT_EQ(readRemovalVersionText(
+  EXPECT_EQ(readVersionLine(
                 buildSyncBody("", SyncKind::kRemoval, "ver:1-AA:ver", "{ID}")),
             std::nullopt);
   // CR LF line ends, as some mail systems rewrite them, change nothing.
-  EXPECT_EQ(readRemovalVersionText("is:FALSE:is\r\nlf:T:lf\r\nid:{ID}:id\r\nver:5-B:ver\r\n"),
+  EXPECT_EQ(readVersionLine("is:FALSE:is\r\nlf:T:lf\r\nid:{ID}:id\r\nver:5-B:ver\r\n"),
             (ChangeVersion{5, "B"}));
 }
 

@@ -102,7 +102,7 @@ TEST_F(SyncEnvelope, RemovalMailHasNoHeaderIdAndReadsAsRemoval) {
   EXPECT_TRUE(reading.valid);
   EXPECT_TRUE(reading.removal);
   EXPECT_TRUE(reading.syncId.empty());
-  EXPECT_EQ(readShareName(*safeMail, codePage), u"Team");
+  EXPECT_EQ(reading.shareName, "Team");
 
   const sim::mail::ItemData data = sent();
   EXPECT_EQ(header(data), std::nullopt);

@@ -33,7 +33,8 @@ TEST_F(Reader, ChangeMailReadsWithShareNameAndTracesTheId) {
   EXPECT_TRUE(reading.valid);
   EXPECT_FALSE(reading.removal);
   EXPECT_EQ(reading.syncId, u"{ID}");
-  EXPECT_EQ(readShareName(mail, codePage), u"B\u00FCro");
+  EXPECT_EQ(reading.shareName, "B\xFCro");
+  EXPECT_EQ(reading.version, std::nullopt);
   EXPECT_EQ(diagnostics.debugEntries, (std::vector<std::string>{"got:", "{ID}"}));
 }
 
@@ -51,12 +52,12 @@ TEST_F(Reader, UnreadableBodyIsNoSyncMail) {
   SafeMailItem& mail = received(u"is:TRUE:is lf:T:lf id:X:id");
   faults.fail("safe.SafeMailItem.Body", hr::kMapiNotFound, 0);
   EXPECT_FALSE(parseSyncBody(mail, codePage, diagnostics).valid);
-  EXPECT_EQ(readShareName(mail, codePage), u"");
+  EXPECT_EQ(parseSyncBody(mail, codePage, diagnostics).shareName, "");
   faults.clearAll();
 
   faults.fail("codepage.toAnsi", hr::kFail, 0);
   EXPECT_FALSE(parseSyncBody(mail, codePage, diagnostics).valid);
-  EXPECT_EQ(readShareName(mail, codePage), u"");
+  EXPECT_EQ(parseSyncBody(mail, codePage, diagnostics).shareName, "");
 }
 
 TEST_F(Reader, IdThatCannotBeConvertedBackIsNoSyncMail) {
@@ -65,6 +66,14 @@ TEST_F(Reader, IdThatCannotBeConvertedBackIsNoSyncMail) {
   const SyncMailReading reading = parseSyncBody(mail, codePage, diagnostics);
   EXPECT_FALSE(reading.valid);
   EXPECT_TRUE(reading.syncId.empty());
+}
+
+// Both kinds carry their version in the same line after the id.
+TEST_F(Reader, ChangesAndRemovalsCarryTheirVersionLine) {
+  for (const char16_t* kind : {u"is:TRUE:is", u"is:FALSE:is"}) {
+    SafeMailItem& mail = received(std::u16string(kind) + u"\nlf:T:lf\nid:X:id\nver:17-AB:ver\n");
+    EXPECT_EQ(parseSyncBody(mail, codePage, diagnostics).version, (ChangeVersion{17, "AB"}));
+  }
 }
 
 TEST_F(Reader, InvalidMailStillHandsBackTheId) {

@@ -37,6 +37,12 @@ class MemoryFiles : public Files {
   WinError deleteFile(std::string_view path) override {
     return files.erase(std::string(path)) ? win::kSuccess : win::kFileNotFound;
   }
+  WinError replaceFile(std::string_view from, std::string_view to) override {
+    auto node = files.extract(std::string(from));
+    if (!node) return win::kFileNotFound;
+    files[std::string(to)] = std::move(node.mapped());
+    return win::kSuccess;
+  }
   bool exists(std::string_view path) override { return files.contains(std::string(path)); }
 
   std::map<std::string, std::vector<std::uint8_t>> files;

@@ -1,6 +1,7 @@
-#include "outgoing/own_write.h"
+#include "core/own_write.h"
 
 #include "core/sync_engine.h"
+#include "core/task_fingerprint.h"
 #include "platform/mail_client.h"
 
 namespace qx {
@@ -8,11 +9,11 @@ namespace qx {
 Hresult saveAsOwnWrite(SyncEngine& engine, TaskItem& task, std::u16string_view entryId) {
   DontTouchList& dontTouch = engine.dontTouchList();
   const bool added = dontTouch.add(entryId);
+  engine.noteOwnWrite(entryId, taskFingerprint(task));
   const Hresult status = task.save();
   if (failed(status)) {
     if (added) dontTouch.withdraw(entryId);
-  } else {
-    engine.noteOwnWrite(task, entryId);
+    engine.noteOwnWrite(entryId, std::nullopt);
   }
   return status;
 }

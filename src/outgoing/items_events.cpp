@@ -88,7 +88,10 @@ Hresult CItemsEvents::onChange(const EngineCall& call, TaskItem& task, const Eve
   if (!isOwnWrite(item)) {
     const std::optional<double> now = clockNow();
     if (!now) return hr::kOk;
-    if (entryId == lastEntryId_ && lastChangeTime_ + kBurstWindowDays > *now) {
+    // A last event later than now (the clock was set back) opens no window:
+    // it would hold every save back until the clock caught up with it.
+    if (entryId == lastEntryId_ && lastChangeTime_ <= *now &&
+        lastChangeTime_ + kBurstWindowDays > *now) {
       if (log.debugOn()) log.logDebug(kMultipleChanges);
       // The window keeps the echo of a write out; a save of the user's inside
       // it still goes out once it has closed.

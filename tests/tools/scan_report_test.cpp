@@ -57,7 +57,7 @@ advance 5m
   for (const char* told : {
            "added \"Paint\" to Tasks/Team",
            "changed \"Paint\" in Tasks/Team\n",
-           "changed \"Paint\" in Tasks/Team (no field changed)",
+           "dropped: not newer than the copy here",
            "dropped: no folder is shared as \"side\"",
            "deleted \"Paint\" from Tasks/Team",
            "kept in the Inbox for a later scan",

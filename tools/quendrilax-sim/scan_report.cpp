@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "protocol/change_version.h"
 #include "protocol/sync_body.h"
 #include "protocol/sync_envelope.h"
 #include "quendrilax-sim/commands_tasks.h"
@@ -13,6 +14,7 @@
 #include "quendrilax-sim/task_fields.h"
 #include "quendrilax-sim/text_utf.h"
 #include "sim/codepage_sim.h"
+#include "sim/host_file_system.h"
 #include "sim/office/host_process.h"
 
 namespace qx::tools {
@@ -23,11 +25,18 @@ using sim::mail::ItemData;
 struct Reading {
   SyncBodyFields fields;
   std::string shareName;  // UTF-8
+  std::optional<ChangeVersion> version;
 };
 
 Reading readMail(const ItemData& mail) {
   const std::string body = sim::CodePageSim::narrow(mail.body);
-  return {parseSyncBodyText(body), ansiToUtf8(readShareNameText(body))};
+  return {parseSyncBodyText(body), ansiToUtf8(readShareNameText(body)), readVersionLine(body)};
+}
+
+std::optional<ChangeVersion> versionOf(const ItemData* task) {
+  const sim::mail::UserProp* property = task ? task->findUserProperty(u"quendrilaxversion") : nullptr;
+  if (!property || property->value.text() == nullptr) return std::nullopt;
+  return parseVersion(utf16ToUtf8(*property->value.text()));
 }
 
 const ItemData* withId(const std::vector<ItemData>* tasks, const std::string& id) {
@@ -40,11 +49,6 @@ const ItemData* withId(const std::vector<ItemData>* tasks, const std::string& id
 const std::vector<ItemData>* tasksOf(const ScanView& view, const std::u16string& folder) {
   const auto found = view.folders.find(folder);
   return found == view.folders.end() ? nullptr : &found->second;
-}
-
-bool sameFields(const ItemData& a, const ItemData& b) {
-  return std::ranges::all_of(allTaskFields(),
-                             [&](TaskField f) { return fieldText(a, f) == fieldText(b, f); });
 }
 
 // Follows the scan through its mails: a task one mail added is there for the
@@ -74,15 +78,32 @@ class Outcomes {
     const std::string subject = inQuotes(utf16ToUtf8(carried.task->subject));
     if (id.empty()) return "a task without a sync id, " + subject + ", for " + path;
     const ItemData* now = withId(tasksOf(after_, *folder), id);
-    if (!now) return "dropped: " + subject + " did not reach " + path;
     const ItemData* was = withId(tasksOf(before_, *folder), id);
     const bool added = !present(*folder, id, was != nullptr);
+    if (!now) {
+      if (added && reading.version && places_.removalRecorded && places_.removalRecorded(id))
+        return "dropped: " + subject + " is older than its removal here";
+      return "dropped: " + subject + " did not reach " + path;
+    }
     // The task as the mail before this one in the scan left it.
     const auto last = state_.find({*folder, id});
     const ItemData* previous = last != state_.end() ? &last->second : was;
-    const bool unchanged = !added && previous && sameFields(*previous, *carried.task);
+    const auto lastVersion = version_.find({*folder, id});
+    const std::optional<ChangeVersion> held =
+        lastVersion != version_.end() ? lastVersion->second : versionOf(previous);
+    // A versioned change no newer than the copy here leaves the folder as it
+    // was (equal versions with other content are settled by the content: the
+    // folder tells which won).
+    if (!added && reading.version && held && !(*held < *reading.version)) {
+      const bool tieWon = *held == *reading.version && previous &&
+                          !sameTaskFields(*previous, *carried.task) &&
+                          sameTaskFields(*now, *carried.task);
+      if (!tieWon) return "dropped: not newer than the copy here";
+    }
+    const bool unchanged = !added && previous && sameTaskFields(*previous, *carried.task);
     present_[{*folder, id}] = true;
     state_[{*folder, id}] = *carried.task;
+    version_[{*folder, id}] = reading.version;
     if (added) return "added " + inQuotes(utf16ToUtf8(now->subject)) + " to " + path;
     return "changed " + inQuotes(utf16ToUtf8(now->subject)) + " in " + path +
            (unchanged ? " (no field changed)" : "");
@@ -99,10 +120,19 @@ class Outcomes {
   const ScanPlaces& places_;
   std::map<std::pair<std::u16string, std::string>, bool> present_;
   std::map<std::pair<std::u16string, std::string>, ItemData> state_;
+  std::map<std::pair<std::u16string, std::string>, std::optional<ChangeVersion>> version_;
 };
 
-ScanPlaces placesOf(OfficeUser& u) {
+// With the runner, also what the add-in's removal records hold.
+ScanPlaces placesOf(OfficeUser& u, Runner* runner = nullptr) {
   ScanPlaces places;
+  if (runner) {
+    places.removalRecorded = [runner, &u](const std::string& syncId) {
+      const std::optional<std::string> records =
+          u.host->disk().readText(runner->dataDirectory(u) + "removals.dat");
+      return records && records->find(syncId + " ") != std::string::npos;
+    };
+  }
   places.folderOfShare = [&u](const std::string& shareName) { return sharedFolder(u, shareName); };
   places.pathOf = [&u](const std::u16string& folderId) {
     const auto folders = u.host->mail().folders();
@@ -175,7 +205,7 @@ void ScanWatch::end(Runner& runner, OfficeUser& u) {
   const ScanView before = std::move(*before_);
   before_.reset();
   if (before.inbox.empty()) return;
-  const ScanPlaces places = placesOf(u);
+  const ScanPlaces places = placesOf(u, &runner);
   const ScanView after = viewOf(u, places, &before.inbox);
   for (const std::string& line : scanOutcomes(before, after, places, toldKept_))
     runner.say(u.setup.name, line);

@@ -27,6 +27,9 @@ struct ScanPlaces {
   // The folder the user's configuration shares under that name (UTF-8).
   std::function<std::optional<std::u16string>(const std::string& shareName)> folderOfShare;
   std::function<std::string(const std::u16string& folderId)> pathOf;
+  // Whether the user's add-in keeps a removal record of that sync id (read
+  // from its record file as the scan left it).
+  std::function<bool(const std::string& syncId)> removalRecorded;
 };
 
 // One line per sync mail of `before`, in its order. A mail left in the Inbox

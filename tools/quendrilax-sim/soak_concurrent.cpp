@@ -86,7 +86,7 @@ void SoakRun::runConcurrent(int edits) {
     ++tally_.edits;
     // The add-in sees the save at once, at the time the edit was made.
     runner_.settle();
-    noteConcurrentEdit(edit, edited, deletedId, before);
+    if (lastEditChanged_) noteConcurrentEdit(edit, edited, deletedId, before);
     advanceCarrying(plan_.gapMs());
     if (n % 1000 == 0) progress();
   }
@@ -158,7 +158,10 @@ void SoakRun::noteConcurrentEdit(const SoakEdit& edit, const std::u16string& edi
   SoakMember& editor = members_[edit.user];
   LastEdit last;
   last.editor = editor.name;
-  last.version = {editor.user->host->platform().clock.nowMs(), tagOf(editor)};
+  // As the add-in stamps it: the time of the edit, but past the version the
+  // editor's copy held.
+  const std::int64_t now = editor.user->host->platform().clock.nowMs();
+  last.version = {before && before->utcMs >= now ? before->utcMs + 1 : now, tagOf(editor)};
   std::string syncId = deletedId;
   if (edit.kind == SoakEdit::Kind::kDelete) {
     last.removed = true;

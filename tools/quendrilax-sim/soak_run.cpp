@@ -7,6 +7,7 @@
 #include "platform/mail_ids.h"
 #include "quendrilax-sim/commands_office.h"
 #include "quendrilax-sim/runner_text.h"
+#include "quendrilax-sim/task_fields.h"
 #include "sim/mail/mail_client.h"
 #include "sim/mail/post_office.h"
 #include "sim/office/host_process.h"
@@ -166,6 +167,7 @@ bool SoakRun::apply(const SoakEdit& edit, int n, std::u16string& edited) {
   auto& mail = m.user->host->mail();
   const std::u16string task =
       edit.kind == SoakEdit::Kind::kAdd ? std::u16string() : taskAt(*m.user, m.folder, edit.task);
+  lastEditChanged_ = true;
   switch (edit.kind) {
     case SoakEdit::Kind::kAdd: {
       sim::mail::ItemData data = sim::mail::ItemData::newTask();
@@ -175,14 +177,22 @@ bool SoakRun::apply(const SoakEdit& edit, int n, std::u16string& edited) {
       if (!edited.empty()) return true;
       break;
     }
-    case SoakEdit::Kind::kEdit:
-      ++tally_.changes;
+    case SoakEdit::Kind::kEdit: {
       edited = task;
+      bool changed = false;
       if (mail.changeItem(task, [&](sim::mail::ItemData& data) {
+            const sim::mail::ItemData before = data;
             for (const FieldValue& f : edit.fields) applyField(data, f);
-          }))
+            changed = !sameTaskFields(before, data);
+          })) {
+        // A save that changes no field is no edit: the task's last version
+        // stays what it was.
+        if (changed) ++tally_.changes;
+        lastEditChanged_ = changed;
         return true;
+      }
       break;
+    }
     case SoakEdit::Kind::kDelete:
       ++tally_.deletes;
       if (mail.deleteItem(task)) return true;

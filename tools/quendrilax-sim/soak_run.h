@@ -48,6 +48,7 @@ class SoakRun {
   bool toggleHost(SoakMember& m, bool settleAfter);
   // The entry id of the task the edit made or changed; empty for a delete or
   // when it could not be made.
+  // Makes the edit; lastEditChanged_ tells whether it changed a field.
   bool apply(const SoakEdit& edit, int n, std::u16string& edited);
   bool settle(std::int64_t quietGapMs);
   bool quiet();
@@ -67,6 +68,7 @@ class SoakRun {
   void advanceCarrying(std::int64_t ms);
   void checkLastEdits();
 
+  bool lastEditChanged_ = true;
   Runner& runner_;
   SourceLocation where_;
   std::string shareName_;

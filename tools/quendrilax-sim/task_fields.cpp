@@ -186,6 +186,12 @@ void applyField(sim::mail::ItemData& task, const FieldValue& value) {
   }
 }
 
+bool sameTaskFields(const sim::mail::ItemData& a, const sim::mail::ItemData& b) {
+  for (const TaskField field : allTaskFields())
+    if (fieldText(a, field) != fieldText(b, field)) return false;
+  return true;
+}
+
 std::string fieldText(const sim::mail::ItemData& task, TaskField field) {
   auto named = [](const auto& names, std::int32_t value) {
     if (value >= 0 && static_cast<std::size_t>(value) < names.size())

@@ -51,6 +51,8 @@ std::string canonicalFieldText(TaskField field, const std::string& text);
 void applyField(sim::mail::ItemData& task, const FieldValue& value);
 // The field's value in the task, in the language's words.
 std::string fieldText(const sim::mail::ItemData& task, TaskField field);
+// Every field of the two tasks reads the same.
+bool sameTaskFields(const sim::mail::ItemData& a, const sim::mail::ItemData& b);
 
 // Dates as the host stores them (days since 1899-12-30) and as scenarios
 // write them (2026-12-24).

@@ -151,6 +151,13 @@ INSTANTIATE_TEST_SUITE_P(
                    return changeMail(sentTask(u"Waiting", kIdA));
                  },
                  "Fehler:SaveAsFile(ZipFilename)\n", true},
+        // S_FALSE: nothing written, the file there is not this mail's.
+        HeldMail{"NothingSaved",
+                 [](sim::Faults& faults) {
+                   faults.fail("safe.Attachment.SaveAsFile", static_cast<Hresult>(1));
+                   return changeMail(sentTask(u"Waiting", kIdA));
+                 },
+                 "Fehler:SaveAsFile(ZipFilename)\n", true},
         HeldMail{"FailedCopyOfANewTask",
                  [](sim::Faults& faults) {
                    faults.fail("safe.SafeTaskItem.CopyTo", hr::kFail);

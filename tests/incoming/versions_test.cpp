@@ -106,6 +106,35 @@ TEST_F(VersionsTest, AMailIsAppliedOnlyWhenNewerThanTheLocalCopyOrUnversioned) {
   }
 }
 
+// The user's save that the burst window still holds back is the copy's
+// newest version when it changed the task: a change made before it is
+// dropped, one made after it applies.
+TEST_F(VersionsTest, AHeldBackSaveCountsAgainstAnArrivingChange) {
+  share(team, "Team");
+  connect();
+  const std::u16string id = mail().addItem(team, local(u"Mine", kEarly));
+  engine().dontTouchList().add(id);
+  host->thread().pump();
+  clock.advance(5000);
+  ASSERT_TRUE(mail().changeItem(id, [](mail::ItemData& d) { d.body = u"first"; }));
+  host->thread().pump();
+  clock.advance(1000);
+  ASSERT_TRUE(mail().changeItem(id, [](mail::ItemData& d) { d.body = u"held"; }));
+  host->thread().pump();
+  ASSERT_EQ(engine().pendingChanges().waiting.size(), 1u);
+  const std::int64_t held = engine().nowMs();
+  const std::string tag = "ZZZZ";
+  deliver({versionedMail(sentTask(u"Theirs", kIdA, u"theirs"),
+                         std::to_string(held - 500) + "-" + tag)});
+  scan();
+  EXPECT_EQ(in(team).at(0).data.body, u"held");
+  deliver({versionedMail(sentTask(u"Theirs", kIdA, u"theirs"),
+                         std::to_string(held + 500) + "-" + tag)});
+  scan();
+  EXPECT_EQ(in(team).at(0).data.body, u"theirs");
+  EXPECT_TRUE(engine().pendingChanges().waiting.empty());
+}
+
 // A removal is recorded with its version and share name, in the data
 // directory: a change older than it, or of exactly its version, adds nothing,
 // also after a restart; a newer one does, and so does one of another share.

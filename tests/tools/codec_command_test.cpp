@@ -1,6 +1,7 @@
 #include "quendrilax-codec/codec_command.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -11,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "protocol/codec/codec_error.h"
 #include "support/test_root.h"
 
 namespace qx::codectool {
@@ -20,17 +22,34 @@ namespace fs = std::filesystem;
 
 struct Outcome {
   int status = 0;
+  std::string out;
   std::string err;
 };
 
-Outcome run(std::vector<std::string> words) {
+std::string contents(std::FILE* file) {
+  std::fflush(file);
+  std::rewind(file);
+  std::string text;
+  for (int c; (c = std::fgetc(file)) != EOF;) text.push_back(static_cast<char>(c));
+  return text;
+}
+
+// `input` is what the command finds on standard input, through a pipe as from
+// another program.
+Outcome run(std::vector<std::string> words, const std::string& input = {}) {
   std::vector<std::string_view> args(words.begin(), words.end());
+  int ends[2];
+  EXPECT_EQ(::pipe(ends), 0);
+  EXPECT_EQ(::write(ends[1], input.data(), input.size()), static_cast<ssize_t>(input.size()));
+  ::close(ends[1]);
+  std::FILE* in = ::fdopen(ends[0], "rb");
   std::FILE* out = std::tmpfile();
   std::FILE* err = std::tmpfile();
   Outcome outcome;
-  outcome.status = runCommand(args, out, err);
-  std::rewind(err);
-  for (int c; (c = std::fgetc(err)) != EOF;) outcome.err.push_back(static_cast<char>(c));
+  outcome.status = runCommand(args, {in, out, err});
+  outcome.out = contents(out);
+  outcome.err = contents(err);
+  std::fclose(in);
   std::fclose(out);
   std::fclose(err);
   return outcome;
@@ -61,6 +80,10 @@ class CodecCommandTest : public ::testing::Test {
     writeFile(root / "plain", "abracadabra, abracadabra");
     writeFile(root / "garbage", std::string("\x10\x00\x00\x00\x05", 5));  // table cut short
     writeFile(root / "old", "the earlier result");
+    fs::create_symlink(root / "plain", root / "link");
+    // Sparse: 2.2 GB that take no room, and that no command should read.
+    std::ofstream(root / "huge", std::ios::binary).close();
+    fs::resize_file(root / "huge", std::uintmax_t{2200} << 20);
   }
   void TearDown() override { fs::remove_all(root); }
 
@@ -88,6 +111,11 @@ TEST_F(CodecCommandTest, EveryFailureIsOneLineWithStatusOneAndLeavesNoOutput) {
       {"output below a file", {"compress", "@/plain", "@/plain/out"}, "cannot create"},
       {"output is a directory", {"compress", "@/plain", "@/folder"}, "cannot replace"},
       {"malformed stream over an old output", {"decompress", "@/garbage", "@/old"}, "malformed"},
+      {"compress a device", {"compress", "/dev/null", "@/out"}, "a character device, not a file"},
+      {"inspect a device", {"inspect", "/dev/zero"}, "a character device, not a file"},
+      {"the input as its own output", {"compress", "@/old", "@/old"}, "are the same file"},
+      {"the input's link as output", {"decompress", "@/plain", "@/link"}, "are the same file"},
+      {"compress beyond 2 GB", {"compress", "@/huge", "@/out"}, "larger than 2147483647 bytes"},
   };
   const std::set<std::string> before = namesIn(root);
   for (const Case& c : cases) {
@@ -112,13 +140,65 @@ TEST_F(CodecCommandTest, RoundTripReplacesTheOutputWhole) {
   EXPECT_EQ(run({"inspect", at("old")}).status, 0);
   EXPECT_EQ(run({"decompress", at("old"), at("back")}).status, 0);
   EXPECT_EQ(readFile(root / "back"), "abracadabra, abracadabra");
-  EXPECT_EQ(namesIn(root), (std::set<std::string>{"back", "folder", "garbage", "old", "plain"}));
+  EXPECT_EQ(namesIn(root),
+            (std::set<std::string>{"back", "folder", "garbage", "huge", "link", "old", "plain"}));
 }
 
-TEST_F(CodecCommandTest, WrongUsageIsStatusTwo) {
-  EXPECT_EQ(run({}).status, 2);
-  EXPECT_EQ(run({"compress", at("plain")}).status, 2);
-  EXPECT_EQ(run({"squeeze", at("plain"), at("out")}).status, 2);
+TEST_F(CodecCommandTest, DashIsStandardInputAndOutput) {
+  const Outcome packed = run({"compress", "-", "-"}, "abracadabra, abracadabra");
+  ASSERT_EQ(packed.status, 0) << packed.err;
+  EXPECT_EQ(run({"inspect", "-"}, packed.out).status, 0);
+  const Outcome back = run({"decompress", "-", at("back")}, packed.out);
+  ASSERT_EQ(back.status, 0) << back.err;
+  EXPECT_EQ(readFile(root / "back"), "abracadabra, abracadabra");
+  EXPECT_EQ(run({"decompress", "-", "-"}, "not a stream").err,
+            "quendrilax-codec: standard input: malformed stream: " +
+                std::string(describe(CodecError::kTableTruncated)) + "\n");
+}
+
+TEST_F(CodecCommandTest, InspectGivesTheVerdictFirstAndAMalformedTableOnlyWhenAsked) {
+  // A length of 100 and three entries, the first of a negative weight.
+  writeFile(root / "noise", std::string("\x64\0\0\0\x02\xFB\xFF\xFF\xFF\x61\x03\0\0\0\x62"
+                                        "\x02\0\0\0\x63",
+                                        20));
+  const Outcome brief = run({"inspect", at("noise")});
+  EXPECT_EQ(brief.status, 1);
+  EXPECT_TRUE(brief.out.starts_with("well formed:   no (")) << brief.out;
+  EXPECT_NE(brief.out.find("3 entries present (listed with --verbose)"), std::string::npos)
+      << brief.out;
+  const Outcome verbose = run({"inspect", "--verbose", at("noise")});
+  EXPECT_EQ(verbose.status, 1);
+  EXPECT_NE(verbose.out.find("table:         #    weight"), std::string::npos) << verbose.out;
+  ASSERT_EQ(run({"compress", at("plain"), at("packed")}).status, 0);
+  const Outcome sound = run({"inspect", at("packed")});
+  EXPECT_TRUE(sound.out.starts_with("well formed:   yes\n")) << sound.out;
+  EXPECT_NE(sound.out.find("table:         #    weight"), std::string::npos) << sound.out;
+}
+
+TEST_F(CodecCommandTest, UsageGoesToOutputWhenAskedForAndNamesTheMistakeOtherwise) {
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    const char* says;  // the first line, on standard error for a mistake
+  };
+  const Case cases[] = {
+      {{"--help"}, 0, "usage: quendrilax-codec compress IN OUT"},
+      {{}, 2, "quendrilax-codec: no command given"},
+      {{"squeeze", "a", "b"}, 2, "quendrilax-codec: unknown command 'squeeze'"},
+      {{"compress", "a"}, 2, "quendrilax-codec: compress takes IN and OUT, 1 given"},
+      {{"inspect", "a", "b"}, 2, "quendrilax-codec: inspect takes IN, 2 given"},
+      {{"compress", "--verbose", "a", "b"},
+       2,
+       "quendrilax-codec: unknown option '--verbose' for compress"},
+  };
+  for (const Case& c : cases) {
+    const Outcome outcome = run(c.args);
+    SCOPED_TRACE(c.says);
+    EXPECT_EQ(outcome.status, c.status);
+    const std::string& text = c.status == 0 ? outcome.out : outcome.err;
+    EXPECT_EQ(text.substr(0, text.find('\n')), c.says);
+    EXPECT_NE(text.find("usage: "), std::string::npos) << text;
+  }
 }
 
 }  // namespace

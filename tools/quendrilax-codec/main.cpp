@@ -3,10 +3,11 @@
 //
 //   quendrilax-codec compress IN OUT
 //   quendrilax-codec decompress IN OUT
-//   quendrilax-codec inspect IN
+//   quendrilax-codec inspect [--verbose] IN
 //
-// Exit status 0 on success, 1 with one line on standard error when a file
-// cannot be read or written or a stream is malformed, 2 on wrong usage. OUT is
+// "-" is standard input or output. Exit status 0 on success, 1 with one line
+// on standard error when a file cannot be read or written or a stream is
+// malformed, 2 on wrong usage. OUT is
 // written to a temporary file beside it and renamed into place, so a failed
 // run never leaves a half-written OUT.
 #include <cstdio>
@@ -20,7 +21,7 @@
 int main(int argc, char** argv) {
   try {
     const std::vector<std::string_view> args(argv + 1, argv + argc);
-    return qx::codectool::runCommand(args, stdout, stderr);
+    return qx::codectool::runCommand(args, {stdin, stdout, stderr});
   } catch (const std::bad_alloc&) {
     std::fprintf(stderr, "quendrilax-codec: out of memory\n");
   } catch (const std::exception& e) {

@@ -13,6 +13,7 @@
 #include <new>
 #include <random>
 #include <utility>
+#include <vector>
 
 namespace qx::codectool {
 
@@ -65,20 +66,31 @@ Buffer allocateBuffer(std::size_t size) {
   return {std::unique_ptr<std::uint8_t[], Unmap>(bytes, Unmap{mapping, length}), size};
 }
 
-std::expected<Buffer, std::string> readWholeFile(const std::string& path) {
-  Descriptor in(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (in.get() < 0) return std::unexpected(because("cannot read", path, errno));
-  struct stat info {};
-  if (::fstat(in.get(), &info) != 0) return std::unexpected(because("cannot read", path, errno));
-  if (!S_ISREG(info.st_mode)) {
-    return std::unexpected(because("cannot read", path, S_ISDIR(info.st_mode) ? EISDIR : EINVAL));
-  }
-  Buffer buffer = allocateBuffer(static_cast<std::size_t>(info.st_size));
+namespace {
+
+// What a path that cannot be read whole is instead, for the error line.
+const char* kindOf(mode_t mode) {
+  if (S_ISDIR(mode)) return "a directory";
+  if (S_ISCHR(mode)) return "a character device";
+  if (S_ISBLK(mode)) return "a block device";
+  if (S_ISFIFO(mode)) return "a pipe";
+  if (S_ISSOCK(mode)) return "a socket";
+  return "not a regular file";
+}
+
+std::string tooLarge(const std::string& path, std::size_t limit) {
+  return "cannot read " + path + ": larger than " + std::to_string(limit) +
+         " bytes, the most this command takes";
+}
+
+// Reads `size` bytes into a new buffer; fewer means the file shrank meanwhile.
+std::expected<Buffer, std::string> readExactly(int fd, std::size_t size, const std::string& path) {
+  Buffer buffer = allocateBuffer(size);
   // One read gets a regular file whole; the loop only covers a read that the
   // system cuts short.
   std::size_t done = 0;
   while (done < buffer.size) {
-    const ssize_t got = ::read(in.get(), buffer.bytes.get() + done, buffer.size - done);
+    const ssize_t got = ::read(fd, buffer.bytes.get() + done, buffer.size - done);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) return std::unexpected(because("cannot read", path, errno));
     if (got == 0) return std::unexpected(path + " changed while it was read");
@@ -87,8 +99,83 @@ std::expected<Buffer, std::string> readWholeFile(const std::string& path) {
   return buffer;
 }
 
+// A pipe or terminal states no size: it is read to its end in pieces.
+std::expected<Buffer, std::string> readToEnd(int fd, std::size_t limit) {
+  const std::string name = "standard input";
+  std::vector<std::uint8_t> bytes;
+  std::uint8_t piece[1 << 16];
+  for (;;) {
+    const ssize_t got = ::read(fd, piece, sizeof piece);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return std::unexpected(because("cannot read", name, errno));
+    if (got == 0) break;
+    if (bytes.size() + static_cast<std::size_t>(got) > limit) {
+      return std::unexpected(tooLarge(name, limit));
+    }
+    bytes.insert(bytes.end(), piece, piece + got);
+  }
+  Buffer buffer = allocateBuffer(bytes.size());
+  std::copy(bytes.begin(), bytes.end(), buffer.bytes.get());
+  return buffer;
+}
+
+}  // namespace
+
+std::expected<Buffer, std::string> readWholeFile(const std::string& path, std::size_t limit,
+                                                 int standardIn) {
+  struct stat info {};
+  if (path == kStandardStream) {
+    if (::fstat(standardIn, &info) != 0) {
+      return std::unexpected(because("cannot read", "standard input", errno));
+    }
+    if (!S_ISREG(info.st_mode)) return readToEnd(standardIn, limit);
+    // Redirected from a file: its size is known, and what is left of it from
+    // the current offset is the input.
+    const off_t at = ::lseek(standardIn, 0, SEEK_CUR);
+    const auto left = static_cast<std::size_t>(info.st_size - std::max<off_t>(at, 0));
+    if (left > limit) return std::unexpected(tooLarge("standard input", limit));
+    return readExactly(standardIn, left, "standard input");
+  }
+  Descriptor in(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (in.get() < 0) return std::unexpected(because("cannot read", path, errno));
+  if (::fstat(in.get(), &info) != 0) return std::unexpected(because("cannot read", path, errno));
+  if (S_ISDIR(info.st_mode)) return std::unexpected(because("cannot read", path, EISDIR));
+  if (!S_ISREG(info.st_mode)) {
+    return std::unexpected("cannot read " + path + ": " + kindOf(info.st_mode) +
+                           ", not a file (use - to read standard input)");
+  }
+  if (static_cast<std::uintmax_t>(info.st_size) > limit)
+    return std::unexpected(tooLarge(path, limit));
+  return readExactly(in.get(), static_cast<std::size_t>(info.st_size), path);
+}
+
+bool sameFile(const std::string& input, const std::string& output) {
+  if (input == kStandardStream || output == kStandardStream) return false;
+  struct stat in {};
+  struct stat out {};
+  return ::stat(input.c_str(), &in) == 0 && ::stat(output.c_str(), &out) == 0 &&
+         in.st_dev == out.st_dev && in.st_ino == out.st_ino;
+}
+
+namespace {
+
+std::expected<void, std::string> writeAll(int fd, std::span<const std::uint8_t> bytes,
+                                          const std::string& name) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return std::unexpected(because("cannot write", name, put < 0 ? errno : EIO));
+    done += static_cast<std::size_t>(put);
+  }
+  return {};
+}
+
+}  // namespace
+
 std::expected<void, std::string> writeBeside(const std::string& target,
-                                             std::span<const std::uint8_t> bytes) {
+                                             std::span<const std::uint8_t> bytes, int standardOut) {
+  if (target == kStandardStream) return writeAll(standardOut, bytes, "standard output");
   std::random_device seed;
   const std::string temp = target + ".tmp" + std::to_string(seed());
   Descriptor out(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
@@ -97,13 +184,7 @@ std::expected<void, std::string> writeBeside(const std::string& target,
     ::unlink(temp.c_str());
     return std::unexpected(std::move(why));
   };
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t put = ::write(out.get(), bytes.data() + done, bytes.size() - done);
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) return failed(because("cannot write", target, put < 0 ? errno : EIO));
-    done += static_cast<std::size_t>(put);
-  }
+  if (auto written = writeAll(out.get(), bytes, target); !written) return failed(written.error());
   if (out.release() != 0) return failed(because("cannot write", target, errno));
   if (std::rename(temp.c_str(), target.c_str()) != 0) {
     return failed(because("cannot replace", target, errno));

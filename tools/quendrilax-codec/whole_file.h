@@ -9,6 +9,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace qx::codectool {
 
@@ -34,11 +35,22 @@ struct Buffer {
 // Throws std::bad_alloc when there is no memory.
 Buffer allocateBuffer(std::size_t size);
 
-// Anything but a regular file that can be read whole is refused; the error
-// names the path and says why.
-std::expected<Buffer, std::string> readWholeFile(const std::string& path);
+// "-" names standard input or output.
+inline constexpr std::string_view kStandardStream = "-";
 
+// Anything but a regular file that can be read whole is refused, and so is a
+// file larger than `limit`, by its size before a byte is read; the error names
+// the path and says why. "-" reads `standardIn` to its end, whatever it is,
+// and stops with an error as soon as it holds more than `limit`.
+std::expected<Buffer, std::string> readWholeFile(const std::string& path, std::size_t limit,
+                                                 int standardIn);
+
+// "-" writes to `standardOut` instead, which cannot be replaced whole.
 std::expected<void, std::string> writeBeside(const std::string& target,
-                                             std::span<const std::uint8_t> bytes);
+                                             std::span<const std::uint8_t> bytes, int standardOut);
+
+// True when `output` exists and is the very file `input` names (by any path or
+// link): writing it would replace the input the command reads.
+bool sameFile(const std::string& input, const std::string& output);
 
 }  // namespace qx::codectool

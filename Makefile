@@ -1,30 +1,34 @@
-# The two commands of the README: `make run` and `make test`. Both set up a
-# fresh Debian machine first.
+# The two commands of the README: `make run` (the scenario runner on the demo
+# office; it also builds the codec tool the README names) and `make test`. Both
+# set up a fresh Debian machine first.
 .PHONY: run test bootstrap format asan cross fuzz bench windows-test windows-e2e installers
 
 SCENARIO ?= scenarios/demo.scn
+# A build never runs more compilers than the machine has cores: more only
+# competes for them and for memory.
+JOBS ?= $(shell nproc)
 
 bootstrap:
 	@scripts/bootstrap
 
 run: bootstrap
 	cmake --preset release >/dev/null
-	cmake --build --preset release --target quendrilax-sim
+	cmake --build --preset release -j $(JOBS) --target quendrilax-sim quendrilax-codec
 	build/release/tools/quendrilax-sim $(SCENARIO)
 
 test: bootstrap
 	cmake --preset dev >/dev/null
-	cmake --build --preset dev
+	cmake --build --preset dev -j $(JOBS)
 	ctest --preset dev
 
 asan: bootstrap
 	cmake --preset asan >/dev/null
-	cmake --build --preset asan
+	cmake --build --preset asan -j $(JOBS)
 	ctest --preset asan
 
 cross: bootstrap
 	cmake --preset cross >/dev/null
-	cmake --build --preset cross
+	cmake --build --preset cross -j $(JOBS)
 
 # The Windows module and its test program, cross-built with MinGW for 64-bit
 # and 32-bit hosts and run under Wine with a fresh prefix; then each package
@@ -32,9 +36,9 @@ cross: bootstrap
 windows-test:
 	@scripts/bootstrap windows
 	cmake --preset cross -B build/win-cross -DQX_WIN_TESTS=ON >/dev/null
-	cmake --build build/win-cross -j2 --target Quendrilax test_win qx_pictures test_installed installer installer_next
+	cmake --build build/win-cross -j $(JOBS) --target Quendrilax test_win qx_pictures test_installed installer installer_next
 	cmake --preset cross32 -B build/win-cross32 -DQX_WIN_TESTS=ON >/dev/null
-	cmake --build build/win-cross32 -j2 --target Quendrilax test_win test_installed installer installer_next
+	cmake --build build/win-cross32 -j $(JOBS) --target Quendrilax test_win test_installed installer installer_next
 	tests/win/run-under-wine build/win-cross
 	tests/win/run-under-wine build/win-cross32
 	tests/win/run-installers build/win-cross build/win-cross32
@@ -44,9 +48,9 @@ windows-test:
 installers:
 	@scripts/bootstrap windows
 	cmake --preset cross -B build/win-cross -DQX_WIN_TESTS=ON >/dev/null
-	cmake --build build/win-cross -j2 --target installer
+	cmake --build build/win-cross -j $(JOBS) --target installer
 	cmake --preset cross32 -B build/win-cross32 -DQX_WIN_TESTS=ON >/dev/null
-	cmake --build build/win-cross32 -j2 --target installer
+	cmake --build build/win-cross32 -j $(JOBS) --target installer
 	mkdir -p build/installers
 	cp build/win-cross/Quendrilax-x64.msi build/win-cross32/Quendrilax-x86.msi build/installers/
 
@@ -55,17 +59,17 @@ installers:
 windows-e2e:
 	@scripts/bootstrap windows
 	cmake --preset cross -B build/win-cross -DQX_WIN_TESTS=ON >/dev/null
-	cmake --build build/win-cross -j2 --target Quendrilax qx_mail_host QxSafeItems
+	cmake --build build/win-cross -j $(JOBS) --target Quendrilax qx_mail_host QxSafeItems
 	tests/win/e2e/run-story build/win-cross
 
 fuzz:
 	@scripts/bootstrap fuzz
 	cmake --preset fuzz >/dev/null
-	cmake --build --preset fuzz
+	cmake --build --preset fuzz -j $(JOBS)
 
 bench: bootstrap
 	cmake --preset release >/dev/null
-	cmake --build --preset release
+	cmake --build --preset release -j $(JOBS)
 	for b in build/release/bench/*_bench; do $$b; done
 
 format:

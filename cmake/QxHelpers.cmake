@@ -38,5 +38,8 @@ function(qx_test name)
   add_executable(${name} ${sources})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
-  gtest_discover_tests(${name} WORKING_DIRECTORY ${PROJECT_SOURCE_DIR} DISCOVERY_TIMEOUT 60)
+  # Parameterised cases carry names of their own; without NO_PRETTY_VALUES
+  # CMake would append each parameter's printed bytes to the name as well.
+  gtest_discover_tests(${name} WORKING_DIRECTORY ${PROJECT_SOURCE_DIR} DISCOVERY_TIMEOUT 60
+                       NO_PRETTY_VALUES)
 endfunction()

@@ -174,8 +174,9 @@ if(QX_WIN_TESTS)
   add_executable(test_installed ${qx_installed_test_sources})
   target_compile_definitions(test_installed PRIVATE _WIN32_WINNT=0x0601 WINVER=0x0601 NOMINMAX
                                                     WIN32_LEAN_AND_MEAN)
-  target_link_libraries(test_installed PRIVATE gtest ole32 oleaut32 uuid advapi32 version
-                                               ${qx_win_static_link})
+  target_include_directories(test_installed PRIVATE ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(test_installed PRIVATE qx_win qx_addin gtest ole32 oleaut32 uuid advapi32
+                                               version ${qx_win_static_link})
   set_target_properties(test_installed PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
   # A module and a package of a higher version, to upgrade an installed one.

@@ -43,20 +43,6 @@ std::vector<std::string> ConfigurationStore::enumerateSubkeys(RegKey key) {
   return names;
 }
 
-GlobalSwitches ConfigurationStore::readGlobalSwitches() {
-  GlobalSwitches switches;
-  RegistryKey key = RegistryKey::open(registry_, config::kConfigKey, reg::kKeyRead);
-  if (!key) return switches;
-  switches.opened = true;
-  if (auto from = readTerminatedString(registry_, key.handle(), "From", config::kFromCapacity)) {
-    if (auto wide = codePage_.toWide(*from)) switches.senderName = std::move(*wide);
-  }
-  std::uint32_t type = reg::kNone;
-  auto debug = readFourBytes(registry_, key.handle(), "debug", &type);
-  switches.debug = debug && type == reg::kDword && *debug == 1;
-  return switches;
-}
-
 void ConfigurationStore::forEachFolder(const std::function<void(const FolderEntry&)>& visit) {
   RegistryKey folders = RegistryKey::open(registry_, config::kFoldersKey, reg::kKeyRead);
   if (!folders) return;

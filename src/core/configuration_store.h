@@ -28,8 +28,9 @@ inline constexpr std::uint32_t kShareNameCapacity = 260;
 inline constexpr std::uint32_t kKeyNameCapacity = 260;
 }  // namespace config
 
-// What Config holds. `opened` is false when the key is missing: the caller then
-// keeps its debug switch as it was.
+// What Config holds, the user's own values first and the machine's where the
+// user has none (global_switches.cpp). `opened` is false when neither key is
+// there: the caller then keeps its debug switch as it was.
 struct GlobalSwitches {
   bool opened = false;
   std::optional<std::u16string> senderName;

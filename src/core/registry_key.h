@@ -27,11 +27,12 @@ class RegistryKey {
   }
   ~RegistryKey() { close(); }
 
-  // RegOpenKeyEx below the current user's hive.
-  static RegistryKey open(Registry& registry, std::string_view path, std::uint32_t access) {
+  // RegOpenKeyEx below the current user's hive, or below another root.
+  static RegistryKey open(Registry& registry, std::string_view path, std::uint32_t access,
+                          RegKey root = reg::kCurrentUser) {
     RegistryKey result;
     RegKey key = reg::kNoKey;
-    if (registry.openKey(reg::kCurrentUser, path, access, key) == win::kSuccess) {
+    if (registry.openKey(root, path, access, key) == win::kSuccess) {
       result.registry_ = &registry;
       result.key_ = key;
     }

@@ -15,8 +15,9 @@ using RegKey = std::uint64_t;
 
 namespace reg {
 inline constexpr RegKey kNoKey = 0;
-inline constexpr RegKey kClassesRoot = 0x80000000u;  // HKEY_CLASSES_ROOT
-inline constexpr RegKey kCurrentUser = 0x80000001u;  // HKEY_CURRENT_USER
+inline constexpr RegKey kClassesRoot = 0x80000000u;   // HKEY_CLASSES_ROOT
+inline constexpr RegKey kCurrentUser = 0x80000001u;   // HKEY_CURRENT_USER
+inline constexpr RegKey kLocalMachine = 0x80000002u;  // HKEY_LOCAL_MACHINE
 
 inline constexpr std::uint32_t kKeyRead = 0x20019;       // KEY_READ
 inline constexpr std::uint32_t kKeyAllAccess = 0xF003F;  // KEY_ALL_ACCESS

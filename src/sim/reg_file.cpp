@@ -20,6 +20,7 @@ struct Hive {
 constexpr Hive kHives[] = {
     {u"HKEY_CLASSES_ROOT", u"HKCR", reg::kClassesRoot},
     {u"HKEY_CURRENT_USER", u"HKCU", reg::kCurrentUser},
+    {u"HKEY_LOCAL_MACHINE", u"HKLM", reg::kLocalMachine},
 };
 
 RegFileError error(int line, std::string message) { return {line, std::move(message)}; }

@@ -136,13 +136,15 @@ struct RegistrySim::Node {
 RegistrySim::RegistrySim(Faults& faults)
     : faults_(faults),
       currentUser_(std::make_shared<Node>()),
-      classesRoot_(std::make_shared<Node>()) {}
+      classesRoot_(std::make_shared<Node>()),
+      localMachine_(std::make_shared<Node>()) {}
 
 RegistrySim::~RegistrySim() = default;
 
 std::shared_ptr<RegistrySim::Node> RegistrySim::root(RegKey hive) const {
   if (hive == reg::kCurrentUser) return currentUser_;
   if (hive == reg::kClassesRoot) return classesRoot_;
+  if (hive == reg::kLocalMachine) return localMachine_;
   return nullptr;
 }
 
@@ -437,6 +439,7 @@ std::string RegistrySim::saveRegFile(RegFileEncoding encoding) const {
   std::vector<RegFileKey> keys;
   collect(reg::kClassesRoot, "", *classesRoot_, keys);
   collect(reg::kCurrentUser, "", *currentUser_, keys);
+  collect(reg::kLocalMachine, "", *localMachine_, keys);
   return writeRegFile(keys, encoding);
 }
 

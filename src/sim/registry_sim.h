@@ -52,7 +52,7 @@ class RegistrySim final : public Registry {
   // Applies a .reg file (see reg_file.h). The whole file is parsed first; a
   // file with an error changes nothing and reports the line.
   std::expected<void, RegFileError> loadRegFile(std::string_view fileBytes);
-  // Both hives as a .reg file.
+  // Every hive as a .reg file.
   std::string saveRegFile(RegFileEncoding encoding = RegFileEncoding::kUtf16Le) const;
 
   // Creates the key path as needed and stores the value.
@@ -100,6 +100,7 @@ class RegistrySim final : public Registry {
   Faults& faults_;
   std::shared_ptr<Node> currentUser_;
   std::shared_ptr<Node> classesRoot_;
+  std::shared_ptr<Node> localMachine_;
   std::map<RegKey, Handle> handles_;
   RegKey nextHandle_ = 0x1000;
   bool allowLongNames_ = false;

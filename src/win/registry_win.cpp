@@ -13,6 +13,7 @@ namespace {
 HKEY toHkey(RegKey key) {
   if (key == reg::kClassesRoot) return HKEY_CLASSES_ROOT;
   if (key == reg::kCurrentUser) return HKEY_CURRENT_USER;
+  if (key == reg::kLocalMachine) return HKEY_LOCAL_MACHINE;
   return reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(key));
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The registry port's contract: what the add-in relies on of the ANSI registry
-// functions, on the current user's hive and on the classes root.
+// functions, on the current user's hive, the classes root and the local
+// machine's hive.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -16,7 +17,11 @@ class RegistryContract : public ::testing::Test {
  protected:
   static constexpr std::string_view kRoot = "Software\\QuendrilaxContract";
   RegistryContract() { registry().deleteTree(reg::kCurrentUser, kRoot); }
-  ~RegistryContract() override { registry().deleteTree(reg::kCurrentUser, kRoot); }
+  ~RegistryContract() override {
+    registry().deleteTree(reg::kCurrentUser, kRoot);
+    registry().deleteTree(reg::kLocalMachine, machinePath());
+  }
+  static std::string machinePath() { return "Software\\QuendrilaxContractMachine"; }
 
   Registry& registry() { return env.registry(); }
   std::string path(std::string_view sub) { return std::string(kRoot) + "\\" + std::string(sub); }
@@ -173,9 +178,33 @@ TYPED_TEST_P(RegistryContract, TheClassesRootHoldsClassKeys) {
   EXPECT_EQ(registry.openKey(reg::kClassesRoot, kProgId, reg::kKeyRead, key), win::kFileNotFound);
 }
 
+// Settings an administrator makes for every user of the machine.
+TYPED_TEST_P(RegistryContract, TheLocalMachineIsAHiveOfItsOwn) {
+  Registry& registry = this->registry();
+  const std::string path = RegistryContract<TypeParam>::machinePath();
+  RegKey key = reg::kNoKey;
+  ASSERT_EQ(registry.createKey(reg::kLocalMachine, path, reg::kKeyAllAccess, key), win::kSuccess);
+  const std::uint32_t one = 1;
+  ASSERT_EQ(registry.setValue(key, "debug", reg::kDword,
+                              {reinterpret_cast<const std::uint8_t*>(&one), sizeof one}),
+            win::kSuccess);
+  registry.closeKey(key);
+  ASSERT_EQ(registry.openKey(reg::kLocalMachine, path, reg::kKeyRead, key), win::kSuccess);
+  std::uint32_t read = 0, type = 0, size = sizeof read;
+  EXPECT_EQ(
+      registry.queryValue(key, "DEBUG", &type, {reinterpret_cast<std::uint8_t*>(&read), 4}, size),
+      win::kSuccess);
+  EXPECT_EQ(read, 1u);
+  registry.closeKey(key);
+  EXPECT_EQ(registry.openKey(reg::kCurrentUser, path, reg::kKeyRead, key), win::kFileNotFound);
+  EXPECT_EQ(registry.deleteTree(reg::kLocalMachine, path), win::kSuccess);
+  EXPECT_EQ(registry.openKey(reg::kLocalMachine, path, reg::kKeyRead, key), win::kFileNotFound);
+}
+
 REGISTER_TYPED_TEST_SUITE_P(RegistryContract, KeysOpenWithoutRegardToCaseAndMissingOnesFail,
                             StringsComeBackAsStoredWithTheirSizes, NumbersAndMissingValues,
                             SubkeysEnumerateInOrderWithoutRegardToCase,
-                            DeleteTreeTakesEverythingBelow, TheClassesRootHoldsClassKeys);
+                            DeleteTreeTakesEverythingBelow, TheClassesRootHoldsClassKeys,
+                            TheLocalMachineIsAHiveOfItsOwn);
 
 }  // namespace qx::contract

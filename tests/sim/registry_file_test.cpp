@@ -230,7 +230,7 @@ TEST_F(RegFileTest, AnUnparsableFileReportsItsLineAndLoadsNothing) {
       {"continuation at the end", header + section + "\"x\"=hex:01,\\\n", 5},
       {"missing bracket", header + section + "[HKEY_CURRENT_USER\\B\n", 5},
       {"text after bracket", header + section + "[HKEY_CURRENT_USER\\B] x\n", 5},
-      {"unknown root", header + section + "[HKEY_LOCAL_MACHINE\\Software]\n", 5},
+      {"unknown root", header + section + "[HKEY_USERS\\Software]\n", 5},
       {"empty key name", header + section + "[HKEY_CURRENT_USER\\A\\\\B]\n", 5},
       {"key name too long", header + section + "[HKCU\\" + std::string(256, 'k') + "]\n", 5},
       {"root deletion", header + section + "[-HKEY_CURRENT_USER]\n", 5},

@@ -5,6 +5,7 @@
 //   QX_EXPECT_FROM   the FROM= of the install (unset: no "From" expected)
 //   QX_EXPECT_DEBUG  the DEBUG= of the install (unset: no "debug" expected)
 //   QX_EXPECT_VERSION the package's version, four numbers
+//   QX_USER_DEBUG    the "debug" the user has set (unset: none of their own)
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -15,6 +16,11 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <string_view>
+
+#include "core/configuration_store.h"
+#include "win/codepage_win.h"
+#include "win/registry_win.h"
 
 namespace {
 
@@ -23,14 +29,14 @@ constexpr wchar_t kConfigKey[] = L"Software\\Vantrosse\\Quendrilax\\Config";
 
 // A value of `name` in root\key, read in the given registry view (0: the
 // process's own), when it has the given type.
-std::optional<std::wstring> rawValue(HKEY root, const wchar_t* key, const wchar_t* name,
-                                     DWORD type, REGSAM view) {
+std::optional<std::wstring> rawValue(HKEY root, const wchar_t* key, const wchar_t* name, DWORD type,
+                                     REGSAM view) {
   HKEY opened = nullptr;
   if (RegOpenKeyExW(root, key, 0, KEY_READ | view, &opened) != ERROR_SUCCESS) return std::nullopt;
   wchar_t buffer[512] = {};
   DWORD size = sizeof buffer - sizeof(wchar_t), found = 0;
-  LONG status = RegQueryValueExW(opened, name, nullptr, &found,
-                                 reinterpret_cast<BYTE*>(buffer), &size);
+  LONG status =
+      RegQueryValueExW(opened, name, nullptr, &found, reinterpret_cast<BYTE*>(buffer), &size);
   RegCloseKey(opened);
   if (status != ERROR_SUCCESS || found != type) return std::nullopt;
   return std::wstring(buffer, size / sizeof(wchar_t));
@@ -139,17 +145,43 @@ TEST(Installed, TheMailClientLoadsTheAddinAtItsStartFromThePackagesView) {
   EXPECT_EQ(textValue(HKEY_LOCAL_MACHINE, kAddinKey, L"FriendlyName"), L"Quendrilax");
   EXPECT_FALSE(textValue(HKEY_LOCAL_MACHINE, kAddinKey, L"Description").value_or(L"").empty());
   // A host of the other bitness must not load a module it cannot load.
-  EXPECT_EQ(numberValue(HKEY_LOCAL_MACHINE, kAddinKey, L"LoadBehavior", kOtherView),
-            std::nullopt);
+  EXPECT_EQ(numberValue(HKEY_LOCAL_MACHINE, kAddinKey, L"LoadBehavior", kOtherView), std::nullopt);
 }
 
-TEST(Installed, TheSwitchesAreTheInstallingUsersAsGiven) {
+std::optional<DWORD> expectedNumber(const char* variable) {
+  const std::optional<std::wstring> text = expected(variable);
+  if (!text) return std::nullopt;
+  return static_cast<DWORD>(std::stoul(*text));
+}
+
+// The package is installed by an administrator for every user: the switches
+// are the machine's, in the package's view, and nothing lands in the hive of
+// whoever ran the install.
+TEST(Installed, TheSwitchesAreTheMachinesAsGiven) {
+  EXPECT_EQ(textValue(HKEY_LOCAL_MACHINE, kConfigKey, L"From"), expected("QX_EXPECT_FROM"));
+  EXPECT_EQ(numberValue(HKEY_LOCAL_MACHINE, kConfigKey, L"debug"),
+            expectedNumber("QX_EXPECT_DEBUG"));
+  EXPECT_EQ(numberValue(HKEY_LOCAL_MACHINE, kConfigKey, L"debug", kOtherView), std::nullopt);
+  EXPECT_EQ(textValue(HKEY_CURRENT_USER, kConfigKey, L"From"), std::nullopt);
+  EXPECT_EQ(numberValue(HKEY_CURRENT_USER, kConfigKey, L"debug"), expectedNumber("QX_USER_DEBUG"));
+}
+
+// What the add-in's own configuration reading makes of it, through the module's
+// registry adapter: a user without values of their own gets the machine's; a
+// user's own "debug" goes first.
+TEST(Installed, TheAddinReadsTheMachinesSwitchesWhereTheUserHasNone) {
+  qx::win32::RegistryWin registry;
+  qx::win32::CodePageWin codePage;
+  qx::ConfigurationStore store(registry, codePage);
+  const qx::GlobalSwitches switches = store.readGlobalSwitches();
   const std::optional<std::wstring> from = expected("QX_EXPECT_FROM");
-  EXPECT_EQ(textValue(HKEY_CURRENT_USER, kConfigKey, L"From"), from);
-  const std::optional<std::wstring> debug = expected("QX_EXPECT_DEBUG");
-  std::optional<DWORD> debugNumber;
-  if (debug) debugNumber = static_cast<DWORD>(std::stoul(*debug));
-  EXPECT_EQ(numberValue(HKEY_CURRENT_USER, kConfigKey, L"debug"), debugNumber);
+  ASSERT_EQ(switches.senderName.has_value(), from.has_value());
+  if (from) {
+    EXPECT_EQ(std::wstring(switches.senderName->begin(), switches.senderName->end()), *from);
+  }
+  const std::optional<DWORD> debug =
+      expectedNumber(std::getenv("QX_USER_DEBUG") ? "QX_USER_DEBUG" : "QX_EXPECT_DEBUG");
+  EXPECT_EQ(switches.debug, debug == 1u);
 }
 
 }  // namespace

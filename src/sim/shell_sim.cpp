@@ -7,7 +7,7 @@ namespace fs = std::filesystem;
 
 ShellSim::ShellSim(HostFileSystem& disk, Faults& faults, std::string_view userName)
     : ShellSim(disk, faults, "C:\\Users\\" + std::string(userName) + "\\AppData\\Roaming",
-               "C:\\Program Files\\Quendrilax\\Quendrilax.dll") {}
+               "C:\\Program Files\\Vantrosse\\Quendrilax\\Quendrilax.dll") {}
 
 ShellSim::ShellSim(HostFileSystem& disk, Faults& faults, std::string appDataPath,
                    std::string moduleFileName)

@@ -35,7 +35,8 @@ struct ShellExecution {
 class ShellSim final : public Shell {
  public:
   // Lays out the usual folders of user `userName`: "C:\Users\<name>\AppData\Roaming"
-  // and the module "C:\Program Files\Quendrilax\Quendrilax.dll".
+  // and the module "C:\Program Files\Vantrosse\Quendrilax\Quendrilax.dll", where
+  // the 64-bit package installs it.
   ShellSim(HostFileSystem& disk, Faults& faults, std::string_view userName);
   // Any other layout; the folders and the module file are created on the disk.
   ShellSim(HostFileSystem& disk, Faults& faults, std::string appDataPath,

@@ -60,8 +60,8 @@ TEST_F(OfficeTest, EachUserHasAMachineOfTheirOwn) {
 
   ASSERT_TRUE(alice.disk().writeText(alice.moduleFolder() + "debug.log", "a"));
   EXPECT_FALSE(bob.disk().isFile(bob.moduleFolder() + "debug.log"));
-  EXPECT_EQ(alice.moduleFolder(), "C:\\Program Files\\Quendrilax\\");
-  EXPECT_EQ(alice.moduleFile(), "C:\\Program Files\\Quendrilax\\Quendrilax.dll");
+  EXPECT_EQ(alice.moduleFolder(), "C:\\Program Files\\Vantrosse\\Quendrilax\\");
+  EXPECT_EQ(alice.moduleFile(), "C:\\Program Files\\Vantrosse\\Quendrilax\\Quendrilax.dll");
   EXPECT_EQ(bob.appDataFolder(), "C:\\Users\\bob\\AppData\\Roaming");
 
   // A call failed on one machine leaves the other alone.

@@ -21,7 +21,7 @@ TEST_F(ShellSimTest, TheUsersFoldersAndModuleFileExist) {
   EXPECT_TRUE(disk.isFolder(path));
   auto module = shell.moduleFileName();
   ASSERT_TRUE(module.has_value());
-  EXPECT_EQ(*module, "C:\\Program Files\\Quendrilax\\Quendrilax.dll");
+  EXPECT_EQ(*module, "C:\\Program Files\\Vantrosse\\Quendrilax\\Quendrilax.dll");
   EXPECT_TRUE(disk.isFile(*module));
 
   shell.setModuleFileName("D:\\Tools\\Other.dll");
@@ -60,7 +60,7 @@ TEST_F(ShellSimTest, DataDirectoryIsCreatedWhenItCannotBeEntered) {
 }
 
 TEST_F(ShellSimTest, ExecuteOpensExistingFilesAndRecordsEveryCall) {
-  const std::string help = "C:\\Program Files\\Quendrilax\\help.chm";
+  const std::string help = "C:\\Program Files\\Vantrosse\\Quendrilax\\help.chm";
   disk.writeText(help, "help");
   struct Case {
     std::string verb;
@@ -69,14 +69,15 @@ TEST_F(ShellSimTest, ExecuteOpensExistingFilesAndRecordsEveryCall) {
   };
   const Case cases[] = {
       {"open", help, kExecuteSucceeded},
-      {"OPEN", "c:\\program files\\quendrilax\\HELP.CHM", kExecuteSucceeded},
+      {"OPEN", "c:\\program files\\vantrosse\\quendrilax\\HELP.CHM", kExecuteSucceeded},
       {"", help, kExecuteSucceeded},
-      {"open", "C:\\Program Files\\Quendrilax\\hilfe.chm", kSeErrFileNotFound},
+      {"open", "C:\\Program Files\\Vantrosse\\Quendrilax\\hilfe.chm", kSeErrFileNotFound},
       {"open", "C:\\Nowhere\\help.chm", kSeErrPathNotFound},
       {"print", help, kSeErrNoAssociation},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(shell.execute(c.verb, c.file, "", "C:\\Program Files\\Quendrilax\\", 5), c.expected)
+    EXPECT_EQ(shell.execute(c.verb, c.file, "", "C:\\Program Files\\Vantrosse\\Quendrilax\\", 5),
+              c.expected)
         << c.verb << " " << c.file;
   }
   ASSERT_EQ(shell.executions().size(), std::size(cases));
@@ -84,7 +85,7 @@ TEST_F(ShellSimTest, ExecuteOpensExistingFilesAndRecordsEveryCall) {
   EXPECT_EQ(first.verb, "open");
   EXPECT_EQ(first.file, help);
   EXPECT_EQ(first.parameters, "");
-  EXPECT_EQ(first.directory, "C:\\Program Files\\Quendrilax\\");
+  EXPECT_EQ(first.directory, "C:\\Program Files\\Vantrosse\\Quendrilax\\");
   EXPECT_EQ(first.show, 5);
   EXPECT_EQ(shell.executions().back().result, kSeErrNoAssociation);
 }
@@ -103,8 +104,9 @@ TEST_F(ShellSimTest, FaultsFailEachCall) {
   EXPECT_EQ(shell.currentDirectory(), "");
   EXPECT_FALSE(shell.createDirectory("C:\\new"));
   EXPECT_FALSE(disk.isFolder("C:\\new"));
-  EXPECT_EQ(shell.execute("open", "C:\\Program Files\\Quendrilax\\Quendrilax.dll", "", "", 5),
-            kSeErrFileNotFound);
+  EXPECT_EQ(
+      shell.execute("open", "C:\\Program Files\\Vantrosse\\Quendrilax\\Quendrilax.dll", "", "", 5),
+      kSeErrFileNotFound);
   EXPECT_EQ(shell.executions().back().result, kSeErrFileNotFound);
   // The next calls succeed again.
   EXPECT_TRUE(shell.setCurrentDirectory("C:\\Users"));

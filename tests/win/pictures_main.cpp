@@ -2,7 +2,8 @@
 // message table (the two pages as the module's controls in a Properties
 // frame), for docs/pictures/make-pictures to capture:
 //   qx_pictures WHAT LANGUAGE READY_FILE
-// WHAT: page, placeholder, progress, question, library; LANGUAGE: en, de.
+// WHAT: page, placeholder, progress, question, library, version, indicator;
+// LANGUAGE: en, de.
 // When the window stands at the screen's top left corner its size goes to
 // READY_FILE ("width height"); the program then waits to be ended.
 #include <windows.h>
@@ -164,6 +165,86 @@ int showProgress(win32::WindowSystemWin& windows, const char* readyFile) {
   return 0;
 }
 
+// Wine sizes a message box by its text and buttons alone and cuts a longer
+// caption (the library box's caption is its message, its text only the
+// product name); the module passes the whole caption. The box is widened to
+// its caption, buttons kept in the middle, so that the picture shows all of it.
+void fitCaption(HWND box, const std::wstring& title) {
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof metrics;
+  if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) return;
+  HFONT font = CreateFontIndirectW(&metrics.lfCaptionFont);
+  HDC dc = GetDC(box);
+  HGDIOBJ old = SelectObject(dc, font);
+  SIZE text{};
+  GetTextExtentPoint32W(dc, title.c_str(), static_cast<int>(title.size()), &text);
+  SelectObject(dc, old);
+  ReleaseDC(box, dc);
+  DeleteObject(font);
+  // Room for the close button and the frame on both sides, and a margin.
+  const int needed = text.cx + GetSystemMetrics(SM_CXSIZE) + 4 * GetSystemMetrics(SM_CXFRAME) + 16;
+  RECT outer{};
+  GetWindowRect(box, &outer);
+  const int grow = needed - (outer.right - outer.left);
+  if (grow <= 0) return;
+  SetWindowPos(box, nullptr, 0, 0, needed, outer.bottom - outer.top, SWP_NOMOVE | SWP_NOZORDER);
+  EnumChildWindows(
+      box,
+      [](HWND child, LPARAM shift) -> BOOL {
+        wchar_t kind[16] = {};
+        GetClassNameW(child, kind, 16);
+        if (lstrcmpiW(kind, L"Button") != 0) return TRUE;
+        RECT place{};
+        GetWindowRect(child, &place);
+        MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&place), 2);
+        SetWindowPos(child, nullptr, place.left + static_cast<int>(shift), place.top, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER);
+        return TRUE;
+      },
+      grow / 2);
+  RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+}
+
+// The indicator as the mail client shows it during a basic synchronization:
+// a toolbar with one button whose caption counts the tasks left. The button's
+// icon is one of the mail client's own, which is not here: a standard one
+// stands in for it.
+int showIndicator(const char* readyFile) {
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
+  InitCommonControlsEx(&controls);
+  HWND frame = wintest::makeContainerWindow(L"Outlook", 520, 90);
+  HWND bar = CreateWindowExW(0, TOOLBARCLASSNAMEW, nullptr,
+                             WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_LIST | CCS_TOP, 0, 0, 0,
+                             0, frame, nullptr, GetModuleHandleW(nullptr), nullptr);
+  SendMessageW(bar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+  SendMessageW(bar, TB_SETEXTENDEDSTYLE, 0, TBSTYLE_EX_MIXEDBUTTONS);
+  TBADDBITMAP images{HINST_COMMCTRL, IDB_STD_SMALL_COLOR};
+  SendMessageW(bar, TB_ADDBITMAP, 0, reinterpret_cast<LPARAM>(&images));
+  const std::u16string caption = message(msg::kBasicSyncTitle) + u" " + message(msg::kProductName) +
+                                 u": 41 " + message(msg::kItemsLeft);
+  const std::wstring text(caption.begin(), caption.end());
+  TBBUTTON button{};
+  button.iBitmap = STD_FILEOPEN;
+  button.idCommand = 1;
+  button.fsState = TBSTATE_ENABLED;
+  button.fsStyle = BTNS_BUTTON | BTNS_AUTOSIZE | BTNS_SHOWTEXT;
+  button.iString = reinterpret_cast<INT_PTR>(text.c_str());
+  SendMessageW(bar, TB_ADDBUTTONSW, 1, reinterpret_cast<LPARAM>(&button));
+  SendMessageW(bar, TB_AUTOSIZE, 0, 0);
+  SIZE size{};
+  SendMessageW(bar, TB_GETMAXSIZE, 0, reinterpret_cast<LPARAM>(&size));
+  RECT outer{0, 0, size.cx + 16, size.cy + 4};
+  AdjustWindowRectEx(&outer, static_cast<DWORD>(GetWindowLongW(frame, GWL_STYLE)), FALSE,
+                     static_cast<DWORD>(GetWindowLongW(frame, GWL_EXSTYLE)));
+  SetWindowPos(frame, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
+               SWP_NOZORDER | SWP_NOMOVE);
+  SendMessageW(bar, TB_AUTOSIZE, 0, 0);
+  RedrawWindow(frame, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  reportReady(frame, readyFile);
+  pumpForever();
+  return 0;
+}
+
 int showBox(const std::u16string& text, const std::u16string& caption, UINT type,
             const char* readyFile) {
   const std::wstring title(caption.begin(), caption.end());
@@ -171,6 +252,8 @@ int showBox(const std::u16string& text, const std::u16string& caption, UINT type
     for (int i = 0; i < 3000; ++i) {
       if (HWND box = FindWindowW(nullptr, title.c_str())) {
         Sleep(300);
+        fitCaption(box, title);
+        Sleep(200);
         reportReady(box, readyFile);
         return;
       }
@@ -205,5 +288,10 @@ int main(int argc, char** argv) {
                    message(msg::kBasicSyncCaptionPrefix) + u"Tasks", MB_YESNO, readyFile);
   if (what == "library")
     return showBox(message(msg::kProductName), message(msg::kLibraryMissing), MB_OK, readyFile);
+  // The refusal a mail client older than the add-in needs shows at its start.
+  if (what == "version")
+    return showBox(message(msg::kHostUpdateNeeded),
+                   message(msg::kProductName) + u" Outlook Version:10.0.0.4024", MB_OK, readyFile);
+  if (what == "indicator") return showIndicator(readyFile);
   return 2;
 }

@@ -8,6 +8,7 @@
 #include <ostream>
 #include <sstream>
 
+#include "quendrilax-sim/commands_mail_server.h"
 #include "quendrilax-sim/runner.h"
 #include "quendrilax-sim/scenario_parser.h"
 #include "quendrilax-sim/text_file.h"
@@ -21,11 +22,12 @@ struct Options {
   bool quiet = false;
   bool brief = false;
   std::optional<fs::path> disk;
+  std::optional<fs::path> mailServer;
   std::vector<std::string> files;
 };
 
 constexpr const char* kUsage =
-    "usage: quendrilax-sim [--quiet] [--brief] [--disk DIR] [SCENARIO... | -]\n";
+    "usage: quendrilax-sim [--quiet] [--brief] [--disk DIR] [--mail-server DIR] [SCENARIO... | -]\n";
 
 int usage(std::ostream& err, const std::string& problem) {
   err << "quendrilax-sim: " << problem << '\n' << kUsage;
@@ -103,6 +105,12 @@ int interactive(const Options& options, const Console& console) {
   int status = 0;
   {
     Runner runner(options.quiet ? static_cast<std::ostream&>(discard) : console.out, disk);
+    if (options.mailServer) {
+      if (auto error = useMailServer(runner, *options.mailServer)) {
+        console.err << "quendrilax-sim: --mail-server: " << *error << '\n';
+        return 2;
+      }
+    }
     ScenarioReader reader("-", fs::current_path());
     int unreadable = 0;
     std::string line;
@@ -153,6 +161,9 @@ int runCommandLine(const std::vector<std::string>& args, const Console& console)
     } else if (arg == "--disk") {
       if (++i >= args.size()) return usage(console.err, "option --disk needs a folder");
       options.disk = args[i];
+    } else if (arg == "--mail-server") {
+      if (++i >= args.size()) return usage(console.err, "option --mail-server needs a folder");
+      options.mailServer = args[i];
     } else if (arg == "--help" || arg == "-h") {
       console.err << kUsage;
       return 0;
@@ -205,6 +216,12 @@ int runCommandLine(const std::vector<std::string>& args, const Console& console)
     {
       Runner runner(out, disk);
       runner.brief(options.brief);
+      if (options.mailServer) {
+        if (auto error = useMailServer(runner, *options.mailServer)) {
+          console.err << "quendrilax-sim: --mail-server: " << *error << '\n';
+          return 2;
+        }
+      }
       for (const auto& command : scenarios[i]) runner.run(command);
       runner.finish();
       verdict = summary(out, console.err, options.files[i], runner);

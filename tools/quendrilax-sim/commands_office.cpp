@@ -12,6 +12,7 @@
 #include "sim/faults.h"
 #include "sim/host_file_system.h"
 #include "sim/mail/mail_client.h"
+#include "quendrilax-sim/commands_mail_server.h"
 #include "sim/mail/post_office.h"
 #include "sim/office/office.h"
 #include "sim/registry_sim.h"
@@ -402,6 +403,7 @@ void registerOfficeCommands(CommandTable& table) {
   // The post office's habits from now on, as mail systems have them.
   table.command("postoffice", [](ReadContext& ctx) {
     Args& args = ctx.args;
+    if (isMailServerSetting(args.peek())) return readMailServerSetting(ctx);
     struct Setting {
       std::string what;
       std::int64_t value = 0;
@@ -555,6 +557,8 @@ void registerOfficeCommands(CommandTable& table) {
   table.help("  advance DURATION | wait DURATION (the same: time passes)");
   table.help("  answer USER ok|yes|no|cancel [open DURATION] | transport [every DURATION]");
   table.help("  postoffice [delay DURATION] [copies N] [reorder on|off] [crlf on|off]");
+  table.help("  postoffice server DIR | footer TEXT | subject-prefix TEXT");
+  table.help("  postoffice parts reversed|in-order | attachment-names rfc2231|quoted");
   table.help("  fail USER OPERATION [status CODE] [call N | always] | heal USER [OPERATION]");
   table.help("  show USER boxes | timer");
   table.help("  expect USER boxes N | no boxes | box N|last [caption T] [text T] [type ok|yesno]");

@@ -6,6 +6,7 @@
 #include "platform/safe_utilities.h"
 #include "sim/clock_sim.h"
 #include "sim/mail/mail_text.h"
+#include "sim/mail/mime_message.h"
 
 namespace qx::sim {
 
@@ -30,6 +31,7 @@ PostOffice::~PostOffice() { *alive_ = false; }
 void PostOffice::attach(MailClient& client) {
   if (std::find(clients_.begin(), clients_.end(), &client) == clients_.end()) {
     clients_.push_back(&client);
+    if (system_) emptyMailbox(client);
   }
 }
 
@@ -69,10 +71,24 @@ ItemData PostOffice::asDelivered(const ItemData& sent, const MailClient& sender)
   for (const auto& [key, value] : sent.namedProperties) {
     if (key.set == prop_set::kInternetHeaders) mail.namedProperties[key] = value;
   }
-  return mail;
+  if (!quirks_.habits.any()) return mail;
+  // A gateway works on the message text: the mail travels as the server
+  // would carry it and is read back as the recipient's host reads it.
+  auto passed = mail::parseMessage(
+      mail::applyHabits(mail::renderMessage(mail, sender.address()), quirks_.habits));
+  if (!passed) return mail;
+  passed->sentOn = mail.sentOn;
+  return *passed;
 }
 
-ItemData PostOffice::nonDeliveryReport(const ItemData& sent, std::u16string_view address) {
+std::size_t PostOffice::inTransit() const {
+  std::size_t owed = 0;
+  for (const auto& [mailbox, count] : owed_) owed += count;
+  return transit_.size() + held_.size() + owed;
+}
+
+ItemData PostOffice::nonDeliveryReport(const ItemData& sent, std::u16string_view address,
+                                       std::u16string_view why) {
   ItemData report;
   report.kind = mail::ItemKind::kReport;
   report.messageClass = u"REPORT.IPM.Note.NDR";
@@ -83,7 +99,8 @@ ItemData PostOffice::nonDeliveryReport(const ItemData& sent, std::u16string_view
       u"      Subject:\t" +
       sent.subject + u"\r\n\r\nThe following recipient could not be reached:\r\n\r\n      " +
       std::u16string(address.empty() ? u"(no recipient)" : address) +
-      u"\r\n      The address is unknown to the mail system.\r\n";
+      u"\r\n      " + std::u16string(why.empty() ? u"The address is unknown to the mail system." : why) +
+      u"\r\n";
   return report;
 }
 
@@ -94,6 +111,7 @@ DateValue PostOffice::utcDate(std::int64_t ms) {
 }
 
 void PostOffice::runTransport() {
+  if (system_) return runServerTransport();
   std::int64_t now = clock_.nowMs();
   for (MailClient* sender : std::vector<MailClient*>(clients_)) {
     // The host hands its Outbox to the mail system only while it runs: what a

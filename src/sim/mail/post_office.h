@@ -3,16 +3,27 @@
 // case. When the transport runs (on request or on the virtual clock) every
 // submitted mail of a running host leaves its sender's Outbox and arrives in
 // each recipient's Inbox as a new mail (a stopped host's mail waits in its
-// Outbox; mail for a stopped host lands in its Inbox all the same); an unknown address brings a non-delivery report back to
-// the sender. For robustness tests deliveries can be delayed, reordered,
-// duplicated and have their line ends rewritten, as mail systems do.
+// Outbox; mail for a stopped host lands in its Inbox all the same); an
+// unknown address brings a non-delivery report back to the sender. For
+// robustness tests deliveries can be delayed, reordered, duplicated, have
+// their line ends rewritten and pass the habits of mail gateways, as mail
+// systems do.
+//
+// By default the office carries mail in memory. Over a mail system (a real
+// server, useMailSystem) each mail is rendered as an internet message,
+// submitted by SMTP once per recipient and copy, and fetched from each
+// recipient's mailbox by IMAP in the same run; a delay holds it in the
+// server's queue until it is due.
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "sim/mail/item_data.h"
 #include "sim/mail/mail_client.h"
+#include "sim/mail/mail_habits.h"
+#include "sim/mail/mail_system.h"
 #include "sim/ui_thread.h"
 
 namespace qx::sim {
@@ -24,6 +35,16 @@ class PostOffice {
     bool reorder = false;       // each run delivers its batch in reverse order
     int copies = 1;             // each mail arrives this many times
     bool crlfLineEnds = false;  // bodies have LF rewritten to CR LF
+    mail::MailHabits habits;    // what gateways do to the message text
+  };
+
+  // What the office carried over a mail system, for its figures.
+  struct Figures {
+    long long submitted = 0;      // messages handed to the server
+    long long fetched = 0;        // messages taken from mailboxes
+    std::size_t peakQueue = 0;    // most messages in the server's queue at once
+    std::int64_t longestWaitMs = 0;  // real time from submission to fetch
+    std::int64_t totalWaitMs = 0;
   };
 
   explicit PostOffice(VirtualClock& clock);
@@ -43,8 +64,18 @@ class PostOffice {
   // Runs the transport every `intervalMs` of virtual time.
   void runEvery(std::int64_t intervalMs);
 
-  // Mails collected but held back (delay).
-  std::size_t inTransit() const { return transit_.size(); }
+  // Mails collected but held back (delay), or not yet fetched from the
+  // server.
+  std::size_t inTransit() const;
+
+  // From now on mail travels through `system`; chosen before any mail
+  // travels (mail held in memory stays there).
+  void useMailSystem(std::unique_ptr<MailSystem> system);
+  bool overMailSystem() const { return system_ != nullptr; }
+  // Measures the server's queue after each submission burst (costs a call of
+  // the server's queue tool per run).
+  void watchQueue(bool on) { watchQueue_ = on; }
+  const Figures& figures() const { return figures_; }
 
  private:
   struct Delivery {
@@ -55,7 +86,31 @@ class PostOffice {
   static DateValue utcDate(std::int64_t ms);
   MailClient* clientFor(std::u16string_view address);
   mail::ItemData asDelivered(const mail::ItemData& sent, const MailClient& sender) const;
-  static mail::ItemData nonDeliveryReport(const mail::ItemData& sent, std::u16string_view address);
+  static mail::ItemData nonDeliveryReport(const mail::ItemData& sent, std::u16string_view address,
+                                          std::u16string_view why = {});
+  // The server's side of a run (post_office_server.cpp).
+  struct Held {
+    std::string queueId;
+    std::string recipient;  // lower case
+    std::string messageId;
+    std::int64_t dueMs;
+  };
+  using Batches = std::map<MailClient*, std::vector<std::pair<long long, mail::ItemData>>>;
+  void submitToServer(const mail::ItemData& sent, MailClient& sender, std::int64_t now,
+                      Batches& batches);
+  void fetchFromServer(MailClient& recipient, std::int64_t now, Batches& batches);
+  void deliverBatches(const std::vector<MailClient*>& recipients, Batches& batches);
+  void runServerTransport();
+  void emptyMailbox(MailClient& client);
+
+  std::unique_ptr<MailSystem> system_;
+  std::vector<Held> held_;
+  std::map<std::string, std::size_t> owed_;  // messages on their way, by mailbox
+  std::map<std::string, long long> sequenceOf_;  // Message-ID -> submission order
+  std::map<std::string, std::int64_t> submittedAtMs_;  // Message-ID -> real time
+  long long nextSequence_ = 0;
+  bool watchQueue_ = false;
+  Figures figures_;
 
   VirtualClock& clock_;
   std::vector<MailClient*> clients_;

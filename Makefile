@@ -1,7 +1,8 @@
 # The two commands of the README: `make run` (the scenario runner on the demo
 # office; it also builds the codec tool the README names) and `make test`. Both
 # set up a fresh Debian machine first.
-.PHONY: run test bootstrap format asan cross fuzz bench windows-test windows-e2e installers
+.PHONY: run test bootstrap format asan cross fuzz bench windows-test windows-e2e installers \
+        run-mail-server mail-server-test
 
 SCENARIO ?= scenarios/demo.scn
 # A build never runs more compilers than the machine has cores: more only
@@ -20,6 +21,25 @@ test: bootstrap
 	cmake --preset dev >/dev/null
 	cmake --build --preset dev -j $(JOBS)
 	ctest --preset dev
+
+# The demo office (or SCENARIO) over a real mail server on loopback that is
+# started for the run and stopped after it (scripts/mail-server; as root).
+run-mail-server:
+	@scripts/bootstrap mail
+	cmake --preset release >/dev/null
+	cmake --build --preset release --target quendrilax-sim
+	@dir=$$(mktemp -d /tmp/qx-mail.XXXXXX); \
+	scripts/mail-server start $$dir || { scripts/mail-server stop $$dir; rm -rf $$dir; exit 1; }; \
+	build/release/tools/quendrilax-sim --mail-server $$dir $(SCENARIO); status=$$?; \
+	scripts/mail-server stop $$dir; rm -rf $$dir; exit $$status
+
+# The test label mailserver: every scenario that carries mail, over a real
+# mail server that CTest starts and stops (docs/mail-server.md).
+mail-server-test:
+	@scripts/bootstrap mail
+	cmake --preset dev >/dev/null
+	cmake --build --preset dev --target quendrilax-sim test_mailserver
+	ctest --test-dir build/dev -L mailserver --output-on-failure
 
 asan: bootstrap
 	cmake --preset asan >/dev/null

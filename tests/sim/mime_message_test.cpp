@@ -86,12 +86,20 @@ TEST(MimeMessageTest, WhatTravelsComesBackAsSent) {
   }
 }
 
+// A message needs a header block with a sender, and parts that decode; a
+// plain single-part message is a message all the same.
 TEST(MimeMessageTest, TextThatIsNoMessageIsRefused) {
-  for (const char* text : {"", "hello", "From: a\r\n\r\nbody",
-                           "From: a\r\nContent-Type: "
-                           "multipart/mixed; boundary=\"b\"\r\n\r\n--b\r\n\r\n!!!\r\n--b--\r\n"}) {
+  for (const char* text :
+       {"", "hello", "Subject: x\r\n\r\nbody", "From: a\r\nbody without header end",
+        "From: a\r\nContent-Type: multipart/mixed\r\n\r\n--b\r\n\r\nx\r\n--b--\r\n",
+        "From: a\r\nContent-Type: multipart/mixed; boundary=\"b\"\r\n\r\n--b\r\n"
+        "Content-Transfer-Encoding: base64\r\n\r\n!!!\r\n--b--\r\n"}) {
     EXPECT_FALSE(parseMessage(text)) << text;
   }
+  auto plain = parseMessage("From: a@b\nSubject: s\n\nline\n");
+  ASSERT_TRUE(plain);
+  EXPECT_EQ(plain->body, u"line\n");
+  EXPECT_TRUE(plain->attachments.empty());
 }
 
 // What mail systems legally do to a message: each variant of one message
@@ -171,9 +179,12 @@ TEST(MimeMessageTest, GatewayHabitsKeepTheMailReadable) {
     EXPECT_TRUE(mail->body.starts_with(sent.body)) << c.name;
     EXPECT_TRUE(mail->body.ends_with(c.bodyEnd)) << c.name;
     EXPECT_EQ(mail->attachments, sent.attachments) << c.name;
-    if (c.habits.rfc2231Names) EXPECT_NE(passed.find("name*0*=utf-8''"), std::string::npos);
-    if (c.habits.partsReversed)
+    if (c.habits.rfc2231Names) {
+      EXPECT_NE(passed.find("name*0*=utf-8''"), std::string::npos) << c.name;
+    }
+    if (c.habits.partsReversed) {
       EXPECT_LT(passed.find("application/octet-stream"), passed.find("text/plain")) << c.name;
+    }
   }
 }
 

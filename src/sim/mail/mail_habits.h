@@ -9,8 +9,8 @@
 namespace qx::sim::mail {
 
 struct MailHabits {
-  std::u16string footer;         // appended to the first text part
-  std::u16string subjectPrefix;  // put before the subject, such as "[EXT] "
+  std::u16string footer = {};         // appended to the first text part
+  std::u16string subjectPrefix = {};  // put before the subject, such as "[EXT] "
   bool partsReversed = false;    // the parts of the multipart in reverse order
   bool rfc2231Names = false;     // name= and filename= as name*0*=utf-8''...
   bool any() const {

@@ -35,7 +35,7 @@ class PostOffice {
     bool reorder = false;       // each run delivers its batch in reverse order
     int copies = 1;             // each mail arrives this many times
     bool crlfLineEnds = false;  // bodies have LF rewritten to CR LF
-    mail::MailHabits habits;    // what gateways do to the message text
+    mail::MailHabits habits = {};  // what gateways do to the message text
   };
 
   // What the office carried over a mail system, for its figures.

@@ -2,8 +2,8 @@
 #include <algorithm>
 #include <chrono>
 #include <iostream>
+#include <random>
 #include <thread>
-#include <unistd.h>
 
 #include "sim/clock_sim.h"
 #include "sim/mail/mail_text.h"
@@ -58,8 +58,8 @@ void PostOffice::submitToServer(const ItemData& sent, MailClient& sender, std::i
   const long long sequence = nextSequence_++;
   // Unique on the server across runs and processes: leftovers of another
   // run are never taken for this one's mail.
-  static const std::string run =
-      std::to_string(::getpid()) + "." + std::to_string(realMs() % 100000000);
+  static const std::string run = std::to_string(std::random_device{}()) + "." +
+                                 std::to_string(realMs() % 100000000);
   const std::string messageId = "qx." + std::to_string(sequence) + "." + run + "@office.test";
   ItemData outgoing = sent;
   if (quirks_.crlfLineEnds) outgoing.body = withCrLf(outgoing.body);

@@ -75,12 +75,22 @@ installers:
 	cp build/win-cross/Quendrilax-x64.msi build/win-cross32/Quendrilax-x86.msi build/installers/
 
 # The module end to end: two users' mail hosts under Wine carry tasks between
-# them through a post office folder (tests/win/e2e/run-story).
+# them through a post office folder (tests/win/e2e/run-story); with
+# MAIL=server through a real mail server started for the run.
 windows-e2e:
 	@scripts/bootstrap windows
 	cmake --preset cross -B build/win-cross -DQX_WIN_TESTS=ON >/dev/null
 	cmake --build build/win-cross -j $(JOBS) --target Quendrilax qx_mail_host QxSafeItems
+ifeq ($(MAIL),server)
+	@scripts/bootstrap mail
+	@dir=$$(mktemp -d /tmp/qx-mail.XXXXXX); \
+	scripts/mail-server start $$dir --address anna@example.org --address ben@example.org || \
+	  { scripts/mail-server stop $$dir; rm -rf $$dir; exit 1; }; \
+	QX_MAIL_SERVER=$$dir tests/win/e2e/run-story build/win-cross; status=$$?; \
+	scripts/mail-server stop $$dir; rm -rf $$dir; exit $$status
+else
 	tests/win/e2e/run-story build/win-cross
+endif
 
 fuzz:
 	@scripts/bootstrap fuzz

@@ -13,7 +13,7 @@ namespace qx::tools {
 
 bool isMailServerSetting(const std::string& word) {
   static const std::set<std::string> kWords = {"server", "footer", "subject-prefix", "parts",
-                                               "attachment-names"};
+                                               "attachment-names", "watch-queue"};
   return kWords.contains(word);
 }
 
@@ -27,7 +27,8 @@ std::optional<std::string> useMailServer(Runner& runner, const std::filesystem::
 std::shared_ptr<const Step> readMailServerSetting(ReadContext& ctx) {
   Args& args = ctx.args;
   const std::string what =
-      args.oneOf("post office setting", "server|footer|subject-prefix|parts|attachment-names");
+      args.oneOf("post office setting",
+                 "server|footer|subject-prefix|parts|attachment-names|watch-queue");
   if (what == "server") {
     const std::string dir = args.text("the mail server's folder");
     args.end();
@@ -38,6 +39,15 @@ std::shared_ptr<const Step> readMailServerSetting(ReadContext& ctx) {
       }
       if (auto error = useMailServer(runner, dir)) return runner.fail(where, *error);
       runner.say("", "the post office now carries mail through the mail server in " + dir);
+    });
+  }
+  if (what == "watch-queue") {
+    const bool on = args.oneOf("watch-queue", "on|off") == "on";
+    args.end();
+    return makeStep([on](Runner& runner, const SourceLocation&) {
+      runner.office().postOffice().watchQueue(on);
+      runner.say("", on ? "the post office now measures the mail server's queue"
+                        : "the post office no longer measures the mail server's queue");
     });
   }
   std::string text;

@@ -26,7 +26,10 @@ std::u16string withCrLf(std::u16string_view text) {
 
 PostOffice::PostOffice(VirtualClock& clock) : clock_(clock) {}
 
-PostOffice::~PostOffice() { *alive_ = false; }
+PostOffice::~PostOffice() {
+  *alive_ = false;
+  if (system_) reportFigures();
+}
 
 void PostOffice::attach(MailClient& client) {
   if (std::find(clients_.begin(), clients_.end(), &client) == clients_.end()) {

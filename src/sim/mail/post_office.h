@@ -102,6 +102,7 @@ class PostOffice {
   void deliverBatches(const std::vector<MailClient*>& recipients, Batches& batches);
   void runServerTransport();
   void emptyMailbox(MailClient& client);
+  void reportFigures() const;
 
   std::unique_ptr<MailSystem> system_;
   std::vector<Held> held_;

@@ -170,6 +170,18 @@ void PostOffice::deliverBatches(const std::vector<MailClient*>& recipients, Batc
   }
 }
 
+// What the server carried, on standard error (the transcript stays the same
+// as in memory).
+void PostOffice::reportFigures() const {
+  if (figures_.submitted == 0) return;
+  std::cerr << "post office: " << figures_.submitted << " message(s) submitted, "
+            << figures_.fetched << " fetched; delivery delay "
+            << (figures_.fetched ? figures_.totalWaitMs / figures_.fetched : 0) << " ms on average, "
+            << figures_.longestWaitMs << " ms at most";
+  if (watchQueue_) std::cerr << "; at most " << figures_.peakQueue << " in the server's queue";
+  std::cerr << '\n';
+}
+
 void PostOffice::runServerTransport() {
   const std::int64_t now = clock_.nowMs();
   Batches batches;

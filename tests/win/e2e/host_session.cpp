@@ -281,7 +281,11 @@ void HostSession::runTransport() {
       recipient.erase(recipient.find_last_not_of(' ') + 1);
       at = end + 1;
       if (recipient.empty()) continue;
-      std::filesystem::path folder = postOffice_ / recipient;
+      // A relay to a real mail server takes the mail from post/outgoing
+      // when there is one (tests/win/e2e/mail-relay).
+      std::filesystem::path folder = std::filesystem::is_directory(postOffice_ / "outgoing", error)
+                                         ? postOffice_ / "outgoing" / recipient
+                                         : postOffice_ / recipient;
       std::filesystem::create_directories(folder, error);
       std::string name = toUtf8(address_) + "-" + std::to_string(GetTickCount64()) + "-" +
                          std::to_string(++sent_) + ".eml";

@@ -1,0 +1,150 @@
+// The post office over a mail system: every mail is rendered, submitted once
+// per recipient and copy, held in the server's queue while delayed, fetched
+// and read back, with the same outcomes as in memory. The mail system here is
+// a recording stand-in of the server; the mailserver test label runs the
+// scenarios over the real one.
+#include <map>
+
+#include "sim/clock_sim.h"
+#include "sim/mail/mime_message.h"
+#include "sim/mail/post_office.h"
+#include "sim/mail_fixture.h"
+
+namespace qx::sim::mailtest {
+namespace {
+
+// Knows a fixed set of mailboxes; holds what is submitted with `hold`.
+class RecordingMailSystem final : public MailSystem {
+ public:
+  std::map<std::string, std::vector<std::string>> boxes;
+  std::map<std::string, std::pair<std::string, std::string>> held;  // id -> box, text
+  std::vector<std::string> submitted;
+  int nextId = 0;
+
+  std::expected<std::string, Refusal> submit(std::string_view, std::string_view recipient,
+                                             std::string_view message, bool hold) override {
+    if (!boxes.contains(std::string(recipient)))
+      return std::unexpected(Refusal{true, "550 5.1.1 User unknown"});
+    submitted.emplace_back(message);
+    const std::string id = "Q" + std::to_string(++nextId);
+    if (hold)
+      held[id] = {std::string(recipient), std::string(message)};
+    else
+      boxes[std::string(recipient)].emplace_back(message);
+    return id;
+  }
+  std::expected<void, std::string> release(const std::vector<std::string>& ids) override {
+    for (const std::string& id : ids) {
+      auto it = held.find(id);
+      if (it == held.end()) return std::unexpected("no held message " + id);
+      boxes[it->second.first].push_back(it->second.second);
+      held.erase(it);
+    }
+    return {};
+  }
+  std::expected<std::size_t, std::string> waiting(std::string_view box) override {
+    return boxes[std::string(box)].size();
+  }
+  std::expected<std::vector<std::string>, std::string> take(std::string_view box) override {
+    return std::exchange(boxes[std::string(box)], {});
+  }
+  std::expected<std::size_t, std::string> queued() override { return held.size(); }
+};
+
+class MailPostOfficeServerTest : public ::testing::Test {
+ protected:
+  struct User {
+    User(VirtualClock& clock, Files& files, Faults& faults, std::u16string address)
+        : thread(clock), client(thread, files, faults, std::move(address)) {}
+    UiThread thread;
+    MailClient client;
+    std::vector<MailItemInfo> inbox() {
+      return client.folderItems(client.defaultFolderId(default_folder::kInbox));
+    }
+  };
+
+  void SetUp() override {
+    auto system = std::make_unique<RecordingMailSystem>();
+    server = system.get();
+    for (const char* box : {"alice@example.org", "bob@example.org"}) server->boxes[box] = {};
+    server->boxes["bob@example.org"].push_back("From: old@example.org\r\n\r\nleft from before");
+    office.useMailSystem(std::move(system));
+    for (User* u : {&alice, &bob}) office.attach(u->client);
+  }
+
+  void send(std::u16string to, std::u16string subject) {
+    auto app = ok(alice.client.applicationObject()->queryApplication());
+    auto m = ok(ok(app->createItem(item_kind::kMail))->queryMail());
+    ASSERT_EQ(m->setTo(to), hr::kOk);
+    ASSERT_EQ(m->setSubject(subject), hr::kOk);
+    ASSERT_EQ(m->setBody(u"Grüße\nis:TRUE:is"), hr::kOk);
+    ASSERT_EQ(m->setDeleteAfterSubmit(true), hr::kOk);
+    ASSERT_EQ(m->save(), hr::kOk);
+    auto outbox = ok(ok(app->getNamespace(u"MAPI"))->getDefaultFolder(default_folder::kOutbox));
+    m = ok(ok(m->move(outbox))->queryMail());
+    auto safe = ok(createSafeMailItem(alice.client.library()));
+    ASSERT_EQ(safe->putItem(m), hr::kOk);
+    ASSERT_EQ(safe->send(), hr::kOk);
+  }
+
+  VirtualClock clock;
+  MemoryFiles files;
+  Faults faults;
+  User alice{clock, files, faults, u"alice@example.org"};
+  User bob{clock, files, faults, u"Bob@Example.org"};
+  PostOffice office{clock};
+  RecordingMailSystem* server = nullptr;
+};
+
+TEST_F(MailPostOfficeServerTest, CarriesMailAsMessagesWithTheOutcomesOfTheMemoryOffice) {
+  EXPECT_TRUE(server->boxes["bob@example.org"].empty()) << "a joining user's mailbox is emptied";
+  send(u"BOB@example.org;nobody@example.org;", u"first ✓");
+  send(u"bob@example.org", u"second");
+  clock.advance(2000);
+  office.runTransport();
+  auto inbox = bob.inbox();
+  ASSERT_EQ(inbox.size(), 2u);
+  EXPECT_EQ(inbox[0].data.subject, u"first ✓") << "in the order they were sent";
+  EXPECT_EQ(inbox[1].data.subject, u"second");
+  EXPECT_EQ(inbox[0].data.body, u"Grüße\nis:TRUE:is");
+  EXPECT_EQ(inbox[0].data.senderAddress, u"alice@example.org");
+  EXPECT_EQ(inbox[0].data.sentOn, DateValue{hostDateOf(kDefaultStartSeconds + 2, 0)});
+  EXPECT_EQ(inbox[0].data.receivedTime, inbox[0].data.sentOn);
+  // The refused recipient comes back to the sender as a report.
+  auto reports = alice.inbox();
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_EQ(reports[0].data.kind, mail::ItemKind::kReport);
+  EXPECT_NE(reports[0].data.body.find(u"nobody@example.org"), std::u16string::npos);
+  EXPECT_EQ(office.inTransit(), 0u);
+  EXPECT_EQ(office.figures().submitted, 2);
+}
+
+TEST_F(MailPostOfficeServerTest, DelayHoldsInTheQueueCopiesSubmitTwiceHabitsReachTheText) {
+  PostOffice::Quirks quirks;
+  quirks.delayMs = 5000;
+  quirks.copies = 2;
+  quirks.habits.footer = u"Vertraulich";
+  office.setQuirks(quirks);
+  office.watchQueue(true);
+  send(u"bob@example.org", u"held");
+  office.runTransport();
+  EXPECT_TRUE(bob.inbox().empty());
+  EXPECT_EQ(server->held.size(), 2u);
+  EXPECT_EQ(office.inTransit(), 2u);
+  EXPECT_EQ(office.figures().peakQueue, 2u);
+  clock.advance(4999);
+  office.runTransport();
+  EXPECT_TRUE(bob.inbox().empty()) << "not yet due";
+  clock.advance(1);
+  office.runTransport();
+  auto inbox = bob.inbox();
+  ASSERT_EQ(inbox.size(), 2u);
+  EXPECT_TRUE(inbox[1].data.body.ends_with(u"\r\n\r\nVertraulich\r\n"));
+  ASSERT_EQ(server->submitted.size(), 2u);
+  EXPECT_EQ(mail::messageIdOf(server->submitted[0]), mail::messageIdOf(server->submitted[1]))
+      << "a duplicate is the same message submitted twice";
+  EXPECT_EQ(office.inTransit(), 0u);
+}
+
+}  // namespace
+}  // namespace qx::sim::mailtest

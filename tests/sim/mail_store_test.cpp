@@ -103,6 +103,27 @@ TEST(MailStoreTest, IndexesFollowChangesAndRemovals) {
 
 // The scenario runner picks "the n-th task of a folder" from this index on
 // every edit of a soak, so it must follow kinds through changes and removals.
+TEST(MailStoreTest, ChangeCountersMoveWithEveryChangeOfContents) {
+  mail::Store store(u"S", 0x1234ABCD, 1, u"Personal Folders");
+  const std::u16string tasks = store.addFolder(u"Tasks", u"IPM.Task", u"").entryId;
+  const std::u16string other = store.addFolder(u"Other", u"IPM.Task", u"").entryId;
+  std::uint64_t changes = store.changes();
+  const std::uint64_t otherVersion = store.folder(other)->version;
+  auto moved = [&] {
+    const bool did = store.changes() != changes;
+    changes = store.changes();
+    return did;
+  };
+  const std::u16string id = store.insert(tasks, task(u"a"));
+  EXPECT_TRUE(moved());
+  store.update(id, task(u"b"));
+  EXPECT_TRUE(moved());
+  store.remove(id);
+  EXPECT_TRUE(moved());
+  EXPECT_FALSE(moved()) << "looking changes nothing";
+  EXPECT_EQ(store.folder(other)->version, otherVersion);
+}
+
 TEST(MailStoreTest, TaskRanksFollowInsertsChangesAndRemovals) {
   mail::Store store(u"S", 0x1234ABCD, 1, u"Personal Folders");
   const std::u16string folderId = store.addFolder(u"Mixed", u"IPM.Task", u"").entryId;

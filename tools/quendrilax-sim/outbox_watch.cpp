@@ -67,9 +67,16 @@ void OutboxWatch::known(const std::u16string& entryId, std::size_t signature) {
 std::vector<std::string> OutboxWatch::look(OfficeUser& u, bool quiet) {
   std::vector<std::string> lines;
   auto& mail = u.host->mail();
+  // Most looks find the store as it was: nothing to look at.
+  const std::uint64_t changes = mail.defaultStoreChanges();
+  if (changes == storeChanges_) return lines;
+  storeChanges_ = changes;
+  const std::u16string outbox = mail.defaultFolderId(default_folder::kOutbox);
+  const std::uint64_t version = mail.folderVersion(outbox);
+  if (version == version_) return lines;
+  version_ = version;
   std::map<std::u16string, std::size_t> now;
-  for (const sim::MailItemInfo& item :
-       mail.folderItems(mail.defaultFolderId(default_folder::kOutbox))) {
+  for (const sim::MailItemInfo& item : mail.folderItems(outbox)) {
     if (item.data.subject != syncmail::kSubjectText) continue;
     const std::size_t signature = signatureOf(item.data);
     now[item.entryId] = signature;

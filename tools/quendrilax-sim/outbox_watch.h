@@ -4,6 +4,7 @@
 // with its kind, its task and its recipients. Mails the scenario put there
 // itself are no work of the add-in and are not told.
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -30,6 +31,9 @@ class OutboxWatch {
  private:
   // Entry id -> a signature of the mail's body and attachment.
   std::map<std::u16string, std::size_t> seen_;
+  // The Outbox's contents as last looked at: unchanged, nothing to look at.
+  std::uint64_t version_ = 0;
+  std::uint64_t storeChanges_ = 0;
 };
 
 }  // namespace qx::tools

@@ -11,6 +11,8 @@
 #include "quendrilax-sim/runner_text.h"
 #include "quendrilax-sim/shared_folders.h"
 #include "quendrilax-sim/sync_mail_contents.h"
+#include "sim/office/host_process.h"
+#include "sim/ui_thread.h"
 #include "quendrilax-sim/task_fields.h"
 #include "quendrilax-sim/text_utf.h"
 #include "sim/codepage_sim.h"
@@ -198,6 +200,7 @@ std::vector<std::string> scanOutcomes(const ScanView& before, const ScanView& af
 
 void ScanWatch::begin(OfficeUser& u) {
   before_ = viewOf(u, placesOf(u), nullptr);
+  beganMs_ = u.host->thread().clock().nowMs();
 }
 
 void ScanWatch::end(Runner& runner, OfficeUser& u) {
@@ -207,8 +210,9 @@ void ScanWatch::end(Runner& runner, OfficeUser& u) {
   if (before.inbox.empty()) return;
   const ScanPlaces places = placesOf(u, &runner);
   const ScanView after = viewOf(u, places, &before.inbox);
+  // Dated with their scan, not with the moment the host had settled.
   for (const std::string& line : scanOutcomes(before, after, places, toldKept_))
-    runner.say(u.setup.name, line);
+    runner.sayAt(beganMs_, u.setup.name, line);
 }
 
 }  // namespace qx::tools

@@ -3,6 +3,7 @@
 // user's host holds before and after it (the Inbox and the folders the mails
 // name), not from inside the add-in: the task added, changed or deleted, or
 // the mail dropped and why, or kept in the Inbox.
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <optional>
@@ -47,6 +48,7 @@ class ScanWatch {
 
  private:
   std::optional<ScanView> before_;
+  std::int64_t beganMs_ = 0;  // virtual time
   std::set<std::u16string> toldKept_;
 };
 

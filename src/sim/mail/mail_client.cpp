@@ -144,6 +144,12 @@ std::optional<MailItemInfo> MailClient::item(std::u16string_view entryId) {
   return MailItemInfo{std::u16string(entryId), stored->folderId, stored->data, stored->submitted};
 }
 
+std::uint64_t MailClient::folderVersion(std::u16string_view folderId) {
+  Store* store = core_->storeOfEntryId(folderId);
+  const mail::FolderData* f = store ? store->folder(folderId) : nullptr;
+  return f ? f->version : 0;
+}
+
 std::vector<MailItemInfo> MailClient::folderItems(std::u16string_view folderId) {
   std::vector<MailItemInfo> out;
   Store* store = core_->storeOfEntryId(folderId);

@@ -81,6 +81,11 @@ class MailClient {
                               std::u16string_view parentId = {}, std::u16string_view storeId = {});
   std::vector<MailFolderInfo> folders();
   std::optional<MailFolderInfo> folder(std::u16string_view folderId);
+  // Moves whenever the folder's contents change (an item added, changed or
+  // gone); 0 for no such folder. Lets an observer skip a folder that stayed.
+  std::uint64_t folderVersion(std::u16string_view folderId);
+  // The same for everything in the default store, at the cost of one read.
+  std::uint64_t defaultStoreChanges() { return core_->defaultStore().changes(); }
   // Events raised on the folder's items while advised (for tests).
   std::size_t itemSubscriptions(std::u16string_view folderId);
   std::size_t applicationSubscriptions();

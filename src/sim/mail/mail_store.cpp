@@ -105,6 +105,7 @@ void Store::index(FolderData& folder, const StoredItem& item, std::u16string_vie
     index.insert({fieldKey(item.data, fields.first), orderEntry(item, fields.second)});
   }
   ++folder.version;
+  ++changes_;
 }
 
 void Store::unindex(FolderData& folder, const StoredItem& item) {
@@ -117,6 +118,7 @@ void Store::unindex(FolderData& folder, const StoredItem& item) {
     index.erase({fieldKey(item.data, fields.first), orderEntry(item, fields.second)});
   }
   ++folder.version;
+  ++changes_;
 }
 
 void Store::mapNamesOf(const ItemData& data) {

@@ -115,6 +115,9 @@ class Store {
                         std::u16string_view parentId);
   FolderData* folder(std::u16string_view entryId);
   std::vector<const FolderData*> folders() const;
+  // Moves on every change of any folder's contents: one look tells an
+  // observer that nothing in the store changed.
+  std::uint64_t changes() const { return changes_; }
 
   StoredItem* item(std::u16string_view entryId);
   // The entry id given to the item.
@@ -146,6 +149,7 @@ class Store {
   std::u16string displayName_;
   std::uint64_t nextCounter_ = 1;
   std::uint64_t nextSeq_ = 1;
+  std::uint64_t changes_ = 0;
   std::map<std::u16string, FolderData, std::less<>> folders_;
   std::vector<std::u16string> folderOrder_;
   std::unordered_map<std::u16string, StoredItem> items_;

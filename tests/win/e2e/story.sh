@@ -69,7 +69,7 @@ expect 30 ben "$task" dump Team
 wire=$(ls "$work/anna/commands/sent")
 [ "$wire" = 1.eml ] || fail "anna: one mail sent; found: $wire"
 wire=$(tr -d '\r' < "$work/anna/commands/sent/1.eml")
-for header in 'Subject: TaskSynchronisation' "To: $ben;" 'Importance: low' \
+for header in 'Subject: TaskSynchronisation' "To: $ben" 'Importance: low' \
   'Sensitivity: Company-Confidential' 'x-quensyncxxxsyncid: {'; do
   case "$wire" in
     *"$header"*) ;;

@@ -108,7 +108,7 @@ std::optional<std::string> decodeContent(const Part& part) {
   return std::string(part.body);
 }
 
-// The addr-specs of an address list, in order: "Name <addr>", "addr" or
+// The bare addresses of an address list, in order: "Name <addr>", "addr" or
 // "addr (comment)", separated by ',' (or ';', as hosts write them).
 std::vector<std::string> addresses(std::string_view list) {
   std::vector<std::string> out;

@@ -1,0 +1,110 @@
+#include "incoming/merge_received.h"
+
+#include <set>
+
+namespace qx {
+namespace {
+
+std::u16string label(std::string_view id) {
+  if (std::optional<std::u16string> name = propertyNameOf(id)) return std::move(*name);
+  return std::u16string(id.begin(), id.end());
+}
+
+void appendList(std::u16string& text, const std::vector<FieldId>& ids) {
+  for (std::size_t i = 0; i < ids.size(); ++i) {
+    if (i > 0) text.append(u", ");
+    text.append(label(ids[i]));
+  }
+}
+
+}  // namespace
+
+std::optional<LocalFields> readLocalFields(TaskItem& task, std::string_view syncId,
+                                           const std::optional<ChangeVersion>& taskVersion,
+                                           const std::optional<ChangeVersion>& unsent) {
+  std::optional<TaskFieldValues> values = readSyncedFields(task);
+  if (!values) return std::nullopt;
+  LocalFields local{std::move(*values), {}, readFieldRecord(task, syncId)};
+  if (!local.record) {
+    std::optional<ChangeVersion> whole = taskVersion;
+    if (unsent && (!whole || *whole < *unsent)) whole = unsent;
+    local.versions = FieldVersions(whole);
+    return local;
+  }
+  local.versions = local.record->versions;
+  if (unsent) {
+    for (const FieldId& id : changedFields(&*local.record, local.values)) {
+      const std::optional<ChangeVersion> recorded = local.versions.of(id);
+      if (!recorded || *recorded < *unsent) local.versions.set(id, *unsent);
+    }
+  }
+  return local;
+}
+
+std::optional<MergedCopy> keepNewerLocalFields(TaskItem& task, const LocalFields& before,
+                                               const FieldVersions& mail,
+                                               std::string_view syncId) {
+  const std::optional<TaskFieldValues> copied = readSyncedFields(task);
+  if (!copied) return std::nullopt;
+  std::set<FieldId> localIds;
+  for (const auto& [id, value] : before.values) localIds.insert(id);
+  // The copy removes no property: one held only here is among these too, and
+  // is measured by the mail's version like any other.
+  std::set<FieldId> mailIds;
+  for (const auto& [id, value] : *copied) mailIds.insert(id);
+  const FieldMerge merge = mergeFields(before.versions, localIds, mail, mailIds);
+
+  MergedCopy result;
+  result.news = !merge.taken.empty();
+  result.record = FieldRecord{std::string(syncId), merge.versions, {}};
+  for (const FieldId& id : merge.taken) {
+    const FieldValue& value = copied->find(id)->second;
+    result.record.hashes.emplace(id, fieldValueHash(value));
+    const auto was = before.values.find(id);
+    if (was == before.values.end() || !(was->second == value)) result.taken.push_back(id);
+  }
+  for (const FieldId& id : merge.kept) {
+    const FieldValue& value = before.values.find(id)->second;
+    const auto arrived = copied->find(id);
+    if (arrived != copied->end() && !(arrived->second == value)) {
+      if (failed(writeSyncedField(task, id, value))) return std::nullopt;
+      result.kept.push_back(id);
+    }
+    // A field the user changed and has not sent yet (the save held back, or
+    // a field it carries along) stays as the record had it: the held-back
+    // save then still finds it changed, and sends it.
+    const FieldRecord* record = before.record ? &*before.record : nullptr;
+    const auto recorded = record ? record->hashes.find(id) : FieldHashes::const_iterator();
+    const bool hasHash = record && recorded != record->hashes.end();
+    const std::optional<ChangeVersion> sent = record ? record->versions.of(id) : std::nullopt;
+    const bool unsent = record && (!hasHash || recorded->second != fieldValueHash(value) ||
+                                   sent != before.versions.of(id));
+    if (!unsent) {
+      result.record.hashes.emplace(id, fieldValueHash(value));
+      continue;
+    }
+    if (hasHash) result.record.hashes.emplace(id, recorded->second);
+    if (sent) result.record.versions.set(id, *sent);
+  }
+  result.taskVersion = result.record.versions.newest();
+  return result;
+}
+
+std::u16string mergeSummary(std::u16string_view subject, std::u16string_view sender,
+                            const MergedCopy& merge) {
+  std::u16string text = u"merged \"";
+  text.append(subject).append(u"\":");
+  if (!merge.taken.empty()) {
+    text.push_back(u' ');
+    appendList(text, merge.taken);
+    text.append(u" from ").append(sender);
+  }
+  if (!merge.kept.empty()) {
+    text.append(merge.taken.empty() ? u" " : u", ");
+    appendList(text, merge.kept);
+    text.append(u" kept");
+  }
+  return text;
+}
+
+}  // namespace qx

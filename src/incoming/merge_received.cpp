@@ -1,9 +1,21 @@
 #include "incoming/merge_received.h"
 
+#include <algorithm>
 #include <set>
 
 namespace qx {
 namespace {
+
+// Fixed fields in their own order, then properties by name: the order a
+// reader of the log expects.
+void inFieldOrder(std::vector<FieldId>& ids) {
+  const auto rank = [](const FieldId& id) {
+    const std::span<const std::string_view> fixed = fixedFieldIds();
+    return static_cast<std::size_t>(std::find(fixed.begin(), fixed.end(), id) - fixed.begin());
+  };
+  std::stable_sort(ids.begin(), ids.end(),
+                   [&](const FieldId& a, const FieldId& b) { return rank(a) < rank(b); });
+}
 
 std::u16string label(std::string_view id) {
   if (std::optional<std::u16string> name = propertyNameOf(id)) return std::move(*name);
@@ -86,6 +98,8 @@ std::optional<MergedCopy> keepNewerLocalFields(TaskItem& task, const LocalFields
     if (hasHash) result.record.hashes.emplace(id, recorded->second);
     if (sent) result.record.versions.set(id, *sent);
   }
+  inFieldOrder(result.taken);
+  inFieldOrder(result.kept);
   result.taskVersion = result.record.versions.newest();
   return result;
 }

@@ -1,7 +1,6 @@
 #include "incoming/merge_received.h"
 
 #include <algorithm>
-#include <set>
 
 namespace qx {
 namespace {
@@ -27,6 +26,21 @@ void appendList(std::u16string& text, const std::vector<FieldId>& ids) {
     if (i > 0) text.append(u", ");
     text.append(label(ids[i]));
   }
+}
+
+// Each field's value as of its version here: a field changed since it was
+// last sent or applied still has the version of what it was then, and a mail
+// of that very version is no news for it.
+FieldSide valuesOfVersions(const LocalFields& local) {
+  FieldSide side = hashFields(local.values);
+  if (!local.record) return side;
+  for (auto& [id, hash] : side) {
+    const auto recorded = local.record->hashes.find(id);
+    if (recorded != local.record->hashes.end() &&
+        local.record->versions.of(id) == local.versions.of(id))
+      hash = recorded->second;
+  }
+  return side;
 }
 
 }  // namespace
@@ -58,13 +72,10 @@ std::optional<MergedCopy> keepNewerLocalFields(TaskItem& task, const LocalFields
                                                std::string_view syncId) {
   const std::optional<TaskFieldValues> copied = readSyncedFields(task);
   if (!copied) return std::nullopt;
-  std::set<FieldId> localIds;
-  for (const auto& [id, value] : before.values) localIds.insert(id);
-  // The copy removes no property: one held only here is among these too, and
-  // is measured by the mail's version like any other.
-  std::set<FieldId> mailIds;
-  for (const auto& [id, value] : *copied) mailIds.insert(id);
-  const FieldMerge merge = mergeFields(before.versions, localIds, mail, mailIds);
+  // The copy removes no property: one held only here is among the copied
+  // fields too, and is measured by the mail's version like any other.
+  const FieldMerge merge =
+      mergeFields(before.versions, valuesOfVersions(before), mail, hashFields(*copied));
 
   MergedCopy result;
   result.news = !merge.taken.empty();

@@ -5,7 +5,8 @@
 // state back. A user property is never removed by a change (the library's
 // copy adds and replaces, and never removes), so a property the task lacks
 // takes the mail's value whatever its version: a missing property has none.
-#include <set>
+#include <cstdint>
+#include <map>
 #include <vector>
 
 #include "protocol/field_versions.h"
@@ -18,9 +19,13 @@ struct FieldMerge {
   FieldVersions versions;      // of the merged task
 };
 
-// `localFields` and `mailFields` are the fields each side holds. Ties keep
-// the value here: the same version is the same change.
-FieldMerge mergeFields(const FieldVersions& local, const std::set<FieldId>& localFields,
-                       const FieldVersions& mail, const std::set<FieldId>& mailFields);
+// The fields each side holds, with a hash of each value.
+using FieldSide = std::map<FieldId, std::uint64_t, std::less<>>;
+
+// Equal versions are one change, and keep the value here; unless the values
+// differ (two users with one tie-breaker, a copied profile, in one
+// millisecond): then the larger hash wins, the same way at every user.
+FieldMerge mergeFields(const FieldVersions& local, const FieldSide& localFields,
+                       const FieldVersions& mail, const FieldSide& mailFields);
 
 }  // namespace qx

@@ -100,13 +100,26 @@ TEST_F(MergeReceivedTest, AnEditNotYetSentIsKeptAndStillToBeSent) {
   EXPECT_EQ(merged->record.versions.of("status"), kStart);
   EXPECT_EQ(merged->record.versions.of("percent"), kStart);
 
-  // A change older in every field brings nothing.
-  const std::optional<LocalFields> again = readLocalFields(*task, kId, kBen, std::nullopt);
-  copyOnto(*task, mail);
-  const std::optional<MergedCopy> stale =
-      keepNewerLocalFields(*task, *again, FieldVersions(kStart), kId);
-  ASSERT_TRUE(stale.has_value());
-  EXPECT_FALSE(stale->news);
+  ASSERT_EQ(writeFieldRecord(*task, merged->record), hr::kOk);
+  ASSERT_EQ(task->save(), hr::kOk);
+
+  // Ben's mail again (delivered twice), or the start state, while anna's
+  // save still waits: nothing is news.
+  struct Stale {
+    FieldVersions versions;
+    TaskFieldValues values;
+    std::vector<FieldId> kept;
+  };
+  for (const Stale& stale : {Stale{FieldVersions(kBen), mail, {"status"}},
+                             Stale{FieldVersions(kStart), before->values, {"due"}}}) {
+    task = openTask(entryId);
+    const std::optional<LocalFields> again = readLocalFields(*task, kId, kBen, kAnna);
+    copyOnto(*task, stale.values);
+    const std::optional<MergedCopy> none = keepNewerLocalFields(*task, *again, stale.versions, kId);
+    ASSERT_TRUE(none.has_value());
+    EXPECT_FALSE(none->news);
+    EXPECT_EQ(none->kept, stale.kept);
+  }
 }
 
 TEST_F(MergeReceivedTest, ATaskWithoutRecordIsMeasuredByItsVersion) {

@@ -25,14 +25,20 @@ std::vector<FieldId> sorted(std::vector<FieldId> ids) {
   return ids;
 }
 
+FieldSide side(std::set<FieldId> ids, std::uint64_t hash = 0) {
+  FieldSide out;
+  for (const FieldId& id : ids) out.emplace(id, hash);
+  return out;
+}
+
 TEST(FieldMerge, EachFieldKeepsTheNewerValue) {
-  const std::set<FieldId> fixed = {"due", "status", "subject"};
+  const FieldSide fixed = side({"due", "status", "subject"});
   struct Case {
     const char* what;
     FieldVersions local;
-    std::set<FieldId> localFields;
+    FieldSide localFields;
     FieldVersions mail;
-    std::set<FieldId> mailFields;
+    FieldSide mailFields;
     std::vector<FieldId> taken;
     std::optional<ChangeVersion> newest;
   };
@@ -51,9 +57,13 @@ TEST(FieldMerge, EachFieldKeepsTheNewerValue) {
       {"nothing versioned here", versions(std::nullopt), fixed, versions(k1), fixed,
        {"due", "status", "subject"}, k1},
       {"a property new here comes whatever its version", versions(k3), fixed, versions(k1),
-       {"due", "p.Kunde", "status", "subject"}, {"p.Kunde"}, k3},
-      {"a property only here stays", versions(k1), {"due", "p.Kunde", "status", "subject"},
+       side({"due", "p.Kunde", "status", "subject"}), {"p.Kunde"}, k3},
+      {"a property only here stays", versions(k1), side({"due", "p.Kunde", "status", "subject"}),
        versions(k3), fixed, {"due", "status", "subject"}, k3},
+      {"one version, two values: the larger hash, at either end", versions(k2), side({"due"}, 1),
+       versions(k2), side({"due"}, 2), {"due"}, k2},
+      {"the same the other way round", versions(k2), side({"due"}, 2), versions(k2),
+       side({"due"}, 1), {}, k2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -78,7 +88,7 @@ TEST(FieldMerge, EveryOrderOfTheSameChangesEndsEqual) {
     FieldVersions versions;
     std::map<FieldId, int> values;
   };
-  const std::set<FieldId> fields = {"due", "status", "subject"};
+  const FieldSide fields = side({"due", "status", "subject"});
   const Task start{versions(ChangeVersion{500, "ANNA"}), {{"due", 0}, {"status", 0}, {"subject", 0}}};
   struct Change {
     ChangeVersion version;

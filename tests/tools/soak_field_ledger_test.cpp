@@ -1,0 +1,102 @@
+// The concurrent soak's expectation per field: the value of each field's
+// last version, with the versions the change mails gave the edits.
+#include <gtest/gtest.h>
+
+#include "quendrilax-sim/soak_field_ledger.h"
+
+namespace qx::tools {
+namespace {
+
+using sim::mail::ItemData;
+
+const std::string kId = "{ID}";
+
+ItemData task(std::vector<FieldValue> fields) {
+  ItemData data = ItemData::newTask();
+  data.subject = u"Plan";
+  data.userProperties.push_back({u"quendrilaxid", 1, Variant(u"{ID}")});
+  for (const FieldValue& field : fields) applyField(data, field);
+  return data;
+}
+
+FieldVersions mailOf(ChangeVersion rest, std::vector<std::pair<std::string, ChangeVersion>> listed) {
+  FieldVersions versions(rest);
+  for (const auto& [id, version] : listed) versions.set(id, version);
+  return versions;
+}
+
+TEST(SoakFieldLedger, EachFieldExpectsItsLastVersion) {
+  const ItemData start = task({{TaskField::kDue, "2026-12-20"}});
+  const ItemData anna = task({{TaskField::kDue, "2026-12-24"}});
+  const ItemData ben = task({{TaskField::kDue, "2026-12-20"}, {TaskField::kStatus, "waiting"}});
+  const ItemData both = task({{TaskField::kDue, "2026-12-24"}, {TaskField::kStatus, "waiting"}});
+  const ItemData benDue = task({{TaskField::kDue, "2026-12-28"}});
+
+  struct Case {
+    const char* what;
+    std::function<void(SoakFieldLedger&)> run;
+    std::vector<std::pair<std::string, ItemData>> folders;
+    std::size_t lost;
+  };
+  const ChangeVersion add{100, "A"};
+  const std::vector<Case> cases = {
+      {"different fields: both stay",
+       [&](SoakFieldLedger& l) {
+         l.noteEdit(kId, "anna", "A", 1000, &start, anna);
+         l.noteEdit(kId, "ben", "B", 1001, &start, ben);
+         l.noteChangeMail(kId, "anna", mailOf(add, {{"due", {1000, "A"}}}));
+         l.noteChangeMail(kId, "ben", mailOf(add, {{"status", {1001, "B"}}, {"percent", {1001, "B"}}}));
+       },
+       {{"anna", both}, {"ben", both}}, 0},
+      {"different fields: one lost at one user",
+       [&](SoakFieldLedger& l) {
+         l.noteEdit(kId, "anna", "A", 1000, &start, anna);
+         l.noteEdit(kId, "ben", "B", 1001, &start, ben);
+       },
+       {{"anna", both}, {"ben", ben}}, 1},
+      {"the burst window sent anna's edit later than ben's",
+       [&](SoakFieldLedger& l) {
+         l.noteEdit(kId, "anna", "A", 1000, &start, anna);
+         l.noteEdit(kId, "ben", "B", 1001, &start, benDue);
+         l.noteChangeMail(kId, "anna", mailOf(add, {{"due", {99, "A"}}}));  // made before the edit
+         l.noteChangeMail(kId, "anna", mailOf(add, {{"due", {1500, "A"}}}));
+       },
+       {{"anna", anna}, {"ben", anna}}, 0},
+      {"an edit never sent counts with its own time",
+       [&](SoakFieldLedger& l) {
+         l.noteEdit(kId, "anna", "A", 1002, &start, anna);
+         l.noteEdit(kId, "ben", "B", 1001, &start, benDue);
+       },
+       {{"anna", benDue}, {"ben", benDue}}, 2},
+      {"a removal after every edit leaves the task to nobody",
+       [&](SoakFieldLedger& l) {
+         l.noteEdit(kId, "anna", "A", 1000, nullptr, anna);
+         l.noteRemoval(kId, {1001, "B"});
+       },
+       {{"anna", anna}, {"ben", ItemData()}}, 1},
+      {"a change after the removal brings the task back",
+       [&](SoakFieldLedger& l) {
+         l.noteEdit(kId, "anna", "A", 1000, nullptr, start);
+         l.noteRemoval(kId, {1001, "B"});
+         l.noteEdit(kId, "anna", "A", 1002, &start, anna);
+       },
+       {{"anna", anna}, {"ben", ItemData()}}, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SoakFieldLedger ledger;
+    c.run(ledger);
+    std::vector<FolderContents> folders;
+    for (const auto& [user, held] : c.folders) {
+      FolderContents folder{user, {}};
+      if (!held.userProperties.empty()) folder.tasks.push_back(held);
+      folders.push_back(std::move(folder));
+    }
+    const std::vector<std::string> lost = ledger.lostFieldEdits(folders);
+    EXPECT_EQ(lost.size(), c.lost);
+    for (const std::string& line : lost) EXPECT_TRUE(line.starts_with("lost field edit: {ID} \"Plan\": ")) << line;
+  }
+}
+
+}  // namespace
+}  // namespace qx::tools

@@ -1,0 +1,141 @@
+#include "quendrilax-sim/soak_field_ledger.h"
+
+#include "quendrilax-sim/commands_tasks.h"
+#include "quendrilax-sim/runner_text.h"
+#include "quendrilax-sim/text_utf.h"
+
+namespace qx::tools {
+namespace {
+
+// The add-in's name of each field of the scenario language.
+std::string_view addinFieldId(TaskField field) {
+  switch (field) {
+    case TaskField::kSubject: return syncedfield::kSubject;
+    case TaskField::kBody: return syncedfield::kBody;
+    case TaskField::kDue: return syncedfield::kDue;
+    case TaskField::kStart: return syncedfield::kStart;
+    case TaskField::kStatus: return syncedfield::kStatus;
+    case TaskField::kPercent: return syncedfield::kPercent;
+    case TaskField::kImportance: return syncedfield::kImportance;
+    case TaskField::kPrivate: return syncedfield::kSensitivity;
+    case TaskField::kCategories: return syncedfield::kCategories;
+    case TaskField::kOwner: return syncedfield::kOwner;
+  }
+  return {};
+}
+
+bool isProgress(TaskField field) {
+  return field == TaskField::kStatus || field == TaskField::kPercent;
+}
+
+}  // namespace
+
+void SoakFieldLedger::noteEdit(const std::string& syncId, const std::string& editor,
+                               const std::string& tag, std::int64_t atMs,
+                               const sim::mail::ItemData* before,
+                               const sim::mail::ItemData& after) {
+  Waiting edit{++order_, editor, tag, atMs, {}};
+  bool progress = false;
+  for (TaskField field : allTaskFields()) {
+    const std::string value = fieldText(after, field);
+    if (before && fieldText(*before, field) == value) continue;
+    edit.fields.emplace(field, value);
+    progress = progress || isProgress(field);
+  }
+  if (progress) {
+    for (TaskField field : {TaskField::kStatus, TaskField::kPercent})
+      edit.fields.emplace(field, fieldText(after, field));
+  }
+  if (edit.fields.empty()) return;
+  fieldEdits_ += static_cast<long long>(edit.fields.size());
+  TaskLedger& task = tasks_[syncId];
+  task.subject = utf16ToUtf8(after.subject);
+  task.waiting.push_back(std::move(edit));
+}
+
+void SoakFieldLedger::noteRemoval(const std::string& syncId, const ChangeVersion& version) {
+  TaskLedger& task = tasks_[syncId];
+  if (!task.removed || *task.removed < version) task.removed = version;
+}
+
+void SoakFieldLedger::noteChangeMail(const std::string& syncId, const std::string& editor,
+                                     const FieldVersions& versions) {
+  const auto found = tasks_.find(syncId);
+  if (found == tasks_.end()) return;
+  TaskLedger& task = found->second;
+  std::erase_if(task.waiting, [&](const Waiting& edit) {
+    if (edit.editor != editor) return false;
+    // A field older than the edit in the mail: the mail was made before it
+    // (the burst window holds the edit back), and a later one carries it.
+    for (const auto& [field, value] : edit.fields) {
+      const std::optional<ChangeVersion> version = versions.of(addinFieldId(field));
+      if (!version || version->utcMs < edit.atMs) return false;
+    }
+    // Each field went out with the edit, or with a newer change of another
+    // user that the editor's add-in took before it sent.
+    for (const auto& [field, value] : edit.fields) {
+      const ChangeVersion version = *versions.of(addinFieldId(field));
+      offer(task, field,
+            {version.tag == edit.tag ? version : ChangeVersion{edit.atMs, edit.tag}, edit.order,
+             value});
+    }
+    return true;
+  });
+}
+
+void SoakFieldLedger::offer(TaskLedger& task, TaskField field, Candidate candidate) {
+  auto [entry, added] = task.last.try_emplace(field, candidate);
+  if (added) return;
+  // One version is one change: of two edits the burst window sent as one,
+  // the later holds the value that went out.
+  if (entry->second.version < candidate.version ||
+      (entry->second.version == candidate.version && entry->second.order < candidate.order))
+    entry->second = std::move(candidate);
+}
+
+std::map<std::string, SoakFieldLedger::TaskLedger> SoakFieldLedger::settled() const {
+  std::map<std::string, TaskLedger> tasks = tasks_;
+  for (auto& [id, task] : tasks) {
+    for (const Waiting& edit : task.waiting)
+      for (const auto& [field, value] : edit.fields)
+        offer(task, field, {ChangeVersion{edit.atMs, edit.tag}, edit.order, value});
+    task.waiting.clear();
+  }
+  return tasks;
+}
+
+std::vector<std::string> SoakFieldLedger::lostFieldEdits(
+    const std::vector<FolderContents>& folders) const {
+  std::vector<std::string> lost;
+  const std::map<std::string, TaskLedger> tasks = settled();
+  for (const FolderContents& folder : folders) {
+    std::map<std::string, const sim::mail::ItemData*> held;
+    for (const sim::mail::ItemData& task : folder.tasks) held.emplace(syncIdOf(task), &task);
+    for (const auto& [id, task] : tasks) {
+      const std::string label =
+          "lost field edit: " + id + " " + inQuotes(task.subject) + ": " + folder.user;
+      bool removed = task.removed.has_value();
+      for (const auto& [field, last] : task.last)
+        if (removed && *task.removed < last.version) removed = false;
+      const auto found = held.find(id);
+      if (removed) {
+        if (found != held.end()) lost.push_back(label + " still holds the removed task");
+        continue;
+      }
+      if (found == held.end()) {
+        lost.push_back(label + " lacks the task");
+        continue;
+      }
+      for (const auto& [field, last] : task.last) {
+        const std::string has = fieldText(*found->second, field);
+        if (has != last.value)
+          lost.push_back(label + " has " + std::string(fieldName(field)) + " " + inQuotes(has) +
+                         " where the last version (" + formatVersion(last.version) + ") has " +
+                         inQuotes(last.value));
+      }
+    }
+  }
+  return lost;
+}
+
+}  // namespace qx::tools

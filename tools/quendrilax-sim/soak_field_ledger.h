@@ -1,0 +1,72 @@
+#pragma once
+// What the concurrent soak expects of every field of every task: the value
+// of the field's last version. Each edit sets some fields; the change mail
+// that carries the edit (read as it leaves the editor's Outbox) says which
+// version each field went out with, which is later than the edit when the
+// burst window held the save back. An edit no mail carried counts with the
+// version it was made at, so that an edit the add-in never sent is missed
+// like any other. A removal newer than every field's last version leaves the
+// task to nobody.
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "protocol/field_versions.h"
+#include "quendrilax-sim/in_step.h"
+#include "quendrilax-sim/task_fields.h"
+
+namespace qx::tools {
+
+class SoakFieldLedger {
+ public:
+  // An edit of the task with that sync id, made by `editor` (tie-breaker
+  // `tag`) at `atMs`: the fields whose values differ between `before` and
+  // `after` (an add: every field), status and percent counting together as
+  // the add-in stamps them.
+  void noteEdit(const std::string& syncId, const std::string& editor, const std::string& tag,
+                std::int64_t atMs, const sim::mail::ItemData* before,
+                const sim::mail::ItemData& after);
+  void noteRemoval(const std::string& syncId, const ChangeVersion& version);
+  // A change mail of `editor` about the task leaves with these versions:
+  // the edits it carries take the versions it gives their fields.
+  void noteChangeMail(const std::string& syncId, const std::string& editor,
+                      const FieldVersions& versions);
+
+  // "lost field edit: {ID} "Soak 3": ben has due "2026-12-24" where the last
+  // version has "2026-12-28"", one line per task, user and field.
+  std::vector<std::string> lostFieldEdits(const std::vector<FolderContents>& folders) const;
+  std::size_t tasks() const { return tasks_.size(); }
+  // The task fields the ledger has seen edited.
+  long long fieldEdits() const { return fieldEdits_; }
+
+ private:
+  struct Candidate {
+    ChangeVersion version;
+    long long order = 0;
+    std::string value;
+  };
+  struct Waiting {
+    long long order = 0;
+    std::string editor;
+    std::string tag;
+    std::int64_t atMs = 0;
+    std::map<TaskField, std::string> fields;
+  };
+  struct TaskLedger {
+    std::string subject;
+    std::map<TaskField, Candidate> last;
+    std::optional<ChangeVersion> removed;
+    std::vector<Waiting> waiting;
+  };
+  static void offer(TaskLedger& task, TaskField field, Candidate candidate);
+  // The edits nobody carried, with the versions they were made at.
+  std::map<std::string, TaskLedger> settled() const;
+
+  std::map<std::string, TaskLedger> tasks_;
+  long long order_ = 0;
+  long long fieldEdits_ = 0;
+};
+
+}  // namespace qx::tools

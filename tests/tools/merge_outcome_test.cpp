@@ -1,0 +1,41 @@
+// A merged change as the transcript tells it: the fields taken from the mail
+// and those kept, or nothing when the mail's task arrived whole.
+#include <gtest/gtest.h>
+
+#include "quendrilax-sim/merge_outcome.h"
+#include "quendrilax-sim/task_fields.h"
+
+namespace qx::tools {
+namespace {
+
+sim::mail::ItemData task(std::vector<FieldValue> fields) {
+  sim::mail::ItemData data = sim::mail::ItemData::newTask();
+  data.subject = u"Plan";
+  for (const FieldValue& field : fields) applyField(data, field);
+  return data;
+}
+
+TEST(MergeOutcome, NamesTakenAndKeptFields) {
+  const auto here = task({{TaskField::kStatus, "in-progress"}, {TaskField::kPercent, "30"}});
+  const auto mail = task({{TaskField::kDue, "2026-12-24"}});
+  const auto merged = task({{TaskField::kDue, "2026-12-24"},
+                            {TaskField::kStatus, "in-progress"},
+                            {TaskField::kPercent, "30"}});
+  struct Case {
+    const char* what;
+    sim::mail::ItemData now;
+    std::optional<std::string> said;
+  };
+  const std::vector<Case> cases = {
+      {"merged", merged, "merged \"Plan\": due from ben, status, percent kept"},
+      {"taken whole", mail, std::nullopt},
+      {"nothing taken", here, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(mergeOutcome(here, mail, c.now, "ben@office.test"), c.said);
+  }
+}
+
+}  // namespace
+}  // namespace qx::tools

@@ -62,6 +62,17 @@ TEST(SoakFieldLedger, EachFieldExpectsItsLastVersion) {
          l.noteChangeMail(kId, "anna", mailOf(add, {{"due", {1500, "A"}}}));
        },
        {{"anna", anna}, {"ben", anna}}, 0},
+      {"an edit set back within the burst window is no change",
+       [&](SoakFieldLedger& l) {
+         l.noteEdit(kId, "anna", "A", 1000, &start, anna);
+         l.noteChangeMail(kId, "anna", mailOf(add, {{"due", {1000, "A"}}}));
+         l.noteEdit(kId, "ben", "B", 1001, &start, benDue);
+         l.noteEdit(kId, "anna", "A", 1500, &anna, start);
+         l.noteEdit(kId, "anna", "A", 1800, &start, anna);
+         l.noteChangeMail(kId, "anna", mailOf(add, {{"due", {1000, "A"}}}));
+         l.noteChangeMail(kId, "ben", mailOf(add, {{"due", {1001, "B"}}}));
+       },
+       {{"anna", benDue}, {"ben", benDue}}, 0},
       {"an edit never sent counts with its own time",
        [&](SoakFieldLedger& l) {
          l.noteEdit(kId, "anna", "A", 1002, &start, anna);

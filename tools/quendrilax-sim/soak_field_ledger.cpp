@@ -63,27 +63,47 @@ void SoakFieldLedger::noteChangeMail(const std::string& syncId, const std::strin
   const auto found = tasks_.find(syncId);
   if (found == tasks_.end()) return;
   TaskLedger& task = found->second;
-  std::erase_if(task.waiting, [&](const Waiting& edit) {
-    if (edit.editor != editor) return false;
-    // A field older than the edit in the mail: the mail was made before it
-    // (the burst window holds the edit back), and a later one carries it.
-    for (const auto& [field, value] : edit.fields) {
-      const std::optional<ChangeVersion> version = versions.of(addinFieldId(field));
-      if (!version || version->utcMs < edit.atMs) return false;
-    }
-    // Each field went out with the edit, or with a newer change of another
-    // user that the editor's add-in took before it sent.
-    for (const auto& [field, value] : edit.fields) {
+  // Newest first: an edit the mail carries also settles the editor's earlier
+  // edits of the same fields, which it overwrote before they went out.
+  std::map<TaskField, long long> settledBy;
+  for (auto edit = task.waiting.rbegin(); edit != task.waiting.rend(); ++edit) {
+    if (edit->editor != editor) continue;
+    std::erase_if(edit->fields, [&](const auto& entry) {
+      const auto by = settledBy.find(entry.first);
+      return by != settledBy.end() && by->second > edit->order;
+    });
+    if (edit->fields.empty() || !carries(task, versions, *edit)) continue;
+    for (const auto& [field, value] : edit->fields) {
       const ChangeVersion version = *versions.of(addinFieldId(field));
-      offer(task, field,
-            {version.tag == edit.tag ? version : ChangeVersion{edit.atMs, edit.tag}, edit.order,
-             value});
+      // Went out with the edit, or with a newer change of another user that
+      // the editor's add-in took before it sent.
+      const bool mine = version.tag == edit->tag || version.utcMs < edit->atMs;
+      offer(task, field, {mine ? version : ChangeVersion{edit->atMs, edit->tag}, edit->order, value});
+      settledBy.try_emplace(field, edit->order);
     }
-    return true;
-  });
+    edit->fields.clear();
+  }
+  std::erase_if(task.waiting, [](const Waiting& edit) { return edit.fields.empty(); });
+}
+
+// A field older than the edit in the mail: the mail was made before the
+// edit (the burst window holds it back) and a later one carries it; or the
+// edit set back the value that version had, which the add-in does not count
+// as a change.
+bool SoakFieldLedger::carries(TaskLedger& task, const FieldVersions& versions,
+                              const Waiting& edit) {
+  for (const auto& [field, value] : edit.fields) {
+    const std::optional<ChangeVersion> version = versions.of(addinFieldId(field));
+    if (!version) return false;
+    if (version->utcMs >= edit.atMs) continue;
+    const auto known = task.sent[field].find(*version);
+    if (known == task.sent[field].end() || known->second != value) return false;
+  }
+  return true;
 }
 
 void SoakFieldLedger::offer(TaskLedger& task, TaskField field, Candidate candidate) {
+  task.sent[field].insert_or_assign(candidate.version, candidate.value);
   auto [entry, added] = task.last.try_emplace(field, candidate);
   if (added) return;
   // One version is one change: of two edits the burst window sent as one,

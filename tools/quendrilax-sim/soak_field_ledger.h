@@ -57,10 +57,13 @@ class SoakFieldLedger {
   struct TaskLedger {
     std::string subject;
     std::map<TaskField, Candidate> last;
+    // Every version each field went out with, and its value.
+    std::map<TaskField, std::map<ChangeVersion, std::string>> sent;
     std::optional<ChangeVersion> removed;
     std::vector<Waiting> waiting;
   };
   static void offer(TaskLedger& task, TaskField field, Candidate candidate);
+  static bool carries(TaskLedger& task, const FieldVersions& versions, const Waiting& edit);
   // The edits nobody carried, with the versions they were made at.
   std::map<std::string, TaskLedger> settled() const;
 

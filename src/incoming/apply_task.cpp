@@ -8,6 +8,7 @@
 #include "core/task_fingerprint.h"
 #include "core/task_record.h"
 #include "incoming/apply_received.h"
+#include "incoming/merge_received.h"
 #include "incoming/version_gate.h"
 #include "platform/safe_library.h"
 #include "protocol/stays_home.h"
@@ -16,6 +17,7 @@
 namespace qx {
 namespace {
 
+constexpr std::string_view kNotNewer = "versions: change not newer than the local copy, dropped";
 constexpr std::string_view kTieLost =
     "versions: change of the same version, the copy here kept";
 
@@ -25,10 +27,12 @@ constexpr std::string_view kTieLost =
 // applied over it.
 // A new task is still outside the shared folder: its copy there is
 // registered once moved.
-Hresult saveApplied(SyncEngine& engine, TaskItem& task, bool add) {
+// A merge that kept a change of the user's not yet sent leaves that save
+// waiting: it still goes out.
+Hresult saveApplied(SyncEngine& engine, TaskItem& task, bool add, bool keepWaiting = false) {
   const Result<std::u16string> entryId = task.entryId();
   if (!entryId) return task.save();
-  engine.pendingChanges().waiting.erase(*entryId);
+  if (!keepWaiting) engine.pendingChanges().waiting.erase(*entryId);
   if (!add) return saveAsOwnWrite(engine, task, *entryId);
   engine.noteOwnWrite(*entryId, taskFingerprint(task));
   return task.save();
@@ -92,6 +96,41 @@ void keepOwnersChoice(TaskItem& task, const OwnersChoice& choice) {
     (void)task.setCategories(*choice.holidayCategories);
 }
 
+// The version of the user's save still waiting behind the burst window, when
+// it changed the task.
+std::optional<ChangeVersion> unsentVersion(SyncEngine& engine, TaskItem& task,
+                                           const ReceivedAbout& about) {
+  const LocalVersion mine = engine.localVersion(task, about.shareName, about.syncId);
+  return mine.unsent ? mine.version : std::nullopt;
+}
+
+void logMerge(SyncEngine& engine, TaskItem& task, const SyncMailReading& mail,
+              const MergedCopy& merged) {
+  Diagnostics& diagnostics = engine.diagnostics();
+  if (!diagnostics.debugOn() || merged.kept.empty()) return;
+  const Result<std::u16string> subject = task.subject();
+  const std::u16string_view sender = mail.sender.empty() ? u"an unknown sender" : mail.sender;
+  const Result<std::string> text = engine.module().platform().codePage.toAnsi(
+      mergeSummary(subject ? *subject : std::u16string(), sender, merged));
+  if (text) diagnostics.logDebug(*text);
+}
+
+// What the add-in applied of each field: the merge's record, or for a task
+// taken whole the mail's field versions (none from a peer that sends no
+// version) and the values it brought.
+std::optional<FieldRecord> appliedFields(TaskItem& task, const SyncMailReading& mail,
+                                         const std::optional<MergedCopy>& merged) {
+  if (merged) return merged->record;
+  const std::optional<TaskFieldValues> values = readSyncedFields(task);
+  if (!values) return std::nullopt;
+  FieldRecord record{mail.syncIdText, mail.fieldVersions.value_or(FieldVersions()),
+                     hashFields(*values)};
+  std::vector<FieldId> ids;
+  for (const auto& [id, value] : *values) ids.push_back(id);
+  record.versions.compact(ids);
+  return record;
+}
+
 }  // namespace
 
 InboxStep applyTask(SyncEngine& engine, const std::shared_ptr<Dispatch>& received,
@@ -113,7 +152,8 @@ InboxStep applyTask(SyncEngine& engine, const std::shared_ptr<Dispatch>& receive
   if (about.version) {
     const Result<std::shared_ptr<TaskItem>> current =
         add ? Result<std::shared_ptr<TaskItem>>(nullptr) : local->queryTask();
-    verdict = judgeChange(engine, about, current ? current->get() : nullptr);
+    verdict = judgeChange(engine, about, current ? current->get() : nullptr,
+                          mail.fieldVersions.has_value());
     if (verdict == Verdict::kDrop) return InboxStep::kDeleteMail;
   }
   if (add) {
@@ -128,12 +168,20 @@ InboxStep applyTask(SyncEngine& engine, const std::shared_ptr<Dispatch>& receive
 
   OwnersChoice choice;
   std::optional<std::uint64_t> before;
+  TaskRecord stored;
+  std::optional<LocalFields> localFields;
   if (add) {
     (void)(*task)->save();
   } else {
     debugEntry(diagnostics, "change one item");
     choice = ownersChoice(**task);
     before = taskFingerprint(**task);
+    if (verdict == Verdict::kMerge) {
+      stored = readTaskRecord(**task);
+      localFields = readLocalFields(**task, about.syncId, stored.version,
+                                    unsentVersion(engine, **task, about));
+      if (!localFields) return InboxStep::kKeepMail;
+    }
   }
   const Result<Hresult> copied = copyTaskOnto(engine, received, *task);
   if (!copied) return InboxStep::kEndScan;
@@ -152,13 +200,35 @@ InboxStep applyTask(SyncEngine& engine, const std::shared_ptr<Dispatch>& receive
       return InboxStep::kDeleteMail;
     }
   }
+  std::optional<MergedCopy> merged;
+  if (verdict == Verdict::kMerge) {
+    // The working copy holds the mail's task; what is newer here goes back.
+    merged = keepNewerLocalFields(**task, *localFields, *mail.fieldVersions, about.syncId);
+    if (!merged) return InboxStep::kKeepMail;
+    if (!merged->news) {
+      debugEntry(diagnostics, kNotNewer);
+      return InboxStep::kDeleteMail;
+    }
+    logMerge(engine, **task, mail, *merged);
+  }
   debugEntry(diagnostics, "change one item successfully");
   keepOwnersChoice(**task, choice);
   const Result<std::shared_ptr<UserProperties>> properties = (*task)->userProperties();
-  const TaskRecord record{about.version,
-                          about.version ? taskFingerprint(**task) : std::nullopt};
+  TaskRecord record{about.version, about.version ? taskFingerprint(**task) : std::nullopt};
+  const std::optional<FieldRecord> fields = appliedFields(**task, mail, merged);
+  bool keepWaiting = false;
+  if (merged) {
+    // The task's version is the newer of the two.
+    if (stored.version && *record.version < *stored.version) record.version = stored.version;
+    // A change of the user's kept and not sent yet: its content is no state
+    // that was sent, so the save still waiting counts as a newer change.
+    const std::optional<TaskFieldValues> now = readSyncedFields(**task);
+    keepWaiting = !now || !changedFields(&merged->record, *now).empty();
+    if (keepWaiting) record.state.reset();
+  }
   if (!properties || failed(writeTaskRecord(**properties, record)) ||
-      failed(saveApplied(engine, **task, add))) {
+      (fields && failed(writeFieldRecord(**task, *fields))) ||
+      failed(saveApplied(engine, **task, add, keepWaiting))) {
     // Unsaved, the change is lost: as with a failed copy. A version that
     // came with the copy but could not be replaced would misjudge the next
     // mails, so nothing is saved then either.

@@ -12,7 +12,8 @@ constexpr std::string_view kRemovalOlder = "versions: removal older than the loc
 
 }  // namespace
 
-Verdict judgeChange(SyncEngine& engine, const ReceivedAbout& about, TaskItem* local) {
+Verdict judgeChange(SyncEngine& engine, const ReceivedAbout& about, TaskItem* local,
+                    bool byField) {
   if (!about.version) return Verdict::kApply;
   const ChangeVersion& received = *about.version;
   // A removal the copy has not caught up with (one withdrawn from the peers,
@@ -25,6 +26,7 @@ Verdict judgeChange(SyncEngine& engine, const ReceivedAbout& about, TaskItem* lo
     return Verdict::kDrop;
   }
   if (!local) return Verdict::kApply;
+  if (byField) return Verdict::kMerge;
   const LocalVersion mine = engine.localVersion(*local, about.shareName, about.syncId);
   if (!mine.version || *mine.version < received) return Verdict::kApply;
   if (*mine.version == received) return Verdict::kTie;

@@ -27,11 +27,16 @@ enum class Verdict {
   // The local copy has exactly this version (a copied profile's
   // tie-breaker, in one millisecond): the content decides.
   kTie,
+  // A task held here, changed field by field: the merge decides.
+  kMerge,
 };
 
 // `local` is the folder's copy of the task, or nullptr when it has none.
-// Writes a debug entry for what it drops.
-Verdict judgeChange(SyncEngine& engine, const ReceivedAbout& about, TaskItem* local);
+// Writes a debug entry for what it drops. A change `byField` of a task held
+// here is dropped only for a newer removal; otherwise each field is judged
+// on its own (kMerge).
+Verdict judgeChange(SyncEngine& engine, const ReceivedAbout& about, TaskItem* local,
+                    bool byField = false);
 
 // Records the removal and tells whether it deletes `local`.
 bool removalIsNews(SyncEngine& engine, const ReceivedAbout& about, TaskItem* local);

@@ -17,6 +17,7 @@
 #include "platform/mail_client.h"
 #include "platform/safe_library.h"
 #include "protocol/change_version.h"
+#include "protocol/field_record.h"
 #include "protocol/stays_home.h"
 #include "protocol/sync_envelope.h"
 #include "protocol/sync_identity.h"
@@ -140,14 +141,23 @@ class ChangeMailSender {
   // applied (a save that changed nothing, or a task sent again); a new one,
   // recorded on the task with its content, when it changed. Without clock or
   // tie-breaker a changed task goes out unversioned, applied in arrival
-  // order.
+  // order. A new version stamps only the fields that changed: the others
+  // keep the versions of the changes that set them.
   Hresult chooseVersion() {
     const TaskRecord stored = readTaskRecord(*properties_);
     const std::optional<std::uint64_t> content = taskFingerprint(task_);
-    const bool unchanged = stored.version && content &&
-                           (stored.state ? *stored.state == *content : reason_ == SendReason::kResend);
+    const std::optional<TaskFieldValues> values = readSyncedFields(task_);
+    const std::optional<FieldRecord> fields = readFieldRecord(task_, ansiSyncId_);
+    // The fingerprint does not see the user's own properties; the record does.
+    const bool fieldsUnchanged = !fields || (values && changedFields(&*fields, *values).empty());
+    const bool unchanged =
+        stored.version && content &&
+        (stored.state ? *stored.state == *content && fieldsUnchanged
+                      : reason_ == SendReason::kResend);
     if (unchanged) {
       version_ = stored.version;
+      if (fields && fields->versions.newest() && !(*version_ < *fields->versions.newest()))
+        fieldVersions_ = fields->versions;
       return hr::kOk;
     }
     const std::int64_t at = changeMs_ ? *changeMs_ : engine_.nowMs();
@@ -157,6 +167,10 @@ class ChangeMailSender {
         failed(status))
       return status;
     mustSave_ = true;
+    if (!values) return hr::kOk;
+    const FieldRecord stamped = recordLocalChange(fields, ansiSyncId_, *values, version_);
+    if (const Hresult status = writeFieldRecord(task_, stamped); failed(status)) return status;
+    fieldVersions_ = stamped.versions;
     return hr::kOk;
   }
 
@@ -245,10 +259,14 @@ class ChangeMailSender {
     if (const Hresult status = setSyncSubject(*mail_); failed(status)) return status;
     (void)writeSyncBody(*safeMail_, platform_.codePage, engine_.module().uiLanguage(),
                         SyncKind::kChange, shareName_, ansiSyncId_,
-                        version_ ? versionLine(*version_) : std::string());
+                        version_ ? versionLine(*version_) + fieldLine() : std::string());
     finishSyncMail(*mail_, *safeMail_);
     if (!reused_) moveToOutbox();
     return hr::kOk;
+  }
+
+  std::string fieldLine() const {
+    return fieldVersions_ ? fieldVersionLine(*fieldVersions_, *version_) : std::string();
   }
 
   // The waiting mail was stopped when the search opened it, and left so it
@@ -281,6 +299,7 @@ class ChangeMailSender {
   SendReason reason_;
   std::optional<std::int64_t> changeMs_;
   std::optional<ChangeVersion> version_;
+  std::optional<FieldVersions> fieldVersions_;
   std::shared_ptr<SafeMailItem> safeMail_;
   std::shared_ptr<SafeTaskItem> safeTask_;
   std::shared_ptr<UserProperties> properties_;

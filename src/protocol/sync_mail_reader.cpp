@@ -25,6 +25,13 @@ SyncMailReading parseSyncBody(SafeMailItem& mail, CodePage& codePage, Diagnostic
   reading.syncIdText = std::move(fields.syncId);
   reading.shareName = readShareNameText(*body);
   reading.version = readVersionLine(*body);
+  if (const Result<Variant> address = mail.field(prop_tag::kSenderEmailAddress);
+      address && address->text())
+    reading.sender = *address->text();
+  if (reading.version && !reading.removal) {
+    reading.fieldVersions = readFieldVersionLine(*body, *reading.version);
+    if (!reading.fieldVersions) reading.fieldVersions = FieldVersions(reading.version);
+  }
   return reading;
 }
 

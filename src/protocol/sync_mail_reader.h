@@ -8,6 +8,7 @@
 #include "platform/codepage.h"
 #include "platform/safe_mail_item.h"
 #include "protocol/change_version.h"
+#include "protocol/field_versions.h"
 
 namespace qx {
 
@@ -24,6 +25,11 @@ struct SyncMailReading {
   // The version line of a change or a removal; none from a peer that sends
   // none (or one that cannot be read exactly).
   std::optional<ChangeVersion> version;
+  // A versioned change's field versions: every field at `version` when the
+  // mail has no field-version line or one that cannot be read exactly.
+  std::optional<FieldVersions> fieldVersions;
+  // The sender's address, for the log; empty when the mail does not say.
+  std::u16string sender;
 };
 
 // The body of the mail the safe item holds, in the ANSI code page. A body that

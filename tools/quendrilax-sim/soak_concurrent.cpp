@@ -6,6 +6,9 @@
 
 #include "core/change_tag.h"
 #include "platform/mail_ids.h"
+#include "protocol/change_version.h"
+#include "protocol/field_versions.h"
+#include "sim/codepage_sim.h"
 #include "quendrilax-sim/commands_tasks.h"
 #include "quendrilax-sim/soak_run.h"
 #include "quendrilax-sim/text_utf.h"
@@ -46,6 +49,7 @@ std::optional<std::pair<std::string, bool>> syncMailAbout(const sim::mail::ItemD
 
 void SoakRun::runConcurrent(int edits) {
   concurrent_ = true;
+  plan_.setMostFieldsPerEdit(2);
   nextTransportMs_ = runner_.office().clock().nowMs() + kTransportEveryMs;
   for (int n = 1; n <= edits; ++n) {
     if (auto who = plan_.restart(members_.size()); who && !toggleHost(members_[*who], false))
@@ -71,6 +75,7 @@ void SoakRun::runConcurrent(int edits) {
       edit.task = plan_.concurrentTask(edit.task, counts[edit.user]);
     SoakMember& editor = members_[edit.user];
     std::optional<EditVersion> before;
+    std::optional<sim::mail::ItemData> editedBefore;
     std::string deletedId;
     if (edit.kind != SoakEdit::Kind::kAdd) {
       const sim::mail::FolderData* folder = soakFolderOf(*editor.user, editor.folder);
@@ -80,13 +85,16 @@ void SoakRun::runConcurrent(int edits) {
               : std::u16string();
       before = copyVersion(*editor.user, target);
       if (edit.kind == SoakEdit::Kind::kDelete) deletedId = syncIdOfItem(*editor.user, target);
+      sim::mail::Store* store = editor.user->host->mail().core().storeOfEntryId(target);
+      if (const sim::mail::StoredItem* item = store ? store->item(target) : nullptr)
+        editedBefore = item->data;
     }
     std::u16string edited;
     if (!apply(edit, n, edited)) return;
     ++tally_.edits;
     // The add-in sees the save at once, at the time the edit was made.
     runner_.settle();
-    if (lastEditChanged_) noteConcurrentEdit(edit, edited, deletedId, before);
+    if (lastEditChanged_) noteConcurrentEdit(edit, edited, deletedId, before, editedBefore);
     advanceCarrying(plan_.gapMs());
     if (n % 1000 == 0) progress();
   }
@@ -119,8 +127,14 @@ void SoakRun::noteMailsLeaving(std::int64_t delayMs) {
     for (const auto& [seq, id] : folder->order) {
       const sim::mail::StoredItem* item = store->item(id);
       if (!item || !item->submitted) continue;
-      if (const auto about = syncMailAbout(item->data))
-        ledger_.noteMail(about->first, about->second, now, now + delayMs);
+      const auto about = syncMailAbout(item->data);
+      if (!about) continue;
+      ledger_.noteMail(about->first, about->second, now, now + delayMs);
+      noteFieldVersions(about->first, about->second, name, item->data);
+      ++syncMails_;
+      bodyBytes_ += static_cast<long long>(2 * item->data.body.size());
+      for (const sim::mail::AttachmentData& attachment : item->data.attachments)
+        attachmentBytes_ += static_cast<long long>(attachment.content.size());
     }
   }
 }
@@ -152,9 +166,20 @@ const std::string& SoakRun::tagOf(SoakMember& m) {
   return tags_[index];
 }
 
+void SoakRun::noteFieldVersions(const std::string& syncId, bool removal, const std::string& user,
+                                const sim::mail::ItemData& mail) {
+  const std::string body = sim::CodePageSim::narrow(mail.body);
+  const std::optional<ChangeVersion> version = readVersionLine(body);
+  if (!version) return;
+  if (removal) return fields_.noteRemoval(syncId, *version);
+  fields_.noteChangeMail(syncId, user,
+                         readFieldVersionLine(body, *version).value_or(FieldVersions(version)));
+}
+
 void SoakRun::noteConcurrentEdit(const SoakEdit& edit, const std::u16string& edited,
                                  const std::string& deletedId,
-                                 const std::optional<EditVersion>& before) {
+                                 const std::optional<EditVersion>& before,
+                                 const std::optional<sim::mail::ItemData>& editedBefore) {
   SoakMember& editor = members_[edit.user];
   LastEdit last;
   last.editor = editor.name;
@@ -174,6 +199,10 @@ void SoakRun::noteConcurrentEdit(const SoakEdit& edit, const std::u16string& edi
   }
   // A task that never got its id never travelled: in-step names it.
   if (syncId.empty()) return;
+  if (!last.removed) {
+    fields_.noteEdit(syncId, editor.name, last.version.tag, last.version.utcMs,
+                     editedBefore ? &*editedBefore : nullptr, last.state);
+  }
   ledger_.noteEdit(syncId, std::move(last), before);
 }
 
@@ -188,10 +217,11 @@ void SoakRun::checkLastEdits() {
         if (const sim::mail::StoredItem* item = store->item(id)) contents.tasks.push_back(item->data);
     folders.push_back(std::move(contents));
   }
-  const std::vector<std::string> lost = ledger_.lostLastEdits(folders);
+  // Field by field: each user holds the value of every field's last version.
+  const std::vector<std::string> lost = fields_.lostFieldEdits(folders);
   if (lost.empty()) return;
   std::string text = "soak " + shareName_ + ": " + std::to_string(lost.size()) +
-                     " lost last edit(s) among " + std::to_string(ledger_.tasks()) + " tasks";
+                     " lost field edit(s) among " + std::to_string(fields_.tasks()) + " tasks";
   for (std::size_t i = 0; i < lost.size() && i < kLostShown; ++i) text += "\n    " + lost[i];
   if (lost.size() > kLostShown) text += "\n    ...";
   runner_.fail(where_, text);

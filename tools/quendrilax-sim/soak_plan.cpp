@@ -89,7 +89,7 @@ SoakEdit SoakPlan::nextEdit(int n, const std::vector<std::size_t>& eligible,
   edit.task = random_.below(tasks);
   if (roll < 85) {
     edit.kind = SoakEdit::Kind::kEdit;
-    const std::size_t count = 1 + random_.below(3);
+    const std::size_t count = 1 + random_.below(mostFields_);
     const auto& fields = allTaskFields();
     while (edit.fields.size() < count) {
       const TaskField field = fields[random_.below(fields.size())];

@@ -39,7 +39,7 @@ struct SoakEdit {
   Kind kind = Kind::kAdd;
   std::size_t user = 0;            // index among the soak's users
   std::size_t task = 0;            // edit, delete: index among the editor's tasks
-  std::vector<FieldValue> fields;  // add: every field; edit: one to three
+  std::vector<FieldValue> fields;  // add: every field; edit: one to three (two)
 };
 
 // What the post office does with one run's mail.
@@ -65,12 +65,16 @@ class SoakPlan {
   // arrived last, so that users meet on the same tasks however many the
   // folders hold.
   std::size_t concurrentTask(std::size_t task, std::size_t tasks);
+  // How many fields an edit of an existing task changes at most: 3, or 2 in
+  // the concurrent soak, where users meet on different fields of one task.
+  void setMostFieldsPerEdit(std::size_t most) { mostFields_ = most; }
 
  private:
   FieldValue randomField(TaskField field, int n);
 
   SoakRandom random_;
   SoakFaults faults_;
+  std::size_t mostFields_ = 3;
 };
 
 struct SoakTally {

@@ -121,7 +121,12 @@ std::string SoakRun::summary() const {
     const SoakCounts& counts = ledger_.counts();
     text += "; " + std::to_string(counts.crossingEdits) + " crossing edits, " +
             std::to_string(counts.overtakenChanges) + " overtaken changes, " +
-            std::to_string(counts.lateChangesAfterRemovals) + " late changes after removals";
+            std::to_string(counts.lateChangesAfterRemovals) + " late changes after removals, " +
+            std::to_string(fields_.fieldEdits()) + " field edits";
+    if (syncMails_ > 0)
+      text += "; sync mails " + std::to_string((bodyBytes_ + attachmentBytes_) / syncMails_) +
+              " bytes on average (body " + std::to_string(bodyBytes_ / syncMails_) +
+              ", attachment " + std::to_string(attachmentBytes_ / syncMails_) + ")";
   }
   return text;
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "quendrilax-sim/runner.h"
+#include "quendrilax-sim/soak_field_ledger.h"
 #include "quendrilax-sim/soak_ledger.h"
 #include "quendrilax-sim/soak_plan.h"
 #include "sim/mail/mail_store.h"
@@ -61,7 +62,12 @@ class SoakRun {
   // Concurrent soak.
   void noteConcurrentEdit(const SoakEdit& edit, const std::u16string& edited,
                           const std::string& deletedId,
-                          const std::optional<EditVersion>& copyVersion);
+                          const std::optional<EditVersion>& copyVersion,
+                          const std::optional<sim::mail::ItemData>& editedBefore);
+  // What a sync mail leaving says of its task's versions, for the field
+  // ledger.
+  void noteFieldVersions(const std::string& syncId, bool removal, const std::string& user,
+                         const sim::mail::ItemData& mail);
   std::optional<EditVersion> copyVersion(OfficeUser& u, const std::u16string& entryId);
   std::string syncIdOfItem(OfficeUser& u, const std::u16string& entryId);
   const std::string& tagOf(SoakMember& m);
@@ -77,6 +83,12 @@ class SoakRun {
   SoakTally tally_;
   bool concurrent_ = false;
   SoakLedger ledger_;
+  SoakFieldLedger fields_;
+  // The sync mails the post office took, and their size in bytes: the body
+  // as the host holds it (UTF-16) and the attachment.
+  long long syncMails_ = 0;
+  long long bodyBytes_ = 0;
+  long long attachmentBytes_ = 0;
   std::int64_t nextTransportMs_ = 0;
   std::vector<std::string> tags_;
 };

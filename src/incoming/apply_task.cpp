@@ -109,7 +109,7 @@ void logMerge(SyncEngine& engine, TaskItem& task, const SyncMailReading& mail,
   Diagnostics& diagnostics = engine.diagnostics();
   if (!diagnostics.debugOn() || merged.kept.empty()) return;
   const Result<std::u16string> subject = task.subject();
-  const std::u16string_view sender = mail.sender.empty() ? u"an unknown sender" : mail.sender;
+  const std::u16string sender = mail.sender.empty() ? u"an unknown sender" : mail.sender;
   const Result<std::string> text = engine.module().platform().codePage.toAnsi(
       mergeSummary(subject ? *subject : std::u16string(), sender, merged));
   if (text) diagnostics.logDebug(*text);

@@ -15,7 +15,7 @@ sim::mail::ItemData task(std::vector<FieldValue> fields) {
   return data;
 }
 
-TEST(MergeOutcome, NamesTakenAndKeptFields) {
+TEST(MergeOutcome, SplitsTheMailsFieldsByWhatTheTaskHoldsNow) {
   const auto here = task({{TaskField::kStatus, "in-progress"}, {TaskField::kPercent, "30"}});
   const auto mail = task({{TaskField::kDue, "2026-12-24"}});
   const auto merged = task({{TaskField::kDue, "2026-12-24"},
@@ -24,16 +24,16 @@ TEST(MergeOutcome, NamesTakenAndKeptFields) {
   struct Case {
     const char* what;
     sim::mail::ItemData now;
-    std::optional<std::string> said;
+    std::string said;
   };
   const std::vector<Case> cases = {
       {"merged", merged, "merged \"Plan\": due from ben, status, percent kept"},
-      {"taken whole", mail, std::nullopt},
-      {"nothing taken", here, std::nullopt},
+      {"taken whole", mail, "merged \"Plan\": due, status, percent from ben"},
+      {"nothing taken", here, "merged \"Plan\": due, status, percent kept"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    EXPECT_EQ(mergeOutcome(here, mail, c.now, "ben@office.test"), c.said);
+    EXPECT_EQ(mergeOutcome(c.now, splitFields(here, mail, c.now), "ben@office.test"), c.said);
   }
 }
 

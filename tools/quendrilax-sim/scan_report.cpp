@@ -6,6 +6,7 @@
 #include "protocol/sync_body.h"
 #include "protocol/sync_envelope.h"
 #include "quendrilax-sim/commands_tasks.h"
+#include "quendrilax-sim/merge_outcome.h"
 #include "quendrilax-sim/office_user.h"
 #include "quendrilax-sim/runner.h"
 #include "quendrilax-sim/runner_text.h"
@@ -93,20 +94,25 @@ class Outcomes {
     const auto lastVersion = version_.find({*folder, id});
     const std::optional<ChangeVersion> held =
         lastVersion != version_.end() ? lastVersion->second : versionOf(previous);
-    // A versioned change no newer than the copy here leaves the folder as it
-    // was (equal versions with other content are settled by the content: the
-    // folder tells which won).
-    if (!added && reading.version && held && !(*held < *reading.version)) {
-      const bool tieWon = *held == *reading.version && previous &&
-                          !sameTaskFields(*previous, *carried.task) &&
-                          sameTaskFields(*now, *carried.task);
-      if (!tieWon) return "dropped: not newer than the copy here";
-    }
     const bool unchanged = !added && previous && sameTaskFields(*previous, *carried.task);
+    std::optional<ChangeVersion> version = reading.version;
+    if (held && (!version || *version < *held)) version = held;
+    // A versioned change is merged field by field: the folder tells which of
+    // the fields in which the mail differs it took. None is a change no newer
+    // than the copy here (and a doubled mail, with nothing to take).
+    std::optional<std::string> merged;
+    if (!added && reading.version && previous) {
+      if (unchanged && held && !(*held < *reading.version))
+        return "dropped: not newer than the copy here";
+      const FieldSplit split = splitFields(*previous, *carried.task, *now);
+      if (!unchanged && split.taken.empty()) return "dropped: not newer than the copy here";
+      if (!split.kept.empty()) merged = mergeOutcome(*now, split, utf16ToUtf8(mail.senderAddress));
+    }
     present_[{*folder, id}] = true;
-    state_[{*folder, id}] = *carried.task;
-    version_[{*folder, id}] = reading.version;
+    state_[{*folder, id}] = merged ? *now : *carried.task;
+    version_[{*folder, id}] = version;
     if (added) return "added " + inQuotes(utf16ToUtf8(now->subject)) + " to " + path;
+    if (merged) return *merged + " in " + path;
     return "changed " + inQuotes(utf16ToUtf8(now->subject)) + " in " + path +
            (unchanged ? " (no field changed)" : "");
   }

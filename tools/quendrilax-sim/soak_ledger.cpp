@@ -2,10 +2,6 @@
 
 #include <charconv>
 
-#include "quendrilax-sim/commands_tasks.h"
-#include "quendrilax-sim/runner_text.h"
-#include "quendrilax-sim/task_fields.h"
-#include "quendrilax-sim/text_utf.h"
 
 namespace qx::tools {
 
@@ -43,37 +39,6 @@ void SoakLedger::noteMail(const std::string& syncId, bool removal, std::int64_t 
   // Delivered in this very run, it cannot be overtaken any more.
   if (dueMs > nowMs) mails.push_back({dueMs, removal, false});
   if (mails.empty()) onTheWay_.erase(syncId);
-}
-
-std::vector<std::string> SoakLedger::lostLastEdits(
-    const std::vector<FolderContents>& folders) const {
-  std::vector<std::string> lost;
-  for (const FolderContents& folder : folders) {
-    std::map<std::string, const sim::mail::ItemData*> held;
-    for (const sim::mail::ItemData& task : folder.tasks) held.emplace(syncIdOf(task), &task);
-    for (const auto& [id, edit] : last_) {
-      const std::string label =
-          "lost last edit: " + id + " " + inQuotes(utf16ToUtf8(edit.state.subject)) + " by " +
-          edit.editor + ": " + folder.user;
-      const auto found = held.find(id);
-      if (edit.removed) {
-        if (found != held.end()) lost.push_back(label + " still holds the removed task");
-        continue;
-      }
-      if (found == held.end()) {
-        lost.push_back(label + " lacks the task");
-        continue;
-      }
-      for (TaskField field : allTaskFields()) {
-        const std::string wanted = fieldText(edit.state, field);
-        const std::string has = fieldText(*found->second, field);
-        if (wanted != has)
-          lost.push_back(label + " has " + std::string(fieldName(field)) + " " + inQuotes(has) +
-                         " where the last edit has " + inQuotes(wanted));
-      }
-    }
-  }
-  return lost;
 }
 
 }  // namespace qx::tools

@@ -51,11 +51,6 @@ class SoakLedger {
   // earlier mail of the same task still on its way and due later is overtaken.
   void noteMail(const std::string& syncId, bool removal, std::int64_t nowMs, std::int64_t dueMs);
 
-  // Every user's shared folder against the last versions: a task whose last
-  // version some user does not hold, named with the task, the user and the
-  // fields. Empty when nothing is lost.
-  std::vector<std::string> lostLastEdits(const std::vector<FolderContents>& folders) const;
-
   const SoakCounts& counts() const { return counts_; }
   std::size_t tasks() const { return last_.size(); }
 

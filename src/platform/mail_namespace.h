@@ -7,8 +7,15 @@
 #include <string_view>
 
 #include "platform/dispatch.h"
+#include "platform/variant.h"
 
 namespace qx {
+
+// The store id argument of GetFolderFromID and GetItemFromID: an id that is
+// not known is left out, as every host accepts, never passed as empty text.
+inline Variant storeIdArgument(std::u16string_view storeId) {
+  return storeId.empty() ? Variant::missing() : Variant(storeId);
+}
 
 class Namespace : public Dispatch {
  public:

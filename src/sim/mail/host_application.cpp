@@ -13,7 +13,10 @@ namespace {
 Result<Store*> storeFromArgument(ClientCore& core, const Variant& storeId,
                                  std::u16string_view entryId) {
   const std::u16string* text = storeId.text();
-  if (storeId.isMissing() || storeId.isEmpty() || (text && text->empty())) {
+  // Whether the real host takes an empty text for "no store" is not known:
+  // the stand-in refuses it, so that a caller who means none leaves it out.
+  if (text && text->empty()) return failure(hr::kInvalidArg);
+  if (storeId.isMissing() || storeId.isEmpty()) {
     Store* owner = core.storeOfEntryId(entryId);
     return owner ? owner : &core.defaultStore();
   }

@@ -11,6 +11,7 @@
 #include "core/addin_module.h"
 #include "core/sync_engine.h"
 #include "platform/mail_client.h"
+#include "platform/host_failure.h"
 #include "platform/mail_status.h"
 
 namespace qx {
@@ -136,10 +137,9 @@ Result<std::shared_ptr<TaskItem>> QueueStep::openFront(const std::string& entry,
   auto wideId = platform_.codePage.toWide(entry);
   // An entry that names no item can never be opened.
   if (!wideId) return std::shared_ptr<TaskItem>();
-  auto item = session->getItemFromId(*wideId, Variant(storeId));
+  auto item = session->getItemFromId(*wideId, storeIdArgument(storeId));
   if (!item) {
-    if (item.error() == hr::kMapiNotFound || item.error() == hr::kMapiInvalidEntryId)
-      return std::shared_ptr<TaskItem>();
+    if (objectIsGone(item.error())) return std::shared_ptr<TaskItem>();
     return failure(item.error());
   }
   auto task = (*item)->queryTask();

@@ -21,6 +21,7 @@ CConnect::CConnect(AddinModule& module) : module_(module), hiddenWindow_(module)
 
 CConnect::~CConnect() {
   hiddenWindow_.destroy();
+  releaseAddInObject();
   unsubscribe(applicationEvents_, applicationCookie_);
   unsubscribe(namespaceEvents_, namespaceCookie_);
 }
@@ -30,11 +31,21 @@ Hresult CConnect::onConnection(const std::shared_ptr<Dispatch>& application,
                                const std::shared_ptr<Dispatch>& addInInstance) {
   (void)connectMode;
   // Nothing is ever thrown back to the host.
+  Hresult status = hr::kUnexpected;
   try {
-    return connectToHost(application, addInInstance);
+    status = connectToHost(application, addInInstance);
   } catch (...) {
-    return hr::kUnexpected;
   }
+  // A host does not disconnect an add-in whose connection failed: what it
+  // gave us for the connection is let go here.
+  if (failed(status)) releaseAddInObject();
+  return status;
+}
+
+void CConnect::releaseAddInObject() {
+  if (addInObjectSet_ && module_.addInObject().get() == addInObjectSet_)
+    module_.setAddInObject(nullptr);
+  addInObjectSet_ = nullptr;
 }
 
 Hresult CConnect::connectToHost(const std::shared_ptr<Dispatch>& application,
@@ -49,7 +60,10 @@ Hresult CConnect::connectToHost(const std::shared_ptr<Dispatch>& application,
     if (auto queried = application->queryApplication()) application_ = std::move(*queried);
   }
   if (addInInstance) {
-    if (auto queried = addInInstance->queryComAddIn()) module_.setAddInObject(std::move(*queried));
+    if (auto queried = addInInstance->queryComAddIn()) {
+      addInObjectSet_ = queried->get();
+      module_.setAddInObject(std::move(*queried));
+    }
   }
   if (!application_) return hr::kNoInterface;
 
@@ -179,7 +193,7 @@ void CConnect::disconnectFromHost() {
   module_.setPageFolder(nullptr);
   // Released while the host's COM is still up: left to the module's unload,
   // the release would run under the loader lock after the host is gone.
-  module_.setAddInObject(nullptr);
+  releaseAddInObject();
   application_.reset();
   module_.trace("disconnected");
 }

@@ -15,6 +15,7 @@ namespace qx {
 
 class AddinModule;
 class Application;
+class ComAddIn;
 class ConnectionPoint;
 class Dispatch;
 class ModuleEventSink;
@@ -58,6 +59,8 @@ class CConnect {
   void disconnectFromHost();
   std::string fixDataDirectory();
   bool checkHostVersion();
+  // Lets go of the host's add-in object if this connection is what holds it.
+  void releaseAddInObject();
 
   AddinModule& module_;
   CHiddenWindow hiddenWindow_;
@@ -68,6 +71,8 @@ class CConnect {
   Subscription namespaceEvents_;
   std::uint32_t applicationCookie_ = kNoSubscription;
   std::uint32_t namespaceCookie_ = kNoSubscription;
+  // The add-in object this connection handed to the module, compared only.
+  const ComAddIn* addInObjectSet_ = nullptr;
 };
 
 }  // namespace qx

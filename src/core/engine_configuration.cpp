@@ -57,7 +57,7 @@ void SyncEngine::watchOtherStoresDeletedItems(const std::vector<std::u16string>&
     const Result<Variant> binId = (*store)->field(store_prop::kDeletedItemsEntryId);
     if (!binId || !binId->text()) continue;
     const Result<std::shared_ptr<Folder>> bin =
-        namespace_->getFolderFromId(*binId->text(), Variant(storeId));
+        namespace_->getFolderFromId(*binId->text(), storeIdArgument(storeId));
     if (!bin || !*bin) continue;
     otherDeletedItemsWatches_.push_back(std::make_unique<FolderWatch>(*this, *bin, true));
   }
@@ -83,7 +83,7 @@ bool SyncEngine::addFolderWatch(const FolderEntry& entry) {
   if (!entryId || !storeId) return false;
   // A folder the host cannot open (deleted, its store not open) is skipped
   // without a word; its key stays for the day the store is back.
-  auto folder = namespace_->getFolderFromId(*entryId, Variant(*storeId));
+  auto folder = namespace_->getFolderFromId(*entryId, storeIdArgument(*storeId));
   if (!folder) return false;
   auto& watch = watches_.emplace_back(
       std::make_unique<FolderWatch>(*this, *folder, false, entry.shareName, entry.processed));

@@ -39,7 +39,7 @@ bool SyncEngine::sendPendingChanges(bool all) {
   for (const auto& [entryId, change] : due) {
     if (!namespace_) break;
     const Result<std::shared_ptr<Dispatch>> item = namespace_->getItemFromId(
-        entryId, change.storeId.empty() ? Variant() : Variant(change.storeId));
+        entryId, storeIdArgument(change.storeId));
     // Deleted for good or moved away: the deletion or the move tells the rest.
     if (!item || !*item) continue;
     const Result<std::shared_ptr<TaskItem>> task = (*item)->queryTask();

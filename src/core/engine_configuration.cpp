@@ -10,6 +10,10 @@
 
 namespace qx {
 
+namespace {
+constexpr std::string_view kNoDeletedItemsOfStore = "\nFields(DeletedItemsEntryID)";
+}  // namespace
+
 void SyncEngine::loadConfiguration() {
   const GlobalSwitches switches = configuration_.readGlobalSwitches();
   senderName_ = switches.senderName;
@@ -55,7 +59,11 @@ void SyncEngine::watchOtherStoresDeletedItems(const std::vector<std::u16string>&
         session->getStoreFromId(Variant(storeId), Variant());
     if (!store || !*store) continue;
     const Result<Variant> binId = (*store)->field(store_prop::kDeletedItemsEntryId);
-    if (!binId || !binId->text()) continue;
+    if (!binId || !binId->text()) {
+      // Deletions in that store's shared folders would go unnoticed.
+      diagnostics_.reportError(kNoDeletedItemsOfStore);
+      continue;
+    }
     const Result<std::shared_ptr<Folder>> bin =
         namespace_->getFolderFromId(*binId->text(), storeIdArgument(storeId));
     if (!bin || !*bin) continue;

@@ -90,6 +90,21 @@ TEST_F(RemovalMail, ADeletionInASharedFolderOfASecondStoreTravels) {
   EXPECT_EQ(debugCount("deleted item detected"), 1);
 }
 
+// A store whose Deleted Items cannot be read leaves its deletions unnoticed:
+// that is said in the error log, not passed over.
+TEST_F(RemovalMail, ASecondStoreWhoseDeletedItemsCannotBeFoundIsReported) {
+  const std::u16string archive = mail().addStore(u"Archive", store_kind::kPersonalFolders);
+  const std::u16string folder = mail().createFolder(u"Projects", u"IPM.Task", {}, archive);
+  const std::string key = "Software\\Vantrosse\\Quendrilax\\Folders\\" + narrow(folder);
+  alice->registry().putDword(reg::kCurrentUser, key, "used", 1);
+  alice->registry().putString(reg::kCurrentUser, key, "SID", narrow(archive));
+  alice->registry().putString(reg::kCurrentUser, key, "ShareName", "projects");
+  const std::size_t logBefore = errorLog().size();
+  faults().fail("safe.Store.Fields", hr::kMapiNotFound);
+  ASSERT_TRUE(engine().reloadFolders());
+  EXPECT_EQ(errorLog().substr(logBefore), "\nFields(DeletedItemsEntryID)\n");
+}
+
 TEST_F(RemovalMail, AFolderNoLongerSharedUnderThatNameGetsNoMail) {
   const std::u16string id = sentTask(u"Orphan");
   alice->registry().putString(reg::kCurrentUser,

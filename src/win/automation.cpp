@@ -32,6 +32,13 @@ Result<ComVariant> Automation::invoke(std::u16string_view name, WORD flags,
   UINT badArgument = 0;
   status = object_->Invoke(member, IID_NULL, LOCALE_USER_DEFAULT, flags, &parameters,
                            isPut ? nullptr : result.get(), &exception, &badArgument);
+  // A server may leave the exception's details to be filled in on demand;
+  // until then its scode is empty and only DISP_E_EXCEPTION is known.
+  if (status == DISP_E_EXCEPTION && exception.pfnDeferredFillIn) {
+    auto fillIn = exception.pfnDeferredFillIn;
+    exception.pfnDeferredFillIn = nullptr;
+    fillIn(&exception);
+  }
   SysFreeString(exception.bstrSource);
   SysFreeString(exception.bstrDescription);
   SysFreeString(exception.bstrHelpFile);
@@ -143,11 +150,17 @@ Result<DateValue> Automation::getDate(std::u16string_view name) {
   return DateValue{V_DATE(date.get())};
 }
 
-Result<ComPtr<IDispatch>> objectOf(Result<ComVariant> value) {
+Result<ComPtr<IDispatch>> optionalObjectOf(Result<ComVariant> value) {
   if (!value) return failure(value.error());
   if (value->type() == VT_EMPTY || value->type() == VT_NULL) return ComPtr<IDispatch>();
   if (value->type() != VT_DISPATCH) return failure(DISP_E_TYPEMISMATCH);
   return ComPtr<IDispatch>(V_DISPATCH(value->get()));
+}
+
+Result<ComPtr<IDispatch>> objectOf(Result<ComVariant> value) {
+  auto object = optionalObjectOf(std::move(value));
+  if (object && !*object) return failure(E_POINTER);
+  return object;
 }
 
 Result<ComPtr<IDispatch>> Automation::getObject(std::u16string_view name) {
@@ -157,6 +170,11 @@ Result<ComPtr<IDispatch>> Automation::getObject(std::u16string_view name) {
 Result<ComPtr<IDispatch>> Automation::callObject(std::u16string_view name,
                                                  std::initializer_list<Variant> arguments) {
   return objectOf(call(name, arguments));
+}
+
+Result<ComPtr<IDispatch>> Automation::callOptionalObject(std::u16string_view name,
+                                                         std::initializer_list<Variant> arguments) {
+  return optionalObjectOf(call(name, arguments));
 }
 
 }  // namespace qx::win32

@@ -41,9 +41,15 @@ class Automation {
   Result<std::int32_t> getLong(std::u16string_view name);
   Result<bool> getBool(std::u16string_view name);
   Result<DateValue> getDate(std::u16string_view name);
+  // An object the host must give: an empty or null answer fails (E_POINTER),
+  // so that no caller ever holds a successful null.
   Result<ComPtr<IDispatch>> getObject(std::u16string_view name);
   Result<ComPtr<IDispatch>> callObject(std::u16string_view name,
                                        std::initializer_list<Variant> arguments);
+  // A call that may answer "none" (a search without a match, no explorer):
+  // empty or null is a null pointer, not a failure.
+  Result<ComPtr<IDispatch>> callOptionalObject(std::u16string_view name,
+                                               std::initializer_list<Variant> arguments);
 
  private:
   Result<ComVariant> invoke(std::u16string_view name, WORD flags,
@@ -53,7 +59,9 @@ class Automation {
   ComPtr<IDispatch> object_;
 };
 
-// The object a result holds, or an error: an empty result is no object.
+// The object a result holds, or an error; an empty result fails.
 Result<ComPtr<IDispatch>> objectOf(Result<ComVariant> value);
+// The same, where an empty result is no object.
+Result<ComPtr<IDispatch>> optionalObjectOf(Result<ComVariant> value);
 
 }  // namespace qx::win32

@@ -19,7 +19,6 @@ class CommandBarControlsWin final : public CommandBarControls {
         automation_.callObject(u"Add", {Variant(type), Variant::missing(), Variant::missing(),
                                         Variant::missing(), Variant(temporary)});
     if (!object) return failure(object.error());
-    if (!*object) return failure(E_POINTER);
     return makeHostObject(std::move(*object));
   }
 
@@ -36,7 +35,6 @@ class CommandBarWin final : public CommandBar {
   Result<std::shared_ptr<CommandBarControls>> controls() override {
     auto object = automation_.getObject(u"Controls");
     if (!object) return failure(object.error());
-    if (!*object) return failure(E_POINTER);
     return std::make_shared<CommandBarControlsWin>(std::move(*object));
   }
   Hresult deleteBar() override { return statusOf(automation_.call(u"Delete")); }
@@ -47,7 +45,6 @@ class CommandBarWin final : public CommandBar {
 
 Result<std::shared_ptr<CommandBar>> commandBar(Result<ComPtr<IDispatch>> object) {
   if (!object) return failure(object.error());
-  if (!*object) return failure(E_POINTER);
   return std::make_shared<CommandBarWin>(std::move(*object));
 }
 
@@ -75,7 +72,6 @@ class ExplorerWin final : public ComObject<Explorer> {
   Result<std::shared_ptr<CommandBars>> commandBars() override {
     auto object = automation_.getObject(u"CommandBars");
     if (!object) return failure(object.error());
-    if (!*object) return failure(E_POINTER);
     return std::make_shared<CommandBarsWin>(std::move(*object));
   }
 };

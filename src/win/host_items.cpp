@@ -11,7 +11,6 @@ Hresult statusOf(const Result<ComVariant>& result) { return result ? S_OK : resu
 
 Result<std::shared_ptr<Dispatch>> objectResult(Result<ComPtr<IDispatch>> object) {
   if (!object) return failure(object.error());
-  if (!*object) return failure(E_POINTER);
   return makeHostObject(std::move(*object));
 }
 
@@ -55,7 +54,6 @@ class UserPropertiesWin final : public UserProperties {
  private:
   static Result<std::shared_ptr<UserProperty>> property(Result<ComPtr<IDispatch>> object) {
     if (!object) return failure(object.error());
-    if (!*object) return failure(E_POINTER);
     return std::make_shared<UserPropertyWin>(std::move(*object));
   }
   Automation automation_;
@@ -95,7 +93,6 @@ class AttachmentsWin final : public Attachments {
  private:
   static Result<std::shared_ptr<Attachment>> attachment(Result<ComPtr<IDispatch>> object) {
     if (!object) return failure(object.error());
-    if (!*object) return failure(E_POINTER);
     return std::make_shared<AttachmentWin>(std::move(*object));
   }
   Automation automation_;
@@ -147,7 +144,6 @@ class TaskItemWin final : public ComObject<TaskItem> {
   Result<std::shared_ptr<UserProperties>> userProperties() override {
     auto object = automation_.getObject(u"UserProperties");
     if (!object) return failure(object.error());
-    if (!*object) return failure(E_POINTER);
     return std::make_shared<UserPropertiesWin>(std::move(*object));
   }
   Hresult save() override { return statusOf(automation_.call(u"Save")); }
@@ -200,7 +196,6 @@ class MailItemWin final : public ComObject<MailItem> {
   Result<std::shared_ptr<Attachments>> attachments() override {
     auto object = automation_.getObject(u"Attachments");
     if (!object) return failure(object.error());
-    if (!*object) return failure(E_POINTER);
     return std::make_shared<AttachmentsWin>(std::move(*object));
   }
   Result<std::shared_ptr<Dispatch>> parent() override {

@@ -16,6 +16,7 @@ Result<std::shared_ptr<Made>> queryAs(IDispatch* object, const Guid& iid,
   ComPtr<IDispatch> asked;
   HRESULT status = object->QueryInterface(toGuid(iid), asked.putVoid());
   if (FAILED(status)) return failure(status);
+  if (!asked) return failure(E_NOINTERFACE);
   return make(std::move(asked));
 }
 
@@ -39,7 +40,7 @@ class ApplicationWin final : public ComObject<Application> {
     return makeHostObject(std::move(*object));
   }
   Result<std::shared_ptr<Explorer>> activeExplorer() override {
-    auto object = automation_.callObject(u"ActiveExplorer", {});
+    auto object = automation_.callOptionalObject(u"ActiveExplorer", {});
     if (!object) return failure(object.error());
     if (!*object) return std::shared_ptr<Explorer>();
     return makeExplorer(std::move(*object));
@@ -52,7 +53,6 @@ class NamespaceWin final : public ComObject<Namespace> {
   Result<std::shared_ptr<Folder>> getDefaultFolder(std::int32_t folder) override {
     auto object = automation_.callObject(u"GetDefaultFolder", {Variant(folder)});
     if (!object) return failure(object.error());
-    if (!*object) return failure(E_POINTER);
     return makeFolder(std::move(*object));
   }
   Result<std::shared_ptr<Application>> application() override {
@@ -64,14 +64,12 @@ class NamespaceWin final : public ComObject<Namespace> {
                                                   const Variant& storeId) override {
     auto object = automation_.callObject(u"GetFolderFromID", {Variant(entryId), storeId});
     if (!object) return failure(object.error());
-    if (!*object) return failure(E_POINTER);
     return makeFolder(std::move(*object));
   }
   Result<std::shared_ptr<Dispatch>> getItemFromId(std::u16string_view entryId,
                                                   const Variant& storeId) override {
     auto object = automation_.callObject(u"GetItemFromID", {Variant(entryId), storeId});
     if (!object) return failure(object.error());
-    if (!*object) return failure(E_POINTER);
     return makeHostObject(std::move(*object));
   }
 };
@@ -88,7 +86,6 @@ class FolderWin final : public ComObject<Folder> {
   Result<std::shared_ptr<Items>> items() override {
     auto object = automation_.getObject(u"Items");
     if (!object) return failure(object.error());
-    if (!*object) return failure(E_POINTER);
     return makeItems(std::move(*object));
   }
 };
@@ -100,7 +97,6 @@ class ItemsWin final : public ComObject<Items> {
   Result<std::shared_ptr<Dispatch>> item(std::int32_t index) override {
     auto object = automation_.callObject(u"Item", {Variant(index)});
     if (!object) return failure(object.error());
-    if (!*object) return failure(E_POINTER);
     return makeHostObject(std::move(*object));
   }
   Hresult sort(std::u16string_view property, bool descending) override {
@@ -110,10 +106,10 @@ class ItemsWin final : public ComObject<Items> {
     return result ? S_OK : result.error();
   }
   Result<std::shared_ptr<Dispatch>> find(std::u16string_view filter) override {
-    return found(automation_.callObject(u"Find", {Variant(filter)}));
+    return found(automation_.callOptionalObject(u"Find", {Variant(filter)}));
   }
   Result<std::shared_ptr<Dispatch>> findNext() override {
-    return found(automation_.callObject(u"FindNext", {}));
+    return found(automation_.callOptionalObject(u"FindNext", {}));
   }
 
  private:
@@ -163,11 +159,12 @@ class ClientSiteWin final : public Dispatch {
   explicit ClientSiteWin(ComPtr<IUnknown> site) : site_(std::move(site)) {}
   Result<std::shared_ptr<PropertyPageSite>> queryPropertyPageSite() override {
     ComPtr<IDispatch> pageSite;
-    if (SUCCEEDED(site_->QueryInterface(IID_PropertyPageSite, pageSite.putVoid())))
+    if (SUCCEEDED(site_->QueryInterface(IID_PropertyPageSite, pageSite.putVoid())) && pageSite)
       return makePropertyPageSite(std::move(pageSite));
     ComPtr<IDispatch> dispatch;
     HRESULT status = site_->QueryInterface(IID_IDispatch, dispatch.putVoid());
     if (FAILED(status)) return failure(status);
+    if (!dispatch) return failure(E_NOINTERFACE);
     Automation byName(dispatch);
     if (!byName.hasMember(u"OnStatusChange")) return failure(E_NOINTERFACE);
     return std::make_shared<PropertyPageSiteByName>(std::move(dispatch));
@@ -268,9 +265,11 @@ Result<std::shared_ptr<ConnectionPoint>> ComObject<Port>::findConnectionPoint(
   ComPtr<IConnectionPointContainer> container;
   HRESULT status = comObject()->QueryInterface(IID_IConnectionPointContainer, container.putVoid());
   if (FAILED(status)) return failure(status);
+  if (!container) return failure(E_NOINTERFACE);
   ComPtr<IConnectionPoint> point;
   status = container->FindConnectionPoint(toGuid(eventIid), point.put());
   if (FAILED(status)) return failure(status);
+  if (!point) return failure(CONNECT_E_NOCONNECTION);
   return std::make_shared<ConnectionPointWin>(std::move(point), eventIid);
 }
 

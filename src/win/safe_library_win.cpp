@@ -20,6 +20,7 @@ Result<std::shared_ptr<Dispatch>> SafeLibraryWin::createInstance(const Guid& cla
   HRESULT status = CoCreateInstance(toGuid(classId), nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
                                     object.putVoid());
   if (FAILED(status)) return failure(status);
+  if (!object) return failure(E_POINTER);
   return makeHostObject(std::move(object));
 }
 

@@ -5,6 +5,8 @@
 // GetStoreFromID, StoreKind, AddressBook, ResolveAll, Address and Resolved.
 #include <windows.h>
 
+#include <string>
+
 #include "win/host_objects.h"
 
 namespace qx::win32 {
@@ -15,7 +17,6 @@ Hresult statusOf(const Result<ComVariant>& result) { return result ? S_OK : resu
 template <class Made, class Make>
 Result<std::shared_ptr<Made>> made(Result<ComPtr<IDispatch>> object, Make make) {
   if (!object) return failure(object.error());
-  if (!*object) return failure(E_POINTER);
   return make(std::move(*object));
 }
 
@@ -80,12 +81,36 @@ std::shared_ptr<SafeRecipients> makeRecipients(ComPtr<IDispatch> object) {
   return std::make_shared<SafeRecipientsWin>(std::move(object));
 }
 
+// A binary property comes back from some builds of the library as a byte
+// array and from others as hexadecimal text; the host's ids are that text.
+Result<Variant> binaryAsText(Result<ComVariant> value) {
+  if (!value) return failure(value.error());
+  VARIANT* raw = value->get();
+  if (V_VT(raw) != (VT_ARRAY | VT_UI1)) return fromComVariant(*raw);
+  SAFEARRAY* array = V_ARRAY(raw);
+  LONG low = 0, high = -1;
+  if (!array || SafeArrayGetDim(array) != 1 || FAILED(SafeArrayGetLBound(array, 1, &low)) ||
+      FAILED(SafeArrayGetUBound(array, 1, &high)))
+    return failure(DISP_E_TYPEMISMATCH);
+  void* data = nullptr;
+  if (HRESULT status = SafeArrayAccessData(array, &data); FAILED(status)) return failure(status);
+  constexpr char16_t kDigits[] = u"0123456789ABCDEF";
+  std::u16string text;
+  for (LONG i = 0; i <= high - low; ++i) {
+    const BYTE byte = static_cast<const BYTE*>(data)[i];
+    text += kDigits[byte >> 4];
+    text += kDigits[byte & 0x0F];
+  }
+  SafeArrayUnaccessData(array);
+  return Variant(std::move(text));
+}
+
 class SafeStoreWin final : public SafeStore {
  public:
   explicit SafeStoreWin(ComPtr<IDispatch> object) : automation_(std::move(object)) {}
   Result<std::int32_t> kind() override { return automation_.getLong(u"StoreKind"); }
   Result<Variant> field(std::int32_t tag) override {
-    return valueOf(automation_.getWith(u"Fields", {Variant(tag)}));
+    return binaryAsText(automation_.getWith(u"Fields", {Variant(tag)}));
   }
 
  private:
@@ -157,7 +182,7 @@ class MapiUtilitiesWin final : public ComObject<MapiUtilities> {
       const Variant& recipients, const Variant& title, const Variant& oneAddress,
       const Variant& forceResolution, const Variant& recipientLists, const Variant& toLabel,
       const Variant& ccLabel, const Variant& bccLabel, const Variant& allowMultiple) override {
-    auto object = automation_.callObject(
+    auto object = automation_.callOptionalObject(
         u"AddressBook", {recipients, title, oneAddress, forceResolution, recipientLists, toLabel,
                          ccLabel, bccLabel, allowMultiple});
     if (!object) return failure(object.error());

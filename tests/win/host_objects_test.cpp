@@ -8,6 +8,9 @@
 #include <gtest/gtest.h>
 #include <oleauto.h>
 
+#include <cwchar>
+#include <functional>
+
 #include "platform/mail_client.h"
 #include "win/automation.h"
 #include "win/com_guid.h"
@@ -67,6 +70,120 @@ TEST(HostObjects, TheApplicationAndNamespaceCallTheirMembersByName) {
   EXPECT_EQ(ns->calls(),
             (std::vector<std::string>{"GetDefaultFolder(6)", "GetFolderFromID(00AB, missing)",
                                       "GetItemFromID(00CD, 57)"}));
+}
+
+// Each host call that must give an object, answered with no object (empty,
+// or an object variant holding null): the adapter fails it, so no caller ever
+// calls through a null the host handed back as success.
+TEST(HostObjects, EveryObjectTheHostMustGiveIsRefusedWhenItAnswersNone) {
+  using Call = std::function<bool(IDispatch*)>;  // true: the adapter failed
+  auto failedCall = [](const auto& result) { return !result.has_value(); };
+  const std::vector<std::pair<const wchar_t*, Call>> calls = {
+      {L"GetNamespace",
+       [&](IDispatch* o) {
+         return failedCall(win32::makeApplication(ComPtr<IDispatch>(o))->getNamespace(u"MAPI"));
+       }},
+      {L"CreateItem",
+       [&](IDispatch* o) {
+         return failedCall(
+             win32::makeApplication(ComPtr<IDispatch>(o))->createItem(item_kind::kTask));
+       }},
+      {L"GetDefaultFolder",
+       [&](IDispatch* o) {
+         return failedCall(
+             win32::makeNamespace(ComPtr<IDispatch>(o))->getDefaultFolder(default_folder::kInbox));
+       }},
+      {L"Application",
+       [&](IDispatch* o) {
+         return failedCall(win32::makeNamespace(ComPtr<IDispatch>(o))->application());
+       }},
+      {L"GetFolderFromID",
+       [&](IDispatch* o) {
+         return failedCall(win32::makeNamespace(ComPtr<IDispatch>(o))
+                               ->getFolderFromId(u"00AB", Variant::missing()));
+       }},
+      {L"GetItemFromID",
+       [&](IDispatch* o) {
+         return failedCall(win32::makeNamespace(ComPtr<IDispatch>(o))
+                               ->getItemFromId(u"00AB", Variant::missing()));
+       }},
+      {L"Items",
+       [&](IDispatch* o) { return failedCall(win32::makeFolder(ComPtr<IDispatch>(o))->items()); }},
+      {L"Item",
+       [&](IDispatch* o) { return failedCall(win32::makeItems(ComPtr<IDispatch>(o))->item(1)); }},
+      {L"Parent",
+       [&](IDispatch* o) {
+         return failedCall(win32::makeTaskItem(ComPtr<IDispatch>(o))->parent());
+       }},
+      {L"UserProperties",
+       [&](IDispatch* o) {
+         return failedCall(win32::makeTaskItem(ComPtr<IDispatch>(o))->userProperties());
+       }},
+      {L"Move",
+       [&](IDispatch* o) {
+         return failedCall(win32::makeTaskItem(ComPtr<IDispatch>(o))
+                               ->move(win32::makeFolder(ComPtr<IDispatch>(o))));
+       }},
+      {L"Attachments",
+       [&](IDispatch* o) {
+         return failedCall(win32::makeMailItem(ComPtr<IDispatch>(o))->attachments());
+       }},
+      {L"Parent",
+       [&](IDispatch* o) {
+         return failedCall(win32::makeMailItem(ComPtr<IDispatch>(o))->parent());
+       }},
+      {L"CommandBars",
+       [&](IDispatch* o) {
+         return failedCall(win32::makeExplorer(ComPtr<IDispatch>(o))->commandBars());
+       }},
+      {L"GetStoreFromID",
+       [&](IDispatch* o) {
+         return failedCall(win32::makeSafeSession(ComPtr<IDispatch>(o))
+                               ->getStoreFromId(Variant(u"57"), Variant()));
+       }},
+      {L"GetItemFromMsgFile",
+       [&](IDispatch* o) {
+         return failedCall(win32::makeMapiUtilities(ComPtr<IDispatch>(o))
+                               ->getItemFromMsgFile(u"C:\\sync.msg", false));
+       }},
+      {L"Attachments",
+       [&](IDispatch* o) {
+         return failedCall(win32::makeSafeMailItem(ComPtr<IDispatch>(o))->attachments());
+       }},
+      {L"Recipients",
+       [&](IDispatch* o) {
+         return failedCall(win32::makeSafeMailItem(ComPtr<IDispatch>(o))->recipients());
+       }},
+  };
+  const std::vector<std::pair<const char*, Member>> answers = {
+      {"empty",
+       [](const std::vector<VARIANT>&, VARIANT* result) {
+         VariantInit(result);
+         return S_OK;
+       }},
+      {"null object",
+       [](const std::vector<VARIANT>&, VARIANT* result) {
+         *result = objectVariant(nullptr);
+         return S_OK;
+       }},
+  };
+  for (const auto& [member, call] : calls) {
+    for (const auto& [answer, none] : answers) {
+      auto object = makeRecordingObject("host");
+      object->define(member, none);
+      SCOPED_TRACE(std::string(answer) + " from " + std::string(member, member + wcslen(member)));
+      EXPECT_TRUE(call(static_cast<IDispatch*>(object.get())));
+    }
+  }
+  // A search without a match and a host without an explorer answer none.
+  auto items = makeRecordingObject("items");
+  items->define(L"Find", answers[0].second);
+  items->define(L"FindNext", answers[1].second);
+  EXPECT_EQ(win32::makeItems(asDispatch(items))->find(u"[Subject] = 'x'"), nullptr);
+  EXPECT_EQ(win32::makeItems(asDispatch(items))->findNext(), nullptr);
+  auto application = makeRecordingObject("application");
+  application->define(L"ActiveExplorer", answers[1].second);
+  EXPECT_EQ(win32::makeApplication(asDispatch(application))->activeExplorer(), nullptr);
 }
 
 TEST(HostObjects, InterfacesTheObjectDoesNotAnswerAreRefused) {

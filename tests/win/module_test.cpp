@@ -249,6 +249,56 @@ TEST_F(ModuleConnection, TheHostsAddInObjectIsReleasedAtDisconnection) {
   EXPECT_EQ(references(), before);
 }
 
+// A host whose object-returning calls answer no object, each in turn: the
+// module neither calls through it nor keeps the host's add-in object after a
+// connection that failed.
+TEST_F(ModuleConnection, AHostThatAnswersNoObjectGetsNoCrashAndKeepsNoReference) {
+  const Member answers[] = {
+      [](const std::vector<VARIANT>&, VARIANT* result) {
+        VariantInit(result);
+        return S_OK;
+      },
+      [](const std::vector<VARIANT>&, VARIANT* result) {
+        *result = objectVariant(nullptr);
+        return S_OK;
+      },
+  };
+  for (const Member& none : answers) {
+    for (const wchar_t* member : {L"GetNamespace", L"GetDefaultFolder", L"Items"}) {
+      SCOPED_TRACE(std::string(member, member + wcslen(member)));
+      Host host;
+      (std::wstring(member) == L"GetNamespace"       ? host.application
+       : std::wstring(member) == L"GetDefaultFolder" ? host.nameSpace
+                                                     : host.folder)
+          ->define(member, none);
+      auto references = [&] {
+        host.addIn->AddRef();
+        return host.addIn->Release();
+      };
+      const ULONG before = references();
+      ComPtr<_IDTExtensibility2> connection;
+      CLSID classId{};
+      ASSERT_EQ(CLSIDFromProgID(L"Corvessa.Connect", &classId), S_OK);
+      ASSERT_EQ(CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER, IID__IDTExtensibility2,
+                                 connection.putVoid()),
+                S_OK);
+      const HRESULT status =
+          connection->OnConnection(host.application.get(), 1, host.addIn.get(), &custom);
+      if (std::wstring(member) == L"GetNamespace") {
+        EXPECT_TRUE(FAILED(status));
+        EXPECT_EQ(references(), before) << "a failed connection keeps no add-in object";
+        EXPECT_EQ(host.subscriptions(), 0u);
+      } else {
+        EXPECT_EQ(status, S_OK);
+        EXPECT_EQ(connection->OnDisconnection(0, &custom), S_OK);
+      }
+      connection.reset();
+      EXPECT_EQ(references(), before);
+      EXPECT_EQ(host.subscriptions(), 0u);
+    }
+  }
+}
+
 TEST_F(ModuleConnection, PagesAndSinksTheHostHoldsKeepTheModuleLoaded) {
   auto canUnload = moduleCanUnloadNow();
   ASSERT_NE(canUnload, nullptr);

@@ -101,6 +101,7 @@ TEST_F(PageControls, BothPagesAnswerWhatAPropertySheetAsksOfAControl) {
     DISPID dirtyId = 0, applyId = 0;
     ASSERT_EQ(dispatch->GetIDsOfNames(IID_NULL, &names[0], 1, 0, &dirtyId), S_OK);
     ASSERT_EQ(dispatch->GetIDsOfNames(IID_NULL, &names[1], 1, 0, &applyId), S_OK);
+    EXPECT_EQ(dirtyId, 0x2101) << "the host's own id";
     DISPPARAMS none{nullptr, nullptr, 0, 0};
     VARIANT dirty;
     VariantInit(&dirty);
@@ -234,6 +235,12 @@ TEST_F(PageControls, TheFolderPageIsWorkedThroughItsControlsAndApplied) {
     EXPECT_EQ(active->TranslateAccelerator(&tab), S_OK);
     EXPECT_EQ(GetFocus(), item(expected)) << expected;
   }
+
+  // The user clicks elsewhere in the sheet and back on the page's tab.
+  SetFocus(container);
+  ASSERT_FALSE(IsChild(window, GetFocus()));
+  ASSERT_EQ(hosted.activate(), S_OK);
+  EXPECT_TRUE(IsChild(window, GetFocus())) << "a second UI activation takes the focus";
 
   EXPECT_EQ(page->Apply(), S_OK);
   EXPECT_EQ(valuesBelow(HKEY_CURRENT_USER, kFolderKey),

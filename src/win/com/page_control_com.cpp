@@ -410,9 +410,11 @@ class PageControlCom final : public DualDispatch<::PropertyPage>,
       uiActive_ = true;
       if (inPlaceSite_) inPlaceSite_->OnUIActivate();
       if (frame_) frame_->SetActiveObject(static_cast<IOleInPlaceActiveObject*>(this), nullptr);
-      if (!IsChild(window_, GetFocus())) {
-        if (HWND first = GetNextDlgTabItem(window_, nullptr, FALSE)) SetFocus(first);
-      }
+    }
+    // Every UI activation takes the focus, not only the first: the user may
+    // have clicked elsewhere in the sheet since.
+    if (uiActivate && !IsChild(window_, GetFocus())) {
+      if (HWND first = GetNextDlgTabItem(window_, nullptr, FALSE)) SetFocus(first);
     }
     if (clientSite_) clientSite_->ShowObject();
     return S_OK;

@@ -54,6 +54,46 @@ class NamespaceCom final : public HostObject<_NameSpace, Namespace> {
                                           IDispatch** result) override {
     return putObject(port_->getItemFromId(textOf(entryId), portValue(storeId)), result);
   }
+
+  // A real host reports an item that is no longer there under high bits of
+  // its own, through an exception whose details it fills in only when the
+  // caller asks for them.
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID member, REFIID iid, LCID locale, WORD flags,
+                                   DISPPARAMS* parameters, VARIANT* result, EXCEPINFO* exception,
+                                   UINT* badArgument) override {
+    HRESULT status = HostObject::Invoke(member, iid, locale, flags, parameters, result, exception,
+                                        badArgument);
+    if (status != DISP_E_EXCEPTION || !exception ||
+        exception->scode != static_cast<SCODE>(hr::kMapiNotFound) || !isGetItemFromId(member))
+      return status;
+    SysFreeString(exception->bstrSource);
+    SysFreeString(exception->bstrDescription);
+    SysFreeString(exception->bstrHelpFile);
+    *exception = EXCEPINFO{};
+    exception->pfnDeferredFillIn = fillInNotFound;
+    return status;
+  }
+
+ private:
+  static constexpr SCODE kFieldNotFound = static_cast<SCODE>(0xC1F4010Fu);
+
+  static HRESULT STDAPICALLTYPE fillInNotFound(EXCEPINFO* exception) {
+    if (!exception) return E_POINTER;
+    exception->scode = kFieldNotFound;
+    exception->bstrSource = SysAllocString(L"Mail host");
+    exception->bstrDescription = SysAllocString(L"The object could not be found.");
+    exception->pfnDeferredFillIn = nullptr;
+    return S_OK;
+  }
+  static bool isGetItemFromId(DISPID member) {
+    ITypeInfo* info = typeInfoOf(__uuidof(_NameSpace));
+    BSTR name = nullptr;
+    UINT count = 0;
+    if (!info || FAILED(info->GetNames(member, &name, 1, &count)) || count != 1) return false;
+    const bool matches = textOf(name) == u"GetItemFromID";
+    SysFreeString(name);
+    return matches;
+  }
 };
 
 class ItemsCom final : public HostObject<_Items, Items> {
@@ -190,6 +230,7 @@ class MailItemCom final : public HostObject<_MailItem, MailItem> {
   HRESULT STDMETHODCALLTYPE get_Parent(IDispatch** r) override {
     return putObject(port_->parent(), r);
   }
+  HRESULT STDMETHODCALLTYPE get_SentOn(DATE* v) override { return put(port_->sentOn(), v); }
   HRESULT STDMETHODCALLTYPE Save() override { return port_->save(); }
   HRESULT STDMETHODCALLTYPE Delete() override { return port_->deleteItem(); }
   HRESULT STDMETHODCALLTYPE Move(IDispatch* destination, IDispatch** r) override {

@@ -1,7 +1,11 @@
 #include "host_session.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
 #include <map>
+#include <optional>
 #include <sstream>
 
 #include "host_com.h"
@@ -137,6 +141,54 @@ std::vector<std::string> splitWords(const std::string& text) {
   return words;
 }
 
+// The Date header of a mail file: when it left the sender's host, to the
+// second, as the sender's transport stamps it.
+std::string dateHeader(std::time_t now) {
+  static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+  static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  std::tm utc{};
+  gmtime_s(&utc, &now);
+  char text[64];
+  std::snprintf(text, sizeof text, "Date: %s, %02d %s %04d %02d:%02d:%02d +0000\r\n",
+                kDays[utc.tm_wday], utc.tm_mday, kMonths[utc.tm_mon], utc.tm_year + 1900,
+                utc.tm_hour, utc.tm_min, utc.tm_sec);
+  return text;
+}
+
+// The host's date (days since 1899-12-30) of a mail file's Date header.
+std::optional<DateValue> sentOnOf(const std::string& message) {
+  const std::size_t headerEnd = message.find("\r\n\r\n");
+  std::size_t at = 0;
+  while (at < headerEnd) {
+    const std::size_t end = message.find("\r\n", at);
+    if (end == std::string::npos) break;
+    const std::string line = message.substr(at, end - at);
+    at = end + 2;
+    if (lowerAscii(line.substr(0, 5)) != "date:") continue;
+    static const std::string kMonths = "JanFebMarAprMayJunJulAugSepOctNovDec";
+    char month[4] = {};
+    int day = 0, year = 0, hour = 0, minute = 0, second = 0;
+    const char* text = line.c_str() + 5;
+    if (const char* comma = std::strchr(text, ',')) text = comma + 1;
+    if (std::sscanf(text, "%d %3s %d %d:%d:%d", &day, month, &year, &hour, &minute, &second) != 6)
+      return std::nullopt;
+    const std::size_t index = kMonths.find(month);
+    if (index == std::string::npos || index % 3 != 0) return std::nullopt;
+    std::tm utc{};
+    utc.tm_mday = day;
+    utc.tm_mon = static_cast<int>(index / 3);
+    utc.tm_year = year - 1900;
+    utc.tm_hour = hour;
+    utc.tm_min = minute;
+    utc.tm_sec = second;
+    const std::time_t seconds = _mkgmtime(&utc);
+    if (seconds == -1) return std::nullopt;
+    return DateValue{25569.0 + static_cast<double>(seconds) / 86400.0};
+  }
+  return std::nullopt;
+}
+
 bool writeAtomically(const std::filesystem::path& path, const std::string& text) {
   std::filesystem::path temporary = path;
   temporary += ".part";
@@ -267,6 +319,7 @@ void HostSession::runTransport() {
   carrying_ = true;
   for (const ItemData& sent : mail_.takeSubmitted()) {
     std::string message = writeMailFile(sent, address_);
+    if (!sentOnOf(message)) message = dateHeader(std::time(nullptr)) + message;
     // The driver reads what went on the wire from a copy of its own.
     std::error_code error;
     std::filesystem::create_directories(commands_ / "sent", error);
@@ -293,6 +346,10 @@ void HostSession::runTransport() {
       log("sent \"" + toUtf8(sent.subject) + "\" to " + recipient + (written ? "" : " FAILED"));
     }
   }
+  if (holding_) {
+    carrying_ = false;
+    return;
+  }
   std::vector<std::filesystem::path> arrived;
   std::error_code error;
   for (const auto& entry :
@@ -302,12 +359,14 @@ void HostSession::runTransport() {
   std::sort(arrived.begin(), arrived.end());
   std::vector<ItemData> mails;
   for (const auto& path : arrived) {
-    auto mail = readMailFile(readAll(path));
+    const std::string text = readAll(path);
+    auto mail = readMailFile(text);
     std::filesystem::remove(path, error);
     if (!mail) {
       log("not a mail: " + path.filename().string());
       continue;
     }
+    if (auto sentOn = sentOnOf(text)) mail->sentOn = *sentOn;
     log("received \"" + toUtf8(mail->subject) + "\" from " + toUtf8(mail->senderAddress));
     mails.push_back(std::move(*mail));
   }
@@ -359,6 +418,13 @@ std::string HostSession::execute(const std::vector<std::string>& words) {
   if (verb == "properties") return propertiesCommand(words);
   if (verb == "page") return pageCommand(words);
   if (verb == "connected") return addIn_.connected() ? "yes" : "no";
+  if (verb == "store") return storeCommand(words);
+  // Mail that arrives while held waits in the post office, to be delivered
+  // together, in the order of its files there, when the hold ends.
+  if (verb == "hold" && words.size() == 2 && (words[1] == "on" || words[1] == "off")) {
+    holding_ = words[1] == "on";
+    return "ok";
+  }
   if (verb == "newmail") {
     mail_.core().postNewMail();
     return "ok";
@@ -383,9 +449,18 @@ std::string HostSession::execute(const std::vector<std::string>& words) {
 }
 
 std::u16string HostSession::folderId(const std::string& name) {
-  std::u16string wide = fromUtf8(name);
+  // "STORE/FOLDER" names a folder of a store of storeCommand; a plain name
+  // the first folder of that name, the default store's first.
+  std::u16string store;
+  std::string folderName = name;
+  if (std::size_t slash = name.find('/'); slash != std::string::npos) {
+    store = storeId(name.substr(0, slash));
+    if (store.empty()) return {};
+    folderName = name.substr(slash + 1);
+  }
+  std::u16string wide = fromUtf8(folderName);
   for (const auto& folder : mail_.folders()) {
-    if (folder.name == wide) return folder.entryId;
+    if (folder.name == wide && (store.empty() || folder.storeId == store)) return folder.entryId;
   }
   return {};
 }
@@ -400,10 +475,33 @@ std::u16string HostSession::itemBySubject(const std::u16string& folder,
 }
 
 std::string HostSession::folderCommand(const std::vector<std::string>& words) {
-  if (words.size() != 2) return "error: folder NAME";
+  if (words.size() != 2 && words.size() != 3) return "error: folder NAME [STORE]";
+  std::u16string store;
+  if (words.size() == 3) {
+    store = storeId(words[2]);
+    if (store.empty()) return "error: no store " + words[2];
+  }
   std::u16string id = folderId(words[1]);
-  if (id.empty()) id = mail_.createFolder(fromUtf8(words[1]), u"IPM.Task");
+  if (id.empty()) id = mail_.createFolder(fromUtf8(words[1]), u"IPM.Task", {}, store);
   return toUtf8(id) + "\t" + toUtf8(mail_.folder(id)->storeId);
+}
+
+// A second personal-folders file with its own Deleted Items; its folders are
+// named "NAME/FOLDER" in the driver's commands.
+std::string HostSession::storeCommand(const std::vector<std::string>& words) {
+  if (words.size() != 2) return "error: store NAME";
+  std::u16string id = storeId(words[1]);
+  if (id.empty()) {
+    id = mail_.addStore(fromUtf8(words[1]), store_kind::kPersonalFolders);
+    stores_.emplace_back(words[1], id);
+  }
+  return toUtf8(id);
+}
+
+std::u16string HostSession::storeId(const std::string& name) const {
+  for (const auto& [known, id] : stores_)
+    if (known == name) return id;
+  return {};
 }
 
 // The configuration the folder page writes for a shared folder.

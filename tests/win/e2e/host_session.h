@@ -9,6 +9,7 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "addin_loader.h"
@@ -44,6 +45,8 @@ class HostSession {
 
   // Commands.
   std::string folderCommand(const std::vector<std::string>& words);
+  std::string storeCommand(const std::vector<std::string>& words);
+  std::u16string storeId(const std::string& name) const;
   std::string shareCommand(const std::vector<std::string>& words);
   std::string addCommand(const std::vector<std::string>& words);
   std::string editCommand(const std::vector<std::string>& words);
@@ -75,6 +78,9 @@ class HostSession {
   bool quit_ = false;
   bool pumping_ = false;
   bool carrying_ = false;
+  bool holding_ = false;
+  // The stores of storeCommand, by the driver's names.
+  std::vector<std::pair<std::string, std::u16string>> stores_;
   std::uint64_t sent_ = 0;
   IDispatch* application_ = nullptr;
   IDispatch* record_ = nullptr;

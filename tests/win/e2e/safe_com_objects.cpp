@@ -61,10 +61,48 @@ class SafeRecipientsCom final : public HostObject<ISafeRecipients, SafeRecipient
   }
 };
 
+// A binary property (type 0x0102) leaves this library as a byte array, as
+// some builds of the real one give it; the stand-in keeps it as hexadecimal.
+HRESULT putBinary(const Result<Variant>& value, VARIANT* out) {
+  if (!out) return E_POINTER;
+  VariantInit(out);
+  if (!value) return value.error();
+  const std::u16string* hex = value->text();
+  if (!hex || hex->size() % 2 != 0) return DISP_E_TYPEMISMATCH;
+  SAFEARRAY* bytes = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(hex->size() / 2));
+  if (!bytes) return E_OUTOFMEMORY;
+  auto digit = [](char16_t c) -> int {
+    if (c >= u'0' && c <= u'9') return c - u'0';
+    if (c >= u'A' && c <= u'F') return c - u'A' + 10;
+    if (c >= u'a' && c <= u'f') return c - u'a' + 10;
+    return -1;
+  };
+  void* data = nullptr;
+  SafeArrayAccessData(bytes, &data);
+  bool wellFormed = true;
+  for (std::size_t i = 0; i < hex->size() / 2; ++i) {
+    const int high = digit((*hex)[2 * i]), low = digit((*hex)[2 * i + 1]);
+    wellFormed = wellFormed && high >= 0 && low >= 0;
+    static_cast<BYTE*>(data)[i] = static_cast<BYTE>((high << 4) | (low & 0x0F));
+  }
+  SafeArrayUnaccessData(bytes);
+  if (!wellFormed) {
+    SafeArrayDestroy(bytes);
+    return DISP_E_TYPEMISMATCH;
+  }
+  V_VT(out) = VT_ARRAY | VT_UI1;
+  V_ARRAY(out) = bytes;
+  return S_OK;
+}
+
 class SafeStoreCom final : public HostObject<ISafeStore, SafeStore> {
  public:
   using HostObject::HostObject;
   HRESULT STDMETHODCALLTYPE get_StoreKind(long* v) override { return put(port_->kind(), v); }
+  HRESULT STDMETHODCALLTYPE get_Fields(long tag, VARIANT* v) override {
+    if ((tag & 0xFFFF) == 0x0102) return putBinary(port_->field(tag), v);
+    return put(port_->field(tag), v);
+  }
 };
 
 class SafeMailItemCom final : public HostObject<ISafeMailItem, SafeMailItem> {

@@ -269,7 +269,7 @@ Result<std::shared_ptr<ConnectionPoint>> ComObject<Port>::findConnectionPoint(
   ComPtr<IConnectionPoint> point;
   status = container->FindConnectionPoint(toGuid(eventIid), point.put());
   if (FAILED(status)) return failure(status);
-  if (!point) return failure(CONNECT_E_NOCONNECTION);
+  if (!point) return failure(hr::kNoConnection);
   return std::make_shared<ConnectionPointWin>(std::move(point), eventIid);
 }
 

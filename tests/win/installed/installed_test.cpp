@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 #include <ole2.h>
+#include <oleauto.h>
 #include <olectl.h>
 
 #include <cstdlib>
@@ -113,6 +114,15 @@ TEST(Installed, BothPagesAreMadeByProgIdAsControls) {
     }
     page->Release();
   }
+}
+
+// The classes' type library, as a script host or a second package's removal
+// would reach it: by its id from the registry.
+TEST(Installed, TheRegisteredTypeLibraryLoads) {
+  const GUID library = {0xFB1ACFF6, 0x08A4, 0x490D, {0xB4, 0x60, 0x5D, 0x8D, 0x70, 0x28, 0xB2, 0xBF}};
+  ITypeLib* loaded = nullptr;
+  ASSERT_EQ(LoadRegTypeLib(library, 1, 0, 0, &loaded), S_OK);
+  loaded->Release();
 }
 
 TEST(Installed, TheRegisteredModuleBearsThePackagesVersion) {

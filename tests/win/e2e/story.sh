@@ -175,31 +175,6 @@ mv "$post/$ben/$earlier" "$post/$ben/z-$earlier"
 expect 30 ben "$later" dump Team
 expect_steady 4 ben "$later" dump Team
 
-step "a task deleted in a shared folder of anna's second personal-folders file reaches ben as a removal"
-run anna store Archive >/dev/null
-run anna folder Filed Archive >/dev/null
-run ben folder Filed >/dev/null
-[ "$(run anna share Archive/Filed filed $ben)" = ok ] || fail "anna: share Archive/Filed"
-[ "$(run ben share Filed filed $anna)" = ok ] || fail "ben: share Filed"
-restart_answering anna Filed 7
-restart_answering ben Filed 7
-run anna add Archive/Filed 'subject=Old contract' 'body=Signed in 2019' >/dev/null
-expect 30 ben "$(run anna dump Archive/Filed)" dump Filed
-sleep 4
-[ "$(run anna delete Archive/Filed 'Old contract')" = ok ] || fail "anna: delete in Archive/Filed"
-case "$(run anna dump 'Archive/Deleted Items')" in
-  "items 1"*"subject=Old contract"*) ;;
-  *) fail "anna: the task is not in the Deleted Items of Archive" ;;
-esac
-expect 30 ben "items 0" dump Filed
-case "$(run ben dump 'Deleted Items')" in
-  *"subject=Old contract"*) ;;
-  *) fail "ben: Deleted Items
-expected: the task \"Old contract\"
-found:
-$(run ben dump 'Deleted Items')" ;;
-esac
-
 step "basic sync: anna's three tasks of a newly shared folder reach ben one per tick"
 run anna folder Projects >/dev/null
 run ben folder Projects >/dev/null
@@ -285,6 +260,31 @@ while run anna bars | grep -q 'caption=Basicsynchronisation.* visible'; do
   sleep 0.5
 done
 expect_steady 4 ben "$errands" dump Errands
+
+step "a task deleted in a shared folder of anna's second personal-folders file reaches ben as a removal"
+run anna store Archive >/dev/null
+run anna folder Filed Archive >/dev/null
+run ben folder Filed >/dev/null
+[ "$(run anna share Archive/Filed filed $ben)" = ok ] || fail "anna: share Archive/Filed"
+[ "$(run ben share Filed filed $anna)" = ok ] || fail "ben: share Filed"
+restart_answering anna Filed 7
+restart_answering ben Filed 7
+run anna add Archive/Filed 'subject=Old contract' 'body=Signed in 2019' >/dev/null
+expect 30 ben "$(run anna dump Archive/Filed)" dump Filed
+sleep 4
+[ "$(run anna delete Archive/Filed 'Old contract')" = ok ] || fail "anna: delete in Archive/Filed"
+case "$(run anna dump 'Archive/Deleted Items')" in
+  "items 1"*"subject=Old contract"*) ;;
+  *) fail "anna: the task is not in the Deleted Items of Archive" ;;
+esac
+expect 30 ben "items 0" dump Filed
+case "$(run ben dump 'Deleted Items')" in
+  *"subject=Old contract"*) ;;
+  *) fail "ben: Deleted Items
+expected: the task \"Old contract\"
+found:
+$(run ben dump 'Deleted Items')" ;;
+esac
 
 step "without the safe-item library the first scan reports it and the add-in disconnects itself"
 WINEPREFIX="$work/ben/prefix" "$wine" regsvr32 /s /u 'C:\Program Files\Hessaplex\QxSafeItems.dll' ||

@@ -251,8 +251,13 @@ restart_answering anna Errands 6
 # and the host says so under high bits of its own, through a deferred
 # exception.
 [ "$(run anna delete Errands 'Errand gone')" = ok ] || fail "anna: delete"
+deadline=$(( $(date +%s) + 40 ))
+until run ben dump Errands | grep -q 'subject=Errand kept'; do
+  [ "$(date +%s)" -lt "$deadline" ] || fail "ben: \"Errand kept\" has not arrived after 40 s: $(run ben dump Errands)"
+  sleep 0.5
+done
 errands=$(run anna dump Errands)
-expect 40 ben "$errands" dump Errands
+expect 10 ben "$errands" dump Errands
 # The catch-up phase ends: its indicator goes.
 deadline=$(( $(date +%s) + 20 ))
 while run anna bars | grep -q 'caption=Basicsynchronisation.* visible'; do

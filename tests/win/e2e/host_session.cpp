@@ -1,11 +1,8 @@
 #include "host_session.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <cstring>
 #include <ctime>
 #include <map>
-#include <optional>
 #include <sstream>
 
 #include "host_com.h"
@@ -141,54 +138,6 @@ std::vector<std::string> splitWords(const std::string& text) {
   return words;
 }
 
-// The Date header of a mail file: when it left the sender's host, to the
-// second, as the sender's transport stamps it.
-std::string dateHeader(std::time_t now) {
-  static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-  static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-  std::tm utc{};
-  gmtime_s(&utc, &now);
-  char text[64];
-  std::snprintf(text, sizeof text, "Date: %s, %02d %s %04d %02d:%02d:%02d +0000\r\n",
-                kDays[utc.tm_wday], utc.tm_mday, kMonths[utc.tm_mon], utc.tm_year + 1900,
-                utc.tm_hour, utc.tm_min, utc.tm_sec);
-  return text;
-}
-
-// The host's date (days since 1899-12-30) of a mail file's Date header.
-std::optional<DateValue> sentOnOf(const std::string& message) {
-  const std::size_t headerEnd = message.find("\r\n\r\n");
-  std::size_t at = 0;
-  while (at < headerEnd) {
-    const std::size_t end = message.find("\r\n", at);
-    if (end == std::string::npos) break;
-    const std::string line = message.substr(at, end - at);
-    at = end + 2;
-    if (lowerAscii(line.substr(0, 5)) != "date:") continue;
-    static const std::string kMonths = "JanFebMarAprMayJunJulAugSepOctNovDec";
-    char month[4] = {};
-    int day = 0, year = 0, hour = 0, minute = 0, second = 0;
-    const char* text = line.c_str() + 5;
-    if (const char* comma = std::strchr(text, ',')) text = comma + 1;
-    if (std::sscanf(text, "%d %3s %d %d:%d:%d", &day, month, &year, &hour, &minute, &second) != 6)
-      return std::nullopt;
-    const std::size_t index = kMonths.find(month);
-    if (index == std::string::npos || index % 3 != 0) return std::nullopt;
-    std::tm utc{};
-    utc.tm_mday = day;
-    utc.tm_mon = static_cast<int>(index / 3);
-    utc.tm_year = year - 1900;
-    utc.tm_hour = hour;
-    utc.tm_min = minute;
-    utc.tm_sec = second;
-    const std::time_t seconds = _mkgmtime(&utc);
-    if (seconds == -1) return std::nullopt;
-    return DateValue{25569.0 + static_cast<double>(seconds) / 86400.0};
-  }
-  return std::nullopt;
-}
-
 bool writeAtomically(const std::filesystem::path& path, const std::string& text) {
   std::filesystem::path temporary = path;
   temporary += ".part";
@@ -318,8 +267,11 @@ void HostSession::runTransport() {
   if (carrying_) return;
   carrying_ = true;
   for (const ItemData& sent : mail_.takeSubmitted()) {
-    std::string message = writeMailFile(sent, address_);
-    if (!sentOnOf(message)) message = dateHeader(std::time(nullptr)) + message;
+    // Stamped with the time it leaves, as a sender's transport does: the
+    // recipient's SentOn comes from it.
+    sim::mail::MessageStamp stamp;
+    stamp.sentSeconds = std::time(nullptr);
+    std::string message = sim::mail::renderMessage(sent, address_, stamp);
     // The driver reads what went on the wire from a copy of its own.
     std::error_code error;
     std::filesystem::create_directories(commands_ / "sent", error);
@@ -359,14 +311,12 @@ void HostSession::runTransport() {
   std::sort(arrived.begin(), arrived.end());
   std::vector<ItemData> mails;
   for (const auto& path : arrived) {
-    const std::string text = readAll(path);
-    auto mail = readMailFile(text);
+    auto mail = readMailFile(readAll(path));
     std::filesystem::remove(path, error);
     if (!mail) {
       log("not a mail: " + path.filename().string());
       continue;
     }
-    if (auto sentOn = sentOnOf(text)) mail->sentOn = *sentOn;
     log("received \"" + toUtf8(mail->subject) + "\" from " + toUtf8(mail->senderAddress));
     mails.push_back(std::move(*mail));
   }

@@ -7,6 +7,7 @@
 #include "core/addin_module.h"
 #include "core/sync_engine.h"
 #include "core/task_fingerprint.h"
+#include "core/task_record.h"
 #include "platform/mail_client.h"
 
 namespace qx {
@@ -44,7 +45,12 @@ bool SyncEngine::sendPendingChanges(bool all) {
     if (!item || !*item) continue;
     const Result<std::shared_ptr<TaskItem>> task = (*item)->queryTask();
     if (!task) continue;
-    if (isOwnWrite(entryId, taskFingerprint(**task))) {
+    // The task holds what the add-in wrote. That is the echo of its own
+    // write only when the write was all the add-in's: a merge that kept this
+    // save's fields wrote them without sending them, and left the task's
+    // record without a state to say so.
+    const std::optional<std::uint64_t> content = taskFingerprint(**task);
+    if (isOwnWrite(entryId, content) && readTaskRecord(**task).state == content) {
       debugEntry(diagnostics_, kOwnWrite);
       continue;
     }

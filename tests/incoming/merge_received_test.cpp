@@ -39,46 +39,6 @@ class MergeReceivedTest : public SyncMailFixture {
   std::u16string entryId;
 };
 
-TEST_F(MergeReceivedTest, TheNewerFieldStaysOnEitherSide) {
-  // Ben moved the due date at kBen; anna set the status at kAnna, sent.
-  std::shared_ptr<TaskItem> task = held([](ItemData& d) { d.status = 1; });
-  FieldRecord record = *readFieldRecord(*task, kId);
-  record = recordLocalChange(record, kId, *readSyncedFields(*task), kAnna);
-  ASSERT_EQ(writeFieldRecord(*task, record), hr::kOk);
-  ASSERT_EQ(task->save(), hr::kOk);
-  task = openTask(entryId);
-
-  const std::optional<LocalFields> before = readLocalFields(*task, kId, kAnna, std::nullopt);
-  ASSERT_TRUE(before.has_value());
-  TaskFieldValues mail = before->values;
-  mail["due"] = {Variant(DateValue{46007})};
-  mail["status"] = {Variant(std::int32_t{0})};
-  mail["p.Kunde"] = {Variant(u"Hof"), user_property_type::kText};
-  copyOnto(*task, mail);
-  FieldVersions mailVersions(kStart);
-  mailVersions.set("due", kBen);
-  mailVersions.set("p.Kunde", kBen);
-
-  const std::optional<MergedCopy> merged = keepNewerLocalFields(*task, *before, mailVersions, kId);
-  ASSERT_TRUE(merged.has_value());
-  ASSERT_EQ(task->save(), hr::kOk);
-  EXPECT_TRUE(merged->news);
-  EXPECT_EQ(merged->taken, (std::vector<FieldId>{"due", "p.Kunde"}));
-  EXPECT_EQ(merged->kept, (std::vector<FieldId>{"status"}));
-  EXPECT_EQ(mergeSummary(u"Plan", u"ben", *merged),
-            u"merged \"Plan\": due, Kunde from ben, status kept");
-  EXPECT_EQ(merged->taskVersion, kAnna);
-  const ItemData stored = client.item(entryId)->data;
-  EXPECT_EQ(stored.dueDate, (DateValue{46007}));
-  EXPECT_EQ(stored.status, 1);
-  // What was applied is what the record says: nothing left to send.
-  const std::optional<TaskFieldValues> now = readSyncedFields(*task);
-  EXPECT_EQ(changedFields(&merged->record, *now), std::vector<FieldId>{});
-  EXPECT_EQ(merged->record.versions.of("due"), kBen);
-  EXPECT_EQ(merged->record.versions.of("status"), kAnna);
-  EXPECT_EQ(merged->record.versions.of("subject"), kStart);
-}
-
 TEST_F(MergeReceivedTest, AnEditNotYetSentIsKeptAndStillToBeSent) {
   // Anna's save of the status waits behind the burst window (made at kAnna)
   // when ben's older change of the status and the due date arrives.

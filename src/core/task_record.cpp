@@ -1,7 +1,9 @@
 #include "core/task_record.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <initializer_list>
 
 namespace qx {
 namespace {
@@ -54,8 +56,10 @@ Hresult setProperty(UserProperties& properties, std::u16string_view name, std::s
   return (*added)->setValue(Variant(widen(text)));
 }
 
-// From the last to the first, so that the indexes still to come stay valid.
-Hresult removeRecordProperties(UserProperties& properties) {
+// Every property of the names, from the last to the first, so that the
+// indexes still to come stay valid.
+Hresult removeProperties(UserProperties& properties,
+                         std::initializer_list<std::u16string_view> names) {
   const Result<std::int32_t> count = properties.count();
   if (!count) return count.error();
   for (std::int32_t i = *count; i >= 1; --i) {
@@ -63,7 +67,7 @@ Hresult removeRecordProperties(UserProperties& properties) {
     if (!property) return property.error();
     const Result<std::u16string> name = (*property)->name();
     if (!name) return name.error();
-    if (*name != taskrecord::kVersionProperty && *name != taskrecord::kStateProperty) continue;
+    if (std::find(names.begin(), names.end(), *name) == names.end()) continue;
     if (const Hresult status = properties.remove(i); failed(status)) return status;
   }
   return hr::kOk;
@@ -103,12 +107,15 @@ TaskRecord readTaskRecord(TaskItem& task) {
 }
 
 Hresult writeTaskRecord(UserProperties& properties, const TaskRecord& record) {
-  if (!record.version) return removeRecordProperties(properties);
+  if (!record.version)
+    return removeProperties(properties, {taskrecord::kVersionProperty, taskrecord::kStateProperty});
   if (const Hresult status =
           setProperty(properties, taskrecord::kVersionProperty, formatVersion(*record.version));
       failed(status))
     return status;
-  if (!record.state) return hr::kOk;
+  // A state left from an earlier content would take a change not yet sent
+  // for the state its version stood for.
+  if (!record.state) return removeProperties(properties, {taskrecord::kStateProperty});
   return setProperty(properties, taskrecord::kStateProperty, stateText(*record.state));
 }
 

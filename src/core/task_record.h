@@ -32,7 +32,7 @@ TaskRecord readTaskRecord(UserProperties& properties);
 
 // Writes the record into the task's working copy, adding the properties when
 // there are none. A record without a version removes both: the task is then
-// unversioned. The caller saves.
+// unversioned; one without a state removes the state. The caller saves.
 Hresult writeTaskRecord(UserProperties& properties, const TaskRecord& record);
 
 // The version of a new change of the task, later than everything the user has

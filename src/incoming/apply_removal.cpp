@@ -1,6 +1,7 @@
 // A removal mail applied to the local folder.
 #include "core/sync_engine.h"
 #include "incoming/apply_received.h"
+#include "incoming/outlived_removal.h"
 #include "incoming/version_gate.h"
 #include "protocol/sync_identity.h"
 
@@ -34,7 +35,11 @@ InboxStep applyRemoval(SyncEngine& engine, std::shared_ptr<Folder> target,
     return InboxStep::kDeleteMail;
   }
   debugEntry(diagnostics, "ok have a interface to it");
-  if (!removalIsNews(engine, about, task->get())) return InboxStep::kDeleteMail;
+  if (!removalIsNews(engine, about, task->get())) {
+    if (about.version && !resendFieldsOlderThan(engine, **task, about.syncId, *about.version))
+      return InboxStep::kEndScan;
+    return InboxStep::kDeleteMail;
+  }
   if (const Result<std::u16string> entryId = (*task)->entryId())
     engine.pendingChanges().waiting.erase(*entryId);
   if (!removeUserProperties(**task)) return InboxStep::kKeepMail;

@@ -147,6 +147,11 @@ std::vector<std::string> SoakFieldLedger::lostFieldEdits(
         continue;
       }
       for (const auto& [field, last] : task.last) {
+        // A change made after the removal on a copy that had not seen it
+        // brought the task back with whatever that copy held of the fields
+        // the removal had ended: those are judged by in-step alone, which
+        // holds every user to the same value.
+        if (task.removed && last.version < *task.removed) continue;
         const std::string has = fieldText(*found->second, field);
         if (has != last.value)
           lost.push_back(label + " has " + std::string(fieldName(field)) + " " + inQuotes(has) +

@@ -6,7 +6,8 @@
 // burst window held the save back. An edit no mail carried counts with the
 // version it was made at, so that an edit the add-in never sent is missed
 // like any other. A removal newer than every field's last version leaves the
-// task to nobody.
+// task to nobody; a task brought back after it is expected to hold its
+// fields' last versions only where they are newer than the removal.
 #include <cstdint>
 #include <map>
 #include <optional>

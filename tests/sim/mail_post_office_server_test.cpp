@@ -17,28 +17,38 @@ namespace {
 class RecordingMailSystem final : public MailSystem {
  public:
   std::map<std::string, std::vector<std::string>> boxes;
-  std::map<std::string, std::pair<std::string, std::string>> held;  // id -> box, text
+  std::multimap<std::string, std::pair<std::string, std::string>> held;  // id -> box, text
   std::vector<std::string> submitted;
   int nextId = 0;
 
-  std::expected<std::string, Refusal> submit(std::string_view, std::string_view recipient,
-                                             std::string_view message, bool hold) override {
-    if (!boxes.contains(std::string(recipient)))
-      return std::unexpected(Refusal{true, "550 5.1.1 User unknown"});
+  std::expected<Accepted, std::string> submit(std::string_view,
+                                              const std::vector<std::string>& recipients,
+                                              std::string_view message, bool hold) override {
+    Accepted accepted;
+    std::vector<std::string> taken;
+    for (const std::string& recipient : recipients) {
+      if (boxes.contains(recipient))
+        taken.push_back(recipient);
+      else
+        accepted.refused.emplace_back(recipient, "550 5.1.1 User unknown");
+    }
+    if (taken.empty()) return accepted;
     submitted.emplace_back(message);
-    const std::string id = "Q" + std::to_string(++nextId);
-    if (hold)
-      held[id] = {std::string(recipient), std::string(message)};
-    else
-      boxes[std::string(recipient)].emplace_back(message);
-    return id;
+    accepted.queueId = "Q" + std::to_string(++nextId);
+    for (const std::string& recipient : taken) {
+      if (hold)
+        held.emplace(accepted.queueId, std::pair{recipient, std::string(message)});
+      else
+        boxes[recipient].emplace_back(message);
+    }
+    return accepted;
   }
   std::expected<void, std::string> release(const std::vector<std::string>& ids) override {
     for (const std::string& id : ids) {
-      auto it = held.find(id);
-      if (it == held.end()) return std::unexpected("no held message " + id);
-      boxes[it->second.first].push_back(it->second.second);
-      held.erase(it);
+      auto [first, last] = held.equal_range(id);
+      if (first == last) return std::unexpected("no held message " + id);
+      for (auto it = first; it != last; ++it) boxes[it->second.first].push_back(it->second.second);
+      held.erase(first, last);
     }
     return {};
   }

@@ -7,24 +7,30 @@
 #include <expected>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace qx::sim {
 
 class MailSystem {
  public:
-  struct Refusal {
-    bool recipientUnknown = false;  // the server refused the recipient itself
-    std::string text;               // what went wrong, for the transcript
+  struct Accepted {
+    std::string queueId;  // the agent's queue id; empty when nobody was accepted
+    // The recipients the agent refused (unknown mailboxes), each with its
+    // answer, in the order given.
+    std::vector<std::pair<std::string, std::string>> refused;
   };
 
   virtual ~MailSystem() = default;
 
-  // Hands one message for one recipient to the transfer agent. `hold` keeps
-  // it in the agent's queue until released. Returns the agent's queue id.
-  virtual std::expected<std::string, Refusal> submit(std::string_view sender,
-                                                     std::string_view recipient,
-                                                     std::string_view message, bool hold) = 0;
+  // Hands one message for its recipients (distinct mailboxes) to the
+  // transfer agent in one transaction. `hold` keeps it in the agent's queue
+  // until released. A failure that is not about single recipients (the agent
+  // cannot be reached, refuses the sender or the text) is an error for all of
+  // them, said for the transcript.
+  virtual std::expected<Accepted, std::string> submit(std::string_view sender,
+                                                      const std::vector<std::string>& recipients,
+                                                      std::string_view message, bool hold) = 0;
   // Lets held messages go on to their mailboxes.
   virtual std::expected<void, std::string> release(const std::vector<std::string>& queueIds) = 0;
   // How many messages wait in the mailbox of `address`.

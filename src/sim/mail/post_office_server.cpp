@@ -3,6 +3,7 @@
 #include <chrono>
 #include <iostream>
 #include <random>
+#include <set>
 #include <thread>
 
 #include "sim/clock_sim.h"
@@ -58,41 +59,63 @@ void PostOffice::submitToServer(const ItemData& sent, MailClient& sender, std::i
   const long long sequence = nextSequence_++;
   // Unique on the server across runs and processes: leftovers of another
   // run are never taken for this one's mail.
-  static const std::string run = std::to_string(std::random_device{}()) + "." +
-                                 std::to_string(realMs() % 100000000);
+  static const std::string run =
+      std::to_string(std::random_device{}()) + "." + std::to_string(realMs() % 100000000);
   const std::string messageId = "qx." + std::to_string(sequence) + "." + run + "@office.test";
   ItemData outgoing = sent;
   if (quirks_.crlfLineEnds) outgoing.body = withCrLf(outgoing.body);
-  const std::string message = mail::applyHabits(
-      mail::renderMessage(outgoing, sender.address(),
-                          {messageId, kDefaultStartSeconds + now / 1000}),
-      quirks_.habits);
+  const std::string message =
+      mail::applyHabits(mail::renderMessage(outgoing, sender.address(),
+                                            {messageId, kDefaultStartSeconds + now / 1000}),
+                        quirks_.habits);
   sequenceOf_[messageId] = sequence;
   const auto recipients = mail::splitAddresses(sent.to);
   if (recipients.empty()) batches[&sender].push_back({sequence, nonDeliveryReport(sent, u"")});
   const std::string from = mail::toUtf8(sender.address());
+  // One transaction carries the mail to every distinct mailbox; an address
+  // named twice gets its second copy in a transaction of its own, as a mail
+  // system delivers to each name on the list.
+  std::vector<std::vector<std::string>> rounds;
+  std::map<std::string, std::u16string> addressOf;
   for (const std::u16string& address : recipients) {
     const std::string mailbox = mailboxOf(address);
+    addressOf.emplace(mailbox, address);
+    auto round = std::find_if(rounds.begin(), rounds.end(), [&](const auto& r) {
+      return std::find(r.begin(), r.end(), mailbox) == r.end();
+    });
+    if (round == rounds.end()) round = rounds.insert(rounds.end(), std::vector<std::string>{});
+    round->push_back(mailbox);
+  }
+  for (const std::vector<std::string>& round : rounds) {
     for (int copy = 0; copy < std::max(quirks_.copies, 1); ++copy) {
-      auto queued = system_->submit(from, mailbox, message, quirks_.delayMs > 0);
-      if (!queued) {
-        // The server refused the recipient at once: the sender's host
-        // reports it, as for an unknown address in memory.
-        std::u16string why = queued.error().recipientUnknown
-                                 ? u""
-                                 : u"The mail system did not accept it: " +
-                                       mail::fromUtf8(queued.error().text);
-        if (!queued.error().recipientUnknown)
-          std::cerr << "post office: " << queued.error().text << '\n';
-        batches[&sender].push_back({sequence, nonDeliveryReport(sent, address, why)});
+      auto accepted = system_->submit(from, round, message, quirks_.delayMs > 0);
+      if (!accepted) {
+        // The server took none of it: the sender's host reports each
+        // recipient, as for an unknown address in memory.
+        std::cerr << "post office: " << accepted.error() << '\n';
+        for (const std::string& mailbox : round)
+          batches[&sender].push_back(
+              {sequence, nonDeliveryReport(sent, addressOf[mailbox],
+                                           u"The mail system did not accept it: " +
+                                               mail::fromUtf8(accepted.error()))});
         break;
       }
-      ++figures_.submitted;
-      submittedAtMs_[messageId] = realMs();
-      if (quirks_.delayMs > 0)
-        held_.push_back({*queued, mailbox, messageId, now + quirks_.delayMs});
-      else
-        ++owed_[mailbox];
+      std::set<std::string> refused;
+      for (const auto& [mailbox, reply] : accepted->refused) {
+        refused.insert(mailbox);
+        // Once per recipient, however many copies go out.
+        if (copy == 0)
+          batches[&sender].push_back({sequence, nonDeliveryReport(sent, addressOf[mailbox])});
+      }
+      for (const std::string& mailbox : round) {
+        if (refused.contains(mailbox)) continue;
+        ++figures_.submitted;
+        submittedAtMs_[messageId] = realMs();
+        if (quirks_.delayMs > 0)
+          held_.push_back({accepted->queueId, mailbox, messageId, now + quirks_.delayMs});
+        else
+          ++owed_[mailbox];
+      }
     }
   }
 }
@@ -176,8 +199,8 @@ void PostOffice::reportFigures() const {
   if (figures_.submitted == 0) return;
   std::cerr << "post office: " << figures_.submitted << " message(s) submitted, "
             << figures_.fetched << " fetched; delivery delay "
-            << (figures_.fetched ? figures_.totalWaitMs / figures_.fetched : 0) << " ms on average, "
-            << figures_.longestWaitMs << " ms at most";
+            << (figures_.fetched ? figures_.totalWaitMs / figures_.fetched : 0)
+            << " ms on average, " << figures_.longestWaitMs << " ms at most";
   if (watchQueue_) std::cerr << "; at most " << figures_.peakQueue << " in the server's queue";
   std::cerr << '\n';
 }

@@ -7,7 +7,10 @@
 #include <fstream>
 #include <map>
 #include <mutex>
+#include <set>
+#include <vector>
 
+#include "sim/mail/imap_fetch.h"
 #include "sim/mail/mime_text.h"
 
 namespace qx::sim {
@@ -62,23 +65,36 @@ std::size_t readFrom(char* buffer, std::size_t size, std::size_t count, void* so
   return n;
 }
 
-// What the SMTP server answered, line by line, and the last command sent.
+// What the SMTP server answered to the last command, and to each RCPT.
 struct Dialogue {
   std::string lastCommand;
   std::string lastReply;
   std::string queueId;
-  std::string recipientRefused;  // the server's permanent refusal of RCPT
+  std::string rcptFor;  // the recipient of the RCPT awaiting its answer
+  std::vector<std::pair<std::string, std::string>> refused;
 };
+
+std::string firstLine(std::string_view text) {
+  return std::string(text.substr(0, text.find('\r')));
+}
 
 int watchDialogue(CURL*, curl_infotype type, char* data, std::size_t size, void* target) {
   auto* dialogue = static_cast<Dialogue*>(target);
   const std::string_view text(data, size);
   if (type == CURLINFO_HEADER_OUT) {
-    dialogue->lastCommand = std::string(text.substr(0, text.find('\r')));
+    dialogue->lastCommand = firstLine(text);
+    dialogue->rcptFor.clear();
+    // "RCPT TO:<user@office.test>"
+    if (dialogue->lastCommand.starts_with("RCPT TO:<")) {
+      const std::string_view rest = std::string_view(dialogue->lastCommand).substr(9);
+      dialogue->rcptFor = std::string(rest.substr(0, rest.find('>')));
+    }
   } else if (type == CURLINFO_HEADER_IN) {
-    dialogue->lastReply = std::string(text.substr(0, text.find('\r')));
-    if (dialogue->lastCommand.starts_with("RCPT") && text.starts_with('5'))
-      dialogue->recipientRefused = dialogue->lastReply;
+    dialogue->lastReply = firstLine(text);
+    // Only a permanent refusal is about the recipient; a temporary one ends
+    // the whole transaction as an error.
+    if (!dialogue->rcptFor.empty() && text.starts_with('5'))
+      dialogue->refused.emplace_back(dialogue->rcptFor, dialogue->lastReply);
     // Postfix: "250 2.0.0 Ok: queued as 3F2A1B4C5D"
     const std::size_t queued = text.find("queued as ");
     if (queued != std::string_view::npos) {
@@ -89,28 +105,80 @@ int watchDialogue(CURL*, curl_infotype type, char* data, std::size_t size, void*
   return 0;
 }
 
+// The server's side of an IMAP command: every line it sent after the
+// command went out, literals included (libcurl hands a custom command's
+// untagged lines to the write callback but not the literals inside them).
+struct Exchange {
+  std::string command;
+  bool sent = false;
+  std::string response;
+};
+
+int watchExchange(CURL*, curl_infotype type, char* data, std::size_t size, void* target) {
+  auto* exchange = static_cast<Exchange*>(target);
+  const std::string_view text(data, size);
+  if (type == CURLINFO_HEADER_OUT) {
+    // "A012 UID FETCH ...": the tag, then the command.
+    const std::size_t space = text.find(' ');
+    exchange->sent =
+        space != std::string_view::npos && text.substr(space + 1).starts_with(exchange->command);
+    if (exchange->sent) exchange->response.clear();
+  } else if (type == CURLINFO_HEADER_IN && exchange->sent) {
+    exchange->response.append(text);
+  }
+  return 0;
+}
+
+// "3:7,9,12:13" for the UIDs given in ascending order.
+std::string uidSet(const std::vector<unsigned long>& uids) {
+  std::string set;
+  for (std::size_t i = 0; i < uids.size();) {
+    std::size_t j = i;
+    while (j + 1 < uids.size() && uids[j + 1] == uids[j] + 1) ++j;
+    if (!set.empty()) set += ',';
+    set += std::to_string(uids[i]);
+    if (j > i) set += ':' + std::to_string(uids[j]);
+    i = j + 1;
+  }
+  return set;
+}
+
 class ServerMailSystem final : public MailSystem {
  public:
   explicit ServerMailSystem(Settings settings) : settings_(std::move(settings)) {}
 
-  std::expected<std::string, Refusal> submit(std::string_view sender, std::string_view recipient,
-                                             std::string_view message, bool hold) override {
+  // One transaction for all recipients, over a connection kept from one
+  // submission to the next.
+  std::expected<Accepted, std::string> submit(std::string_view sender,
+                                              const std::vector<std::string>& recipients,
+                                              std::string_view message, bool hold) override {
     Easy& easy = hold ? holdingSmtp_ : smtp_;
     if (!easy) easy.reset(curl_easy_init());
-    if (!easy) return std::unexpected(Refusal{false, "libcurl cannot make a handle"});
+    if (!easy) return std::unexpected("libcurl cannot make a handle");
     CURL* e = easy.get();
-    curl_easy_reset(e);
     // The greeting names the client: Postfix holds what comes from
     // hold.office.test (scripts/mail-server).
     const std::string url = "smtp://127.0.0.1:" + settings_.smtpPort + "/" +
                             (hold ? "hold.office.test" : "office.test");
     const std::string from = "<" + std::string(sender) + ">";
-    List recipients(curl_slist_append(nullptr, ("<" + std::string(recipient) + ">").c_str()));
+    List list;
+    for (const std::string& recipient : recipients) {
+      curl_slist* grown = curl_slist_append(list.get(), ("<" + recipient + ">").c_str());
+      if (!grown) return std::unexpected("libcurl cannot make a recipient list");
+      (void)list.release();
+      list.reset(grown);
+    }
     Upload upload{message};
     Dialogue dialogue;
     curl_easy_setopt(e, CURLOPT_URL, url.c_str());
     curl_easy_setopt(e, CURLOPT_MAIL_FROM, from.c_str());
-    curl_easy_setopt(e, CURLOPT_MAIL_RCPT, recipients.get());
+    curl_easy_setopt(e, CURLOPT_MAIL_RCPT, list.get());
+    // One unknown recipient must not stop the mail for the others.
+#if LIBCURL_VERSION_NUM >= 0x080200
+    curl_easy_setopt(e, CURLOPT_MAIL_RCPT_ALLOWFAILS, 1L);
+#else
+    curl_easy_setopt(e, CURLOPT_MAIL_RCPT_ALLLOWFAILS, 1L);
+#endif
     curl_easy_setopt(e, CURLOPT_UPLOAD, 1L);
     curl_easy_setopt(e, CURLOPT_READFUNCTION, readFrom);
     curl_easy_setopt(e, CURLOPT_READDATA, &upload);
@@ -120,24 +188,31 @@ class ServerMailSystem final : public MailSystem {
     curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, 10L);
     curl_easy_setopt(e, CURLOPT_TIMEOUT, 60L);
     const CURLcode result = curl_easy_perform(e);
-    if (result == CURLE_OK) return dialogue.queueId;
-    if (!dialogue.recipientRefused.empty())
-      return std::unexpected(Refusal{true, "SMTP RCPT: " + dialogue.recipientRefused});
-    return std::unexpected(Refusal{false, "SMTP " + dialogue.lastCommand + ": " +
-                                                (dialogue.lastReply.empty()
-                                                     ? std::string(curl_easy_strerror(result))
-                                                     : dialogue.lastReply)});
+    curl_easy_setopt(e, CURLOPT_MAIL_RCPT, nullptr);
+    if (result == CURLE_OK && !dialogue.queueId.empty())
+      return Accepted{dialogue.queueId, std::move(dialogue.refused)};
+    // Everybody refused: the transaction ends at the last RCPT.
+    if (dialogue.refused.size() == recipients.size())
+      return Accepted{"", std::move(dialogue.refused)};
+    if (result == CURLE_OK)
+      return std::unexpected("SMTP: the server accepted the mail but named no queue id (" +
+                             dialogue.lastReply + ")");
+    return std::unexpected("SMTP " + dialogue.lastCommand + ": " +
+                           (dialogue.lastReply.empty() ? std::string(curl_easy_strerror(result))
+                                                       : dialogue.lastReply));
   }
 
   std::expected<void, std::string> release(const std::vector<std::string>& queueIds) override {
     if (queueIds.empty()) return {};
     // Released mail goes to the deferred queue; the flush sends it on now.
     const std::string command = "postsuper -c '" + settings_.postfixDir +
-                                "' -H - >/dev/null 2>&1 && postqueue -c '" +
-                                settings_.postfixDir + "' -f";
+                                "' -H - >/dev/null 2>&1 && postqueue -c '" + settings_.postfixDir +
+                                "' -f";
     FILE* pipe = ::popen(command.c_str(), "w");
     if (!pipe) return std::unexpected("cannot run postsuper");
-    for (const std::string& id : queueIds) std::fprintf(pipe, "%s\n", id.c_str());
+    std::set<std::string> once;
+    for (const std::string& id : queueIds)
+      if (once.insert(id).second) std::fprintf(pipe, "%s\n", id.c_str());
     if (::pclose(pipe) != 0) return std::unexpected("postsuper -H failed (is this root?)");
     return {};
   }
@@ -154,37 +229,28 @@ class ServerMailSystem final : public MailSystem {
     return static_cast<std::size_t>(std::strtoul(answer->c_str() + start + 1, nullptr, 10));
   }
 
+  // The whole mailbox in one FETCH, then one STORE and one EXPUNGE.
   std::expected<std::vector<std::string>, std::string> take(std::string_view address) override {
-    auto search = imap(address, "INBOX", "UID SEARCH ALL");
-    if (!search) return std::unexpected(search.error());
-    std::vector<std::string> uids;
-    const std::size_t at = search->find("SEARCH");
-    if (at != std::string::npos) {
-      std::size_t pos = at + 6;
-      while (true) {
-        const std::size_t start = search->find_first_of("0123456789", pos);
-        if (start == std::string::npos) break;
-        const std::size_t end = search->find_first_not_of("0123456789", start);
-        uids.push_back(search->substr(start, end - start));
-        if (end == std::string::npos) break;
-        pos = end;
-      }
-    }
+    auto response = imap(address, "INBOX", "UID FETCH 1:* (UID BODY.PEEK[])", true);
+    if (!response) return std::unexpected(response.error());
+    auto fetched = mail::parseFetchResponse(*response);
+    if (!fetched)
+      return std::unexpected("IMAP UID FETCH as " + std::string(address) +
+                             ": the server's answer cannot be read: " + fetched.error());
+    std::vector<unsigned long> uids;
     std::vector<std::string> messages;
-    for (const std::string& uid : uids) {
-      auto message = imap(address, "INBOX;UID=" + uid, "");
-      if (!message) return std::unexpected(message.error());
-      messages.push_back(std::move(*message));
+    for (mail::FetchedMessage& message : *fetched) {
+      uids.push_back(message.uid);
+      messages.push_back(std::move(message.text));
     }
-    if (!uids.empty()) {
-      std::string set;
-      for (const std::string& uid : uids) set += (set.empty() ? "" : ",") + uid;
-      if (auto stored = imap(address, "INBOX", "UID STORE " + set + " +FLAGS.SILENT (\\Deleted)");
-          !stored)
-        return std::unexpected(stored.error());
-      if (auto expunged = imap(address, "INBOX", "EXPUNGE"); !expunged)
-        return std::unexpected(expunged.error());
-    }
+    if (uids.empty()) return messages;
+    std::sort(uids.begin(), uids.end());
+    const std::string set = uidSet(uids);
+    if (auto stored = imap(address, "INBOX", "UID STORE " + set + " +FLAGS.SILENT (\\Deleted)");
+        !stored)
+      return std::unexpected(stored.error());
+    if (auto expunged = imap(address, "INBOX", "UID EXPUNGE " + set); !expunged)
+      return std::unexpected(expunged.error());
     return messages;
   }
 
@@ -199,32 +265,42 @@ class ServerMailSystem final : public MailSystem {
   }
 
  private:
-  // One IMAP request as `address`: a fetch of the URL's message when
-  // `command` is empty, else that command (after selecting the URL's
-  // mailbox). Each mailbox keeps its own connection.
+  // One IMAP command as `address`, after selecting the URL's mailbox when
+  // `path` names one. Each mailbox keeps its own handle, and with it its
+  // connection and login, from one command to the next. The answer is what
+  // libcurl passes on, or with `whole` everything the server sent after the
+  // command.
   std::expected<std::string, std::string> imap(std::string_view address, const std::string& path,
-                                               const std::string& command) {
+                                               const std::string& command, bool whole = false) {
     const std::string user = mail::lowerAscii(address);
     Easy& easy = imap_[user];
-    if (!easy) easy.reset(curl_easy_init());
-    if (!easy) return std::unexpected("libcurl cannot make a handle");
+    if (!easy) {
+      easy.reset(curl_easy_init());
+      if (!easy) return std::unexpected("libcurl cannot make a handle");
+      CURL* e = easy.get();
+      curl_easy_setopt(e, CURLOPT_USERNAME, user.c_str());
+      curl_easy_setopt(e, CURLOPT_PASSWORD, settings_.password.c_str());
+      curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, appendTo);
+      curl_easy_setopt(e, CURLOPT_DEBUGFUNCTION, watchExchange);
+      curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, 10L);
+      curl_easy_setopt(e, CURLOPT_TIMEOUT, 60L);
+    }
     CURL* e = easy.get();
-    curl_easy_reset(e);
     const std::string url = "imap://127.0.0.1:" + settings_.imapPort + "/" + path;
     std::string answer;
+    Exchange exchange;
+    exchange.command = command;
     curl_easy_setopt(e, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(e, CURLOPT_USERNAME, user.c_str());
-    curl_easy_setopt(e, CURLOPT_PASSWORD, settings_.password.c_str());
-    if (!command.empty()) curl_easy_setopt(e, CURLOPT_CUSTOMREQUEST, command.c_str());
-    curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, appendTo);
+    curl_easy_setopt(e, CURLOPT_CUSTOMREQUEST, command.c_str());
     curl_easy_setopt(e, CURLOPT_WRITEDATA, &answer);
-    curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, 10L);
-    curl_easy_setopt(e, CURLOPT_TIMEOUT, 60L);
+    curl_easy_setopt(e, CURLOPT_VERBOSE, whole ? 1L : 0L);
+    curl_easy_setopt(e, CURLOPT_DEBUGDATA, &exchange);
     const CURLcode result = curl_easy_perform(e);
     if (result != CURLE_OK)
-      return std::unexpected("IMAP " + (command.empty() ? "FETCH " + path : command) + " as " +
-                             user + ": " + curl_easy_strerror(result));
-    return answer;
+      return std::unexpected("IMAP " + command + " as " + user + ": " + curl_easy_strerror(result));
+    if (whole && !exchange.sent)
+      return std::unexpected("IMAP " + command + " as " + user + ": the command was never sent");
+    return whole ? std::move(exchange.response) : answer;
   }
 
   Settings settings_;
@@ -243,8 +319,8 @@ std::expected<std::unique_ptr<MailSystem>, std::string> connectMailServer(const 
   std::unique_ptr<MailSystem> system = std::make_unique<ServerMailSystem>(std::move(*settings));
   // A server that does not answer is named now, not at the first delivery.
   if (auto probe = system->queued(); !probe)
-    return std::unexpected("the mail server in " + dir.string() + " does not answer: " +
-                           probe.error());
+    return std::unexpected("the mail server in " + dir.string() +
+                           " does not answer: " + probe.error());
   return system;
 }
 

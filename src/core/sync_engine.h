@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -170,6 +171,8 @@ class SyncEngine {
 
   // --- Inbox -------------------------------------------------------------------
   void processInbox();
+  // The entry ids of the altered sync mails already in the error log.
+  std::set<std::u16string>& alteredMailsReported() { return alteredMailsReported_; }
 
   // --- Indicator toolbar ------------------------------------------------------
   void showIndicator();
@@ -207,6 +210,7 @@ class SyncEngine {
   bool basicSyncDone_ = false;
   std::shared_ptr<CommandBar> indicatorToolbar_;
   std::shared_ptr<CommandBarButton> indicatorButton_;
+  std::set<std::u16string> alteredMailsReported_;
 };
 
 }  // namespace qx

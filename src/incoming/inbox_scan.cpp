@@ -7,6 +7,7 @@
 
 #include "core/addin_module.h"
 #include "core/sync_engine.h"
+#include "incoming/altered_sync_mail.h"
 #include "incoming/deleted_items_purge.h"
 #include "incoming/incoming_step.h"
 #include "incoming/received_mail.h"
@@ -51,6 +52,7 @@ bool scanInbox(SyncEngine& engine, SafeMailItem& safeMail) {
     diagnostics.reportError("\nget_Application");
     return true;
   }
+  reportAlteredSyncMails(engine, safeMail, **inbox);
   std::vector<std::shared_ptr<Dispatch>> mails = findSyncMails(**inbox);
   if (mails.empty()) return true;
   orderBySentTime(mails);

@@ -83,6 +83,7 @@ add_custom_command(
   COMMAND ${qx_win_dir}/res/make-string-tables ${qx_win_strings}
   DEPENDS ${qx_win_dir}/res/make-string-tables ${qx_win_dir}/res/string_tables.cpp
           ${PROJECT_SOURCE_DIR}/src/common/messages.cpp ${PROJECT_SOURCE_DIR}/src/common/messages.h
+          ${PROJECT_SOURCE_DIR}/src/platform/utf_text.cpp
   COMMENT "String tables from the message table")
 add_custom_target(qx_win_strings DEPENDS ${qx_win_strings})
 

@@ -5,10 +5,8 @@
 // scenarios over the real one.
 #include <map>
 
-#include "sim/clock_sim.h"
 #include "sim/mail/mime_message.h"
-#include "sim/mail/post_office.h"
-#include "sim/mail_fixture.h"
+#include "sim/post_office_fixture.h"
 
 namespace qx::sim::mailtest {
 namespace {
@@ -61,48 +59,21 @@ class RecordingMailSystem final : public MailSystem {
   std::expected<std::size_t, std::string> queued() override { return held.size(); }
 };
 
-class MailPostOfficeServerTest : public ::testing::Test {
+class MailPostOfficeServerTest : public PostOfficeFixture {
  protected:
-  struct User {
-    User(VirtualClock& clock, Files& files, Faults& faults, std::u16string address)
-        : thread(clock), client(thread, files, faults, std::move(address)) {}
-    UiThread thread;
-    MailClient client;
-    std::vector<MailItemInfo> inbox() {
-      return client.folderItems(client.defaultFolderId(default_folder::kInbox));
-    }
-  };
-
   void SetUp() override {
+    PostOfficeFixture::SetUp();
     auto system = std::make_unique<RecordingMailSystem>();
     server = system.get();
     for (const char* box : {"alice@example.org", "bob@example.org"}) server->boxes[box] = {};
     server->boxes["bob@example.org"].push_back("From: old@example.org\r\n\r\nleft from before");
     office.useMailSystem(std::move(system));
-    for (User* u : {&alice, &bob}) office.attach(u->client);
   }
 
   void send(std::u16string to, std::u16string subject) {
-    auto app = ok(alice.client.applicationObject()->queryApplication());
-    auto m = ok(ok(app->createItem(item_kind::kMail))->queryMail());
-    ASSERT_EQ(m->setTo(to), hr::kOk);
-    ASSERT_EQ(m->setSubject(subject), hr::kOk);
-    ASSERT_EQ(m->setBody(u"Grüße\nis:TRUE:is"), hr::kOk);
-    ASSERT_EQ(m->setDeleteAfterSubmit(true), hr::kOk);
-    ASSERT_EQ(m->save(), hr::kOk);
-    auto outbox = ok(ok(app->getNamespace(u"MAPI"))->getDefaultFolder(default_folder::kOutbox));
-    m = ok(ok(m->move(outbox))->queryMail());
-    auto safe = ok(createSafeMailItem(alice.client.library()));
-    ASSERT_EQ(safe->putItem(m), hr::kOk);
-    ASSERT_EQ(safe->send(), hr::kOk);
+    PostOfficeFixture::send(alice, std::move(to), std::move(subject), true, u"Grüße\nis:TRUE:is");
   }
 
-  VirtualClock clock;
-  MemoryFiles files;
-  Faults faults;
-  User alice{clock, files, faults, u"alice@example.org"};
-  User bob{clock, files, faults, u"Bob@Example.org"};
-  PostOffice office{clock};
   RecordingMailSystem* server = nullptr;
 };
 

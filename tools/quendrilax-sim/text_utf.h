@@ -4,11 +4,10 @@
 #include <string>
 #include <string_view>
 
+#include "platform/utf_text.h"
+
 namespace qx::tools {
 
-// Malformed UTF-8 becomes U+FFFD, so a stray byte cannot hide a mismatch.
-std::u16string utf8ToUtf16(std::string_view text);
-std::string utf16ToUtf8(std::u16string_view text);
 // Windows-1252 bytes, as the add-in writes them.
 std::string ansiToUtf8(std::string_view ansi);
 std::string utf8ToAnsi(std::string_view text);

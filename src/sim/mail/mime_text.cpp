@@ -94,66 +94,6 @@ std::string lowerAscii(std::string_view text) {
   return out;
 }
 
-std::string toUtf8(std::u16string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    std::uint32_t c = text[i];
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] < 0xE000) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-    }
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
-
-std::u16string fromUtf8(std::string_view text) {
-  std::u16string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size();) {
-    const auto byte = static_cast<std::uint8_t>(text[i++]);
-    const int extra = byte >= 0xF0 && byte < 0xF8 ? 3 : byte >= 0xE0 ? 2 : byte >= 0xC0 ? 1 : 0;
-    if (byte >= 0x80 && (extra == 0 || byte >= 0xF8)) {
-      out += u'\uFFFD';
-      continue;
-    }
-    std::uint32_t c = extra == 0 ? byte : byte & (0x3F >> extra);
-    bool broken = false;
-    for (int k = 0; k < extra; ++k, ++i) {
-      if (i >= text.size() || (static_cast<std::uint8_t>(text[i]) & 0xC0) != 0x80) {
-        broken = true;
-        break;
-      }
-      c = (c << 6) | (static_cast<std::uint8_t>(text[i]) & 0x3F);
-    }
-    if (broken || c > 0x10FFFF) {
-      out += u'\uFFFD';
-    } else if (c >= 0x10000) {
-      c -= 0x10000;
-      out += static_cast<char16_t>(0xD800 + (c >> 10));
-      out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(c);
-    }
-  }
-  return out;
-}
-
 std::optional<std::u16string> decodeCharset(std::string_view bytes, std::string_view charset) {
   const std::string name = lowerAscii(trimmed(charset));
   if (name.empty() || name == "utf-8" || name == "utf8" || name == "us-ascii") {

@@ -7,11 +7,13 @@
 #include <string>
 #include <string_view>
 
+#include "platform/utf_text.h"
+
 namespace qx::sim::mail {
 
-std::string toUtf8(std::u16string_view text);
-// Malformed sequences become U+FFFD, as mail readers show them.
-std::u16string fromUtf8(std::string_view text);
+// The mail code's short names for the converters every layer shares.
+inline std::string toUtf8(std::u16string_view text) { return utf16ToUtf8(text); }
+inline std::u16string fromUtf8(std::string_view text) { return utf8ToUtf16(text); }
 // Text in a charset that mail labels name: UTF-8, US-ASCII, ISO-8859-1 and
 // Windows-1252 (ISO-8859-1 as the web reads it); none for any other.
 std::optional<std::u16string> decodeCharset(std::string_view bytes, std::string_view charset);

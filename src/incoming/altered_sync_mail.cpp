@@ -5,6 +5,7 @@
 
 #include "core/addin_module.h"
 #include "core/sync_engine.h"
+#include "incoming/received_mail.h"
 #include "platform/mail_ids.h"
 #include "platform/mail_mail_item.h"
 #include "protocol/sync_body.h"
@@ -56,17 +57,12 @@ std::string ansiOr(CodePage& codePage, const Result<std::u16string>& text,
 // mails untouched".
 std::string alteredReport(SafeMailItem& safeMail, CodePage& codePage,
                           const std::u16string& subject) {
-  std::string sender = "an unknown sender";
-  const Result<Variant> address = safeMail.field(prop_tag::kSenderEmailAddress);
-  if (address && address->text()) {
-    const Result<std::string> ansi = codePage.toAnsi(*address->text());
-    if (ansi && !ansi->empty()) sender = *ansi;
-  }
   const std::string syncSubject =
       ansiOr(codePage, std::u16string(syncmail::kSubjectText), "TaskSynchronisation");
-  return "Sync mail from " + sender + " not applied: its subject arrived as \"" +
-         ansiOr(codePage, subject, "?") + "\"; ask the mail administrator to leave the subject \"" +
-         syncSubject + "\" of sync mails untouched";
+  return "Sync mail from " + senderForLog(safeMail, codePage) +
+         " not applied: its subject arrived as \"" + ansiOr(codePage, subject, "?") +
+         "\"; ask the mail administrator to leave the subject \"" + syncSubject +
+         "\" of sync mails untouched";
 }
 
 }  // namespace

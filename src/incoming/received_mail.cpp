@@ -85,16 +85,20 @@ std::shared_ptr<Folder> targetFolder(SyncEngine& engine, const std::string& shar
 // "Sync mail from ADDRESS deleted: no folder is shared as "NAME"".
 std::string unknownShareReport(SafeMailItem& safeMail, CodePage& codePage,
                                const std::string& shareName) {
-  std::string sender = "an unknown sender";
-  const Result<Variant> address = safeMail.field(prop_tag::kSenderEmailAddress);
-  if (address && address->text()) {
-    const Result<std::string> ansi = codePage.toAnsi(*address->text());
-    if (ansi && !ansi->empty()) sender = *ansi;
-  }
-  return "Sync mail from " + sender + " deleted: no folder is shared as \"" + shareName + "\"";
+  return "Sync mail from " + senderForLog(safeMail, codePage) +
+         " deleted: no folder is shared as \"" + shareName + "\"";
 }
 
 }  // namespace
+
+std::string senderForLog(SafeMailItem& safeMail, CodePage& codePage) {
+  const Result<Variant> address = safeMail.field(prop_tag::kSenderEmailAddress);
+  if (address && address->text()) {
+    const Result<std::string> ansi = codePage.toAnsi(*address->text());
+    if (ansi && !ansi->empty()) return *ansi;
+  }
+  return "an unknown sender";
+}
 
 InboxStep receiveSyncMail(SyncEngine& engine, SafeMailItem& safeMail,
                           const std::shared_ptr<Dispatch>& item, Application& application) {

@@ -1,8 +1,10 @@
 #pragma once
 // One sync mail of the Inbox, from its body to the change it carries.
 #include <memory>
+#include <string>
 
 #include "incoming/incoming_step.h"
+#include "platform/codepage.h"
 #include "platform/mail_client.h"
 #include "platform/safe_mail_item.h"
 
@@ -17,5 +19,9 @@ class SyncEngine;
 // is kept for a later scan.
 InboxStep receiveSyncMail(SyncEngine& engine, SafeMailItem& safeMail,
                           const std::shared_ptr<Dispatch>& item, Application& application);
+
+// The sender's address of the mail the safe item holds, in the ANSI code
+// page, for the error log; "an unknown sender" when it cannot be had.
+std::string senderForLog(SafeMailItem& safeMail, CodePage& codePage);
 
 }  // namespace qx

@@ -9,6 +9,8 @@ namespace qx {
 
 // A surrogate without its partner becomes U+FFFD: UTF-8 has no form for it.
 std::string utf16ToUtf8(std::u16string_view text);
+// Appends the UTF-8 form of a code point (U+10FFFF at most).
+void appendUtf8(std::string& out, char32_t codePoint);
 // Each ill-formed part (a stray or missing continuation byte, an overlong
 // form, an encoded surrogate, a code point beyond U+10FFFF) becomes one
 // U+FFFD, as readers show it, so that a stray byte can never hide a

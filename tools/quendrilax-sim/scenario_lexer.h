@@ -25,7 +25,4 @@ struct LexedLine {
 // code point, written as UTF-8). Errors name what is wrong, without position.
 std::expected<LexedLine, std::string> lexLine(std::string_view line);
 
-// Appends the UTF-8 form of a code point.
-void appendUtf8(std::string& out, char32_t codePoint);
-
 }  // namespace qx::tools

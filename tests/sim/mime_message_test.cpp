@@ -70,7 +70,8 @@ TEST(MimeMessageTest, WhatTravelsComesBackAsSent) {
   for (const Case& c : cases) {
     ItemData sent = syncMail();
     c.change(sent);
-    auto received = parseMessage(renderMessage(sent, u"anna@example.org", {"id.1@example.org", kDefaultStartSeconds}));
+    auto received = parseMessage(
+        renderMessage(sent, u"anna@example.org", {"id.1@example.org", kDefaultStartSeconds}));
     ASSERT_TRUE(received) << c.name;
     EXPECT_EQ(received->subject, sent.subject) << c.name;
     EXPECT_EQ(received->to, sent.to) << c.name;
@@ -163,13 +164,15 @@ TEST(MimeMessageTest, GatewayHabitsKeepTheMailReadable) {
     std::u16string bodyEnd;
   };
   const Case cases[] = {
-      {"footer", {.footer = u"-- \nVertraulich ✓"}, u"TaskSynchronisation",
+      {"footer",
+       {.footer = u"-- \nVertraulich ✓"},
+       u"TaskSynchronisation",
        u"\r\n\r\n-- \nVertraulich ✓\r\n"},
       {"subject tag", {.subjectPrefix = u"[EXT] "}, u"[EXT] TaskSynchronisation", u":id\n"},
       {"parts reversed", {.partsReversed = true}, u"TaskSynchronisation", u":id\n"},
       {"RFC 2231 names", {.rfc2231Names = true}, u"TaskSynchronisation", u":id\n"},
-      {"all at once", {u"F", u"[EXT] ", true, true}, u"[EXT] TaskSynchronisation",
-       u"\r\n\r\nF\r\n"},
+      {"subject rewritten", {.subject = u"Wöchentlich ✓"}, u"Wöchentlich ✓", u":id\n"},
+      {"all at once", {u"F", u"[EXT] ", u"Digest", true, true}, u"[EXT] Digest", u"\r\n\r\nF\r\n"},
   };
   for (const Case& c : cases) {
     const std::string passed = applyHabits(message, c.habits);

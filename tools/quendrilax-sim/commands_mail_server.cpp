@@ -12,8 +12,8 @@
 namespace qx::tools {
 
 bool isMailServerSetting(const std::string& word) {
-  static const std::set<std::string> kWords = {"server", "footer", "subject-prefix", "parts",
-                                               "attachment-names", "watch-queue"};
+  static const std::set<std::string> kWords = {
+      "server", "footer", "subject", "subject-prefix", "parts", "attachment-names", "watch-queue"};
   return kWords.contains(word);
 }
 
@@ -28,7 +28,7 @@ std::shared_ptr<const Step> readMailServerSetting(ReadContext& ctx) {
   Args& args = ctx.args;
   const std::string what =
       args.oneOf("post office setting",
-                 "server|footer|subject-prefix|parts|attachment-names|watch-queue");
+                 "server|footer|subject|subject-prefix|parts|attachment-names|watch-queue");
   if (what == "server") {
     const std::string dir = args.text("the mail server's folder");
     args.end();
@@ -52,8 +52,10 @@ std::shared_ptr<const Step> readMailServerSetting(ReadContext& ctx) {
   }
   std::string text;
   bool on = false;
-  if (what == "footer" || what == "subject-prefix") {
-    text = args.longText(what == "footer" ? "footer text" : "subject prefix");
+  if (what == "footer" || what == "subject" || what == "subject-prefix") {
+    text = args.longText(what == "footer"    ? "footer text"
+                         : what == "subject" ? "subject"
+                                             : "subject prefix");
   } else if (what == "parts") {
     on = args.oneOf("part order", "reversed|in-order") == "reversed";
   } else {
@@ -66,6 +68,9 @@ std::shared_ptr<const Step> readMailServerSetting(ReadContext& ctx) {
     if (what == "footer") {
       quirks.habits.footer = utf8ToUtf16(text);
       note = text.empty() ? "appends no footer" : "appends " + inQuotes(text) + " to each text";
+    } else if (what == "subject") {
+      quirks.habits.subject = utf8ToUtf16(text);
+      note = text.empty() ? "keeps subjects" : "rewrites each subject to " + inQuotes(text);
     } else if (what == "subject-prefix") {
       quirks.habits.subjectPrefix = utf8ToUtf16(text);
       note = text.empty() ? "keeps subjects" : "puts " + inQuotes(text) + " before each subject";

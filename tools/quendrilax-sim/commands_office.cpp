@@ -557,7 +557,7 @@ void registerOfficeCommands(CommandTable& table) {
   table.help("  advance DURATION | wait DURATION (the same: time passes)");
   table.help("  answer USER ok|yes|no|cancel [open DURATION] | transport [every DURATION]");
   table.help("  postoffice [delay DURATION] [copies N] [reorder on|off] [crlf on|off]");
-  table.help("  postoffice server DIR | footer TEXT | subject-prefix TEXT");
+  table.help("  postoffice server DIR | footer TEXT | subject TEXT | subject-prefix TEXT");
   table.help("  postoffice parts reversed|in-order | attachment-names rfc2231|quoted");
   table.help("  fail USER OPERATION [status CODE] [call N | always] | heal USER [OPERATION]");
   table.help("  show USER boxes | timer");

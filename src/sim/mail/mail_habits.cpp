@@ -35,8 +35,8 @@ std::string headerOf(std::string_view block, std::string_view name) {
       std::string value(line.substr(colon + 1));
       while (end + 2 < block.size() && (block[end + 2] == ' ' || block[end + 2] == '\t')) {
         const std::size_t next = block.find("\r\n", end + 2);
-        value += block.substr(end + 2, (next == std::string_view::npos ? block.size() : next) -
-                                           end - 2);
+        value +=
+            block.substr(end + 2, (next == std::string_view::npos ? block.size() : next) - end - 2);
         end = next == std::string_view::npos ? block.size() : next;
       }
       return value;
@@ -113,11 +113,10 @@ std::string withFooter(std::string_view part, std::u16string_view footer) {
   const std::string_view headers = part.substr(0, split);
   const std::string_view body = part.substr(std::min(split + 2, part.size()));
   const std::string encoding = lowerAscii(headerOf(headers, "content-transfer-encoding"));
-  std::string text = encoding.find("base64") != std::string::npos
-                         ? base64Decode(body).value_or(std::string(body))
-                     : encoding.find("quoted-printable") != std::string::npos
-                         ? quotedPrintableDecode(body)
-                         : std::string(body);
+  std::string text =
+      encoding.find("base64") != std::string::npos ? base64Decode(body).value_or(std::string(body))
+      : encoding.find("quoted-printable") != std::string::npos ? quotedPrintableDecode(body)
+                                                               : std::string(body);
   text += "\r\n\r\n" + toUtf8(footer) + "\r\n";
   return replaceHeader(headers, "content-transfer-encoding",
                        "Content-Transfer-Encoding: quoted-printable\r\n") +
@@ -153,8 +152,8 @@ std::string withRfc2231Names(std::string_view part) {
     const std::string value = headerOf(headers, header);
     const auto name = headerParameter(value, parameter);
     if (!name) continue;
-    const std::string display = header == std::string_view("content-type") ? "Content-Type"
-                                                                           : "Content-Disposition";
+    const std::string display =
+        header == std::string_view("content-type") ? "Content-Type" : "Content-Disposition";
     headers = replaceHeader(headers, header,
                             display + ": " + std::string(value.substr(0, value.find(';'))) +
                                 rfc2231(parameter, *name) + "\r\n");
@@ -166,6 +165,12 @@ std::string withRfc2231Names(std::string_view part) {
 
 std::string applyHabits(std::string_view message, const MailHabits& habits) {
   std::string out(message);
+  if (!habits.subject.empty()) {
+    const std::size_t headersEnd = headerEnd(out);
+    out = replaceHeader(std::string_view(out).substr(0, headersEnd), "subject",
+                        "Subject: " + encodeHeaderText(habits.subject) + "\r\n") +
+          out.substr(headersEnd);
+  }
   if (!habits.subjectPrefix.empty()) {
     const std::size_t headersEnd = headerEnd(out);
     std::size_t at = out.starts_with("Subject:") ? 0 : out.find("\r\nSubject:");

@@ -3,31 +3,12 @@
 #include <bit>
 #include <string>
 
+#include "protocol/content_hash.h"
+
 namespace qx {
-namespace {
-
-class Hash {
- public:
-  void add(std::uint64_t value) {
-    for (int i = 0; i < 8; ++i) {
-      state_ ^= (value >> (8 * i)) & 0xFF;
-      state_ *= 0x100000001B3ull;
-    }
-  }
-  void add(const std::u16string& text) {
-    add(text.size());
-    for (char16_t c : text) add(static_cast<std::uint64_t>(c));
-  }
-  std::uint64_t value() const { return state_; }
-
- private:
-  std::uint64_t state_ = 0xCBF29CE484222325ull;
-};
-
-}  // namespace
 
 std::optional<std::uint64_t> taskFingerprint(TaskItem& task) {
-  Hash hash;
+  ContentHash hash;
   bool ok = true;
   auto text = [&](Result<std::u16string> value) {
     if (value) hash.add(*value); else ok = false;

@@ -4,6 +4,7 @@
 #include <bit>
 
 #include "platform/mail_user_properties.h"
+#include "protocol/content_hash.h"
 
 namespace qx {
 namespace {
@@ -29,20 +30,6 @@ int hexValue(char c) {
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;  // lower case is not what propertyFieldId writes
 }
-
-class Hash {
- public:
-  void add(std::uint64_t value) {
-    for (int i = 0; i < 8; ++i) {
-      state_ ^= (value >> (8 * i)) & 0xFF;
-      state_ *= 0x100000001B3ull;
-    }
-  }
-  std::uint64_t value() const { return state_; }
-
- private:
-  std::uint64_t state_ = 0xCBF29CE484222325ull;
-};
 
 // One property of the task's collection, by name and type.
 struct PropertyAt {
@@ -217,12 +204,11 @@ Hresult writeSyncedField(TaskItem& task, std::string_view id, const FieldValue& 
 }
 
 std::uint64_t fieldValueHash(const FieldValue& value) {
-  Hash hash;
+  ContentHash hash;
   hash.add(static_cast<std::uint64_t>(value.value.type()));
   hash.add(static_cast<std::uint32_t>(value.propertyType));
   if (const std::u16string* text = value.value.text()) {
-    hash.add(text->size());
-    for (char16_t c : *text) hash.add(c);
+    hash.add(std::u16string_view(*text));
   } else if (const std::optional<std::int32_t> number = value.value.asLong()) {
     hash.add(static_cast<std::uint32_t>(*number));
   } else if (const std::optional<double> real = value.value.asDouble()) {

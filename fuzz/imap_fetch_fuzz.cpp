@@ -21,7 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::set<unsigned long> uids;
   for (const auto& message : *messages) {
     if (!uids.insert(message.uid).second) std::abort();
-    if (message.text.size() > response.size()) std::abort();
+    if (message.text && message.text->size() > response.size()) std::abort();
+    if (!message.text && !message.size) std::abort();
   }
   return 0;
 }

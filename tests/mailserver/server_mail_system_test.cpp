@@ -122,5 +122,18 @@ TEST_F(ServerMailSystemTest, UnknownRecipientsAreRefusedAndHeldMailWaitsForItsRe
   EXPECT_EQ(arrived("user2@office.test", 1).size(), 1u);
 }
 
+TEST_F(ServerMailSystemTest, APileOfMailIsTakenWholeAndOnlyOnce) {
+  // More than libcurl takes in one custom FETCH once it has piled up.
+  const std::string message = mail::renderMessage(syncMail(), u"user1@office.test");
+  for (int i = 0; i < 40; ++i) {
+    auto accepted = system->submit("user1@office.test", {"user2@office.test"}, message, false);
+    ASSERT_TRUE(accepted) << accepted.error();
+  }
+  const auto pile = arrived("user2@office.test", 40);
+  EXPECT_EQ(pile.size(), 40u);
+  for (const std::string& raw : pile) EXPECT_TRUE(mail::parseMessage(raw)) << raw.substr(0, 200);
+  EXPECT_EQ(system->waiting("user2@office.test").value_or(99), 0u);
+}
+
 }  // namespace
 }  // namespace qx::sim

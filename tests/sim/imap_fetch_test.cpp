@@ -33,12 +33,16 @@ TEST(ImapFetchTest, ReadsWhatServersMaySend) {
        "* 5 EXISTS\r\n* OK [ALERT] {3}\r\nabc\r\n* 2 FETCH (FLAGS (\\Deleted))\r\n"
        "* 3 FETCH (UID 8 BODY[] NIL)\r\n* 4 FETCH (UID 10 BODY[] {1}\r\nz)\r\n",
        {{10, "z"}}},
+      {"sizes",
+       "* 1 FETCH (UID 3 RFC822.SIZE 4212)\r\n* 2 FETCH (RFC822.SIZE 17 UID 4)\r\n",
+       {{3, "size 4212"}, {4, "size 17"}}},
   };
   for (const ReadCase& c : cases) {
     auto read = parseFetchResponse(c.response);
     ASSERT_TRUE(read) << c.name << ": " << read.error();
     std::vector<std::pair<unsigned long, std::string>> got;
-    for (const FetchedMessage& m : *read) got.emplace_back(m.uid, m.text);
+    for (const FetchedMessage& m : *read)
+      got.emplace_back(m.uid, m.text ? *m.text : "size " + std::to_string(m.size.value_or(0)));
     EXPECT_EQ(got, c.messages) << c.name;
   }
 }
@@ -57,6 +61,8 @@ TEST(ImapFetchTest, RefusesWhatItCannotAccountFor) {
       {"* 1 FETCH (UID x BODY[] {1}\r\nx)\r\n", "a UID at byte 15"},
       {"* 1 FETCH (UID 99999999999 BODY[] {1}\r\nx)\r\n", "a UID"},
       {"* 1 FETCH (UID 7 BODY[] {x}\r\nx)\r\n", "a literal's size"},
+      {"* 1 FETCH (UID 7 RFC822.SIZE many)\r\n", "a size"},
+      {"* 1 FETCH (RFC822.SIZE 7)\r\n", "no UID"},
       {"* 1 FETCH (UID 7 BODY[] \"open)\r\n", "a quoted string's end"},
       {"* 1 FETCH UID 7\r\n", "\"(\" after FETCH"},
       {"A004 NO [SERVERBUG] oops\r\n", "OK after the tag"},

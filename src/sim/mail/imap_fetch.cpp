@@ -134,11 +134,13 @@ class Reader {
   std::size_t at_ = 0;
 };
 
-// One "* N FETCH (...)" after "FETCH "; the message when it carries a body.
+// One "* N FETCH (...)" after "FETCH "; the message when it carries a body or
+// a size.
 std::expected<std::optional<FetchedMessage>, std::string> readFetch(Reader& in) {
   if (!in.take('(')) return in.fail("\"(\" after FETCH");
   std::optional<unsigned long> uid;
   std::optional<std::string> body;
+  std::optional<unsigned long> size;
   bool first = true;
   while (!in.take(')')) {
     if (!first && !in.take(' ')) return in.fail("\" \" or \")\" between FETCH items");
@@ -154,14 +156,17 @@ std::expected<std::optional<FetchedMessage>, std::string> readFetch(Reader& in) 
       if (!value) return std::unexpected(value.error());
       // NIL: the message went away meanwhile; nothing to deliver.
       body = std::move(*value);
+    } else if (equalsNoCase(item, "RFC822.SIZE")) {
+      size = in.number();
+      if (!size) return in.fail("a size");
     } else if (auto skipped = in.skipValue(); !skipped) {
       return std::unexpected(skipped.error());
     }
   }
   if (!in.takeLineEnd()) return in.fail("the FETCH line's end");
-  if (!body) return std::optional<FetchedMessage>();
+  if (!body && !size) return std::optional<FetchedMessage>();
   if (!uid) return std::unexpected("a FETCH response carries a message but no UID");
-  return FetchedMessage{*uid, std::move(*body)};
+  return FetchedMessage{*uid, std::move(body), size};
 }
 
 }  // namespace

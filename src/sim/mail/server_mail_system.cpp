@@ -229,28 +229,67 @@ class ServerMailSystem final : public MailSystem {
     return static_cast<std::size_t>(std::strtoul(answer->c_str() + start + 1, nullptr, 10));
   }
 
-  // The whole mailbox in one FETCH, then one STORE and one EXPUNGE.
+  // The mailbox in few commands: its UIDs, its messages a few to a FETCH,
+  // then STORE and EXPUNGE.
   std::expected<std::vector<std::string>, std::string> take(std::string_view address) override {
-    auto response = imap(address, "INBOX", "UID FETCH 1:* (UID BODY.PEEK[])", true);
-    if (!response) return std::unexpected(response.error());
-    auto fetched = mail::parseFetchResponse(*response);
-    if (!fetched)
-      return std::unexpected("IMAP UID FETCH as " + std::string(address) +
-                             ": the server's answer cannot be read: " + fetched.error());
+    auto search = imap(address, "INBOX", "UID SEARCH ALL");
+    if (!search) return std::unexpected(search.error());
     std::vector<unsigned long> uids;
-    std::vector<std::string> messages;
-    for (mail::FetchedMessage& message : *fetched) {
-      uids.push_back(message.uid);
-      messages.push_back(std::move(message.text));
+    if (const std::size_t at = search->find("SEARCH"); at != std::string::npos) {
+      for (std::size_t pos = at + 6;;) {
+        const std::size_t start = search->find_first_of("0123456789", pos);
+        if (start == std::string::npos) break;
+        uids.push_back(std::strtoul(search->c_str() + start, nullptr, 10));
+        pos = search->find_first_not_of("0123456789", start);
+        if (pos == std::string::npos) break;
+      }
     }
-    if (uids.empty()) return messages;
     std::sort(uids.begin(), uids.end());
-    const std::string set = uidSet(uids);
-    if (auto stored = imap(address, "INBOX", "UID STORE " + set + " +FLAGS.SILENT (\\Deleted)");
-        !stored)
-      return std::unexpected(stored.error());
-    if (auto expunged = imap(address, "INBOX", "UID EXPUNGE " + set); !expunged)
-      return std::unexpected(expunged.error());
+    std::vector<std::string> messages;
+    std::vector<unsigned long> taken;
+    for (std::size_t first = 0; first < uids.size(); first += kMessagesPerFetch) {
+      const std::vector<unsigned long> batch(
+          uids.begin() + static_cast<std::ptrdiff_t>(first),
+          uids.begin() +
+              static_cast<std::ptrdiff_t>(std::min(uids.size(), first + kMessagesPerFetch)));
+      const std::string command = "UID FETCH " + uidSet(batch) + " (UID BODY.PEEK[])";
+      auto response = imap(address, "INBOX", command, true);
+      if (!response) {
+        // libcurl gives up on a custom command's answer that arrives in
+        // large pieces (it counts the lines as response headers): each
+        // message then comes by libcurl's own fetch, which takes the literal
+        // as the transfer's data.
+        for (const unsigned long uid : batch) {
+          auto one = imap(address, "INBOX;UID=" + std::to_string(uid), "");
+          if (!one) return std::unexpected(one.error());
+          taken.push_back(uid);
+          messages.push_back(std::move(*one));
+        }
+        continue;
+      }
+      auto fetched = mail::parseFetchResponse(*response);
+      if (!fetched)
+        return std::unexpected("IMAP UID FETCH as " + std::string(address) +
+                               ": the server's answer cannot be read: " + fetched.error());
+      for (mail::FetchedMessage& m : *fetched) {
+        if (!m.text) continue;  // gone meanwhile
+        taken.push_back(m.uid);
+        messages.push_back(std::move(*m.text));
+      }
+    }
+    std::sort(taken.begin(), taken.end());
+    for (std::size_t first = 0; first < taken.size(); first += kExpungedPerCommand) {
+      const std::vector<unsigned long> slice(
+          taken.begin() + static_cast<std::ptrdiff_t>(first),
+          taken.begin() +
+              static_cast<std::ptrdiff_t>(std::min(taken.size(), first + kExpungedPerCommand)));
+      const std::string set = uidSet(slice);
+      if (auto stored = imap(address, "INBOX", "UID STORE " + set + " +FLAGS.SILENT (\\Deleted)");
+          !stored)
+        return std::unexpected(stored.error());
+      if (auto expunged = imap(address, "INBOX", "UID EXPUNGE " + set); !expunged)
+        return std::unexpected(expunged.error());
+    }
     return messages;
   }
 
@@ -291,7 +330,8 @@ class ServerMailSystem final : public MailSystem {
     Exchange exchange;
     exchange.command = command;
     curl_easy_setopt(e, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(e, CURLOPT_CUSTOMREQUEST, command.c_str());
+    // No command: libcurl's own fetch of the message the URL names.
+    curl_easy_setopt(e, CURLOPT_CUSTOMREQUEST, command.empty() ? nullptr : command.c_str());
     curl_easy_setopt(e, CURLOPT_WRITEDATA, &answer);
     curl_easy_setopt(e, CURLOPT_VERBOSE, whole ? 1L : 0L);
     curl_easy_setopt(e, CURLOPT_DEBUGDATA, &exchange);
@@ -302,6 +342,11 @@ class ServerMailSystem final : public MailSystem {
       return std::unexpected("IMAP " + command + " as " + user + ": the command was never sent");
     return whole ? std::move(exchange.response) : answer;
   }
+
+  // libcurl gives up on a custom command's answer of many lines that arrive
+  // at once: the commands stay small (a few messages, a few EXPUNGE lines).
+  static constexpr std::size_t kMessagesPerFetch = 8;
+  static constexpr std::size_t kExpungedPerCommand = 200;
 
   Settings settings_;
   Easy smtp_;

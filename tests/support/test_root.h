@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -12,9 +13,12 @@ namespace qx::testsupport {
 
 inline std::filesystem::path freshTestRoot(std::string_view prefix) {
   const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  std::filesystem::path root =
-      std::filesystem::temp_directory_path() / (std::string(prefix) + std::to_string(::getpid()) +
-                                                "-" + info->test_suite_name() + "-" + info->name());
+  std::string name = std::string(prefix) + std::to_string(::getpid()) + "-" +
+                     info->test_suite_name() + "-" + info->name();
+  // A parameterised test's names hold "/": one folder, not a folder in a
+  // folder that removing the root would leave behind.
+  std::replace(name.begin(), name.end(), '/', '-');
+  std::filesystem::path root = std::filesystem::temp_directory_path() / name;
   std::filesystem::remove_all(root);
   return root;
 }

@@ -33,19 +33,12 @@ std::string hashText(std::uint64_t hash) {
 std::optional<std::u16string> recordText(TaskItem& task) {
   const Result<std::shared_ptr<UserProperties>> properties = task.userProperties();
   if (!properties) return std::nullopt;
-  const Result<std::int32_t> count = (*properties)->count();
-  if (!count) return std::nullopt;
-  for (std::int32_t i = 1; i <= *count; ++i) {
-    const Result<std::shared_ptr<UserProperty>> property = (*properties)->item(i);
-    if (!property) return std::nullopt;
-    const Result<std::u16string> name = (*property)->name();
-    if (!name) return std::nullopt;
-    if (*name != fieldrecord::kPropertyName) continue;
-    const Result<Variant> value = (*property)->value();
-    if (!value || value->text() == nullptr) return std::nullopt;
-    return *value->text();
-  }
-  return std::nullopt;
+  const Result<std::optional<PropertyAt>> found =
+      findProperty(**properties, fieldrecord::kPropertyName);
+  if (!found || !*found) return std::nullopt;
+  const Result<Variant> value = (*found)->property->value();
+  if (!value || value->text() == nullptr) return std::nullopt;
+  return *value->text();
 }
 
 }  // namespace

@@ -31,29 +31,6 @@ int hexValue(char c) {
   return -1;  // lower case is not what propertyFieldId writes
 }
 
-// One property of the task's collection, by name and type.
-struct PropertyAt {
-  std::shared_ptr<UserProperty> property;
-  std::int32_t type = 0;
-};
-
-Result<std::optional<PropertyAt>> findProperty(UserProperties& properties,
-                                               std::u16string_view name) {
-  const Result<std::int32_t> count = properties.count();
-  if (!count) return failure(count.error());
-  for (std::int32_t i = 1; i <= *count; ++i) {
-    Result<std::shared_ptr<UserProperty>> property = properties.item(i);
-    if (!property) return failure(property.error());
-    const Result<std::u16string> propertyName = (*property)->name();
-    if (!propertyName) return failure(propertyName.error());
-    if (*propertyName != name) continue;
-    const Result<std::int32_t> type = (*property)->type();
-    if (!type) return failure(type.error());
-    return std::optional<PropertyAt>(PropertyAt{std::move(*property), *type});
-  }
-  return std::optional<PropertyAt>();
-}
-
 Hresult writeProperty(TaskItem& task, std::u16string_view name, const FieldValue& value) {
   const Result<std::shared_ptr<UserProperties>> properties = task.userProperties();
   if (!properties) return properties.error();
@@ -94,6 +71,23 @@ Hresult writeFixed(TaskItem& task, std::string_view id, const Variant& value) {
 }
 
 }  // namespace
+
+Result<std::optional<PropertyAt>> findProperty(UserProperties& properties,
+                                               std::u16string_view name) {
+  const Result<std::int32_t> count = properties.count();
+  if (!count) return failure(count.error());
+  for (std::int32_t i = 1; i <= *count; ++i) {
+    Result<std::shared_ptr<UserProperty>> property = properties.item(i);
+    if (!property) return failure(property.error());
+    const Result<std::u16string> propertyName = (*property)->name();
+    if (!propertyName) return failure(propertyName.error());
+    if (*propertyName != name) continue;
+    const Result<std::int32_t> type = (*property)->type();
+    if (!type) return failure(type.error());
+    return std::optional<PropertyAt>(PropertyAt{std::move(*property), *type});
+  }
+  return std::optional<PropertyAt>();
+}
 
 std::span<const std::string_view> fixedFieldIds() { return kFixed; }
 

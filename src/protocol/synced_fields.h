@@ -7,6 +7,7 @@
 // user property that travels with the task.
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "platform/mail_task_item.h"
+#include "platform/mail_user_properties.h"
 #include "platform/variant.h"
 
 namespace qx {
@@ -67,6 +69,15 @@ struct FieldValue {
   friend bool operator==(const FieldValue&, const FieldValue&) = default;
 };
 using TaskFieldValues = std::map<FieldId, FieldValue, std::less<>>;
+
+// The first user property of that name, with its type; none when there is
+// none.
+struct PropertyAt {
+  std::shared_ptr<UserProperty> property;
+  std::int32_t type = 0;
+};
+Result<std::optional<PropertyAt>> findProperty(UserProperties& properties,
+                                               std::u16string_view name);
 
 // Every fixed field and every user property that travels (the first of
 // several with one name). None when one cannot be read: a change must not be

@@ -1,6 +1,8 @@
 // The engine's side of versioned changes: the clock and tie-breaker a version
 // is made of, the version a received change must beat, the user's saves that
 // the burst window swallowed, and what the add-in itself wrote.
+#include <algorithm>
+
 #include "core/addin_module.h"
 #include "core/change_tag.h"
 #include "core/sync_engine.h"
@@ -29,47 +31,60 @@ std::optional<ChangeVersion> SyncEngine::newVersion(const TaskRecord& stored,
   return nextVersion(atMs, *tag, stored.version, removal);
 }
 
-LocalVersion SyncEngine::localVersion(TaskItem& task, std::string_view shareName,
-                                      std::string_view syncId) {
-  LocalVersion local;
-  const TaskRecord record = readTaskRecord(task);
-  local.version = record.version;
-  const Result<std::u16string> entryId = task.entryId();
-  if (!entryId) return local;
-  const auto waiting = pending_.waiting.find(*entryId);
-  if (waiting == pending_.waiting.end()) return local;
-  // A held-back save that changed nothing since the last state sent or
-  // applied is no newer version of the task.
-  const std::optional<std::uint64_t> content = taskFingerprint(task);
-  if (record.version && record.state && content == record.state) return local;
-  const std::optional<ChangeVersion> unsent =
-      newVersion(record, shareName, syncId, waiting->second.changeMs);
-  if (unsent && (!local.version || *local.version < *unsent)) {
-    local.version = unsent;
-    local.unsent = true;
-  }
-  return local;
+std::optional<ChangeVersion> SyncEngine::unsentVersion(TaskItem& task,
+                                                       std::u16string_view entryId,
+                                                       std::string_view shareName,
+                                                       std::string_view syncId) {
+  const auto waiting = pending_.waiting.find(std::u16string(entryId));
+  if (waiting != pending_.waiting.end() && waiting->second.version) return waiting->second.version;
+  const std::optional<ChangeVersion> version =
+      newVersion(readTaskRecord(task), shareName, syncId, nowMs());
+  if (version) notePendingSend(task, entryId, *version);
+  return version;
 }
+
+namespace {
+
+// The store, so that the item can be opened again in a store of its own.
+std::u16string storeOf(TaskItem& task) {
+  if (const Result<std::shared_ptr<Dispatch>> parent = task.parent(); parent && *parent) {
+    if (const Result<std::shared_ptr<Folder>> folder = (*parent)->queryFolder(); folder) {
+      if (Result<std::u16string> store = (*folder)->storeId(); store) return std::move(*store);
+    }
+  }
+  return {};
+}
+
+}  // namespace
 
 void SyncEngine::notePendingChange(TaskItem& task, std::u16string_view entryId) {
   const std::int64_t now = nowMs();
   if (now < 0) return;
+  // The hybrid clock at the save: now, but past what the task held then.
+  std::optional<ChangeVersion> version;
+  if (const std::optional<std::string>& tag = changeTag())
+    version = nextVersion(now, *tag, readTaskRecord(task).version, std::nullopt);
   const std::u16string key(entryId);
   const auto known = pending_.waiting.find(key);
   if (known != pending_.waiting.end()) {
-    known->second.changeMs = now;
+    known->second.version = version;
     known->second.lastEventMs = now;
     return;
   }
-  // The store, so that the item can be opened again in a store of its own.
-  PendingChange change{{}, now, now};
-  if (const Result<std::shared_ptr<Dispatch>> parent = task.parent(); parent && *parent) {
-    if (const Result<std::shared_ptr<Folder>> folder = (*parent)->queryFolder(); folder) {
-      if (Result<std::u16string> store = (*folder)->storeId(); store)
-        change.storeId = std::move(*store);
-    }
+  pending_.waiting.emplace(key, PendingChange{storeOf(task), version, now});
+}
+
+void SyncEngine::notePendingSend(TaskItem& task, std::u16string_view entryId,
+                                 const ChangeVersion& version) {
+  // Due at once: the window of the save, if there was one, closed long ago.
+  const std::int64_t due = std::min<std::int64_t>(nowMs(), version.utcMs) - 60000;
+  auto [entry, added] =
+      pending_.waiting.try_emplace(std::u16string(entryId), PendingChange{{}, version, due});
+  if (added) {
+    entry->second.storeId = storeOf(task);
+  } else {
+    entry->second.version = version;
   }
-  pending_.waiting.emplace(key, std::move(change));
 }
 
 void SyncEngine::noteOwnWrite(std::u16string_view entryId, std::optional<std::uint64_t> content) {

@@ -6,14 +6,19 @@
 #include <cstdint>
 #include <map>
 #include <set>
+#include <optional>
 #include <string>
+
+#include "protocol/change_version.h"
 
 namespace qx {
 
 struct PendingChange {
   std::u16string storeId;
-  // When the last swallowed save was made: the time the change goes out with.
-  std::int64_t changeMs = 0;
+  // The version of the last swallowed save, fixed when it was made: the
+  // clock then, past what the task held then. What arrives while it waits
+  // does not move it, or a save would outrank changes made after it.
+  std::optional<ChangeVersion> version;
   // The last event of the item; the window closes three seconds after it.
   std::int64_t lastEventMs = 0;
 };

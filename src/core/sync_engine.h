@@ -36,13 +36,6 @@ class TaskItem;
 // (basic synchronization), with the version it has.
 enum class SendReason { kChange, kResend };
 
-// What a received change of a task is measured against.
-struct LocalVersion {
-  std::optional<ChangeVersion> version;
-  // The version is that of the user's save still waiting behind the burst
-  // window.
-  bool unsent = false;
-};
 
 namespace file_name {
 inline constexpr std::string_view kShareFile = "share.syn";
@@ -107,11 +100,11 @@ class SyncEngine {
   std::shared_ptr<Folder> sharedFolderByName(std::string_view shareName);
   // A task of a shared folder as a change mail; negative is failure. A task
   // whose content is what was last sent or applied goes out with the version
-  // it has; a changed one with a new version, made at `changeMs` (now unless
-  // given). Sent again, a task keeps a version it has whose content is not
-  // known.
+  // it has; the fields it changed since with `stamp` (a held-back save's
+  // version, fixed when it was made), or a new version now. Sent again, a
+  // task keeps a version it has whose content is not known.
   Hresult sendMessage(TaskItem& task, Folder& folder, SendReason reason = SendReason::kChange,
-                      std::optional<std::int64_t> changeMs = std::nullopt);
+                      std::optional<ChangeVersion> stamp = std::nullopt);
   // A task that landed in Deleted Items as a removal mail; non-zero is failure.
   Hresult DeleteMessage(TaskItem& task);
   // A shared task that stopped travelling (made private or a holiday) is
@@ -130,15 +123,19 @@ class SyncEngine {
   // goes out without one.
   std::optional<ChangeVersion> newVersion(const TaskRecord& stored, std::string_view shareName,
                                           std::string_view syncId, std::int64_t atMs);
-  // What a received change is measured against: the task's stored version,
-  // or the user's save still waiting behind the burst window when that is
-  // newer and changed the task.
-  LocalVersion localVersion(TaskItem& task, std::string_view shareName, std::string_view syncId);
+  // The version of the user's changes of the task not sent yet: the save
+  // waiting behind the burst window, or, when none waits (the host stopped
+  // before it went, or the add-in was not running), a new one now, noted as
+  // a waiting save so that the changes go out.
+  std::optional<ChangeVersion> unsentVersion(TaskItem& task, std::u16string_view entryId,
+                                             std::string_view shareName, std::string_view syncId);
   TombstoneStore& tombstones() { return tombstones_; }
   PendingChanges& pendingChanges() { return pending_; }
   // A save of the user that the burst window swallowed, to be sent once the
-  // window has closed.
+  // window has closed, with the version it has now.
   void notePendingChange(TaskItem& task, std::u16string_view entryId);
+  // A task whose changes must go out at the next tick, at `version`.
+  void notePendingSend(TaskItem& task, std::u16string_view entryId, const ChangeVersion& version);
   // The content (fingerprint) the add-in is about to save into the task,
   // noted before the save: every change event of that content is the
   // add-in's own, however many the host raises and whenever. None forgets.

@@ -3,7 +3,9 @@
 #include <bit>
 #include <string>
 
+#include "platform/mail_user_properties.h"
 #include "protocol/content_hash.h"
+#include "protocol/synced_fields.h"
 
 namespace qx {
 
@@ -33,6 +35,25 @@ std::optional<std::uint64_t> taskFingerprint(TaskItem& task) {
   date(task.dueDate());
   if (const Result<bool> complete = task.complete()) hash.add(*complete ? 1 : 0); else ok = false;
   if (!ok) return std::nullopt;
+  // The user properties that travel, in the order the task holds them; a
+  // task without any hashes as it did before they counted, so that the
+  // states stored then still match.
+  const Result<std::shared_ptr<UserProperties>> properties = task.userProperties();
+  if (!properties) return std::nullopt;
+  const Result<std::int32_t> count = (*properties)->count();
+  if (!count) return std::nullopt;
+  for (std::int32_t i = 1; i <= *count; ++i) {
+    const Result<std::shared_ptr<UserProperty>> property = (*properties)->item(i);
+    if (!property) return std::nullopt;
+    const Result<std::u16string> name = (*property)->name();
+    if (!name) return std::nullopt;
+    if (name->empty() || isOwnProperty(*name)) continue;
+    const Result<std::int32_t> type = (*property)->type();
+    Result<Variant> value = (*property)->value();
+    if (!type || !value) return std::nullopt;
+    hash.add(std::u16string_view(*name));
+    hash.add(fieldValueHash(FieldValue{std::move(*value), *type}));
+  }
   return hash.value();
 }
 

@@ -1,8 +1,10 @@
 // A removal mail applied to the local folder.
 #include "core/sync_engine.h"
+#include "core/task_record.h"
 #include "incoming/apply_received.h"
 #include "incoming/outlived_removal.h"
 #include "incoming/version_gate.h"
+#include "protocol/field_record.h"
 #include "protocol/sync_identity.h"
 
 namespace qx {
@@ -19,14 +21,35 @@ bool removeUserProperties(TaskItem& task) {
   return true;
 }
 
+namespace {
+
+// The version the removal must not be older than: the task's, or that of the
+// user's changes not sent yet.
+std::optional<ChangeVersion> versionHere(SyncEngine& engine, TaskItem& task,
+                                         const ReceivedAbout& about) {
+  std::optional<ChangeVersion> version = readTaskRecord(task).version;
+  const std::optional<TaskFieldValues> values = readSyncedFields(task);
+  const std::optional<FieldRecord> record = readFieldRecord(task, about.syncId);
+  const Result<std::u16string> entryId = task.entryId();
+  if (!values || !record || !entryId || changedFields(&*record, *values).empty()) return version;
+  const std::optional<ChangeVersion> unsent =
+      engine.unsentVersion(task, *entryId, about.shareName, about.syncId);
+  if (unsent && (!version || *version < *unsent)) version = unsent;
+  return version;
+}
+
+}  // namespace
+
 InboxStep applyRemoval(SyncEngine& engine, std::shared_ptr<Folder> target,
                        const SyncMailReading& mail) {
   Diagnostics& diagnostics = engine.diagnostics();
-  const ReceivedAbout about{mail.shareName, mail.syncIdText, mail.version};
+  const ReceivedAbout about{mail.shareName, mail.syncIdText, versionOf(engine, mail),
+                            mail.sender};
+  if (judgeRemoval(engine, about) == Verdict::kRefuse) return InboxStep::kDeleteMail;
   const std::shared_ptr<Dispatch> found =
       findTaskBySyncId(*engine.hostNamespace(), std::move(target), mail.syncId);
   if (!found) {
-    (void)removalIsNews(engine, about, nullptr);
+    (void)removalIsNews(engine, about, std::nullopt, false);
     return InboxStep::kDeleteMail;
   }
   const Result<std::shared_ptr<TaskItem>> task = found->queryTask();
@@ -35,8 +58,8 @@ InboxStep applyRemoval(SyncEngine& engine, std::shared_ptr<Folder> target,
     return InboxStep::kDeleteMail;
   }
   debugEntry(diagnostics, "ok have a interface to it");
-  if (!removalIsNews(engine, about, task->get())) {
-    if (about.version && !resendFieldsOlderThan(engine, **task, about.syncId, *about.version))
+  if (!removalIsNews(engine, about, versionHere(engine, **task, about), true)) {
+    if (!resendFieldsOlderThan(engine, **task, about.syncId, about.version))
       return InboxStep::kEndScan;
     return InboxStep::kDeleteMail;
   }

@@ -11,6 +11,8 @@
 #include "incoming/merge_received.h"
 #include "incoming/version_gate.h"
 #include "platform/safe_library.h"
+#include "platform/safe_message.h"
+#include "platform/safe_utilities.h"
 #include "protocol/stays_home.h"
 #include "protocol/sync_identity.h"
 
@@ -18,9 +20,6 @@ namespace qx {
 namespace {
 
 constexpr std::string_view kNotNewer = "versions: change not newer than the local copy, dropped";
-constexpr std::string_view kTieLost =
-    "versions: change of the same version, the copy here kept";
-
 // The change events of this write are the add-in's own, not the user's: noted
 // before the save, since a host may raise them inside it. A save of the
 // user's still waiting behind the burst window was older than what is
@@ -96,14 +95,6 @@ void keepOwnersChoice(TaskItem& task, const OwnersChoice& choice) {
     (void)task.setCategories(*choice.holidayCategories);
 }
 
-// The version of the user's save still waiting behind the burst window, when
-// it changed the task.
-std::optional<ChangeVersion> unsentVersion(SyncEngine& engine, TaskItem& task,
-                                           const ReceivedAbout& about) {
-  const LocalVersion mine = engine.localVersion(task, about.shareName, about.syncId);
-  return mine.unsent ? mine.version : std::nullopt;
-}
-
 void logMerge(SyncEngine& engine, TaskItem& task, const SyncMailReading& mail,
               const MergedCopy& merged) {
   Diagnostics& diagnostics = engine.diagnostics();
@@ -115,20 +106,45 @@ void logMerge(SyncEngine& engine, TaskItem& task, const SyncMailReading& mail,
   if (text) diagnostics.logDebug(*text);
 }
 
-// What the add-in applied of each field: the merge's record, or for a task
-// taken whole the mail's field versions (none from a peer that sends no
-// version) and the values it brought.
-std::optional<FieldRecord> appliedFields(TaskItem& task, const SyncMailReading& mail,
-                                         const std::optional<MergedCopy>& merged) {
-  if (merged) return merged->record;
-  const std::optional<TaskFieldValues> values = readSyncedFields(task);
-  if (!values) return std::nullopt;
-  FieldRecord record{mail.syncIdText, mail.fieldVersions.value_or(FieldVersions()),
-                     hashFields(*values)};
-  std::vector<FieldId> ids;
-  for (const auto& [id, value] : *values) ids.push_back(id);
-  record.versions.compact(ids);
-  return record;
+// Asked of the message read from the attachment, by the property's name.
+CarriesProperty receivedCarries(SafeLibrary& library, const std::shared_ptr<Dispatch>& received) {
+  return [&library, received](std::u16string_view name) -> Result<bool> {
+    const Result<std::shared_ptr<MapiUtilities>> utilities = createMapiUtilities(library);
+    if (!utilities) return failure(utilities.error());
+    // A name the message's store never mapped is on no item of it.
+    const Result<std::int32_t> tag =
+        (*utilities)->getIdsFromNames(received, prop_set::kPublicStrings, name, false);
+    if (!tag) return tag.error() == hr::kMapiNotFound ? Result<bool>(false) : failure(tag.error());
+    const Result<std::shared_ptr<SafeMessage>> message = received->querySafeMessage();
+    if (!message) return failure(message.error());
+    const Result<Variant> value = (*message)->field(*tag);
+    if (!value) return value.error() == hr::kMapiNotFound ? Result<bool>(false) : failure(value.error());
+    return true;
+  };
+}
+
+// The local side of the merge: a task not held here has no fields and no
+// record; one held here its record, and the version of the changes the user
+// made beyond it and has not sent.
+struct LocalSide {
+  LocalFields fields;
+  std::optional<ChangeVersion> unsent;
+  std::optional<ChangeVersion> taskVersion;
+};
+
+std::optional<LocalSide> readLocalSide(SyncEngine& engine, TaskItem& task,
+                                       const ReceivedAbout& about) {
+  LocalSide side;
+  side.taskVersion = readTaskRecord(task).version;
+  std::optional<LocalFields> fields = readLocalFields(task, about.syncId, side.taskVersion);
+  if (!fields) return std::nullopt;
+  side.fields = std::move(*fields);
+  if (!side.fields.unsentFields.empty()) {
+    const Result<std::u16string> entryId = task.entryId();
+    if (!entryId) return std::nullopt;
+    side.unsent = engine.unsentVersion(task, *entryId, about.shareName, about.syncId);
+  }
+  return side;
 }
 
 }  // namespace
@@ -145,17 +161,12 @@ InboxStep applyTask(SyncEngine& engine, const std::shared_ptr<Dispatch>& receive
 
   std::shared_ptr<Dispatch> local = std::move(*counterpart);
   const bool add = !local;
-  // The version comes from the body alone: one inside the message file is
-  // whatever the sender's copy held, stale at a peer that knows no versions.
-  const ReceivedAbout about{mail.shareName, mail.syncIdText, mail.version};
-  Verdict verdict = Verdict::kApply;
-  if (about.version) {
-    const Result<std::shared_ptr<TaskItem>> current =
-        add ? Result<std::shared_ptr<TaskItem>>(nullptr) : local->queryTask();
-    verdict = judgeChange(engine, about, current ? current->get() : nullptr,
-                          mail.fieldVersions.has_value());
-    if (verdict == Verdict::kDrop) return InboxStep::kDeleteMail;
-  }
+  // The version comes from the body (or the mail) alone: one inside the
+  // message file is whatever the sender's copy held.
+  const ReceivedAbout about{mail.shareName, mail.syncIdText, versionOf(engine, mail),
+                            mail.sender};
+  const Verdict verdict = judgeChange(engine, about, !add);
+  if (verdict != Verdict::kMerge) return InboxStep::kDeleteMail;
   if (add) {
     // A host that cannot make a task now may well make one at the next scan.
     Result<std::shared_ptr<Dispatch>> created = application.createItem(item_kind::kTask);
@@ -167,21 +178,15 @@ InboxStep applyTask(SyncEngine& engine, const std::shared_ptr<Dispatch>& receive
   if (!task) return add ? InboxStep::kKeepMail : InboxStep::kDeleteMail;
 
   OwnersChoice choice;
-  std::optional<std::uint64_t> before;
-  TaskRecord stored;
-  std::optional<LocalFields> localFields;
+  LocalSide before;
   if (add) {
     (void)(*task)->save();
   } else {
     debugEntry(diagnostics, "change one item");
     choice = ownersChoice(**task);
-    before = taskFingerprint(**task);
-    if (verdict == Verdict::kMerge) {
-      stored = readTaskRecord(**task);
-      localFields = readLocalFields(**task, about.syncId, stored.version,
-                                    unsentVersion(engine, **task, about));
-      if (!localFields) return InboxStep::kKeepMail;
-    }
+    std::optional<LocalSide> side = readLocalSide(engine, **task, about);
+    if (!side) return InboxStep::kKeepMail;
+    before = std::move(*side);
   }
   const Result<Hresult> copied = copyTaskOnto(engine, received, *task);
   if (!copied) return InboxStep::kEndScan;
@@ -191,44 +196,34 @@ InboxStep applyTask(SyncEngine& engine, const std::shared_ptr<Dispatch>& receive
     if (add) removeForGood(session, **task);
     return InboxStep::kKeepMail;
   }
-  if (verdict == Verdict::kTie) {
-    // Both ends keep the state with the greater fingerprint; the copy made
-    // here is not saved when that is the local one.
-    const std::optional<std::uint64_t> after = taskFingerprint(**task);
-    if (!after || !before || !wins(*about.version, *after, *about.version, *before)) {
-      debugEntry(diagnostics, kTieLost);
-      return InboxStep::kDeleteMail;
-    }
+  // The working copy holds the mail's task; what stays here goes back.
+  const std::optional<MailFields> mailFields = readMailFields(
+      **task, before.fields, receivedCarries(library, received), about.version, mail.fields);
+  const std::optional<MergedCopy> merged =
+      mailFields ? mergeIntoCopy(**task, before.fields, *mailFields, before.unsent, about.syncId)
+                 : std::nullopt;
+  if (!merged) {
+    if (add) removeForGood(session, **task);
+    return InboxStep::kKeepMail;
   }
-  std::optional<MergedCopy> merged;
-  if (verdict == Verdict::kMerge) {
-    // The working copy holds the mail's task; what is newer here goes back.
-    merged = keepNewerLocalFields(**task, *localFields, *mail.fieldVersions, about.syncId);
-    if (!merged) return InboxStep::kKeepMail;
-    if (!merged->news) {
-      debugEntry(diagnostics, kNotNewer);
-      return InboxStep::kDeleteMail;
-    }
-    logMerge(engine, **task, mail, *merged);
+  if (!merged->news) {
+    debugEntry(diagnostics, kNotNewer);
+    return InboxStep::kDeleteMail;
   }
+  logMerge(engine, **task, mail, *merged);
   debugEntry(diagnostics, "change one item successfully");
   keepOwnersChoice(**task, choice);
   const Result<std::shared_ptr<UserProperties>> properties = (*task)->userProperties();
-  TaskRecord record{about.version, about.version ? taskFingerprint(**task) : std::nullopt};
-  const std::optional<FieldRecord> fields = appliedFields(**task, mail, merged);
-  bool keepWaiting = false;
-  if (merged) {
-    // The task's version is the newer of the two.
-    if (stored.version && *record.version < *stored.version) record.version = stored.version;
-    // A change of the user's kept and not sent yet: its content is no state
-    // that was sent, so the save still waiting counts as a newer change.
-    const std::optional<TaskFieldValues> now = readSyncedFields(**task);
-    keepWaiting = !now || !changedFields(&merged->record, *now).empty();
-    if (keepWaiting) record.state.reset();
-  }
+  // The task's version is the newest of its fields and of what it held.
+  TaskRecord record{merged->taskVersion, std::nullopt};
+  if (before.taskVersion && (!record.version || *record.version < *before.taskVersion))
+    record.version = before.taskVersion;
+  // A change of the user's kept and not sent yet: its content is no state
+  // that was sent, so the save still waiting goes out.
+  if (!merged->unsentKept) record.state = taskFingerprint(**task);
   if (!properties || failed(writeTaskRecord(**properties, record)) ||
-      (fields && failed(writeFieldRecord(**task, *fields))) ||
-      failed(saveApplied(engine, **task, add, keepWaiting))) {
+      failed(writeFieldRecord(**task, merged->record)) ||
+      failed(saveApplied(engine, **task, add, merged->unsentKept))) {
     // Unsaved, the change is lost: as with a failed copy. A version that
     // came with the copy but could not be replaced would misjudge the next
     // mails, so nothing is saved then either.

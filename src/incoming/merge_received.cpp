@@ -1,6 +1,7 @@
 #include "incoming/merge_received.h"
 
 #include <algorithm>
+#include <set>
 
 namespace qx {
 namespace {
@@ -28,89 +29,97 @@ void appendList(std::u16string& text, const std::vector<FieldId>& ids) {
   }
 }
 
-// Each field's value as of its version here: a field changed since it was
-// last sent or applied still has the version of what it was then, and a mail
-// of that very version is no news for it.
-FieldSide valuesOfVersions(const LocalFields& local) {
-  FieldSide side = hashFields(local.values);
-  if (!local.record) return side;
-  for (auto& [id, hash] : side) {
-    const auto recorded = local.record->hashes.find(id);
-    if (recorded != local.record->hashes.end() &&
-        local.record->versions.of(id) == local.versions.of(id))
-      hash = recorded->second;
-  }
-  return side;
+// The value a field ends with: one side's, or absent.
+const FieldValue* valueIn(const TaskFieldValues& values, std::string_view id) {
+  const auto found = values.find(id);
+  return found == values.end() ? nullptr : &found->second;
+}
+
+bool sameValue(const FieldValue* a, const FieldValue* b) {
+  return a == b || (a && b && *a == *b);
+}
+
+Hresult writeValue(TaskItem& task, std::string_view id, const FieldValue* value) {
+  return value ? writeSyncedField(task, id, *value) : removeSyncedProperty(task, id);
 }
 
 }  // namespace
 
 std::optional<LocalFields> readLocalFields(TaskItem& task, std::string_view syncId,
-                                           const std::optional<ChangeVersion>& taskVersion,
-                                           const std::optional<ChangeVersion>& unsent) {
+                                           const std::optional<ChangeVersion>& taskVersion) {
   std::optional<TaskFieldValues> values = readSyncedFields(task);
   if (!values) return std::nullopt;
-  LocalFields local{std::move(*values), {}, readFieldRecord(task, syncId)};
-  if (!local.record) {
-    std::optional<ChangeVersion> whole = taskVersion;
-    if (unsent && (!whole || *whole < *unsent)) whole = unsent;
-    local.versions = FieldVersions(whole);
+  LocalFields local{std::move(*values), {}, {}};
+  if (std::optional<FieldRecord> record = readFieldRecord(task, syncId)) {
+    local.record = std::move(*record);
+    local.unsentFields = changedFields(&local.record, local.values);
     return local;
   }
-  local.versions = local.record->versions;
-  if (unsent) {
-    for (const FieldId& id : changedFields(&*local.record, local.values)) {
-      const std::optional<ChangeVersion> recorded = local.versions.of(id);
-      if (!recorded || *recorded < *unsent) local.versions.set(id, *unsent);
-    }
-  }
+  local.record = FieldRecord{std::string(syncId), FieldVersions(taskVersion),
+                             hashFields(local.values)};
   return local;
 }
 
-std::optional<MergedCopy> keepNewerLocalFields(TaskItem& task, const LocalFields& before,
-                                               const FieldVersions& mail,
-                                               std::string_view syncId) {
-  const std::optional<TaskFieldValues> copied = readSyncedFields(task);
-  if (!copied) return std::nullopt;
-  // The copy removes no property: one held only here is among the copied
-  // fields too, and is measured by the mail's version like any other.
-  const FieldMerge merge =
-      mergeFields(before.versions, valuesOfVersions(before), mail, hashFields(*copied));
-
-  MergedCopy result;
-  result.news = !merge.taken.empty();
-  result.record = FieldRecord{std::string(syncId), merge.versions, {}};
-  for (const FieldId& id : merge.taken) {
-    const FieldValue& value = copied->find(id)->second;
-    result.record.hashes.emplace(id, fieldValueHash(value));
-    const auto was = before.values.find(id);
-    if (was == before.values.end() || !(was->second == value)) result.taken.push_back(id);
-  }
-  for (const FieldId& id : merge.kept) {
-    const FieldValue& value = before.values.find(id)->second;
-    const auto arrived = copied->find(id);
-    if (arrived != copied->end() && !(arrived->second == value)) {
-      if (failed(writeSyncedField(task, id, value))) return std::nullopt;
-      result.kept.push_back(id);
-    }
-    // A field the user changed and has not sent yet (the save held back, or
-    // a field it carries along) stays as the record had it: the held-back
-    // save then still finds it changed, and sends it.
-    const FieldRecord* record = before.record ? &*before.record : nullptr;
-    const auto recorded = record ? record->hashes.find(id) : FieldHashes::const_iterator();
-    const bool hasHash = record && recorded != record->hashes.end();
-    const std::optional<ChangeVersion> sent = record ? record->versions.of(id) : std::nullopt;
-    const bool unsent = record && (!hasHash || recorded->second != fieldValueHash(value) ||
-                                   sent != before.versions.of(id));
-    if (!unsent) {
-      result.record.hashes.emplace(id, fieldValueHash(value));
+std::optional<MailFields> readMailFields(TaskItem& copy, const LocalFields& before,
+                                         const CarriesProperty& carries,
+                                         const ChangeVersion& version,
+                                         const std::optional<FieldVersionLine>& line) {
+  std::optional<TaskFieldValues> values = readSyncedFields(copy);
+  if (!values) return std::nullopt;
+  MailFields mail{{}, {}};
+  for (auto& [id, value] : *values) {
+    const FieldValue* here = valueIn(before.values, id);
+    if (isFixedFieldId(id) || !here || !(*here == value)) {
+      mail.values.emplace(id, std::move(value));
       continue;
     }
-    if (hasHash) result.record.hashes.emplace(id, recorded->second);
-    if (sent) result.record.versions.set(id, *sent);
+    const Result<bool> carried = carries(*propertyNameOf(id));
+    if (!carried) return std::nullopt;
+    if (*carried) mail.values.emplace(id, std::move(value));
+  }
+  mail.state.versions = line ? line->versions : FieldVersions(version);
+  mail.state.hashes = hashFields(mail.values);
+  if (line) {
+    for (const FieldId& id : line->named)
+      if (!isFixedFieldId(id)) mail.state.hashes.emplace(id, kAbsentHash);
+  }
+  return mail;
+}
+
+std::optional<MergedCopy> mergeIntoCopy(TaskItem& task, const LocalFields& before,
+                                        const MailFields& mail,
+                                        const std::optional<ChangeVersion>& unsent,
+                                        std::string_view syncId) {
+  const FieldMerge merge = mergeFields(before.record.state(), mail.state);
+  std::set<std::string_view> unsentRegisters;
+  for (const FieldId& id : before.unsentFields) unsentRegisters.insert(registerOf(id));
+  std::set<FieldId, std::less<>> fields;
+  for (const auto& [id, hash] : merge.merged.hashes) fields.insert(id);
+  for (const auto& [id, value] : before.values) fields.insert(id);
+
+  MergedCopy result;
+  for (const FieldId& id : fields) {
+    const FieldValue* mine = valueIn(before.values, id);
+    const FieldValue* theirs = valueIn(mail.values, id);
+    const std::optional<ChangeVersion> merged = registerVersion(merge.merged, id);
+    const bool taken = std::find(merge.taken.begin(), merge.taken.end(), id) != merge.taken.end();
+    // The user's change not sent stays when it is newer than all that is
+    // known of its field; the register goes whole, like the record's.
+    const bool keepUnsent = unsentRegisters.contains(registerOf(id)) && unsent &&
+                            (!merged || *merged < *unsent);
+    const FieldValue* target = keepUnsent || !taken ? mine : theirs;
+    // The copy brought the mail's value of each field it carries and removed
+    // nothing.
+    const FieldValue* copied = theirs ? theirs : mine;
+    if (!sameValue(target, copied) && failed(writeValue(task, id, target))) return std::nullopt;
+    if (!sameValue(target, mine)) result.taken.push_back(id);
+    if (target == mine && theirs && !sameValue(mine, theirs)) result.kept.push_back(id);
+    result.unsentKept = result.unsentKept || keepUnsent;
   }
   inFieldOrder(result.taken);
   inFieldOrder(result.kept);
+  result.record = FieldRecord{std::string(syncId), merge.merged.versions, merge.merged.hashes};
+  result.news = !result.taken.empty() || !(result.record == before.record);
   result.taskVersion = result.record.versions.newest();
   return result;
 }

@@ -5,6 +5,7 @@
 #include "core/own_write.h"
 #include "core/task_record.h"
 #include "protocol/field_record.h"
+#include "protocol/stays_home.h"
 
 namespace qx {
 namespace {
@@ -17,12 +18,15 @@ bool resendFieldsOlderThan(SyncEngine& engine, TaskItem& task, std::string_view 
                            const ChangeVersion& removal) {
   std::optional<FieldRecord> record = readFieldRecord(task, syncId);
   const std::optional<ChangeVersion> version = readTaskRecord(task).version;
-  const std::optional<std::string>& tag = engine.changeTag();
   const Result<std::u16string> entryId = task.entryId();
-  if (!record || !version || !tag || !entryId) return true;
+  if (!record || !version || !entryId) return true;
+  // A task that stays with its owner was withdrawn after this removal; the
+  // owner's withdrawal is what the others get.
+  if (staysHome(task)) return true;
   // Just after the removal: later than every field it removed, earlier than
-  // any change made once it was known, and no later than the task itself.
-  ChangeVersion after{removal.utcMs + 1, *tag};
+  // any change made once it was known (even one stamped in the removal's
+  // millisecond by a clock a little ahead), and no later than the task.
+  ChangeVersion after = justAfter(removal);
   if (*version < after) after = *version;
   std::vector<FieldId> fields;
   bool older = false;

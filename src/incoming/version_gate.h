@@ -1,14 +1,17 @@
 #pragma once
-// Which received mails are news: a versioned change is applied only when it is
-// newer than the local copy (or, for a task the folder no longer holds, than
-// its recorded removal in that share); a versioned removal deletes only a copy
-// that is not newer than itself. A mail without a version comes from a peer
-// that knows none and is applied in arrival order.
+// Which received mails are news. Every change is merged field by field
+// (merge_received.h); before that, a change is dropped when a recorded
+// removal of its task is not older than it, and, for a task not held here,
+// when it is older than the removal records are kept: some users would still
+// hold the removal's record and others not, and they would decide apart. A
+// removal deletes only a copy that is not newer than itself. Either is
+// refused when it is stamped more than a day ahead of this computer's clock.
 #include <optional>
 #include <string>
 
 #include "platform/mail_client.h"
 #include "protocol/change_version.h"
+#include "protocol/sync_mail_reader.h"
 
 namespace qx {
 
@@ -18,27 +21,32 @@ class SyncEngine;
 struct ReceivedAbout {
   std::string shareName;  // ANSI
   std::string syncId;     // ANSI; empty when it has none
-  std::optional<ChangeVersion> version;
+  ChangeVersion version;
+  std::u16string sender;  // for the error log
 };
 
 enum class Verdict {
-  kApply,
-  kDrop,
-  // The local copy has exactly this version (a copied profile's
-  // tie-breaker, in one millisecond): the content decides.
-  kTie,
-  // A task held here, changed field by field: the merge decides.
   kMerge,
+  // Of no use: deleted with a debug entry.
+  kDrop,
+  // Refused: deleted with an error-log line.
+  kRefuse,
 };
 
-// `local` is the folder's copy of the task, or nullptr when it has none.
-// Writes a debug entry for what it drops. A change `byField` of a task held
-// here is dropped only for a newer removal; otherwise each field is judged
-// on its own (kMerge).
-Verdict judgeChange(SyncEngine& engine, const ReceivedAbout& about, TaskItem* local,
-                    bool byField = false);
+// The mail's version, or for one that has none (made by hand: it never
+// travelled, so it has no submit time either) the version derived from the
+// time it is read.
+ChangeVersion versionOf(SyncEngine& engine, const SyncMailReading& mail);
 
-// Records the removal and tells whether it deletes `local`.
-bool removalIsNews(SyncEngine& engine, const ReceivedAbout& about, TaskItem* local);
+// `held`: the folder holds a copy of the task.
+Verdict judgeChange(SyncEngine& engine, const ReceivedAbout& about, bool held);
+
+// Whether a removal may be applied at all (kMerge) or is refused.
+Verdict judgeRemoval(SyncEngine& engine, const ReceivedAbout& about);
+
+// Records the removal and tells whether it deletes `local`, whose version is
+// `localVersion`.
+bool removalIsNews(SyncEngine& engine, const ReceivedAbout& about,
+                   const std::optional<ChangeVersion>& localVersion, bool held);
 
 }  // namespace qx

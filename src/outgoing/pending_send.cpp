@@ -65,7 +65,7 @@ bool SyncEngine::sendPendingChanges(bool all) {
       continue;
     }
     debugEntry(diagnostics_, kLateSend);
-    const Hresult status = sendMessage(**task, **folder, SendReason::kChange, change.changeMs);
+    const Hresult status = sendMessage(**task, **folder, SendReason::kChange, change.version);
     if (module_.engine() != this) return false;
     if (failed(status)) debugEntry(diagnostics_, kSendFailed);
   }

@@ -6,6 +6,7 @@
 
 #include "core/addin_module.h"
 #include "core/sync_engine.h"
+#include "core/task_fingerprint.h"
 #include "core/task_record.h"
 #include "outgoing/outbox_search.h"
 #include "core/own_write.h"
@@ -13,6 +14,7 @@
 #include "platform/mail_client.h"
 #include "platform/safe_library.h"
 #include "protocol/change_version.h"
+#include "protocol/field_record.h"
 #include "protocol/sync_envelope.h"
 #include "protocol/sync_identity.h"
 
@@ -105,12 +107,12 @@ class RemovalMailSender {
     // change made before it, arriving later, does not bring the task back,
     // here or at the peers.
     const std::int64_t now = engine_.nowMs();
-    const std::optional<ChangeVersion> version =
-        engine_.newVersion(readTaskRecord(**properties), *shareName, ansiId, now);
+    version_ = engine_.newVersion(readTaskRecord(**properties), *shareName, ansiId, now);
+    syncId_ = ansiId;
     (void)writeSyncBody(*safeMail_, platform_.codePage, engine_.module().uiLanguage(),
                         SyncKind::kRemoval, *shareName, ansiId,
-                        version ? versionLine(*version) : std::string());
-    if (version) engine_.tombstones().record(*shareName, ansiId, *version, now);
+                        version_ ? versionLine(*version_) : std::string());
+    if (version_) engine_.tombstones().record(*shareName, ansiId, *version_, now);
     finishSyncMail(*mail_, *safeMail_);
     moveToOutbox();
     return {safeMail_->send()};
@@ -144,6 +146,12 @@ class RemovalMailSender {
     return {status};
   }
 
+ public:
+  // The removal's version and the id it named, once a removal was written.
+  const std::optional<ChangeVersion>& version() const { return version_; }
+  const std::string& syncId() const { return syncId_; }
+
+ private:
   void moveToOutbox() {
     const Result<std::shared_ptr<Folder>> outbox =
         engine_.hostNamespace()->getDefaultFolder(default_folder::kOutbox);
@@ -161,7 +169,26 @@ class RemovalMailSender {
   std::shared_ptr<SafeMailItem> safeMail_;
   std::shared_ptr<MailItem> mail_;
   bool deleted_;
+  std::optional<ChangeVersion> version_;
+  std::string syncId_;
 };
+
+// The withdrawal is the task's change to private (or a holiday) at the
+// removal's version: recorded so, an older removal still on its way deletes
+// nothing here, and making the task public again is a change newer than its
+// withdrawal, which brings it back to the others.
+Hresult recordWithdrawal(TaskItem& task, UserProperties& properties, const std::string& syncId,
+                         const ChangeVersion& version) {
+  const std::optional<TaskFieldValues> values = readSyncedFields(task);
+  if (!values) return hr::kFail;
+  const FieldRecord stamped =
+      recordLocalChange(readFieldRecord(task, syncId), syncId, *values, version);
+  if (const Hresult status =
+          writeTaskRecord(properties, TaskRecord{stamped.versions.newest(), taskFingerprint(task)});
+      failed(status))
+    return status;
+  return writeFieldRecord(task, stamped);
+}
 
 }  // namespace
 
@@ -180,13 +207,19 @@ MailSendEnd withdrawTask(SyncEngine& engine, TaskItem& task) {
   const OutboxSearch waiting = findMailInOutBox(engine, names->syncId);
   if (waiting.libraryMissing) return {hr::kClassNotRegistered, true};
   if (waiting.mail) (void)waiting.mail->deleteItem();
-  if (const MailSendEnd end = sendRemovalMail(engine, task);
-      end.libraryMissing || failed(end.status)) {
+  RemovalMailSender sender(engine, task, false);
+  if (const MailSendEnd end = sender.run(); end.libraryMissing || failed(end.status)) {
     return end;
   }
   properties = task.userProperties();
   if (const Hresult status = statusOf(properties); failed(status)) return {status};
   if (const Hresult status = removeLastShareName(**properties); failed(status)) return {status};
+  if (sender.version()) {
+    if (const Hresult status =
+            recordWithdrawal(task, **properties, sender.syncId(), *sender.version());
+        failed(status))
+      return {status};
+  }
   const Result<std::u16string> entryId = task.entryId();
   if (!entryId) return {entryId.error()};
   return {saveAsOwnWrite(engine, task, *entryId)};

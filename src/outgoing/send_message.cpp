@@ -39,14 +39,14 @@ constexpr std::string_view kCompressionThrew = "\nzippen fehlgeschlagen2:";
 class ChangeMailSender {
  public:
   ChangeMailSender(SyncEngine& engine, TaskItem& task, std::string shareName, SendReason reason,
-                   std::optional<std::int64_t> changeMs)
+                   std::optional<ChangeVersion> stamp)
       : engine_(engine),
         log_(engine.diagnostics()),
         platform_(engine.module().platform()),
         task_(task),
         shareName_(std::move(shareName)),
         reason_(reason),
-        changeMs_(changeMs) {}
+        stamp_(std::move(stamp)) {}
 
   MailSendEnd run() {
     const Result<std::shared_ptr<SafeMailItem>> safeMail =
@@ -128,6 +128,7 @@ class ChangeMailSender {
     if (!id) return id.error();
     syncId_ = id->id;
     mustSave_ = id->assigned;
+    newId_ = id->assigned;
     const Result<std::string> ansiId = platform_.codePage.toAnsi(syncId_);
     if (!ansiId) return ansiId.error();
     ansiSyncId_ = *ansiId;
@@ -138,40 +139,72 @@ class ChangeMailSender {
   }
 
   // The task's own version when its content is what was last sent or
-  // applied (a save that changed nothing, or a task sent again); a new one,
-  // recorded on the task with its content, when it changed. Without clock or
-  // tie-breaker a changed task goes out unversioned, applied in arrival
-  // order. A new version stamps only the fields that changed: the others
-  // keep the versions of the changes that set them.
+  // applied (a save that changed nothing, or a task sent again); otherwise
+  // the fields that changed since are stamped, with the held-back save's
+  // version or a new one, and recorded on the task with its content. Without
+  // clock or tie-breaker a changed task goes out unversioned, applied in
+  // arrival order. A task under a new id (moved in, or back from Deleted
+  // Items) is new: what it recorded under its old id says nothing of it.
   Hresult chooseVersion() {
-    const TaskRecord stored = readTaskRecord(*properties_);
+    const TaskRecord stored = newId_ ? TaskRecord{} : readTaskRecord(*properties_);
     const std::optional<std::uint64_t> content = taskFingerprint(task_);
     const std::optional<TaskFieldValues> values = readSyncedFields(task_);
-    const std::optional<FieldRecord> fields = readFieldRecord(task_, ansiSyncId_);
-    // The fingerprint does not see the user's own properties; the record does.
-    const bool fieldsUnchanged = !fields || (values && changedFields(&*fields, *values).empty());
-    const bool unchanged =
-        stored.version && content &&
-        (stored.state ? *stored.state == *content && fieldsUnchanged
-                      : reason_ == SendReason::kResend);
-    if (unchanged) {
-      version_ = stored.version;
-      if (fields && fields->versions.newest() && !(*version_ < *fields->versions.newest()))
+    const std::optional<FieldRecord> fields =
+        newId_ ? std::nullopt : readFieldRecord(task_, ansiSyncId_);
+    if (fields && values && changedFields(&*fields, *values).empty()) {
+      version_ = fields->versions.newest();
+      if (stored.version && (!version_ || *version_ < *stored.version)) version_ = stored.version;
+      if (version_) {
         fieldVersions_ = fields->versions;
+        removed_ = removedProperties(*fields);
+      }
       return hr::kOk;
     }
-    const std::int64_t at = changeMs_ ? *changeMs_ : engine_.nowMs();
-    version_ = engine_.newVersion(stored, shareName_, ansiSyncId_, at);
+    // Recorded before fields were: the content alone tells.
+    if (!fields && stored.version && content &&
+        (stored.state ? *stored.state == *content : reason_ == SendReason::kResend)) {
+      version_ = stored.version;
+      return hr::kOk;
+    }
+    version_ = stampFor(stored, fields, values);
     if (!version_) return hr::kOk;
+    mustSave_ = true;
+    if (!values) {
+      return writeTaskRecord(*properties_, TaskRecord{version_, content});
+    }
+    const FieldRecord stamped = recordLocalChange(fields, ansiSyncId_, *values, version_);
+    // The mail's version is its newest field's: a held-back save may be older
+    // than a change merged here since.
+    version_ = stamped.versions.newest();
     if (const Hresult status = writeTaskRecord(*properties_, TaskRecord{version_, content});
         failed(status))
       return status;
-    mustSave_ = true;
-    if (!values) return hr::kOk;
-    const FieldRecord stamped = recordLocalChange(fields, ansiSyncId_, *values, version_);
     if (const Hresult status = writeFieldRecord(task_, stamped); failed(status)) return status;
     fieldVersions_ = stamped.versions;
+    removed_ = removedProperties(stamped);
     return hr::kOk;
+  }
+
+  // The held-back save's version, unless a field it changed holds a newer one
+  // (no such save can have made that change): then a new version now.
+  std::optional<ChangeVersion> stampFor(const TaskRecord& stored,
+                                        const std::optional<FieldRecord>& fields,
+                                        const std::optional<TaskFieldValues>& values) {
+    bool stale = !stamp_;
+    if (stamp_ && fields && values) {
+      const FieldState state = fields->state();
+      for (const FieldId& id : changedFields(&*fields, *values)) {
+        const std::optional<ChangeVersion> held = registerVersion(state, id);
+        stale = stale || (held && !(*held < *stamp_));
+      }
+    }
+    if (!stale) return stamp_;
+    TaskRecord newest = stored;
+    if (fields) {
+      const std::optional<ChangeVersion> recorded = fields->versions.newest();
+      if (recorded && (!newest.version || *newest.version < *recorded)) newest.version = recorded;
+    }
+    return engine_.newVersion(newest, shareName_, ansiSyncId_, engine_.nowMs());
   }
 
   MailSendEnd takeMail() {
@@ -266,7 +299,7 @@ class ChangeMailSender {
   }
 
   std::string fieldLine() const {
-    return fieldVersions_ ? fieldVersionLine(*fieldVersions_, *version_) : std::string();
+    return fieldVersions_ ? fieldVersionLine(*fieldVersions_, *version_, removed_) : std::string();
   }
 
   // The waiting mail was stopped when the search opened it, and left so it
@@ -297,7 +330,9 @@ class ChangeMailSender {
   TaskItem& task_;
   std::string shareName_;
   SendReason reason_;
-  std::optional<std::int64_t> changeMs_;
+  std::optional<ChangeVersion> stamp_;
+  bool newId_ = false;
+  std::vector<FieldId> removed_;
   std::optional<ChangeVersion> version_;
   std::optional<FieldVersions> fieldVersions_;
   std::shared_ptr<SafeMailItem> safeMail_;
@@ -316,11 +351,11 @@ class ChangeMailSender {
 }  // namespace
 
 Hresult SyncEngine::sendMessage(TaskItem& task, Folder& folder, SendReason reason,
-                                std::optional<std::int64_t> changeMs) {
+                                std::optional<ChangeVersion> stamp) {
   if (diagnostics_.debugOn()) diagnostics_.logDebug(kStart);
   std::string shareName;
   shareNameOfFolder(folder, shareName);
-  const MailSendEnd end = ChangeMailSender(*this, task, std::move(shareName), reason, changeMs).run();
+  const MailSendEnd end = ChangeMailSender(*this, task, std::move(shareName), reason, std::move(stamp)).run();
   if (end.libraryMissing) return end.status;
   // This send carried whatever save the burst window swallowed before it.
   if (end.status == hr::kOk) {

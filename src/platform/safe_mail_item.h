@@ -27,6 +27,8 @@ namespace prop_tag {
 inline constexpr std::int32_t kIconIndex = 0x10800003;
 // The sender's address of a received mail.
 inline constexpr std::int32_t kSenderEmailAddress = 0x0C1F001E;
+// When the sender submitted a received mail, in UTC.
+inline constexpr std::int32_t kClientSubmitTime = 0x00390040;
 }  // namespace prop_tag
 
 class SafeAttachment {

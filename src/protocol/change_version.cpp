@@ -1,16 +1,13 @@
 #include "protocol/change_version.h"
 
 #include <charconv>
-#include <limits>
 
 #include "protocol/sync_body.h"
 
 namespace qx {
 namespace {
 
-bool isTagCharacter(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
+bool isTagCharacter(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
 
 }  // namespace
 
@@ -34,7 +31,8 @@ std::optional<ChangeVersion> parseVersion(std::string_view text) {
   for (const char* c = first; c != last; ++c)
     if (*c < '0' || *c > '9') return std::nullopt;
   const auto [end, error] = std::from_chars(first, last, version.utcMs);
-  if (error != std::errc() || end != last) return std::nullopt;
+  if (error != std::errc() || end != last || version.utcMs > changeversion::kMaxStampMs)
+    return std::nullopt;
   version.tag = std::string(text.substr(dash + 1));
   if (!isVersionTag(version.tag)) return std::nullopt;
   return version;
@@ -60,8 +58,14 @@ std::optional<ChangeVersion> readVersionLine(std::string_view body) {
 }
 
 ChangeVersion nextAfter(ChangeVersion version) {
-  if (version.utcMs < std::numeric_limits<std::int64_t>::max()) ++version.utcMs;
+  ++version.utcMs;
   return version;
+}
+
+ChangeVersion justAfter(const ChangeVersion& version) {
+  // "0" is the least tie-breaker character: TAG < TAG0 with nothing between.
+  if (version.tag.size() < changeversion::kMaxTagLength) return {version.utcMs, version.tag + "0"};
+  return {version.utcMs + 1, "0"};
 }
 
 }  // namespace qx

@@ -2,42 +2,74 @@
 
 #include <set>
 
-namespace qx {
+#include "protocol/content_hash.h"
 
+namespace qx {
 namespace {
 
-bool mailWins(const std::optional<ChangeVersion>& here, std::uint64_t hereValue,
-              const std::optional<ChangeVersion>& there, std::uint64_t thereValue) {
-  if (!there) return false;
-  if (!here || *here < *there) return true;
-  return *here == *there && hereValue < thereValue;
+struct Register {
+  bool held = false;
+  std::optional<ChangeVersion> version;
+  std::uint64_t hash = 0;
+};
+
+// Members in a fixed order, a member the side lacks hashed as absent: both
+// sides hash the same register alike.
+Register registerOn(const FieldState& state, std::string_view id) {
+  Register reg;
+  if (!isProgressField(id)) {
+    const auto found = state.hashes.find(id);
+    if (found == state.hashes.end()) return reg;
+    return {true, state.versions.of(id), found->second};
+  }
+  ContentHash hash;
+  for (std::string_view member : progressFieldIds()) {
+    const auto found = state.hashes.find(member);
+    hash.add(found == state.hashes.end() ? kAbsentHash : found->second);
+    if (found == state.hashes.end()) continue;
+    reg.held = true;
+    const std::optional<ChangeVersion> version = state.versions.of(member);
+    if (version && (!reg.version || *reg.version < *version)) reg.version = version;
+  }
+  reg.hash = hash.value();
+  return reg;
+}
+
+bool thereWins(const Register& here, const Register& there) {
+  if (!there.held) return false;
+  if (!here.held) return true;
+  if (here.version != there.version) return here.version < there.version;
+  return here.hash < there.hash;
 }
 
 }  // namespace
 
-FieldMerge mergeFields(const FieldVersions& local, const FieldSide& localFields,
-                       const FieldVersions& mail, const FieldSide& mailFields) {
+std::optional<ChangeVersion> registerVersion(const FieldState& state, std::string_view id) {
+  return registerOn(state, id).version;
+}
+
+FieldMerge mergeFields(const FieldState& here, const FieldState& there) {
   FieldMerge merge;
   std::set<FieldId> fields;
-  for (const auto& [id, hash] : localFields) fields.insert(id);
-  for (const auto& [id, hash] : mailFields) fields.insert(id);
-  std::optional<ChangeVersion> rest = local.rest();
-  if (mail.rest() && (!rest || *rest < *mail.rest())) rest = mail.rest();
-  merge.versions = FieldVersions(rest);
+  for (const auto& [id, hash] : here.hashes) fields.insert(id);
+  for (const auto& [id, hash] : there.hashes) fields.insert(id);
+  std::optional<ChangeVersion> rest = here.versions.rest();
+  if (there.versions.rest() && (!rest || *rest < *there.versions.rest()))
+    rest = there.versions.rest();
+  merge.merged.versions = FieldVersions(rest);
   for (const FieldId& id : fields) {
-    const std::optional<ChangeVersion> here = local.of(id);
-    const std::optional<ChangeVersion> there = mail.of(id);
-    const auto mine = localFields.find(id);
-    const auto theirs = mailFields.find(id);
-    const bool take = theirs == mailFields.end() ? false
-                      : mine == localFields.end()
-                          ? true
-                          : mailWins(here, mine->second, there, theirs->second);
+    const Register mine = registerOn(here, id);
+    const Register theirs = registerOn(there, id);
+    const bool take = thereWins(mine, theirs);
+    const FieldState& winner = take ? there : here;
+    const auto value = winner.hashes.find(id);
+    // A progress member the winner lacks is absent with the register.
+    merge.merged.hashes.emplace(id, value == winner.hashes.end() ? kAbsentHash : value->second);
+    const std::optional<ChangeVersion>& version = take ? theirs.version : mine.version;
+    if (version) merge.merged.versions.set(id, *version);
     (take ? merge.taken : merge.kept).push_back(id);
-    const std::optional<ChangeVersion>& version = take ? there : here;
-    if (version) merge.versions.set(id, *version);
   }
-  merge.versions.compact({fields.begin(), fields.end()});
+  merge.merged.versions.compact({fields.begin(), fields.end()});
   return merge;
 }
 

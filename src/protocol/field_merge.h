@@ -1,10 +1,13 @@
 #pragma once
-// Merging a received change into the task held here, field by field: for each
-// field the value with the newer field version stays. Every user computes the
-// same merge from the same mails, so all end equal without mailing the merged
-// state back. A user property is never removed by a change (the library's
-// copy adds and replaces, and never removes), so a property the task lacks
-// takes the mail's value whatever its version: a missing property has none.
+// Merging two states of a task field by field. A state is each field's
+// version and a hash of its value (kAbsentHash for a user property that was
+// removed); the fields are merged in registers (every field on its own, the
+// progress fields as one), and in each register the newer version wins, equal
+// versions with other values going to the larger hash. That is a maximum per
+// register, so the merge is commutative, associative and idempotent: every
+// user ends on the same state from the same mails, whatever their order, and
+// nothing need be mailed back. A field one side does not hold at all is no
+// information from that side: the other's stays.
 #include <cstdint>
 #include <map>
 #include <vector>
@@ -13,19 +16,25 @@
 
 namespace qx {
 
-struct FieldMerge {
-  std::vector<FieldId> taken;  // the mail's value replaces the one here
-  std::vector<FieldId> kept;   // the value here stays
-  FieldVersions versions;      // of the merged task
-};
-
-// The fields each side holds, with a hash of each value.
+// Each field's value hash.
 using FieldSide = std::map<FieldId, std::uint64_t, std::less<>>;
 
-// Equal versions are one change, and keep the value here; unless the values
-// differ (two users with one tie-breaker, a copied profile, in one
-// millisecond): then the larger hash wins, the same way at every user.
-FieldMerge mergeFields(const FieldVersions& local, const FieldSide& localFields,
-                       const FieldVersions& mail, const FieldSide& mailFields);
+struct FieldState {
+  FieldVersions versions;
+  FieldSide hashes;
+  friend bool operator==(const FieldState&, const FieldState&) = default;
+};
+
+struct FieldMerge {
+  std::vector<FieldId> taken;  // the other side's register won: its value replaces this one's
+  std::vector<FieldId> kept;   // this side's register won, or the other says nothing of it
+  FieldState merged;
+};
+
+FieldMerge mergeFields(const FieldState& here, const FieldState& there);
+
+// The version of a field's register in `state`: the newest of its members the
+// state holds. None when it holds none of them or they have no version.
+std::optional<ChangeVersion> registerVersion(const FieldState& state, std::string_view id);
 
 }  // namespace qx

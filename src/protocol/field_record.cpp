@@ -95,14 +95,18 @@ std::optional<FieldRecord> parseFieldRecord(std::string_view text) {
 
 std::vector<FieldId> changedFields(const FieldRecord* record, const TaskFieldValues& now) {
   std::vector<FieldId> changed;
-  bool progress = false;
   for (const auto& [id, value] : now) {
     const auto known = record ? record->hashes.find(id) : FieldHashes::const_iterator();
     if (record && known != record->hashes.end() && known->second == fieldValueHash(value))
       continue;
     changed.push_back(id);
-    progress = progress || isProgressField(id);
   }
+  if (record) {
+    for (const auto& [id, hash] : record->hashes)
+      if (hash != kAbsentHash && !now.contains(id)) changed.push_back(id);
+  }
+  const bool progress = std::any_of(changed.begin(), changed.end(),
+                                    [](const FieldId& id) { return isProgressField(id); });
   if (progress) {
     for (std::string_view id : progressFieldIds()) {
       if (now.contains(id) && std::find(changed.begin(), changed.end(), id) == changed.end())
@@ -119,14 +123,25 @@ FieldRecord recordLocalChange(const std::optional<FieldRecord>& record, std::str
   FieldRecord next{std::string(syncId), {}, hashFields(now)};
   if (!version) return next;
   next.versions = mine ? mine->versions : FieldVersions();
+  if (mine) {
+    for (const auto& [id, hash] : mine->hashes)
+      if (!now.contains(id)) next.hashes.emplace(id, kAbsentHash);
+  }
   for (const FieldId& id : changedFields(mine, now)) next.versions.set(id, *version);
   std::vector<FieldId> fields;
-  for (const auto& [id, value] : now) {
+  for (const auto& [id, hash] : next.hashes) {
     if (!next.versions.of(id)) next.versions.set(id, *version);
     fields.push_back(id);
   }
   next.versions.compact(fields);
   return next;
+}
+
+std::vector<FieldId> removedProperties(const FieldRecord& record) {
+  std::vector<FieldId> removed;
+  for (const auto& [id, hash] : record.hashes)
+    if (hash == kAbsentHash) removed.push_back(id);
+  return removed;
 }
 
 std::optional<FieldRecord> readFieldRecord(TaskItem& task, std::string_view syncId) {

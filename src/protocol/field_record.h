@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "platform/mail_task_item.h"
-#include "protocol/field_versions.h"
+#include "protocol/field_merge.h"
 
 namespace qx {
 
@@ -22,12 +22,16 @@ namespace fieldrecord {
 inline constexpr std::u16string_view kPropertyName = u"quendrilaxfields";
 }  // namespace fieldrecord
 
-using FieldHashes = std::map<FieldId, std::uint64_t, std::less<>>;
+using FieldHashes = FieldSide;
 
+// The hashes hold the fields of the task, and every user property it held
+// once and no longer holds, as kAbsentHash: its removal is a change with a
+// version like any other.
 struct FieldRecord {
   std::string syncId;
   FieldVersions versions;
   FieldHashes hashes;
+  FieldState state() const { return {versions, hashes}; }
   friend bool operator==(const FieldRecord&, const FieldRecord&) = default;
 };
 
@@ -39,17 +43,21 @@ std::string formatFieldRecord(const FieldRecord& record);
 // None for anything formatFieldRecord would not have written.
 std::optional<FieldRecord> parseFieldRecord(std::string_view text);
 
-// The fields of `now` whose values differ from the record's, every one when
-// there is no record; a changed progress field brings the others along.
+// The fields of `now` whose values differ from the record's, and the user
+// properties the record holds that `now` lacks (removed); every field when
+// there is no record. A changed progress field brings the others along.
 std::vector<FieldId> changedFields(const FieldRecord* record, const TaskFieldValues& now);
 
 // The record after a local change sent at `version`: the changed fields and
 // every field without a version get it, the others keep theirs. Sent without
 // a version, the task has none: its next versioned change stamps every field.
 // `record` of another sync id is no record of this task.
+// The user properties it names as removed: a change mail names them.
 FieldRecord recordLocalChange(const std::optional<FieldRecord>& record, std::string_view syncId,
                               const TaskFieldValues& now,
                               const std::optional<ChangeVersion>& version);
+
+std::vector<FieldId> removedProperties(const FieldRecord& record);
 
 // The record in the task's first "quendrilaxfields" property; none when it has
 // none, cannot be read, or belongs to another sync id.

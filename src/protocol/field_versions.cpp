@@ -63,9 +63,12 @@ void FieldVersions::compact(const std::vector<FieldId>& fields) {
 }
 
 std::string formatFieldVersions(const FieldVersions& versions,
-                                const std::optional<ChangeVersion>& implied) {
-  std::map<ChangeVersion, std::vector<std::string_view>> groups;
-  for (const auto& [id, version] : versions.listed()) groups[version].push_back(id);
+                                const std::optional<ChangeVersion>& implied,
+                                const std::vector<FieldId>& named) {
+  std::map<ChangeVersion, std::set<std::string_view>> groups;
+  for (const auto& [id, version] : versions.listed()) groups[version].insert(id);
+  for (const FieldId& id : named)
+    if (const std::optional<ChangeVersion> version = versions.of(id)) groups[*version].insert(id);
   std::string text;
   auto group = [&text](const ChangeVersion& version) {
     if (!text.empty()) text.push_back(';');
@@ -77,9 +80,11 @@ std::string formatFieldVersions(const FieldVersions& versions,
   }
   for (const auto& [version, ids] : groups) {
     group(version);
-    for (std::size_t i = 0; i < ids.size(); ++i) {
-      if (i > 0) text.push_back(',');
-      text.append(ids[i]);
+    bool first = true;
+    for (std::string_view id : ids) {
+      if (!first) text.push_back(',');
+      first = false;
+      text.append(id);
     }
   }
   return text;
@@ -112,17 +117,55 @@ std::optional<FieldVersions> parseFieldVersions(std::string_view text,
   return versions;
 }
 
-std::string fieldVersionLine(const FieldVersions& versions, const ChangeVersion& mailVersion) {
-  if (!versions.rest()) return {};
+std::string fieldVersionLine(const FieldVersions& versions, const ChangeVersion& mailVersion,
+                             const std::vector<FieldId>& named) {
+  if (!versions.rest() && named.empty()) return {};
   std::string line(fieldversion::kLineOpen);
-  line.append(formatFieldVersions(versions, mailVersion))
+  line.append(formatFieldVersions(versions, mailVersion, named))
       .append(fieldversion::kLineClose)
       .push_back('\n');
   return line;
 }
 
-std::optional<FieldVersions> readFieldVersionLine(std::string_view body,
-                                                  const ChangeVersion& mailVersion) {
+namespace {
+
+std::optional<ChangeVersion> older(const std::optional<ChangeVersion>& a, const ChangeVersion& b) {
+  return a && *a < b ? a : std::optional<ChangeVersion>(b);
+}
+
+FieldVersionLine readLine(std::string_view text, const ChangeVersion& mailVersion) {
+  std::optional<ChangeVersion> rest;
+  std::map<FieldId, ChangeVersion, std::less<>> listed;
+  if (!text.empty()) {
+    for (std::string_view group : split(text, ';')) {
+      const std::size_t equals = group.find('=');
+      if (equals == std::string_view::npos) continue;
+      const std::optional<ChangeVersion> version = parseVersion(group.substr(0, equals));
+      if (!version || mailVersion < *version) continue;
+      const std::string_view ids = group.substr(equals + 1);
+      if (ids == fieldversion::kEveryOther) {
+        rest = older(rest, *version);
+        continue;
+      }
+      for (std::string_view id : split(ids, ',')) {
+        if (!isFieldId(id)) continue;
+        const auto [entry, added] = listed.try_emplace(FieldId(id), *version);
+        if (!added && *version < entry->second) entry->second = *version;
+      }
+    }
+  }
+  FieldVersionLine line{FieldVersions(rest ? rest : std::optional<ChangeVersion>(mailVersion)), {}};
+  for (const auto& [id, version] : listed) {
+    line.versions.set(id, version);
+    line.named.insert(id);
+  }
+  return line;
+}
+
+}  // namespace
+
+std::optional<FieldVersionLine> readFieldVersionLine(std::string_view body,
+                                                     const ChangeVersion& mailVersion) {
   // After the id field, so that a share name holding the marker text cannot
   // pass for the line.
   const std::size_t idClose = body.find(syncmail::kIdClose);
@@ -132,7 +175,7 @@ std::optional<FieldVersions> readFieldVersionLine(std::string_view body,
   const std::size_t start = open + fieldversion::kLineOpen.size();
   const std::size_t close = body.find(fieldversion::kLineClose, start);
   if (close == std::string_view::npos) return std::nullopt;
-  return parseFieldVersions(body.substr(start, close - start), mailVersion);
+  return readLine(body.substr(start, close - start), mailVersion);
 }
 
 }  // namespace qx

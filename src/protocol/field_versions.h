@@ -5,10 +5,11 @@
 // field list, not a copy of the task: groups "VERSION=id,id" joined by ";",
 // where the id "*" stands for every field the line does not name, and fields
 // the line does not name at all have the mail's own version. A mail without
-// the line therefore reads as a whole-state change with the mail's version
-// for every field, which is what an older add-in's mail is.
+// the line therefore reads as a change of every field it carries at the
+// mail's version.
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,22 +54,38 @@ class FieldVersions {
 
 // The text between the markers. `implied` is the version a reader gives to
 // the fields the text does not name (the mail's version); the rest is written
-// as "*" only when it differs. Versions with no rest need no line: empty.
+// as "*" only when it differs. `named` are written by name even where the
+// rest would stand for them. Versions with no rest need no line: empty.
 std::string formatFieldVersions(const FieldVersions& versions,
-                                const std::optional<ChangeVersion>& implied);
-// Strict: an unknown id, a version formatVersion would not write, a field
-// named twice, two "*" groups or a field newer than `implied` (a mail cannot
-// carry a field newer than itself) make the whole text unreadable.
+                                const std::optional<ChangeVersion>& implied,
+                                const std::vector<FieldId>& named = {});
+// Strict, for the add-in's own record: an unknown id, a version formatVersion
+// would not write, a field named twice, two "*" groups or a field newer than
+// `implied` make the whole text unreadable.
 std::optional<FieldVersions> parseFieldVersions(std::string_view text,
                                                 const std::optional<ChangeVersion>& implied);
 
-// "fv:TEXT:fv\n", or nothing when `versions` has no rest.
-std::string fieldVersionLine(const FieldVersions& versions, const ChangeVersion& mailVersion);
-// The field versions a change mail's body carries, read from the first "fv:"
-// after the first ":id"; none when the body has no such line or one that
-// cannot be read. The mail is then a whole-state change:
-// FieldVersions(mailVersion).
-std::optional<FieldVersions> readFieldVersionLine(std::string_view body,
-                                                  const ChangeVersion& mailVersion);
+// "fv:TEXT:fv\n", or nothing when `versions` has no rest and names nothing.
+std::string fieldVersionLine(const FieldVersions& versions, const ChangeVersion& mailVersion,
+                             const std::vector<FieldId>& named = {});
+
+// A change mail's field-version line as read: the versions, and the fields the
+// line names (a user property it names that the mail's task lacks was removed
+// at that version; one it neither names nor carries is none of its business).
+struct FieldVersionLine {
+  FieldVersions versions;
+  std::set<FieldId, std::less<>> named;
+};
+// The line of a change mail's body, from the first "fv:" after the first
+// ":id"; none when the body has none (every field the mail carries is then
+// at the mail's version). A later add-in may name fields this one does not
+// know, and a broken one may write a group oddly: the line is read group by
+// group, and what cannot be read says nothing. A group whose version cannot
+// be read or is newer than the mail, and every id this add-in does not know,
+// are passed over; a field named twice has the older of its versions, as does
+// "*" given twice. A field the line does not name has the "*" version, or the
+// mail's.
+std::optional<FieldVersionLine> readFieldVersionLine(std::string_view body,
+                                                     const ChangeVersion& mailVersion);
 
 }  // namespace qx

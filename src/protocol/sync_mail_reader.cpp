@@ -1,5 +1,6 @@
 #include "protocol/sync_mail_reader.h"
 
+#include "protocol/derived_version.h"
 #include "protocol/sync_body.h"
 
 namespace qx {
@@ -28,10 +29,16 @@ SyncMailReading parseSyncBody(SafeMailItem& mail, CodePage& codePage, Diagnostic
   if (const Result<Variant> address = mail.field(prop_tag::kSenderEmailAddress);
       address && address->text())
     reading.sender = *address->text();
-  if (reading.version && !reading.removal) {
-    reading.fieldVersions = readFieldVersionLine(*body, *reading.version);
-    if (!reading.fieldVersions) reading.fieldVersions = FieldVersions(reading.version);
+  if (!reading.version) {
+    if (const Result<Variant> submitted = mail.field(prop_tag::kClientSubmitTime); submitted) {
+      if (const std::optional<DateValue> date = submitted->asDate()) {
+        reading.version = derivedVersion(*date, reading.sender);
+        reading.derived = reading.version.has_value();
+      }
+    }
   }
+  if (reading.version && !reading.removal && !reading.derived)
+    reading.fields = readFieldVersionLine(*body, *reading.version);
   return reading;
 }
 

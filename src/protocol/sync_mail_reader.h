@@ -22,12 +22,14 @@ struct SyncMailReading {
   // The share name in the ANSI code page, by the marker rule of the body;
   // empty when the body cannot be read.
   std::string shareName;
-  // The version line of a change or a removal; none from a peer that sends
-  // none (or one that cannot be read exactly).
+  // The version of a change or a removal: its version line, or for a mail
+  // without one (an add-in that stamps none) the version every receiver
+  // derives from the mail itself (`derived`). None when neither can be had.
   std::optional<ChangeVersion> version;
-  // A versioned change's field versions: every field at `version` when the
-  // mail has no field-version line or one that cannot be read exactly.
-  std::optional<FieldVersions> fieldVersions;
+  bool derived = false;
+  // A change's field-version line; none when the mail has none: every field
+  // it carries is then at `version`.
+  std::optional<FieldVersionLine> fields;
   // The sender's address, for the log; empty when the mail does not say.
   std::u16string sender;
 };

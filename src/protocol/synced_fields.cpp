@@ -105,6 +105,10 @@ bool isProgressField(std::string_view id) {
   return false;
 }
 
+std::string_view registerOf(std::string_view id) {
+  return isProgressField(id) ? kProgress.front() : id;
+}
+
 FieldId propertyFieldId(std::u16string_view propertyName) {
   FieldId id(f::kPropertyPrefix);
   for (char16_t c : propertyName) {
@@ -197,6 +201,25 @@ Hresult writeSyncedField(TaskItem& task, std::string_view id, const FieldValue& 
   return writeFixed(task, id, value.value);
 }
 
+Hresult removeSyncedProperty(TaskItem& task, std::string_view id) {
+  const std::optional<std::u16string> name = propertyNameOf(id);
+  if (!name) return hr::kInvalidArg;
+  const Result<std::shared_ptr<UserProperties>> properties = task.userProperties();
+  if (!properties) return properties.error();
+  // From the last, so that the indexes still to come stay valid.
+  const Result<std::int32_t> count = (*properties)->count();
+  if (!count) return count.error();
+  for (std::int32_t i = *count; i >= 1; --i) {
+    const Result<std::shared_ptr<UserProperty>> property = (*properties)->item(i);
+    if (!property) return property.error();
+    const Result<std::u16string> found = (*property)->name();
+    if (!found) return found.error();
+    if (*found != *name) continue;
+    if (const Hresult status = (*properties)->remove(i); failed(status)) return status;
+  }
+  return hr::kOk;
+}
+
 std::uint64_t fieldValueHash(const FieldValue& value) {
   ContentHash hash;
   hash.add(static_cast<std::uint64_t>(value.value.type()));
@@ -212,7 +235,8 @@ std::uint64_t fieldValueHash(const FieldValue& value) {
   } else if (const std::optional<bool> flag = value.value.asBool()) {
     hash.add(*flag ? 1 : 0);
   }
-  return hash.value();
+  // The one value no content may hash to.
+  return hash.value() == kAbsentHash ? kAbsentHash + 1 : hash.value();
 }
 
 }  // namespace qx

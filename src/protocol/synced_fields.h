@@ -61,6 +61,14 @@ bool isOwnProperty(std::u16string_view name);
 // their own way. A change of one counts as a change of all three.
 bool isProgressField(std::string_view id);
 std::span<const std::string_view> progressFieldIds();
+// The register a field is merged in: its own id, or for the progress fields
+// the first of them, so that the three are taken or kept together.
+std::string_view registerOf(std::string_view id);
+
+// The hash a user property that was removed has in the field record and in a
+// merge: a removal travels as a change of the property to "absent", with its
+// version, so that it reaches the others and a later value still wins over it.
+inline constexpr std::uint64_t kAbsentHash = 0;
 
 // A field's value. A user property carries its type as well.
 struct FieldValue {
@@ -88,6 +96,10 @@ std::optional<TaskFieldValues> readSyncedFields(TaskItem& task);
 // added when the task has none of that name (one of another type is replaced).
 // The caller saves.
 Hresult writeSyncedField(TaskItem& task, std::string_view id, const FieldValue& value);
+
+// Removes every user property of the property field `id` from the task's
+// working copy; a fixed field cannot be removed. The caller saves.
+Hresult removeSyncedProperty(TaskItem& task, std::string_view id);
 
 // Equal values hash equal on every machine: the hash is kept between runs.
 std::uint64_t fieldValueHash(const FieldValue& value);

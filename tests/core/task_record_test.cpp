@@ -9,7 +9,7 @@
 namespace qx {
 namespace {
 
-constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+constexpr std::int64_t kMax = changeversion::kMaxStampMs;
 
 TEST(TaskRecord, ANewVersionIsPastTheStoredVersionAndTheRemoval) {
   struct Case {
@@ -23,8 +23,7 @@ TEST(TaskRecord, ANewVersionIsPastTheStoredVersionAndTheRemoval) {
       {"the time of the change", 5000, 1000, 2000, 5000},
       {"a stored version from a clock ahead", 5000, 9000, std::nullopt, 9001},
       {"the same millisecond as the stored one", 5000, 5000, std::nullopt, 5001},
-      {"a removal far in the future", 5000, 1000, kMax - 1, kMax},
-      {"the largest stamp stays the largest", 5000, kMax, std::nullopt, kMax},
+      {"a removal at the latest stamp: one past, no overflow", 5000, 1000, kMax, kMax + 1},
       {"no clock: past what was seen", -1, 7000, 8000, 8001},
       {"no clock and nothing seen", -1, std::nullopt, std::nullopt, std::nullopt},
       {"nothing seen", 0, std::nullopt, std::nullopt, 0},

@@ -74,30 +74,30 @@ struct Opened {
 TEST(Tombstones, TheNewestRemovalOfATaskInAShareIsReadBackAfterARestart) {
   Opened o;
   TombstoneStore& store = o.reopen();
-  store.record("Team", "{A}", {kNow - 5, "X"}, kNow);
-  store.record("Team", "{A}", {kNow - 9, "X"}, kNow);  // older: kept out
-  store.record("Team", "{B}", {kNow - 3, "Y"}, kNow);
-  store.record("Team", "{A}", {kNow - 1, "X"}, kNow);
-  store.record("Side", "{A}", {kNow - 7, "Z"}, kNow);
+  store.record("Team", "{A}", {kNow - 5, "E1"}, kNow);
+  store.record("Team", "{A}", {kNow - 9, "E1"}, kNow);  // older: kept out
+  store.record("Team", "{B}", {kNow - 3, "F1"}, kNow);
+  store.record("Team", "{A}", {kNow - 1, "E1"}, kNow);
+  store.record("Side", "{A}", {kNow - 7, "DD"}, kNow);
   // The same removal again is the same record: nothing more is written.
   const std::size_t written = o.file().size();
-  store.record("Team", "{A}", {kNow - 1, "X"}, kNow);
+  store.record("Team", "{A}", {kNow - 1, "E1"}, kNow);
   EXPECT_EQ(o.file().size(), written);
 
   TombstoneStore& again = o.reopen();
-  EXPECT_EQ(again.find("Team", "{A}", kNow), (ChangeVersion{kNow - 1, "X"}));
-  EXPECT_EQ(again.find("Team", "{B}", kNow), (ChangeVersion{kNow - 3, "Y"}));
+  EXPECT_EQ(again.find("Team", "{A}", kNow), (ChangeVersion{kNow - 1, "E1"}));
+  EXPECT_EQ(again.find("Team", "{B}", kNow), (ChangeVersion{kNow - 3, "F1"}));
   // Another share's task with the same id is another task.
-  EXPECT_EQ(again.find("Side", "{A}", kNow), (ChangeVersion{kNow - 7, "Z"}));
+  EXPECT_EQ(again.find("Side", "{A}", kNow), (ChangeVersion{kNow - 7, "DD"}));
   EXPECT_EQ(again.find("Side", "{B}", kNow), std::nullopt);
   EXPECT_EQ(again.find("Team", "{C}", kNow), std::nullopt);
   EXPECT_TRUE(o.reports.errors.empty());
   // Superseded records are dropped from the file when it is read, and the
   // file is replaced whole.
   EXPECT_EQ(o.file(),
-            "{A} 1796630399993-Z 1796630400000 Side\r\n"
-            "{A} 1796630399999-X 1796630400000 Team\r\n"
-            "{B} 1796630399997-Y 1796630400000 Team\r\n");
+            "{A} 1796630399993-DD 1796630400000 Side\r\n"
+            "{A} 1796630399999-E1 1796630400000 Team\r\n"
+            "{B} 1796630399997-F1 1796630400000 Team\r\n");
   EXPECT_FALSE(o.files.files.contains(std::string(kPath) + ".new"));
 }
 
@@ -105,7 +105,7 @@ TEST(Tombstones, TheNewestRemovalOfATaskInAShareIsReadBackAfterARestart) {
 // and without overflow at the largest stamps.
 TEST(Tombstones, RecordsAreKeptSixtyDaysFromWhenTheyWereMade) {
   for (const ChangeVersion& version :
-       {ChangeVersion{kNow, "X"}, ChangeVersion{kMax, "X"}, ChangeVersion{0, "X"}}) {
+       {ChangeVersion{kNow, "E1"}, ChangeVersion{changeversion::kMaxStampMs, "E1"}, ChangeVersion{0, "E1"}}) {
     SCOPED_TRACE(version.utcMs);
     Opened o;
     o.reopen().record("Team", "{A}", version, kNow);
@@ -118,7 +118,7 @@ TEST(Tombstones, RecordsAreKeptSixtyDaysFromWhenTheyWereMade) {
   }
   // A record made at the largest time never reads as expired by overflow.
   Opened o;
-  o.reopen().record("Team", "{A}", {kMax, "X"}, kMax);
+  o.reopen().record("Team", "{A}", {changeversion::kMaxStampMs, "E1"}, kMax);
   EXPECT_TRUE(o.reopen().find("Team", "{A}", kMax).has_value());
 }
 
@@ -126,18 +126,18 @@ TEST(Tombstones, RecordsAreKeptSixtyDaysFromWhenTheyWereMade) {
 // others stay, and the file is written anew without it.
 TEST(Tombstones, AnUnreadableLineIsSkippedAndTheOthersKept) {
   for (const char* damaged :
-       {"garbage", "{A}", " 1796630399999-X 1 Team", "{A} 17966- 1 Team", "{A} 1-X x Team",
-        "{A} 1-X 1", "{A} 1796630399999-X 99999999999999999999 Team", "{A} 1796630399"}) {
+       {"garbage", "{A}", " 1796630399999-E1 1 Team", "{A} 17966- 1 Team", "{A} 1-E1 x Team",
+        "{A} 1-E1 1", "{A} 1796630399999-E1 99999999999999999999 Team", "{A} 1796630399"}) {
     SCOPED_TRACE(damaged);
     Opened o;
-    o.file() = std::string("{B} 1796630399999-X 1796630400000 Team\r\n") + damaged +
-               "\r\n{C} 5-Y 1796630400000 Team\r\n";
+    o.file() = std::string("{B} 1796630399999-E1 1796630400000 Team\r\n") + damaged +
+               "\r\n{C} 5-F1 1796630400000 Team\r\n";
     TombstoneStore& store = o.reopen();
-    EXPECT_EQ(store.find("Team", "{B}", kNow), (ChangeVersion{kNow - 1, "X"}));
-    EXPECT_EQ(store.find("Team", "{C}", kNow), (ChangeVersion{5, "Y"}));
+    EXPECT_EQ(store.find("Team", "{B}", kNow), (ChangeVersion{kNow - 1, "E1"}));
+    EXPECT_EQ(store.find("Team", "{C}", kNow), (ChangeVersion{5, "F1"}));
     EXPECT_EQ(o.reports.errors, std::vector<std::string>{std::string(tombstone::kUnreadableLine)});
     EXPECT_EQ(o.file(),
-              "{B} 1796630399999-X 1796630400000 Team\r\n{C} 5-Y 1796630400000 Team\r\n");
+              "{B} 1796630399999-E1 1796630400000 Team\r\n{C} 5-F1 1796630400000 Team\r\n");
   }
 }
 
@@ -145,9 +145,9 @@ TEST(Tombstones, AnUnreadableLineIsSkippedAndTheOthersKept) {
 // in every share, kept from the first start that reads them.
 TEST(Tombstones, RecordsWithoutAShareNameHoldInEveryShare) {
   Opened o;
-  o.file() = "{A} 1796630399999-X\r\n";
-  EXPECT_EQ(o.reopen().find("Team", "{A}", kNow), (ChangeVersion{kNow - 1, "X"}));
-  EXPECT_EQ(o.store->find("Side", "{A}", kNow + 60 * kDay), (ChangeVersion{kNow - 1, "X"}));
+  o.file() = "{A} 1796630399999-E1\r\n";
+  EXPECT_EQ(o.reopen().find("Team", "{A}", kNow), (ChangeVersion{kNow - 1, "E1"}));
+  EXPECT_EQ(o.store->find("Side", "{A}", kNow + 60 * kDay), (ChangeVersion{kNow - 1, "E1"}));
   EXPECT_TRUE(o.reports.errors.empty());
 }
 
@@ -160,15 +160,15 @@ TEST(Tombstones, IdsThatNoLineCouldHoldAreRefused) {
                                std::string("{A\t}"), std::string(39, 'A'),
                                std::string("{\xFC}")}) {
     SCOPED_TRACE(id);
-    store.record("Team", id, {kNow, "X"}, kNow);
+    store.record("Team", id, {kNow, "E1"}, kNow);
     EXPECT_FALSE(store.find("Team", id, kNow).has_value());
   }
-  store.record("Te\nam", "{A}", {kNow, "X"}, kNow);
+  store.record("Te\nam", "{A}", {kNow, "E1"}, kNow);
   EXPECT_EQ(store.size(), 0u);
   EXPECT_FALSE(o.files.files.contains(std::string(kPath)));
   EXPECT_EQ(o.reports.entries.size(), 7u);
   EXPECT_EQ(o.reports.entries.front(), tombstone::kRefused);
-  store.record("My team", std::string(38, 'A'), {kNow, "X"}, kNow);
+  store.record("My team", std::string(38, 'A'), {kNow, "E1"}, kNow);
   EXPECT_TRUE(o.reopen().find("My team", std::string(38, 'A'), kNow).has_value());
 }
 
@@ -176,7 +176,7 @@ TEST(Tombstones, IdsThatNoLineCouldHoldAreRefused) {
 // old one stays as it was.
 TEST(Tombstones, AFileThatCannotBeReplacedStaysAsItWas) {
   Opened o;
-  const std::string old = "{A} 1-X 1796630400000 Team\r\ngarbage\r\n";
+  const std::string old = "{A} 1-E1 1796630400000 Team\r\ngarbage\r\n";
   o.file() = old;
   o.files.refuseReplace = true;
   EXPECT_TRUE(o.reopen().find("Team", "{A}", kNow).has_value());

@@ -11,9 +11,9 @@ namespace {
 
 using sim::mail::ItemData;
 
-const ChangeVersion kStart{1000, "ANNA"};
-const ChangeVersion kBen{2000, "BEN"};
-const ChangeVersion kAnna{3000, "ANNA"};
+const ChangeVersion kStart{1000, "A1"};
+const ChangeVersion kBen{2000, "BE"};
+const ChangeVersion kAnna{3000, "A1"};
 constexpr std::string_view kId = "{ID}";
 
 class MergeReceivedTest : public SyncMailFixture {
@@ -31,18 +31,20 @@ TEST_F(MergeReceivedTest, ATaskWithoutRecordIsMeasuredByItsVersion) {
   data.subject = u"Plan";
   entryId = client.addItem(teamId, data);
   std::shared_ptr<TaskItem> task = openTask(entryId);
-  const std::optional<LocalFields> before = readLocalFields(*task, kId, kBen, std::nullopt);
+  const std::optional<LocalFields> before = readLocalFields(*task, kId, kBen);
   ASSERT_TRUE(before.has_value());
-  EXPECT_EQ(before->versions, FieldVersions(kBen));
-  TaskFieldValues mail = before->values;
-  mail["subject"] = {Variant(u"Plan B")};
-  copyOnto(*task, mail);
-  FieldVersions mailVersions(kStart);
-  mailVersions.set("subject", kAnna);
-  const std::optional<MergedCopy> merged = keepNewerLocalFields(*task, *before, mailVersions, kId);
+  EXPECT_EQ(before->record.versions, FieldVersions(kBen));
+  EXPECT_TRUE(before->unsentFields.empty());
+  MailFields mail{before->values, {}};
+  mail.values["subject"] = {Variant(u"Plan B")};
+  mail.state = {FieldVersions(kStart), hashFields(mail.values)};
+  mail.state.versions.set("subject", kAnna);
+  copyOnto(*task, mail.values);
+  const std::optional<MergedCopy> merged = mergeIntoCopy(*task, *before, mail, std::nullopt, kId);
   ASSERT_TRUE(merged.has_value());
   EXPECT_EQ(merged->taken, std::vector<FieldId>{"subject"});
   EXPECT_EQ(merged->record.versions.of("due"), kBen);
+  EXPECT_EQ(merged->record.versions.of("subject"), kAnna);
 }
 
 }  // namespace

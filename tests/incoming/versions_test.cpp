@@ -1,7 +1,7 @@
 // Which received mails a versioned copy takes: only what is newer than itself
 // (or than the task's recorded removal in that share), judged by the version
-// line of the body alone; mails without one, as peers that know none send
-// them, in arrival order, leaving the task unversioned.
+// line of the body alone; a mail without one, as peers that know none send
+// it, at the time it was sent.
 #include "core/task_record.h"
 #include "incoming/incoming_fixture.h"
 #include "protocol/change_version.h"
@@ -72,14 +72,16 @@ TEST_F(VersionsTest, AMailIsAppliedOnlyWhenNewerThanTheLocalCopyOrUnversioned) {
       {"equal change, same content", kLate, false, kLate, false},
       {"same time, tie-breaker higher", kLate, false, kLateOtherUser, true},
       {"same time, tie-breaker lower", kLateOtherUser, false, kLate, false},
-      {"unversioned change", kLate, false, "", true},
-      {"unversioned change with a stale version inside", kLate, false, "", true, kEarly},
+      // A mail without a version line has the time it was sent (here, as it
+      // never travelled, the time it is read), which is older than kLate.
+      {"unversioned change", kLate, false, "", false},
+      {"unversioned change with a newer version inside", kLate, false, "", false, kLateOtherUser},
       {"older change with a newer version inside", kLate, false, kEarly, false, kLateOtherUser},
       {"change onto an unversioned copy", "", false, kEarly, true},
       {"newer removal", kEarly, true, kLate, true},
       {"removal of exactly the copy's version", kLate, true, kLate, true},
       {"older removal", kLate, true, kEarly, false},
-      {"unversioned removal", kLate, true, "", true},
+      {"unversioned removal", kLate, true, "", false},
   };
   share(team, "Team");
   connect();
@@ -123,7 +125,7 @@ TEST_F(VersionsTest, AHeldBackSaveCountsAgainstAnArrivingChange) {
   host->thread().pump();
   ASSERT_EQ(engine().pendingChanges().waiting.size(), 1u);
   const std::int64_t held = engine().nowMs();
-  const std::string tag = "ZZZZ";
+  const std::string tag = "FFFF";
   deliver({versionedMail(sentTask(u"Theirs", kIdA, u"theirs"),
                          std::to_string(held - 500) + "-" + tag)});
   scan();

@@ -168,8 +168,9 @@ TEST_F(SendMessage, AFailedStepLeavesNothingOrASavedUnsentMail) {
   };
   const Case cases[] = {
       {"safe.SafeTaskItem.SetItem", 1, "\nput_Item\n", false},
-      // The sink clears the sync ids of an added task first.
-      {"mail.TaskItem.UserProperties", 2, "\nget_UserProperties\n", false},
+      // The sink reads the content, user properties included, and clears the
+      // sync ids of an added task first.
+      {"mail.TaskItem.UserProperties", 3, "\nget_UserProperties\n", false},
       // The sink reads the entry id first.
       {"mail.TaskItem.EntryID", 2, "\nget_EntryID\n", false},
       // The sink reads the content first, to tell its own writes.

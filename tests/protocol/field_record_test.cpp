@@ -10,8 +10,8 @@
 namespace qx {
 namespace {
 
-const ChangeVersion kOld{1000, "ANNA"};
-const ChangeVersion kNew{2000, "ANNA"};
+const ChangeVersion kOld{1000, "A1"};
+const ChangeVersion kNew{2000, "A1"};
 const std::string kId = "{11111111-2222-3333-4444-555555555555}";
 
 TaskFieldValues task(std::u16string subject, double due, std::int32_t status = 0,
@@ -83,12 +83,12 @@ TEST(FieldRecord, ReadsBackOnlyWhatItWrites) {
   record = recordLocalChange(record, kId, task(u"Plan", 46001), kNew);
   const std::string text = formatFieldRecord(record);
   EXPECT_EQ(parseFieldRecord(text), record);
-  const std::string head = kId + "|1000-ANNA=*|";
+  const std::string head = kId + "|1000-A1=*|";
   for (const std::string& bad : std::vector<std::string>{
-           std::string(), kId, kId + "|", "|1000-ANNA=*|", kId + "|1000-ANNA=due|due=0",
+           std::string(), kId, kId + "|", "|1000-A1=*|", kId + "|1000-A1=due|due=0",
         head + "due=00000000000000000", head + "due=000000000000000g", head + "Due=0000000000000000",
         head + "due=0000000000000000,", head + "due=0000000000000000,due=0000000000000000",
-        "{a b}|1000-ANNA=*|", kId + "|1000=*|"}) {
+        "{a b}|1000-A1=*|", kId + "|1000=*|"}) {
     SCOPED_TRACE(bad);
     EXPECT_EQ(parseFieldRecord(bad), std::nullopt);
   }

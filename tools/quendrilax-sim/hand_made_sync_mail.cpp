@@ -50,10 +50,16 @@ sim::mail::ItemData carriedTask(const HandMadeSyncMail& mail) {
 }  // namespace
 
 std::string handMadeTag(const std::string& userName) {
-  std::string tag = "hand";
-  for (char c : userName)
-    if (std::isalnum(static_cast<unsigned char>(c)) && tag.size() < changeversion::kMaxTagLength)
-      tag.push_back(c);
+  // "FE" and the user's name byte by byte in hexadecimal: a tie-breaker of
+  // the form the add-in accepts, and another for each user.
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string tag = "FE";
+  for (char c : userName) {
+    if (tag.size() + 2 > changeversion::kMaxTagLength) break;
+    const auto byte = static_cast<unsigned char>(c);
+    tag.push_back(kDigits[byte >> 4]);
+    tag.push_back(kDigits[byte & 0xF]);
+  }
   return tag;
 }
 

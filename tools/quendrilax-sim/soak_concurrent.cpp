@@ -172,8 +172,8 @@ void SoakRun::noteFieldVersions(const std::string& syncId, bool removal, const s
   const std::optional<ChangeVersion> version = readVersionLine(body);
   if (!version) return;
   if (removal) return fields_.noteRemoval(syncId, *version);
-  fields_.noteChangeMail(syncId, user,
-                         readFieldVersionLine(body, *version).value_or(FieldVersions(version)));
+  const std::optional<FieldVersionLine> line = readFieldVersionLine(body, *version);
+  fields_.noteChangeMail(syncId, user, line ? line->versions : FieldVersions(version));
 }
 
 void SoakRun::noteConcurrentEdit(const SoakEdit& edit, const std::u16string& edited,

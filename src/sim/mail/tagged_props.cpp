@@ -11,6 +11,7 @@ constexpr std::uint16_t kSubjectId = 0x0037;
 constexpr std::uint16_t kBodyId = 0x1000;
 constexpr std::uint16_t kMessageClassId = 0x001A;
 constexpr std::uint16_t kSenderAddressId = 0x0C1F;
+constexpr std::uint16_t kSubmitTimeId = 0x0039;
 
 std::uint16_t idOf(std::int32_t tag) {
   return static_cast<std::uint16_t>(static_cast<std::uint32_t>(tag) >> 16);
@@ -66,6 +67,11 @@ Result<Variant> readTagged(const ItemData& data, const NameOfId& names, std::int
     // A mail not yet sent has no sender.
     if (data.senderAddress.empty()) return failure(hr::kMapiNotFound);
     value = Variant(data.senderAddress);
+  } else if (id == kSubmitTimeId) {
+    // Kept in UTC, as the transport stamped it; a mail that never travelled
+    // has none.
+    if (data.sentOn == kNoDate) return failure(hr::kMapiNotFound);
+    value = Variant(data.sentOn);
   } else {
     auto it = data.rawProperties.find(id);
     if (it == data.rawProperties.end()) return failure(hr::kMapiNotFound);

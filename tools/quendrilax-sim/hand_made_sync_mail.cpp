@@ -154,7 +154,7 @@ std::shared_ptr<const Step> readHandMadeSyncMail(ReadContext& ctx, const std::st
   if (!args.accept("to")) bad(usage);
   mail.to = args.ansiText("addresses");
   if (!args.accept("share")) bad(usage);
-  mail.shareName = args.ansiText("share name");
+  mail.shareName = args.longAnsiText("share name");
   if (!args.accept("id")) bad(usage);
   mail.syncId = args.ansiText("sync id");
   bool versionGiven = false;

@@ -85,6 +85,8 @@ struct ReceivedTask {
   // kDeleteMail when the task was read.
   InboxStep step = InboxStep::kDeleteMail;
   std::shared_ptr<Dispatch> item;
+  // What read it, to read it further.
+  std::shared_ptr<MapiUtilities> utilities;
   // Why the mail is refused; empty when it is not.
   std::string_view refusal;
 };
@@ -103,16 +105,16 @@ ReceivedTask readReceivedTask(SyncEngine& engine, SafeAttachment& attachment,
   // unapplied.
   if (!zipPath || attachment.saveAsFile(*zipPath) != hr::kOk) {
     reportKept(engine, mailItem, {"Fehler:SaveAsFile(ZipFilename)"});
-    return {InboxStep::kKeepMail, nullptr, {}};
+    return {InboxStep::kKeepMail, nullptr, nullptr, {}};
   }
   switch (decompressAttachment(platform.files, diagnostics, engine.compressedFilePath(),
                                engine.messageFilePath())) {
     case Decompression::kWritten:
       break;
     case Decompression::kMalformed:
-      return {InboxStep::kDeleteMail, nullptr, refused::kMalformedStream};
+      return {InboxStep::kDeleteMail, nullptr, nullptr, refused::kMalformedStream};
     case Decompression::kFailed:
-      return {InboxStep::kKeepMail, nullptr, {}};
+      return {InboxStep::kKeepMail, nullptr, nullptr, {}};
   }
   debugEntry(diagnostics, "processInbox:save attachment");
 
@@ -120,7 +122,7 @@ ReceivedTask readReceivedTask(SyncEngine& engine, SafeAttachment& attachment,
       createMapiUtilities(platform.safeLibrary);
   if (!utilities) {
     diagnostics.reportLibraryMissing();
-    return {InboxStep::kEndScan, nullptr, {}};
+    return {InboxStep::kEndScan, nullptr, nullptr, {}};
   }
   const Result<std::u16string> messagePath = platform.codePage.toWide(engine.messageFilePath());
   Result<std::shared_ptr<Dispatch>> item =
@@ -133,27 +135,26 @@ ReceivedTask readReceivedTask(SyncEngine& engine, SafeAttachment& attachment,
     // read now must not hold up the mails behind it: it stays in the Inbox
     // and the scan goes on.
     if (item.error() == hr::kMapiCorruptData)
-      return {InboxStep::kDeleteMail, nullptr, refused::kNoMessageFile};
+      return {InboxStep::kDeleteMail, nullptr, nullptr, refused::kNoMessageFile};
     char status[24];
     std::snprintf(status, sizeof status, "Fehler:%08X", static_cast<unsigned>(item.error()));
     reportKept(engine, mailItem, {"\nGetItemFromMsgFile(ImportFile)", status});
-    return {InboxStep::kKeepMail, nullptr, {}};
+    return {InboxStep::kKeepMail, nullptr, nullptr, {}};
   }
-  return {InboxStep::kDeleteMail, std::move(*item), {}};
+  return {InboxStep::kDeleteMail, std::move(*item), *utilities, {}};
 }
 
 // Why the task a change carries can never be applied; empty when nothing
 // stands against it. Only what the message file holds is read; a property
 // the host cannot read now is left to the apply.
-std::string_view carriedTaskRefusal(SyncEngine& engine, const std::shared_ptr<Dispatch>& received,
+std::string_view carriedTaskRefusal(MapiUtilities& utilities,
+                                    const std::shared_ptr<Dispatch>& received,
                                     const SyncMailReading& reading) {
-  const Result<std::shared_ptr<MapiUtilities>> utilities =
-      createMapiUtilities(engine.module().platform().safeLibrary);
   const Result<std::shared_ptr<SafeMessage>> message = received->querySafeMessage();
-  if (!utilities || !message) return {};
+  if (!message) return {};
   for (const std::u16string_view name : kBookkeepingProperties) {
     const Result<std::int32_t> tag =
-        (*utilities)->getIdsFromNames(received, prop_set::kPublicStrings, name, false);
+        utilities.getIdsFromNames(received, prop_set::kPublicStrings, name, false);
     if (!tag) continue;
     const Result<Variant> value = (*message)->field(
         static_cast<std::int32_t>(static_cast<std::uint32_t>(*tag) & 0xFFFF0000u));
@@ -164,7 +165,7 @@ std::string_view carriedTaskRefusal(SyncEngine& engine, const std::shared_ptr<Di
   // the versions it is judged by: a task under another id, or under none,
   // would be added beside the one it claims to change.
   const std::optional<std::u16string> id =
-      readReceivedText(**utilities, received, syncid::kPropertyName);
+      readReceivedText(utilities, received, syncid::kPropertyName);
   if (!id || *id != reading.syncId) return refused::kCarriedIdMismatch;
   if (const Result<Variant> sensitivity = (*message)->field(kSensitivityTag)) {
     if (sensitivity->asLong() == sensitivity::kPrivate) return refused::kPrivateTask;
@@ -248,7 +249,8 @@ InboxStep receiveSyncMail(SyncEngine& engine, SafeMailItem& safeMail,
       return refuse(engine, safeMail, item, reading.shareName, task.refusal);
     if (task.step != InboxStep::kDeleteMail) return task.step;
     received = std::move(task.item);
-    if (const std::string_view why = carriedTaskRefusal(engine, received, reading); !why.empty())
+    if (const std::string_view why = carriedTaskRefusal(*task.utilities, received, reading);
+        !why.empty())
       return refuse(engine, safeMail, item, reading.shareName, why);
   } else if (!reading.removal) {
     // A change without its task: nothing to apply.

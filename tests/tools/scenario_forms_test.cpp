@@ -148,7 +148,7 @@ TEST(ScenarioFormsTest, PeerClockAndCrashForms) {
       {"mail a send change to b share repeat 300 \"y\" id x", nullptr},
       {"mail a send change to b share t id x property p date 2026-01-01", "property type"},
       {"mail a send change to b share t id x property p number 1.5", "not a 32-bit number"},
-      {"mail a send change to b share t id x property p yesno maybe", "yes|no"},
+      {"mail a send change to b share t id x property p yesno maybe", "(yes, no)"},
       {"mail a send change to b share t id x attachment-file no-such.huf", "cannot read"},
       {"mail a send removal to b share t id x attachment-file a.huf", "a removal carries no task"},
       {"crash", "missing user"},

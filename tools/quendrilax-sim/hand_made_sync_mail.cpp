@@ -38,8 +38,7 @@ constexpr std::int32_t kImportanceLow = 0;
 constexpr std::int32_t kSensitivityConfidential = 3;
 
 sim::mail::UserProp textProperty(std::u16string_view name, const std::string& ansi) {
-  return {std::u16string(name), user_property_type::kText,
-          Variant(sim::CodePageSim::widen(ansi))};
+  return {std::u16string(name), user_property_type::kText, Variant(sim::CodePageSim::widen(ansi))};
 }
 
 // The task as the sender's store holds it after sending: its fields, its
@@ -50,8 +49,7 @@ sim::mail::ItemData carriedTask(const HandMadeSyncMail& mail) {
   task.userProperties.push_back(textProperty(kSyncIdProperty, mail.syncId));
   task.userProperties.push_back(textProperty(kLastShareNameProperty, mail.shareName));
   for (const HandMadeProperty& property : mail.properties) {
-    sim::mail::UserProp made{sim::CodePageSim::widen(property.name), property.type,
-                             property.value};
+    sim::mail::UserProp made{sim::CodePageSim::widen(property.name), property.type, property.value};
     const auto same = std::ranges::find(task.userProperties, made.name, &sim::mail::UserProp::name);
     if (same != task.userProperties.end())
       *same = std::move(made);
@@ -162,8 +160,7 @@ std::shared_ptr<const Step> readHandMadeSyncMail(ReadContext& ctx, const std::st
     versionGiven = true;
     if (!args.accept("none")) mail.version = args.longAnsiText("version text");
   }
-  if (args.accept("raw-body"))
-    mail.rawBody = utf8ToUtf16(args.longText("body text"));
+  if (args.accept("raw-body")) mail.rawBody = utf8ToUtf16(args.longText("body text"));
   if (mail.kind == SyncKind::kRemoval) {
     if (!args.done()) bad("a removal carries no task: " + usage);
   } else {
@@ -181,7 +178,8 @@ std::shared_ptr<const Step> readHandMadeSyncMail(ReadContext& ctx, const std::st
   return makeStep([mail, versionGiven, user](Runner& runner, const SourceLocation& where) {
     OfficeUser& u = runner.user(user);
     HandMadeSyncMail made = mail;
-    if (!versionGiven) made.version = std::to_string(u.host->clockReadingMs()) + "-" + handMadeTag(user);
+    if (!versionGiven)
+      made.version = std::to_string(u.host->clockReadingMs()) + "-" + handMadeTag(user);
     auto& client = u.host->mail();
     const Result<sim::mail::ItemData> data =
         buildHandMadeSyncMail(made, u.setup.language, client.address());

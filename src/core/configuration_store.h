@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/trusted_senders.h"
 #include "platform/codepage.h"
 #include "platform/registry.h"
 
@@ -22,6 +23,7 @@ inline constexpr std::string_view kConfigKey = "Software\\Vantrosse\\Quendrilax\
 inline constexpr std::string_view kFoldersKey = "Software\\Vantrosse\\Quendrilax\\Folders";
 // Buffer sizes in bytes, terminator included.
 inline constexpr std::uint32_t kFromCapacity = 260;
+inline constexpr std::uint32_t kTrustedSendersCapacity = 4096;
 inline constexpr std::uint32_t kStoreIdCapacity = 780;
 inline constexpr std::uint32_t kShareNameCapacity = 260;
 // Key names are enumerated with room for 259 characters and a terminator.
@@ -35,6 +37,7 @@ struct GlobalSwitches {
   bool opened = false;
   std::optional<std::u16string> senderName;
   bool debug = false;
+  TrustedSenders trustedSenders;
 };
 
 // One synchronized folder as its key describes it.

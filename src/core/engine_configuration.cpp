@@ -17,6 +17,7 @@ constexpr std::string_view kNoDeletedItemsOfStore = "\nFields(DeletedItemsEntryI
 void SyncEngine::loadConfiguration() {
   const GlobalSwitches switches = configuration_.readGlobalSwitches();
   senderName_ = switches.senderName;
+  trustedSenders_ = switches.trustedSenders;
   if (switches.opened) {
     diagnostics_.setDebugOn(switches.debug);
     if (diagnostics_.debugOn()) {

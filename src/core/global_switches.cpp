@@ -37,6 +37,16 @@ GlobalSwitches ConfigurationStore::readGlobalSwitches() {
     auto debug = readFourBytes(registry_, key.handle(), "debug", &type);
     switches.debug = debug && type == reg::kDword && *debug == 1;
   }
+  if (const RegistryKey& key = keyFor("TrustedSenders")) {
+    // A value that cannot be read whole turns the check on with no extra
+    // address: a sender check that an administrator asked for must not go
+    // off because the list grew too long.
+    const std::optional<std::string> value = readTerminatedString(
+        registry_, key.handle(), "TrustedSenders", config::kTrustedSendersCapacity);
+    const Result<std::u16string> wide =
+        value ? codePage_.toWide(*value) : Result<std::u16string>(std::u16string(u"on"));
+    switches.trustedSenders = parseTrustedSenders(wide ? *wide : std::u16string(u"on"));
+  }
   return switches;
 }
 

@@ -70,6 +70,7 @@ class SyncEngine {
   void setProcessed(std::u16string_view entryId);
 
   const std::optional<std::u16string>& senderName() const { return senderName_; }
+  const TrustedSenders& trustedSenders() const { return trustedSenders_; }
   const std::vector<std::unique_ptr<FolderWatch>>& folderWatches() const { return watches_; }
   const FolderWatch* deletedItemsWatch() const { return deletedItemsWatch_.get(); }
   DontTouchList& dontTouchList() { return dontTouchList_; }
@@ -170,6 +171,9 @@ class SyncEngine {
   void processInbox();
   // The entry ids of the altered sync mails already in the error log.
   std::set<std::u16string>& alteredMailsReported() { return alteredMailsReported_; }
+  // The entry ids of the sync mails kept for a later scan whose failure is
+  // already in the error log this session.
+  std::set<std::u16string>& keptMailsReported() { return keptMailsReported_; }
 
   // --- Indicator toolbar ------------------------------------------------------
   void showIndicator();
@@ -190,6 +194,7 @@ class SyncEngine {
   DiagnosticsLog diagnostics_;
   ConfigurationStore configuration_;
   std::optional<std::u16string> senderName_;
+  TrustedSenders trustedSenders_;
   std::vector<std::unique_ptr<FolderWatch>> watches_;
   std::unique_ptr<FolderWatch> deletedItemsWatch_;
   // The Deleted Items of each other store that holds a shared folder.
@@ -208,6 +213,7 @@ class SyncEngine {
   std::shared_ptr<CommandBar> indicatorToolbar_;
   std::shared_ptr<CommandBarButton> indicatorButton_;
   std::set<std::u16string> alteredMailsReported_;
+  std::set<std::u16string> keptMailsReported_;
 };
 
 }  // namespace qx

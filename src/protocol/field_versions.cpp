@@ -136,12 +136,15 @@ std::optional<ChangeVersion> older(const std::optional<ChangeVersion>& a, const 
 FieldVersionLine readLine(std::string_view text, const ChangeVersion& mailVersion) {
   std::optional<ChangeVersion> rest;
   std::map<FieldId, ChangeVersion, std::less<>> listed;
+  bool anyGroup = text.empty();
   if (!text.empty()) {
     for (std::string_view group : split(text, ';')) {
       const std::size_t equals = group.find('=');
       if (equals == std::string_view::npos) continue;
       const std::optional<ChangeVersion> version = parseVersion(group.substr(0, equals));
-      if (!version || mailVersion < *version) continue;
+      if (!version) continue;
+      anyGroup = true;
+      if (mailVersion < *version) continue;
       const std::string_view ids = group.substr(equals + 1);
       if (ids == fieldversion::kEveryOther) {
         rest = older(rest, *version);
@@ -154,7 +157,8 @@ FieldVersionLine readLine(std::string_view text, const ChangeVersion& mailVersio
       }
     }
   }
-  FieldVersionLine line{FieldVersions(rest ? rest : std::optional<ChangeVersion>(mailVersion)), {}};
+  FieldVersionLine line{FieldVersions(rest ? rest : std::optional<ChangeVersion>(mailVersion)), {},
+                        !anyGroup};
   for (const auto& [id, version] : listed) {
     line.versions.set(id, version);
     line.named.insert(id);

@@ -75,6 +75,8 @@ std::string fieldVersionLine(const FieldVersions& versions, const ChangeVersion&
 struct FieldVersionLine {
   FieldVersions versions;
   std::set<FieldId, std::less<>> named;
+  // Text of which no group could be read at all: no field line of any add-in.
+  bool unreadable = false;
 };
 // The line of a change mail's body, from the first "fv:" after the first
 // ":id"; none when the body has none (every field the mail carries is then

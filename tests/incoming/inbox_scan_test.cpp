@@ -137,13 +137,15 @@ TEST_P(HeldMailTest, IsKeptReportedAndHoldsUpNothing) {
 INSTANTIATE_TEST_SUITE_P(
     Faults, HeldMailTest,
     ::testing::Values(
-        HeldMail{"PoisonedAttachment",
-                 [](sim::Faults&) {
-                   mail::ItemData poisoned = changeMail(sentTask(u"Poisoned", kIdA));
-                   poisoned.attachments[0] = attachmentOf({'n', 'o', 't', ' ', 'a', ' ', 'm'}, 1);
-                   return poisoned;
+        // A corrupt message file is refused (scenarios/hostile_mail_refused.scn);
+        // one the host cannot open now is not.
+        HeldMail{"MessageFileHeld",
+                 [](sim::Faults& faults) {
+                   faults.fail("safe.MapiUtilities.GetItemFromMsgFile",
+                               static_cast<Hresult>(0x80070020u));  // sharing violation
+                   return changeMail(sentTask(u"Waiting", kIdA));
                  },
-                 "\nGetItemFromMsgFile(ImportFile)\nFehler:8004011B\n", false},
+                 "\nGetItemFromMsgFile(ImportFile)\nFehler:80070020\n", true},
         HeldMail{"FailedSave",
                  [](sim::Faults& faults) {
                    faults.fail("safe.Attachment.SaveAsFile",

@@ -120,7 +120,7 @@ std::shared_ptr<const Step> readMail(ReadContext& ctx) {
   std::string user = ctx.knownUser();
   if (args.keyword("action (send)") != "send")
     bad("mail takes: send to ADDRESSES subject TEXT [body TEXT] | send change|removal ...");
-  if (args.peekIs("change") || args.peekIs("removal")) return readHandMadeSyncMail(args, user);
+  if (args.peekIs("change") || args.peekIs("removal")) return readHandMadeSyncMail(ctx, user);
   std::string to, subject, body;
   while (!args.done()) {
     const std::string field = args.oneOf("mail field", "to|subject|body");

@@ -1,14 +1,19 @@
 #include "quendrilax-sim/hand_made_sync_mail.h"
 
+#include <algorithm>
 #include <cctype>
+#include <charconv>
+#include <expected>
 
 #include "common/messages.h"
 #include "platform/mail_ids.h"
 #include "platform/safe_mail_item.h"
 #include "platform/safe_utilities.h"
+#include "platform/utf_text.h"
 #include "protocol/change_version.h"
 #include "protocol/codec/huffman_compress.h"
 #include "protocol/sync_envelope.h"
+#include "quendrilax-sim/command_table.h"
 #include "quendrilax-sim/outbox_watch.h"
 #include "quendrilax-sim/runner.h"
 #include "quendrilax-sim/runner_text.h"
@@ -33,8 +38,7 @@ constexpr std::int32_t kImportanceLow = 0;
 constexpr std::int32_t kSensitivityConfidential = 3;
 
 sim::mail::UserProp textProperty(std::u16string_view name, const std::string& ansi) {
-  return {std::u16string(name), user_property_type::kText,
-          Variant(sim::CodePageSim::widen(ansi))};
+  return {std::u16string(name), user_property_type::kText, Variant(sim::CodePageSim::widen(ansi))};
 }
 
 // The task as the sender's store holds it after sending: its fields, its
@@ -44,6 +48,14 @@ sim::mail::ItemData carriedTask(const HandMadeSyncMail& mail) {
   for (const FieldValue& field : mail.fields) applyField(task, field);
   task.userProperties.push_back(textProperty(kSyncIdProperty, mail.syncId));
   task.userProperties.push_back(textProperty(kLastShareNameProperty, mail.shareName));
+  for (const HandMadeProperty& property : mail.properties) {
+    sim::mail::UserProp made{sim::CodePageSim::widen(property.name), property.type, property.value};
+    const auto same = std::ranges::find(task.userProperties, made.name, &sim::mail::UserProp::name);
+    if (same != task.userProperties.end())
+      *same = std::move(made);
+    else
+      task.userProperties.push_back(std::move(made));
+  }
   return task;
 }
 
@@ -83,14 +95,17 @@ Result<sim::mail::ItemData> buildHandMadeSyncMail(const HandMadeSyncMail& mail, 
         .push_back('\n');
   }
   const std::string notice = sim::CodePageSim::narrow(loadMessage(language, msg::kMailNotice));
-  data.body = sim::CodePageSim::widen(
-      buildSyncBody(notice, mail.kind, mail.shareName, mail.syncId, versionLine));
+  data.body = mail.rawBody ? *mail.rawBody
+                           : sim::CodePageSim::widen(buildSyncBody(
+                                 notice, mail.kind, mail.shareName, mail.syncId, versionLine));
 
   if (mail.kind == SyncKind::kChange) {
     data.namedProperties[{std::u16string(prop_set::kInternetHeaders),
                           std::u16string(syncmail::kHeaderIdName)}] =
         Variant(sim::CodePageSim::widen(mail.syncId));
-    auto compressed = huffmanCompress(sim::mail::encodeMessageFile(carriedTask(mail)));
+    auto compressed = mail.attachment
+                          ? std::expected<std::vector<std::uint8_t>, CodecError>(*mail.attachment)
+                          : huffmanCompress(sim::mail::encodeMessageFile(carriedTask(mail)));
     if (!compressed) return failure(hr::kFail);
     sim::mail::AttachmentData attachment;
     attachment.id = 1;
@@ -106,17 +121,44 @@ Result<sim::mail::ItemData> buildHandMadeSyncMail(const HandMadeSyncMail& mail, 
 
 namespace qx::tools {
 
-std::shared_ptr<const Step> readHandMadeSyncMail(Args& args, const std::string& user) {
+namespace {
+
+HandMadeProperty readProperty(Args& args) {
+  HandMadeProperty property{args.ansiText("property name"), user_property_type::kText, Variant()};
+  const std::string type = args.oneOf("property type", "text|number|yesno");
+  if (type == "text") {
+    property.value = Variant(sim::CodePageSim::widen(args.longAnsiText("property text")));
+  } else if (type == "number") {
+    const std::string text = args.text("property number");
+    std::int32_t number = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    if (error != std::errc() || end != text.data() + text.size())
+      bad("property number: not a 32-bit number: '" + text + "'");
+    property.type = user_property_type::kNumber;
+    property.value = Variant(number);
+  } else {
+    property.type = user_property_type::kYesNo;
+    property.value = Variant(args.oneOf("property yes/no", "yes|no") == "yes");
+  }
+  return property;
+}
+
+}  // namespace
+
+std::shared_ptr<const Step> readHandMadeSyncMail(ReadContext& ctx, const std::string& user) {
+  Args& args = ctx.args;
   HandMadeSyncMail mail;
   const std::string kind = args.oneOf("sync mail kind", "change|removal");
   mail.kind = kind == "change" ? SyncKind::kChange : SyncKind::kRemoval;
-  const std::string usage = "mail USER send " + kind +
-                            " to ADDRESSES share SHARENAME id SYNCID [version TEXT|none]" +
-                            (kind == "change" ? " [FIELD VALUE]..." : "");
+  const std::string usage =
+      "mail USER send " + kind +
+      " to ADDRESSES share SHARENAME id SYNCID [version TEXT|none] [raw-body TEXT]" +
+      (kind == "change" ? " [attachment-file NAME] [property NAME TYPE VALUE]... [FIELD VALUE]..."
+                        : "");
   if (!args.accept("to")) bad(usage);
   mail.to = args.ansiText("addresses");
   if (!args.accept("share")) bad(usage);
-  mail.shareName = args.ansiText("share name");
+  mail.shareName = args.longAnsiText("share name");
   if (!args.accept("id")) bad(usage);
   mail.syncId = args.ansiText("sync id");
   bool versionGiven = false;
@@ -124,15 +166,26 @@ std::shared_ptr<const Step> readHandMadeSyncMail(Args& args, const std::string& 
     versionGiven = true;
     if (!args.accept("none")) mail.version = args.longAnsiText("version text");
   }
+  if (args.accept("raw-body")) mail.rawBody = utf8ToUtf16(args.longText("body text"));
   if (mail.kind == SyncKind::kRemoval) {
     if (!args.done()) bad("a removal carries no task: " + usage);
   } else {
-    while (!args.done()) mail.fields.push_back(readFieldValue(args));
+    if (args.accept("attachment-file")) {
+      const std::string bytes = ctx.readFile(args.text("file name"));
+      mail.attachment.emplace(bytes.begin(), bytes.end());
+    }
+    while (!args.done()) {
+      if (args.accept("property"))
+        mail.properties.push_back(readProperty(args));
+      else
+        mail.fields.push_back(readFieldValue(args));
+    }
   }
   return makeStep([mail, versionGiven, user](Runner& runner, const SourceLocation& where) {
     OfficeUser& u = runner.user(user);
     HandMadeSyncMail made = mail;
-    if (!versionGiven) made.version = std::to_string(u.host->clockReadingMs()) + "-" + handMadeTag(user);
+    if (!versionGiven)
+      made.version = std::to_string(u.host->clockReadingMs()) + "-" + handMadeTag(user);
     auto& client = u.host->mail();
     const Result<sim::mail::ItemData> data =
         buildHandMadeSyncMail(made, u.setup.language, client.address());

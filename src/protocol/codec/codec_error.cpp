@@ -22,6 +22,8 @@ std::string_view describe(CodecError error) {
       return "input longer than 2147483647 bytes";
     case CodecError::kRunTooLong:
       return "single repeated byte value longer than the codec accepts";
+    case CodecError::kLengthTooLarge:
+      return "length larger than any message file the reader accepts";
     case CodecError::kOutOfMemory:
       return "out of memory";
   }

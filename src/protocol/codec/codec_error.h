@@ -14,6 +14,7 @@ enum class CodecError {
   kPayloadTooShort,      // the codes of L bytes run past the end of the stream
   kInputTooLarge,        // more than the signed 32-bit length field can state
   kRunTooLong,           // one repeated byte value beyond kMaxSingleValueLength
+  kLengthTooLarge,       // a declared length beyond kMaxDecodedLength
   kOutOfMemory,
 };
 

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "protocol/codec/huffman_compress.h"
@@ -25,6 +26,11 @@ void clearTarget(Files& files, std::string_view targetPath) {
   const WinError deleted = files.deleteFile(targetPath);
   if (deleted == win::kSuccess || deleted == win::kFileNotFound) return;
   files.writeFile(targetPath, {});
+}
+
+std::string malformedReport(std::string_view compressedPath, WinError code) {
+  return joined(compressedPath, ">-<coul'd not be decompressed\nGetLastError returned: ") +
+         std::to_string(std::to_underlying(code)) + "\n";
 }
 
 }  // namespace
@@ -51,32 +57,38 @@ bool compressFile(Files& files, Diagnostics& diagnostics, std::string_view share
   return true;
 }
 
-bool decompressFile(Files& files, Diagnostics& diagnostics, std::string_view compressedPath,
-                    std::string_view targetPath) {
+Decompression decompressAttachment(Files& files, Diagnostics& diagnostics,
+                                   std::string_view compressedPath, std::string_view targetPath) {
   auto stream = files.readFile(compressedPath);
   if (!stream) {
     diagnostics.reportError(joined(compressedPath, " coul'd not be opened"));
     clearTarget(files, targetPath);
-    return false;
+    return Decompression::kFailed;
   }
   auto data = huffmanDecompress(*stream);
   if (!data) {
-    // A malformed stream has no system error behind it.
-    const WinError code =
-        data.error() == CodecError::kOutOfMemory ? win::kNotEnoughMemory : win::kSuccess;
-    diagnostics.reportError(
-        joined(compressedPath, ">-<coul'd not be decompressed\nGetLastError returned: ") +
-        std::to_string(std::to_underlying(code)) + "\n");
     clearTarget(files, targetPath);
-    return true;
+    if (data.error() != CodecError::kOutOfMemory) return Decompression::kMalformed;
+    diagnostics.reportError(malformedReport(compressedPath, win::kNotEnoughMemory));
+    return Decompression::kFailed;
   }
   stream->clear();
   stream->shrink_to_fit();
   if (files.writeFile(targetPath, *data) != win::kSuccess) {
     diagnostics.reportError(joined(targetPath, " coul'd not be decompressed"));
     clearTarget(files, targetPath);
+    return Decompression::kFailed;
   }
-  return true;
+  return Decompression::kWritten;
+}
+
+bool decompressFile(Files& files, Diagnostics& diagnostics, std::string_view compressedPath,
+                    std::string_view targetPath) {
+  const Decompression done = decompressAttachment(files, diagnostics, compressedPath, targetPath);
+  // A malformed stream has no system error behind it.
+  if (done == Decompression::kMalformed)
+    diagnostics.reportError(malformedReport(compressedPath, win::kSuccess));
+  return done == Decompression::kWritten;
 }
 
 }  // namespace qx

@@ -16,9 +16,25 @@ namespace qx {
 bool compressFile(Files& files, Diagnostics& diagnostics, std::string_view sharePath,
                   std::string_view compressedPath);
 
-// False only when the compressed file cannot be read. Whatever goes wrong,
-// the target never keeps an earlier message: its caller reads it next without
-// looking at the result, and an old message would be applied a second time.
+// What became of a received attachment file.
+enum class Decompression {
+  kWritten,
+  // The stream is no stream this codec wrote, or declares more than any
+  // message file: it never will decompress, and nothing was reported.
+  kMalformed,
+  // The file could not be read, the memory had or the target written: it may
+  // work later. Reported with the fixed texts.
+  kFailed,
+};
+
+// Whatever goes wrong, the target never keeps an earlier message: a reader
+// that looks no further than the target would apply an old message a second
+// time.
+Decompression decompressAttachment(Files& files, Diagnostics& diagnostics,
+                                   std::string_view compressedPath, std::string_view targetPath);
+
+// decompressAttachment, with a malformed stream reported as well; true only
+// when the target was written.
 bool decompressFile(Files& files, Diagnostics& diagnostics, std::string_view compressedPath,
                     std::string_view targetPath);
 

@@ -58,6 +58,7 @@ std::expected<int, CodecError> loadCodeTree(const StreamLayout& layout, HuffmanN
       payloadBits) {
     return std::unexpected(CodecError::kLengthBeyondPayload);
   }
+  if (layout.length > kMaxDecodedLength) return std::unexpected(CodecError::kLengthTooLarge);
   return leaves;
 }
 

@@ -20,11 +20,16 @@ inline constexpr std::size_t kTableEntrySize = 5;
 // codes of up to 25 bits survive every reader of this format.
 inline constexpr int kMaxCodeLength = 25;
 
+// A message file of a task is 20 KB to 2 MB; no received stream may make the
+// reader allocate and write more than this, however well its payload backs
+// the length it declares (one-bit codes let 2 MB of payload claim 16 MB).
+inline constexpr std::int32_t kMaxDecodedLength = 16 << 20;
+
 // A table of one entry has no payload at all, so nothing in the stream bounds
 // its length: a 10-byte stream could demand gigabytes. A message file is never
 // one byte value repeated, so the codec refuses such runs beyond this length
 // on both sides rather than let a stream dictate a huge allocation.
-inline constexpr std::int32_t kMaxSingleValueLength = 64 << 20;
+inline constexpr std::int32_t kMaxSingleValueLength = kMaxDecodedLength;
 
 struct StreamLayout {
   std::int32_t length = 0;

@@ -12,6 +12,7 @@ constexpr std::uint16_t kBodyId = 0x1000;
 constexpr std::uint16_t kMessageClassId = 0x001A;
 constexpr std::uint16_t kSenderAddressId = 0x0C1F;
 constexpr std::uint16_t kSubmitTimeId = 0x0039;
+constexpr std::uint16_t kSensitivityId = 0x0036;
 
 std::uint16_t idOf(std::int32_t tag) {
   return static_cast<std::uint16_t>(static_cast<std::uint32_t>(tag) >> 16);
@@ -63,6 +64,8 @@ Result<Variant> readTagged(const ItemData& data, const NameOfId& names, std::int
     value = Variant(data.body);
   } else if (id == kMessageClassId) {
     value = Variant(data.messageClass);
+  } else if (id == kSensitivityId) {
+    value = Variant(data.sensitivity);
   } else if (id == kSenderAddressId) {
     // A mail not yet sent has no sender.
     if (data.senderAddress.empty()) return failure(hr::kMapiNotFound);
@@ -100,6 +103,8 @@ Hresult writeTagged(ItemData& data, const NameOfId& names, std::int32_t tag, con
     data.body = *value.text();
   } else if (id == kMessageClassId) {
     data.messageClass = *value.text();
+  } else if (id == kSensitivityId) {
+    data.sensitivity = value.asLong().value_or(data.sensitivity);
   } else if (id == kSenderAddressId) {
     data.senderAddress = *value.text();
   } else {

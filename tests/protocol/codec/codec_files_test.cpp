@@ -94,10 +94,13 @@ TEST_F(CodecFilesTest, DecompressFailuresNeverLeaveAnEarlierMessage) {
   const std::vector<Case> cases = {
       {"missing stream", std::nullopt, false, false, false,
        std::string(kHuf) + " coul'd not be opened"},
-      {"short header", Bytes{1, 0, 0}, false, false, true, malformed},
-      {"truncated table", Bytes{3, 0, 0, 0, 1, 2, 0, 0, 0, 'a'}, false, false, true, malformed},
-      {"undeletable target", Bytes{3, 0, 0, 0, 1}, false, true, true, malformed},
-      {"cannot create target", *huffmanCompress(bytesOf("new task")), true, false, true,
+      {"short header", Bytes{1, 0, 0}, false, false, false, malformed},
+      {"truncated table", Bytes{3, 0, 0, 0, 1, 2, 0, 0, 0, 'a'}, false, false, false, malformed},
+      {"undeletable target", Bytes{3, 0, 0, 0, 1}, false, true, false, malformed},
+      // Ten bytes that declare 17 MiB of one value: nothing is written.
+      {"declared beyond any message file", Bytes{0x01, 0x00, 0x10, 0x01, 0x00, 1, 0, 0, 0, 'a'},
+       false, false, false, malformed},
+      {"cannot create target", *huffmanCompress(bytesOf("new task")), true, false, false,
        std::string(kMsg) + " coul'd not be decompressed"},
   };
   for (const Case& c : cases) {

@@ -95,6 +95,11 @@ INSTANTIATE_TEST_SUITE_P(
         MalformedCase{"SingleValueJustOverLimit",
                       streamOf(kMaxSingleValueLength + 1, {{1, 'a'}}, {}),
                       CodecError::kLengthBeyondPayload},
+        // One-bit codes back the length, but no message file is that large.
+        MalformedCase{"DeclaredBeyondAnyMessageFile",
+                      streamOf(kMaxDecodedLength + 1, {{1, 'a'}, {1, 'b'}},
+                               Bytes(static_cast<std::size_t>(kMaxDecodedLength) / 8 + 1, 0)),
+                      CodecError::kLengthTooLarge},
         // Two values cost a bit each: 2 payload bytes hold 16 at most.
         MalformedCase{"LengthBeyondPayload", streamOf(17, {{1, 'a'}, {1, 'b'}}, {0x00, 0x00}),
                       CodecError::kLengthBeyondPayload},

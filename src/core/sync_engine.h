@@ -147,6 +147,11 @@ class SyncEngine {
   // Sends the swallowed saves whose window has closed, or all of them. False
   // when a send ended in the library-missing report: the engine is retired.
   bool sendPendingChanges(bool all);
+  // The start's sweep for changes not sent before the stop: begun after the
+  // first Inbox scan, a slice of tasks each tick until every shared folder
+  // was walked. False when a send retired the engine.
+  void startSweep();
+  bool sweepSlice();
 
   // --- Timer and basic synchronization ----------------------------------------
   WindowHandle timerWindow() const { return timerWindow_; }
@@ -204,6 +209,13 @@ class SyncEngine {
   bool changeTagLoaded_ = false;
   TombstoneStore tombstones_;
   PendingChanges pending_;
+  struct StartupSweep {
+    bool started = false;
+    std::size_t folder = 0;
+    std::int32_t index = 1;
+  };
+  StartupSweep sweep_;
+  bool swept_ = false;
   std::u16string recipientLine_;
   std::string dataDirectory_;
   std::string shareFilePath_;

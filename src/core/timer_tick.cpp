@@ -52,6 +52,7 @@ void AddinModule::onTimerTick() {
   } else {
     scanToggle_ = true;
   }
+  if (!engine.sweepSlice() || !call.stillConnected()) return;
   if (firstSteady_) {
     firstSteady_ = false;
     engine.restartTimer(kSteadyIntervalMs);

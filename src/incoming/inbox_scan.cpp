@@ -81,6 +81,12 @@ void SyncEngine::processInbox() {
   }
   if (!scanInbox(*this, **safeMail)) return;
   purgeDeletedSyncMails(*this);
+  // What the others sent meanwhile is merged now: the changes left unsent
+  // before the stop can go.
+  if (!swept_) {
+    swept_ = true;
+    startSweep();
+  }
 }
 
 }  // namespace qx

@@ -41,7 +41,7 @@ std::string fieldsNote(const std::vector<FieldValue>& fields) {
   std::string note;
   for (const FieldValue& f : fields)
     note += std::string(note.empty() ? "" : ", ") + std::string(fieldName(f.field)) + " " +
-            inQuotes(f.text);
+            (f.field == TaskField::kProperty ? f.property + " " : std::string()) + inQuotes(f.text);
   return note;
 }
 

@@ -63,14 +63,23 @@ std::vector<std::string> inStepDifferences(const std::vector<FolderContents>& fo
         differences.push_back(user + ": " + std::to_string(mine.size()) + " tasks with " + id +
                               " (doubled)");
       if (mine.front() == reference) continue;
-      for (TaskField field : allTaskFields()) {
-        const std::string wanted = fieldText(*reference, field);
-        const std::string found = fieldText(*mine.front(), field);
+      auto differ = [&](const std::string& what, const std::string& found,
+                        const std::string& wanted) {
         if (wanted != found)
-          differences.push_back(user + ": " + label + " " + std::string(fieldName(field)) + " " +
-                                inQuotes(found) + " where " + referenceUser + " has " +
-                                inQuotes(wanted));
-      }
+          differences.push_back(user + ": " + label + " " + what + " " + inQuotes(found) +
+                                " where " + referenceUser + " has " + inQuotes(wanted));
+      };
+      for (TaskField field : allTaskFields())
+        differ(std::string(fieldName(field)), fieldText(*mine.front(), field),
+               fieldText(*reference, field));
+      // The host keeps complete apart from the status it follows.
+      differ("complete", mine.front()->complete ? "yes" : "no", reference->complete ? "yes" : "no");
+      // Every user property that travels, held on either side.
+      std::map<std::string, std::string> names = travellingProperties(*reference);
+      names.merge(travellingProperties(*mine.front()));
+      for (const auto& [name, value] : names)
+        differ("property " + name, propertyText(*mine.front(), name),
+               propertyText(*reference, name));
     }
   }
   return differences;

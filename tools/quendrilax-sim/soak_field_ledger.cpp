@@ -20,6 +20,7 @@ std::string_view addinFieldId(TaskField field) {
     case TaskField::kPrivate: return syncedfield::kSensitivity;
     case TaskField::kCategories: return syncedfield::kCategories;
     case TaskField::kOwner: return syncedfield::kOwner;
+    case TaskField::kProperty: break;
   }
   return {};
 }

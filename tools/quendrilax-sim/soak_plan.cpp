@@ -69,6 +69,8 @@ FieldValue SoakPlan::randomField(TaskField field, int n) {
       return {field, pick(kCategories)};
     case TaskField::kOwner:
       return {field, pick(kOwners)};
+    case TaskField::kProperty:
+      break;
   }
   return {field, {}};
 }

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "quendrilax-sim/scenario_args.h"
+#include "sim/mail/mail_store.h"
 #include "quendrilax-sim/text_utf.h"
 
 namespace qx::tools {
@@ -68,6 +69,8 @@ std::string_view fieldName(TaskField field) {
       return "categories";
     case TaskField::kOwner:
       return "owner";
+    case TaskField::kProperty:
+      return "property";
   }
   return "?";
 }
@@ -133,16 +136,28 @@ std::string canonicalFieldText(TaskField field, const std::string& text) {
     case TaskField::kPrivate:
       if (text == "yes" || text == "no") return text;
       bad("private must be yes or no, not '" + text + "'");
+    case TaskField::kProperty:
+      return text;
   }
   bad("unknown field");
 }
 
 FieldValue readFieldValue(Args& args) {
   const std::string name = args.keyword("field");
+  if (name == "property") {
+    FieldValue value{TaskField::kProperty, {}, args.text("property name")};
+    if (value.property.empty() || value.property.starts_with("quendrilax") ||
+        value.property == "lastsharename")
+      bad("property name '" + value.property +
+          "' is not one a user gives (empty, or the add-in's own)");
+    value.text = args.longText("property value or none");
+    return value;
+  }
   const auto field = fieldByName(name);
   if (!field)
     bad("unknown field '" + name +
-        "' (subject, body, due, start, status, percent, importance, private, categories, owner)");
+        "' (subject, body, due, start, status, percent, importance, private, categories, owner, "
+        "property)");
   const bool text = *field == TaskField::kSubject || *field == TaskField::kBody ||
                     *field == TaskField::kCategories || *field == TaskField::kOwner;
   const std::string value = text ? args.longText(name + " text") : args.keyword(name + " value");
@@ -183,13 +198,35 @@ void applyField(sim::mail::ItemData& task, const FieldValue& value) {
     case TaskField::kPrivate:
       task.sensitivity = t == "yes" ? kSensitivityPrivate : 0;
       return;
+    case TaskField::kProperty: {
+      const std::u16string name = utf8ToUtf16(value.property);
+      std::erase_if(task.userProperties,
+                    [&](const sim::mail::UserProp& p) { return p.name == name; });
+      if (t != kRemoved) task.userProperties.push_back({name, 1, Variant(utf8ToUtf16(t))});
+      return;
+    }
   }
 }
+
+std::string propertyText(const sim::mail::ItemData& task, const std::string& name) {
+  const sim::mail::UserProp* property = task.findUserProperty(utf8ToUtf16(name));
+  return property ? utf16ToUtf8(sim::mail::variantKeyText(property->value)) : std::string(kRemoved);
+}
+
+std::map<std::string, std::string> travellingProperties(const sim::mail::ItemData& task) {
+  std::map<std::string, std::string> properties;
+  for (const sim::mail::UserProp& p : task.userProperties) {
+    if (p.name.empty() || p.name.starts_with(u"quendrilax") || p.name == u"lastsharename") continue;
+    properties.emplace(utf16ToUtf8(p.name), utf16ToUtf8(sim::mail::variantKeyText(p.value)));
+  }
+  return properties;
+}
+
 
 bool sameTaskFields(const sim::mail::ItemData& a, const sim::mail::ItemData& b) {
   for (const TaskField field : allTaskFields())
     if (fieldText(a, field) != fieldText(b, field)) return false;
-  return true;
+  return a.complete == b.complete && travellingProperties(a) == travellingProperties(b);
 }
 
 std::string fieldText(const sim::mail::ItemData& task, TaskField field) {
@@ -220,6 +257,8 @@ std::string fieldText(const sim::mail::ItemData& task, TaskField field) {
       return named(kImportanceNames, task.importance);
     case TaskField::kPrivate:
       return task.sensitivity == kSensitivityPrivate ? "yes" : "no";
+    case TaskField::kProperty:
+      return {};
   }
   return {};
 }

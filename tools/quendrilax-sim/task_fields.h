@@ -3,6 +3,7 @@
 // percent, importance, private, categories, owner): read from a scenario,
 // written into a task as the user's form saves them, and read back as the
 // same words, so that a field is compared as text whichever way it came.
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,6 +26,9 @@ enum class TaskField {
   kPrivate,
   kCategories,
   kOwner,
+  // A user property of the task, named in FieldValue::property; not among
+  // allTaskFields(), which are every task's.
+  kProperty,
 };
 
 // Every field, in the order the language lists them.
@@ -37,8 +41,12 @@ std::optional<TaskField> fieldByName(std::string_view name);
 struct FieldValue {
   TaskField field = TaskField::kSubject;
   std::string text;  // UTF-8
+  // The user property's name (UTF-8) of a kProperty value, whose text
+  // kRemoved removes it.
+  std::string property = {};
   friend bool operator==(const FieldValue&, const FieldValue&) = default;
 };
+inline constexpr std::string_view kRemoved = "none";
 
 // FIELD VALUE from the scenario's words; bad() for an unknown field or a
 // value the field cannot take.
@@ -51,6 +59,10 @@ std::string canonicalFieldText(TaskField field, const std::string& text);
 void applyField(sim::mail::ItemData& task, const FieldValue& value);
 // The field's value in the task, in the language's words.
 std::string fieldText(const sim::mail::ItemData& task, TaskField field);
+// A user property's value as text ("none" when the task has none), and the
+// properties of the task that travel (neither the add-in's own nor empty).
+std::string propertyText(const sim::mail::ItemData& task, const std::string& name);
+std::map<std::string, std::string> travellingProperties(const sim::mail::ItemData& task);
 // Every field of the two tasks reads the same.
 bool sameTaskFields(const sim::mail::ItemData& a, const sim::mail::ItemData& b);
 

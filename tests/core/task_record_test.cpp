@@ -6,6 +6,8 @@
 
 #include <limits>
 
+#include "protocol/sync_mail_fixture.h"
+
 namespace qx {
 namespace {
 
@@ -47,6 +49,28 @@ TEST(TaskRecord, EqualVersionsAreSettledByTheContentTheSameWayAtBothEnds) {
   EXPECT_FALSE(wins(v, 7, v, 7));
   EXPECT_TRUE(wins({1001, "AA"}, 1, v, 9));
   EXPECT_FALSE(wins({999, "ZZ"}, 9, v, 1));
+}
+
+// A record written without a state (a change kept and not sent yet) leaves no
+// state behind from an earlier content: that would take the unsent change for
+// what its version stood for.
+class TaskRecordOnATask : public testing::SyncMailFixture {};
+
+TEST_F(TaskRecordOnATask, ARecordWithoutAStateRemovesTheStaleOne) {
+  const std::u16string id =
+      addTask(teamId, u"Plan",
+              {{u"quendrilaxversion", 1, Variant(u"1000-AA")},
+               {u"quendrilaxstate", 1, Variant(u"00000000000000FF")}});
+  const std::shared_ptr<TaskItem> task = openTask(id);
+  const Result<std::shared_ptr<UserProperties>> properties = task->userProperties();
+  ASSERT_TRUE(properties.has_value());
+  ASSERT_EQ(readTaskRecord(**properties).state, 0xFFu);
+  ASSERT_EQ(writeTaskRecord(**properties, TaskRecord{ChangeVersion{2000, "AA"}, std::nullopt}),
+            hr::kOk);
+  EXPECT_EQ(readTaskRecord(**properties).version, (ChangeVersion{2000, "AA"}));
+  EXPECT_EQ(readTaskRecord(**properties).state, std::nullopt);
+  ASSERT_EQ(task->save(), hr::kOk);
+  EXPECT_EQ(client.item(id)->data.findUserProperty(u"quendrilaxstate"), nullptr);
 }
 
 }  // namespace

@@ -149,6 +149,16 @@ TEST(Tombstones, RecordsWithoutAShareNameHoldInEveryShare) {
   EXPECT_EQ(o.reopen().find("Team", "{A}", kNow), (ChangeVersion{kNow - 1, "E1"}));
   EXPECT_EQ(o.store->find("Side", "{A}", kNow + 60 * kDay), (ChangeVersion{kNow - 1, "E1"}));
   EXPECT_TRUE(o.reports.errors.empty());
+  // Beside the share's own record of the task, whichever is newer counts.
+  for (const bool olderFormatNewer : {false, true}) {
+    SCOPED_TRACE(olderFormatNewer);
+    Opened both;
+    both.file() = std::string("{A} ") + (olderFormatNewer ? "1796630399999" : "1796630399990") +
+                  "-E1\r\n{A} 1796630399995-F1 1796630400000 Team\r\n";
+    const ChangeVersion newest =
+        olderFormatNewer ? ChangeVersion{kNow - 1, "E1"} : ChangeVersion{kNow - 5, "F1"};
+    EXPECT_EQ(both.reopen().find("Team", "{A}", kNow), newest);
+  }
 }
 
 // An id or share name no line could hold is never stored: one with a blank

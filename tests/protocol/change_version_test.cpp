@@ -21,6 +21,40 @@ TEST(ChangeVersion, ReadsBackOnlyWhatItWrites) {
   EXPECT_FALSE(parseVersion("1-" + std::string(changeversion::kMaxTagLength + 1, 'A')));
 }
 
+// Only tie-breakers of the form the add-in makes: upper-case hexadecimal, up
+// to the longest it allows; and no stamp near the type's limit, so that no
+// step from a stamp can overflow.
+TEST(ChangeVersion, TieBreakersAndStampsAreBounded) {
+  const std::string longest(changeversion::kMaxTagLength, 'F');
+  EXPECT_EQ(parseVersion("5-" + longest), (ChangeVersion{5, longest}));
+  EXPECT_TRUE(isVersionTag(longest));
+  for (const char* tag : {"zzz", "abc", "0F9a", "G", "handben"}) {
+    SCOPED_TRACE(tag);
+    EXPECT_FALSE(isVersionTag(tag));
+    EXPECT_FALSE(parseVersion(std::string("5-") + tag));
+  }
+  const std::string last = std::to_string(changeversion::kMaxStampMs);
+  EXPECT_TRUE(parseVersion(last + "-A"));
+  EXPECT_FALSE(parseVersion(std::to_string(changeversion::kMaxStampMs + 1) + "-A"));
+  EXPECT_FALSE(parseVersion("9223372036854775807-A"));
+}
+
+// The version just after another: strictly later, and no version a user can
+// stamp lies between the two, whatever the tie-breakers.
+TEST(ChangeVersion, JustAfterIsTheNextVersionThereIs) {
+  const std::string longest(changeversion::kMaxTagLength, 'F');
+  for (const ChangeVersion& v :
+       {ChangeVersion{1000, "0"}, ChangeVersion{1000, "FFFF"}, ChangeVersion{1000, longest}}) {
+    SCOPED_TRACE(v.tag);
+    const ChangeVersion next = justAfter(v);
+    EXPECT_LT(v, next);
+    EXPECT_TRUE(isVersionTag(next.tag));
+    for (const ChangeVersion& other : {ChangeVersion{1000, v.tag + "00"}, ChangeVersion{1000, "1"},
+                                       ChangeVersion{1001, "0"}, ChangeVersion{999, "F"}})
+      EXPECT_FALSE(isVersionTag(other.tag) && v < other && other < next) << formatVersion(other);
+  }
+}
+
 TEST(ChangeVersion, OrdersByTimeThenTieBreaker) {
   const ChangeVersion early{1000, "ZZ"};
   const ChangeVersion late{1001, "AA"};

@@ -196,6 +196,12 @@ InboxStep applyTask(SyncEngine& engine, const std::shared_ptr<Dispatch>& receive
     if (add) removeForGood(session, **task);
     return InboxStep::kKeepMail;
   }
+  // The working copy holds the mail's categories: a holiday no add-in sends.
+  // Applied, it would be withdrawn from everyone at the receiver's next edit.
+  if (ownersChoice(**task).holidayCategories) {
+    if (add) removeForGood(session, **task);
+    return InboxStep::kRefuseHoliday;
+  }
   // The working copy holds the mail's task; what stays here goes back.
   const std::optional<MailFields> mailFields = readMailFields(
       **task, before.fields, receivedCarries(library, received), about.version, mail.fields);

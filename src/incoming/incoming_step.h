@@ -15,6 +15,9 @@ enum class InboxStep {
   // The safe-item library is missing. That has been reported, and the host
   // may be tearing the add-in down: the scan ends at once.
   kEndScan,
+  // The task the mail carries is one that never travels (a holiday): no
+  // add-in sends it, so the mail is refused and deleted.
+  kRefuseHoliday,
 };
 
 }  // namespace qx

@@ -33,6 +33,7 @@ constexpr std::string_view kCarriedIdMismatch =
 constexpr std::string_view kPropertyType =
     "the task it carries has a Quendrilax property that is not text";
 constexpr std::string_view kPrivateTask = "the task it carries is private";
+constexpr std::string_view kHolidayTask = "the task it carries is a holiday";
 constexpr std::string_view kUntrustedSender =
     "the sender is no recipient of the folder nor a trusted sender";
 }  // namespace refused
@@ -272,6 +273,8 @@ InboxStep receiveSyncMail(SyncEngine& engine, SafeMailItem& safeMail,
     } else {
       step = applyTask(engine, received, target, application, reading);
     }
+    if (step == InboxStep::kRefuseHoliday)
+      return refuse(engine, safeMail, item, reading.shareName, refused::kHolidayTask);
     if (step != InboxStep::kDeleteMail) return step;
   } else {
     // No folder of ours bears that name: the mail is of no use here. It may

@@ -1,6 +1,10 @@
 #include "quendrilax-codec/codec_command.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -142,6 +146,55 @@ TEST_F(CodecCommandTest, RoundTripReplacesTheOutputWhole) {
   EXPECT_EQ(readFile(root / "back"), "abracadabra, abracadabra");
   EXPECT_EQ(namesIn(root),
             (std::set<std::string>{"back", "folder", "garbage", "huge", "link", "old", "plain"}));
+}
+
+TEST_F(CodecCommandTest, AnOutputThatIsNoRegularFileIsNeverRenamedOver) {
+  // A link is followed: it stays a link, and what it names gets the stream.
+  fs::create_symlink(root / "old", root / "to-old");
+  ASSERT_EQ(run({"compress", at("plain"), at("to-old")}).status, 0);
+  EXPECT_TRUE(fs::is_symlink(root / "to-old"));
+  ASSERT_EQ(run({"decompress", at("old"), at("back")}).status, 0);
+  EXPECT_EQ(readFile(root / "back"), "abracadabra, abracadabra");
+
+  // A pipe takes the bytes in place: its reader gets them, and it stays a pipe.
+  ASSERT_EQ(::mkfifo(at("pipe").c_str(), 0600), 0);
+  const int reader = ::open(at("pipe").c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  const Outcome piped = run({"compress", at("plain"), at("pipe")});
+  EXPECT_EQ(piped.status, 0) << piped.err;
+  std::string stream(4096, '\0');
+  const ssize_t got = ::read(reader, stream.data(), stream.size());
+  ::close(reader);
+  ASSERT_GT(got, 0);
+  stream.resize(static_cast<std::size_t>(got));
+  EXPECT_EQ(stream, readFile(root / "old"));
+  EXPECT_TRUE(fs::is_fifo(root / "pipe"));
+
+  // What can be neither replaced nor written is refused, and left as it was.
+  fs::create_symlink(root / "nothing", root / "dangling");
+  fs::create_symlink(root / "folder", root / "to-folder");
+  const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const std::string socketPath = at("socket");
+  ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+  socketPath.copy(address.sun_path, socketPath.size());
+  ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+  const std::pair<const char*, const char*> refused[] = {
+      {"dangling", "a symbolic link to a file that does not exist"},
+      {"to-folder", "Is a directory"},
+      {"socket", "a socket; the output is a file, a character device or a pipe"},
+  };
+  for (const auto& [name, says] : refused) {
+    const Outcome outcome = run({"compress", at("plain"), at(name)});
+    EXPECT_EQ(outcome.status, 1) << name;
+    EXPECT_NE(outcome.err.find(says), std::string::npos) << outcome.err;
+  }
+  ::close(listener);
+  EXPECT_TRUE(fs::is_symlink(root / "dangling"));
+  EXPECT_TRUE(fs::is_symlink(root / "to-folder"));
+  EXPECT_TRUE(fs::is_socket(root / "socket"));
+  EXPECT_TRUE(namesIn(root / "folder").empty());
 }
 
 TEST_F(CodecCommandTest, DashIsStandardInputAndOutput) {

@@ -8,7 +8,10 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <new>
 #include <sstream>
+#include <stdexcept>
 
 namespace qx::tools {
 namespace {
@@ -87,6 +90,38 @@ TEST_F(CommandLineTest, AnUnknownOptionNamesItself) {
   std::ostringstream out, err;
   EXPECT_EQ(runCommandLine({"--disk"}, {in, false, out, err}), 2);
   EXPECT_NE(err.str().find("--disk needs a folder"), std::string::npos) << err.str();
+}
+
+TEST_F(CommandLineTest, StandardInputAmongScenarioFilesIsAMistakeOfUsage) {
+  const std::string extra = file("extra.scn", "user a\n");
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"-", extra}, std::vector<std::string>{extra, "-"}}) {
+    const Ran ran = run(args);
+    EXPECT_EQ(ran.status, 2);
+    EXPECT_EQ(ran.err.substr(0, ran.err.find('\n')),
+              "quendrilax-sim: '-' reads commands from standard input and cannot be given with "
+              "scenario files");
+    EXPECT_EQ(ran.out, "");
+  }
+}
+
+TEST_F(CommandLineTest, WhatEscapesTheRunEndsItWithALineAndStatusThree) {
+  const std::pair<std::function<void()>, const char*> faults[] = {
+      {[] { throw std::bad_alloc(); }, "quendrilax-sim: stopped: out of memory\n"},
+      {[] { throw std::runtime_error("broken"); },
+       "quendrilax-sim: stopped: internal error: broken\n"},
+  };
+  for (const auto& [fault, says] : faults) {
+    std::istringstream in;
+    std::ostringstream out, err;
+    Console console{in, true, out, err};
+    console.editLine = [&](const std::string&) -> std::optional<std::string> {
+      fault();
+      return std::nullopt;
+    };
+    EXPECT_EQ(runCommandLine({"--disk", (folder_ / "disk").string()}, console), 3);
+    EXPECT_EQ(err.str(), says);
+  }
 }
 
 TEST_F(CommandLineTest, ThePromptEndsAtQuitOrExitAndItsVerdictMatchesItsStatus) {

@@ -212,7 +212,7 @@ TEST(ScenarioParserTest, Expectations) {
 
 TEST(ScenarioParserTest, UnreadableScenariosNameTheirLine) {
   struct Case {
-    const char* text;
+    std::string text;
     int line;
     const char* message;  // part of the message
   };
@@ -236,6 +236,22 @@ TEST(ScenarioParserTest, UnreadableScenariosNameTheirLine) {
       {"user a b\n", 1, "unknown user option"},
       {"user a language klingon\n", 1, "unknown language"},
       {"user a\nregistry a set Config From sz repeat 100000 \"abcdefghijk\"\n", 2, "megabyte"},
+      {"user a\nregistry a set Config From sz repeat 100001 \"a\"\n", 2,
+       "repeat count too large (at most 100000)"},
+      // What is no UTF-8 text with LF or CR LF line ends is said as such.
+      {"user a\necho \"\\u{D800}\"\n", 2, "\\u{D800} is half of a surrogate pair"},
+      {"user a\necho \"\\u{dc00}\"\n", 2, "\\u{DC00} is half of a surrogate pair"},
+      {"user a\necho caf\xE9\n", 2, "byte 0xE9 at column 9 is not UTF-8"},
+      {"user a\necho \"\xED\xA0\x80\"\n", 2, "byte 0xED at column 7 is not UTF-8"},
+      {"user a\necho \xC0\xAF\n", 2, "byte 0xC0 at column 6 is not UTF-8"},
+      {std::string("user a\nstart a\0\n", 16), 2, "a NUL byte at column 8"},
+      {std::string("\xFF\xFEu\0s\0e\0r\0 \0a\0\n\0", 16), 1, "the file is UTF-16 text"},
+      {std::string("u\0s\0e\0r\0 \0a\0\n\0", 14), 1, "the file is UTF-16 text"},
+      {"user a\rstart a\r", 1, "a carriage return at column 7 inside the line"},
+      {"user a\nrepeat 2\n repeat 2\n  repeat 2\n   repeat 2\n    repeat 2\n     repeat 2\n"
+       "      repeat 2\n       repeat 2\n        repeat 2\n         repeat 2\n"
+       "          repeat 2\n",
+       12, "repeats nest at most 10 deep; this one is inside 10 others (the outermost at line 2)"},
   };
   for (const Case& c : cases) {
     auto parsed = parseScenario(c.text, "office.scn", ".");

@@ -7,9 +7,10 @@
 //
 // "-" is standard input or output. Exit status 0 on success, 1 with one line
 // on standard error when a file cannot be read or written or a stream is
-// malformed, 2 on wrong usage. OUT is
-// written to a temporary file beside it and renamed into place, so a failed
-// run never leaves a half-written OUT.
+// malformed, 2 on wrong usage. A file OUT is written to a temporary file
+// beside it and renamed into place, so a failed run never leaves a
+// half-written OUT; a device or a pipe is written in place, a symbolic link
+// followed to what it names.
 #include <cstdio>
 #include <exception>
 #include <new>

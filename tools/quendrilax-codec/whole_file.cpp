@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -75,6 +77,7 @@ const char* kindOf(mode_t mode) {
   if (S_ISBLK(mode)) return "a block device";
   if (S_ISFIFO(mode)) return "a pipe";
   if (S_ISSOCK(mode)) return "a socket";
+  if (S_ISLNK(mode)) return "a symbolic link";
   return "not a regular file";
 }
 
@@ -173,11 +176,70 @@ std::expected<void, std::string> writeAll(int fd, std::span<const std::uint8_t> 
 
 }  // namespace
 
+namespace {
+
+// Where a result goes. A regular file, or a name that holds nothing yet, is
+// replaced whole by a rename; a character device or a pipe cannot be
+// replaced (a FIFO's reader would wait for ever, /dev/stdout would become a
+// file), so it takes the bytes in place, as a shell's redirection would.
+struct Destination {
+  std::string path;  // a symbolic link resolved to what it names
+  bool inPlace = false;
+};
+
+std::expected<Destination, std::string> destinationOf(const std::string& target) {
+  struct stat info {};
+  if (::lstat(target.c_str(), &info) != 0) {
+    // Nothing there yet: making the new file says why it cannot be made.
+    if (errno == ENOENT || errno == ENOTDIR) return Destination{target, false};
+    return std::unexpected(because("cannot write", target, errno));
+  }
+  std::string path = target;
+  if (S_ISLNK(info.st_mode)) {
+    // Followed, so that the link stays a link and what it names gets the
+    // result; a link to nothing is refused rather than guessed at.
+    if (::stat(target.c_str(), &info) != 0) {
+      if (errno == ENOENT) {
+        return std::unexpected("cannot write " + target +
+                               ": a symbolic link to a file that does not exist");
+      }
+      return std::unexpected(because("cannot write", target, errno));
+    }
+    if (S_ISREG(info.st_mode)) {
+      char resolved[PATH_MAX];
+      if (::realpath(target.c_str(), resolved) == nullptr) {
+        return std::unexpected(because("cannot write", target, errno));
+      }
+      path = resolved;
+    }
+  }
+  if (S_ISREG(info.st_mode)) return Destination{path, false};
+  if (S_ISCHR(info.st_mode) || S_ISFIFO(info.st_mode)) return Destination{target, true};
+  if (S_ISDIR(info.st_mode)) return std::unexpected(because("cannot replace", target, EISDIR));
+  return std::unexpected("cannot write " + target + ": " + kindOf(info.st_mode) +
+                         "; the output is a file, a character device or a pipe");
+}
+
+std::expected<void, std::string> writeInPlace(const std::string& target,
+                                              std::span<const std::uint8_t> bytes) {
+  Descriptor out(::open(target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC));
+  if (out.get() < 0) return std::unexpected(because("cannot write", target, errno));
+  if (auto written = writeAll(out.get(), bytes, target); !written) return written;
+  if (out.release() != 0) return std::unexpected(because("cannot write", target, errno));
+  return {};
+}
+
+}  // namespace
+
 std::expected<void, std::string> writeBeside(const std::string& target,
                                              std::span<const std::uint8_t> bytes, int standardOut) {
   if (target == kStandardStream) return writeAll(standardOut, bytes, "standard output");
+  const auto destination = destinationOf(target);
+  if (!destination) return std::unexpected(destination.error());
+  if (destination->inPlace) return writeInPlace(target, bytes);
+  const std::string& path = destination->path;
   std::random_device seed;
-  const std::string temp = target + ".tmp" + std::to_string(seed());
+  const std::string temp = path + ".tmp" + std::to_string(seed());
   Descriptor out(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
   if (out.get() < 0) return std::unexpected(because("cannot create", target, errno));
   auto failed = [&temp](std::string why) {
@@ -186,7 +248,14 @@ std::expected<void, std::string> writeBeside(const std::string& target,
   };
   if (auto written = writeAll(out.get(), bytes, target); !written) return failed(written.error());
   if (out.release() != 0) return failed(because("cannot write", target, errno));
-  if (std::rename(temp.c_str(), target.c_str()) != 0) {
+  // Only a regular file is ever renamed over: what took the name while the
+  // result was written is left as it is.
+  struct stat now {};
+  if (::lstat(path.c_str(), &now) == 0 && !S_ISREG(now.st_mode)) {
+    return failed("cannot replace " + target + ": it became " + kindOf(now.st_mode) +
+                  " while the result was written");
+  }
+  if (std::rename(temp.c_str(), path.c_str()) != 0) {
     return failed(because("cannot replace", target, errno));
   }
   return {};

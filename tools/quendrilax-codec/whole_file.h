@@ -45,6 +45,9 @@ inline constexpr std::string_view kStandardStream = "-";
 std::expected<Buffer, std::string> readWholeFile(const std::string& path, std::size_t limit,
                                                  int standardIn);
 
+// A regular file (or a name that holds nothing yet) is replaced whole; a
+// symbolic link is followed, and one to nothing refused; a character device
+// or a pipe is written in place; anything else is refused with its kind.
 // "-" writes to `standardOut` instead, which cannot be replaced whole.
 std::expected<void, std::string> writeBeside(const std::string& target,
                                              std::span<const std::uint8_t> bytes, int standardOut);

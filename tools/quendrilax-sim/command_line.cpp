@@ -2,8 +2,11 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <exception>
 #include <filesystem>
 #include <istream>
+#include <new>
 #include <optional>
 #include <ostream>
 #include <sstream>
@@ -25,6 +28,18 @@ struct Options {
   std::optional<fs::path> mailServer;
   std::vector<std::string> files;
 };
+
+// The step under way, for the line that says where an unforeseen failure
+// stopped the run.
+struct Progress {
+  std::optional<SourceLocation> underWay;
+};
+
+void runStep(Runner& runner, const Command& command, Progress& progress) {
+  progress.underWay = command.where;
+  runner.run(command);
+  progress.underWay.reset();
+}
 
 constexpr const char* kUsage =
     "usage: quendrilax-sim [--quiet] [--brief] [--disk DIR] [--mail-server DIR] [SCENARIO... | -]\n";
@@ -95,7 +110,7 @@ bool endsSession(const std::string& line) {
   return word == "quit" || word == "exit";
 }
 
-int interactive(const Options& options, const Console& console) {
+int interactive(const Options& options, const Console& console, Progress& progress) {
   const fs::path disk = diskFor(options, 0);
   if (const auto problem = prepareDisk(options, disk)) {
     console.err << "quendrilax-sim: " << *problem << '\n';
@@ -134,7 +149,7 @@ int interactive(const Options& options, const Console& console) {
         ++unreadable;
         continue;
       }
-      for (const Command& command : *fed) runner.run(command);
+      for (const Command& command : *fed) runStep(runner, command, progress);
     }
     runner.finish();
     if (auto done = reader.finish(); !done) {
@@ -148,9 +163,7 @@ int interactive(const Options& options, const Console& console) {
   return status;
 }
 
-}  // namespace
-
-int runCommandLine(const std::vector<std::string>& args, const Console& console) {
+int runWithin(const std::vector<std::string>& args, const Console& console, Progress& progress) {
   Options options;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -173,8 +186,12 @@ int runCommandLine(const std::vector<std::string>& args, const Console& console)
       options.files.push_back(arg);
     }
   }
+  if (options.files.size() > 1 &&
+      std::find(options.files.begin(), options.files.end(), "-") != options.files.end())
+    return usage(console.err,
+                 "'-' reads commands from standard input and cannot be given with scenario files");
   if (options.files.empty() || (options.files.size() == 1 && options.files[0] == "-"))
-    return interactive(options, console);
+    return interactive(options, console, progress);
 
   // Every scenario is read before any runs: one that cannot be read stops all.
   std::vector<std::vector<Command>> scenarios;
@@ -222,7 +239,7 @@ int runCommandLine(const std::vector<std::string>& args, const Console& console)
           return 2;
         }
       }
-      for (const auto& command : scenarios[i]) runner.run(command);
+      for (const auto& command : scenarios[i]) runStep(runner, command, progress);
       runner.finish();
       verdict = summary(out, console.err, options.files[i], runner);
     }
@@ -230,6 +247,31 @@ int runCommandLine(const std::vector<std::string>& args, const Console& console)
     if (verdict != 0) status = 1;
   }
   return status;
+}
+
+}  // namespace
+
+int runCommandLine(const std::vector<std::string>& args, const Console& console) {
+  // No input may end the runner with an abort: whatever escapes a step is
+  // told with the step's place, and the status says the run did not finish.
+  Progress progress;
+  auto stopped = [&](const std::string& why) {
+    console.out.flush();
+    console.err << "quendrilax-sim: ";
+    if (progress.underWay)
+      console.err << progress.underWay->file << ':' << progress.underWay->line << ": ";
+    console.err << "stopped: " << why << '\n';
+    return 3;
+  };
+  try {
+    return runWithin(args, console, progress);
+  } catch (const std::bad_alloc&) {
+    return stopped("out of memory");
+  } catch (const std::exception& e) {
+    return stopped(std::string("internal error: ") + e.what());
+  } catch (...) {
+    return stopped("internal error");
+  }
 }
 
 }  // namespace qx::tools

@@ -6,7 +6,8 @@
 //   quendrilax-sim [-]            commands from standard input
 //
 // Exit status: 0 when every expectation held, 1 when one did not, 2 when a
-// scenario cannot be read.
+// scenario cannot be read, 3 when the runner itself stopped (out of memory,
+// an internal error), with a line that names the step under way.
 #include <functional>
 #include <iosfwd>
 #include <optional>

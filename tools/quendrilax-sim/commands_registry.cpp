@@ -133,7 +133,8 @@ std::string describeValue(std::uint32_t type, const std::vector<std::uint8_t>& d
   return text.str();
 }
 
-// A key as scenarios name it: below the product key, or a full path.
+// A key as scenarios name it: below the product key, or a full path in the
+// user's hive, the classes root or the machine's hive.
 std::string keyPath(const std::string& key, std::uint64_t& hive) {
   auto strip = [&](std::string_view prefix) {
     if (key.size() >= prefix.size() &&
@@ -149,11 +150,24 @@ std::string keyPath(const std::string& key, std::uint64_t& hive) {
       hive = reg::kClassesRoot;
       return *rest;
     }
+  // Where a package writes the settings for every user of the machine.
+  for (std::string_view prefix : {"HKEY_LOCAL_MACHINE\\", "HKLM\\"})
+    if (auto rest = strip(prefix)) {
+      hive = reg::kLocalMachine;
+      return *rest;
+    }
   return std::string(kProductKey) + "\\" + key;
 }
 
 std::string hiveName(std::uint64_t hive) {
+  if (hive == reg::kLocalMachine) return "HKEY_LOCAL_MACHINE\\";
   return hive == reg::kClassesRoot ? "HKEY_CLASSES_ROOT\\" : "HKEY_CURRENT_USER\\";
+}
+
+// A key in the transcript: the machine's keys with their hive, since the
+// same path exists in the user's.
+std::string shownKey(std::uint64_t hive, const std::string& ansiPath) {
+  return (hive == reg::kLocalMachine ? hiveName(hive) : std::string()) + ansiToUtf8(ansiPath);
 }
 
 void deleteValue(Runner& runner, const SourceLocation& where, const std::string& user,
@@ -163,7 +177,7 @@ void deleteValue(Runner& runner, const SourceLocation& where, const std::string&
   const std::string path = utf8ToAnsi(keyPath(key, hive));
   if (!name) {
     const bool removed = u.host->registry().removeKey(hive, path);
-    runner.say(user, "registry " + ansiToUtf8(path) + (removed ? " deleted" : " did not exist"));
+    runner.say(user, "registry " + shownKey(hive, path) + (removed ? " deleted" : " did not exist"));
     return;
   }
   // As a .reg file would, so that the add-in's call counts stay untouched.
@@ -180,7 +194,7 @@ void deleteValue(Runner& runner, const SourceLocation& where, const std::string&
                            (*name == "@" ? std::string("@") : "\"" + escape(*name) + "\"") + "=-\n";
   if (auto loaded = u.host->registry().loadRegFile(file); !loaded)
     return runner.fail(where, "cannot delete " + inQuotes(*name) + ": " + loaded.error().message);
-  runner.say(user, "registry " + ansiToUtf8(path) + " " + inQuotes(*name) + " deleted");
+  runner.say(user, "registry " + shownKey(hive, path) + " " + inQuotes(*name) + " deleted");
 }
 
 void showRegistry(Runner& runner, const std::string& user, const std::string& key) {
@@ -189,10 +203,10 @@ void showRegistry(Runner& runner, const std::string& user, const std::string& ke
   const std::string root = key.empty() ? std::string(kProductKey) : utf8ToAnsi(keyPath(key, hive));
   auto& registry = u.host->registry();
   if (!registry.hasKey(hive, root)) {
-    runner.say(user, "registry " + ansiToUtf8(root) + " does not exist");
+    runner.say(user, "registry " + shownKey(hive, root) + " does not exist");
     return;
   }
-  runner.say(user, "registry " + ansiToUtf8(root) + ":");
+  runner.say(user, "registry " + shownKey(hive, root) + ":");
   // The registry's own export, cut down to the sections below the key.
   const std::string section = "[" + hiveName(hive) + ansiToUtf8(root);
   bool inside = false;
@@ -234,7 +248,7 @@ void RegSetCmd::run(Runner& runner, const SourceLocation&) const {
   const std::string path = utf8ToAnsi(keyPath(key, hive));
   const auto bytes = valueBytes(value);
   u.host->registry().putValue(hive, path, utf8ToAnsi(name == "@" ? "" : name), value.type, bytes);
-  runner.say(user, "registry " + ansiToUtf8(path) + " " + inQuotes(name) + " = " +
+  runner.say(user, "registry " + shownKey(hive, path) + " " + inQuotes(name) + " = " +
                        describeValue(value.type, bytes));
 }
 
@@ -252,7 +266,7 @@ std::optional<std::string> ExpectRegistryKey::check(Runner&, OfficeUser& u) cons
   const std::string path = utf8ToAnsi(keyPath(key, hive));
   const bool found = u.host->registry().hasKey(hive, path);
   if (found == exists) return std::nullopt;
-  return expected("key " + ansiToUtf8(path) + (exists ? " to exist" : " absent"),
+  return expected("key " + shownKey(hive, path) + (exists ? " to exist" : " absent"),
                   found ? "it exists" : "no such key");
 }
 
@@ -260,7 +274,7 @@ std::optional<std::string> ExpectRegistryValue::check(Runner&, OfficeUser& u) co
   std::uint64_t hive = 0;
   const std::string path = utf8ToAnsi(keyPath(key, hive));
   const auto stored = u.host->registry().value(hive, path, utf8ToAnsi(name == "@" ? "" : name));
-  const std::string label = "value " + inQuotes(name) + " of " + ansiToUtf8(path);
+  const std::string label = "value " + inQuotes(name) + " of " + shownKey(hive, path);
   if (!value) {
     if (!stored) return std::nullopt;
     return expected(label + " absent", describeValue(stored->type, stored->data));

@@ -140,7 +140,7 @@ std::int64_t Args::duration(std::string_view what) {
 std::string Args::longText(std::string_view what) {
   if (accept("repeat")) {
     const std::uint64_t times = number("repeat count");
-    if (times > 100000) bad("repeat count too large");
+    if (times > 100000) bad("repeat count too large (at most 100000)");
     const std::string unit = text(what);
     // A scenario is text a person writes; a repetition beyond a megabyte is
     // a slip, not a test, and would only exhaust memory.

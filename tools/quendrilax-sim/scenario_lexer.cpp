@@ -1,6 +1,7 @@
 #include "quendrilax-sim/scenario_lexer.h"
 
 #include <cctype>
+#include <cstdio>
 
 #include "platform/utf_text.h"
 
@@ -64,6 +65,14 @@ std::expected<std::string, std::string> readQuoted(std::string_view line, std::s
         }
         if (digits == 0 || pos >= line.size() || line[pos] != '}' || cp > 0x10FFFF)
           return std::unexpected("\\u{...} needs one to six hexadecimal digits");
+        // UTF-8 has no form for half a pair: both halves would come out as
+        // the same replacement character.
+        if (cp >= 0xD800 && cp <= 0xDFFF) {
+          char code[8];
+          std::snprintf(code, sizeof code, "%04X", static_cast<unsigned>(cp));
+          return std::unexpected(std::string("\\u{") + code +
+                                 "} is half of a surrogate pair, not a character");
+        }
         ++pos;
         appendUtf8(text, cp);
         break;

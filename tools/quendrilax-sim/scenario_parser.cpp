@@ -1,8 +1,11 @@
 #include "quendrilax-sim/scenario_parser.h"
 
+#include <cstdio>
+#include <optional>
 #include <utility>
 
 #include "quendrilax-sim/runner.h"
+#include "quendrilax-sim/text_utf.h"
 
 namespace qx::tools {
 
@@ -46,6 +49,34 @@ std::string withCounter(std::string_view line, int i) {
   return out;
 }
 
+// What makes a line unreadable before its words are looked at: the file is
+// not UTF-8 text with LF or CR LF line ends. Said by what it is, since the
+// words such a line falls into would only mislead.
+std::optional<std::string> encodingProblem(std::string_view line, int number) {
+  const auto column = [](std::size_t at) { return " at column " + std::to_string(at + 1); };
+  const bool wideMark =
+      number == 1 && (line.starts_with("\xFF\xFE") || line.starts_with("\xFE\xFF"));
+  // Latin letters in UTF-16 have a NUL byte beside each.
+  const bool wideLetters = line.size() >= 4 && ((line[0] != '\0' && line[1] == '\0' &&
+                                                 line[2] != '\0' && line[3] == '\0') ||
+                                                (line[0] == '\0' && line[1] != '\0' &&
+                                                 line[2] == '\0' && line[3] != '\0'));
+  if (wideMark || wideLetters)
+    return "the file is UTF-16 text; scenarios are written in UTF-8 (save it as UTF-8)";
+  if (const std::size_t nul = line.find('\0'); nul != std::string_view::npos)
+    return "a NUL byte" + column(nul) + ": a scenario is text (write \\x00 inside quotes)";
+  if (const std::size_t cr = line.find('\r'); cr != std::string_view::npos)
+    return "a carriage return" + column(cr) +
+           " inside the line: lines end in LF or CR LF, never in CR alone";
+  if (const auto bad = invalidUtf8At(line)) {
+    char byte[8];
+    std::snprintf(byte, sizeof byte, "0x%02X", static_cast<unsigned char>(line[*bad]));
+    return std::string("byte ") + byte + column(*bad) +
+           " is not UTF-8: scenarios are written in UTF-8";
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::expected<std::vector<Command>, ParseError> ScenarioReader::feed(std::string_view line) {
@@ -53,6 +84,8 @@ std::expected<std::vector<Command>, ParseError> ScenarioReader::feed(std::string
   // Editors on Windows often start a UTF-8 file with a byte-order mark.
   if (lineNumber_ == 1 && line.starts_with("\xEF\xBB\xBF")) line.remove_prefix(3);
   if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  if (auto problem = encodingProblem(line, lineNumber_))
+    return std::unexpected(ParseError{{fileName_, lineNumber_}, std::move(*problem)});
   return feedAt(line, lineNumber_);
 }
 
@@ -116,7 +149,15 @@ std::expected<std::vector<Command>, ParseError> ScenarioReader::collect(std::str
     repeat_ = Repeat{};
     return std::unexpected(ParseError{{fileName_, number}, lexed.error()});
   }
-  if (isWord(lexed->tokens, "repeat")) ++repeat_.depth;
+  if (isWord(lexed->tokens, "repeat") && ++repeat_.depth > kMostNestedRepeats) {
+    const int outer = repeat_.line;
+    repeat_ = Repeat{};
+    return std::unexpected(ParseError{
+        {fileName_, number},
+        "repeats nest at most " + std::to_string(kMostNestedRepeats) +
+            " deep; this one is inside " + std::to_string(kMostNestedRepeats) +
+            " others (the outermost at line " + std::to_string(outer) + ")"});
+  }
   if (isWord(lexed->tokens, "end") && lexed->tokens.size() == 1 && --repeat_.depth == 0)
     return expandRepeat();
   repeat_.blockEnd = lexed->blockEnd;

@@ -40,6 +40,9 @@ class ScenarioReader {
   // The most times a `repeat` runs its lines.
   static constexpr int kMostRepeats = 100000;
   static constexpr std::size_t kMostRepeatedCommands = 1000000;
+  // How deep repeats nest: each level is read again for every round of the
+  // ones around it, so that deep nesting costs time and memory by the square.
+  static constexpr int kMostNestedRepeats = 10;
 
  private:
   std::expected<std::vector<Command>, ParseError> feedAt(std::string_view line, int number);

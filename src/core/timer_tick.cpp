@@ -37,9 +37,6 @@ void AddinModule::onTimerTick() {
     engine.setBasicSyncDone(done);
     engine.restartTimer(kCatchUpIntervalMs);
     if (done) {
-      // A basic synchronization started later (from the folder's page) ends
-      // in the steady pace again, not at the catch-up one.
-      firstSteady_ = true;
       engine.removeIndicator();
     } else {
       engine.showIndicator();

@@ -31,8 +31,7 @@ std::optional<ChangeVersion> SyncEngine::newVersion(const TaskRecord& stored,
   return nextVersion(atMs, *tag, stored.version, removal);
 }
 
-std::optional<ChangeVersion> SyncEngine::unsentVersion(TaskItem& task,
-                                                       std::u16string_view entryId,
+std::optional<ChangeVersion> SyncEngine::unsentVersion(TaskItem& task, std::u16string_view entryId,
                                                        std::string_view shareName,
                                                        std::string_view syncId) {
   const auto waiting = pending_.waiting.find(std::u16string(entryId));

@@ -3,7 +3,6 @@
 #include <bit>
 #include <string>
 
-#include "platform/mail_user_properties.h"
 #include "protocol/content_hash.h"
 #include "protocol/synced_fields.h"
 
@@ -13,15 +12,22 @@ std::optional<std::uint64_t> taskFingerprint(TaskItem& task) {
   ContentHash hash;
   bool ok = true;
   auto text = [&](Result<std::u16string> value) {
-    if (value) hash.add(*value); else ok = false;
+    if (value)
+      hash.add(*value);
+    else
+      ok = false;
   };
   auto number = [&](Result<std::int32_t> value) {
-    if (value) hash.add(static_cast<std::uint64_t>(static_cast<std::uint32_t>(*value)));
-    else ok = false;
+    if (value)
+      hash.add(static_cast<std::uint64_t>(static_cast<std::uint32_t>(*value)));
+    else
+      ok = false;
   };
   auto date = [&](Result<DateValue> value) {
-    if (value) hash.add(std::bit_cast<std::uint64_t>(value->days));
-    else ok = false;
+    if (value)
+      hash.add(std::bit_cast<std::uint64_t>(value->days));
+    else
+      ok = false;
   };
   text(task.subject());
   text(task.body());
@@ -33,26 +39,18 @@ std::optional<std::uint64_t> taskFingerprint(TaskItem& task) {
   number(task.percentComplete());
   date(task.startDate());
   date(task.dueDate());
-  if (const Result<bool> complete = task.complete()) hash.add(*complete ? 1 : 0); else ok = false;
+  if (const Result<bool> complete = task.complete())
+    hash.add(*complete ? 1 : 0);
+  else
+    ok = false;
   if (!ok) return std::nullopt;
-  // The user properties that travel, in the order the task holds them; a
-  // task without any hashes as it did before they counted, so that the
-  // states stored then still match.
-  const Result<std::shared_ptr<UserProperties>> properties = task.userProperties();
-  if (!properties) return std::nullopt;
-  const Result<std::int32_t> count = (*properties)->count();
-  if (!count) return std::nullopt;
-  for (std::int32_t i = 1; i <= *count; ++i) {
-    const Result<std::shared_ptr<UserProperty>> property = (*properties)->item(i);
-    if (!property) return std::nullopt;
-    const Result<std::u16string> name = (*property)->name();
-    if (!name) return std::nullopt;
-    if (name->empty() || isOwnProperty(*name)) continue;
-    const Result<std::int32_t> type = (*property)->type();
-    Result<Variant> value = (*property)->value();
-    if (!type || !value) return std::nullopt;
-    hash.add(std::u16string_view(*name));
-    hash.add(fieldValueHash(FieldValue{std::move(*value), *type}));
+  // The user properties that travel, by name; a task without any hashes as
+  // it did before they counted, so that the states stored then still match.
+  TaskFieldValues properties;
+  if (!readPropertyFields(task, properties)) return std::nullopt;
+  for (const auto& [id, value] : properties) {
+    hash.add(std::u16string(id.begin(), id.end()));
+    hash.add(fieldValueHash(value));
   }
   return hash.value();
 }

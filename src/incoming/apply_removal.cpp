@@ -43,8 +43,7 @@ std::optional<ChangeVersion> versionHere(SyncEngine& engine, TaskItem& task,
 InboxStep applyRemoval(SyncEngine& engine, std::shared_ptr<Folder> target,
                        const SyncMailReading& mail) {
   Diagnostics& diagnostics = engine.diagnostics();
-  const ReceivedAbout about{mail.shareName, mail.syncIdText, versionOf(engine, mail),
-                            mail.sender};
+  const ReceivedAbout about{mail.shareName, mail.syncIdText, versionOf(engine, mail), mail.sender};
   if (judgeRemoval(engine, about) == Verdict::kRefuse) return InboxStep::kDeleteMail;
   const std::shared_ptr<Dispatch> found =
       findTaskBySyncId(*engine.hostNamespace(), std::move(target), mail.syncId);

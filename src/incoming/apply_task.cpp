@@ -20,6 +20,7 @@ namespace qx {
 namespace {
 
 constexpr std::string_view kNotNewer = "versions: change not newer than the local copy, dropped";
+
 // The change events of this write are the add-in's own, not the user's: noted
 // before the save, since a host may raise them inside it. A save of the
 // user's still waiting behind the burst window was older than what is
@@ -118,7 +119,8 @@ CarriesProperty receivedCarries(SafeLibrary& library, const std::shared_ptr<Disp
     const Result<std::shared_ptr<SafeMessage>> message = received->querySafeMessage();
     if (!message) return failure(message.error());
     const Result<Variant> value = (*message)->field(*tag);
-    if (!value) return value.error() == hr::kMapiNotFound ? Result<bool>(false) : failure(value.error());
+    if (!value)
+      return value.error() == hr::kMapiNotFound ? Result<bool>(false) : failure(value.error());
     return true;
   };
 }
@@ -163,8 +165,7 @@ InboxStep applyTask(SyncEngine& engine, const std::shared_ptr<Dispatch>& receive
   const bool add = !local;
   // The version comes from the body (or the mail) alone: one inside the
   // message file is whatever the sender's copy held.
-  const ReceivedAbout about{mail.shareName, mail.syncIdText, versionOf(engine, mail),
-                            mail.sender};
+  const ReceivedAbout about{mail.shareName, mail.syncIdText, versionOf(engine, mail), mail.sender};
   const Verdict verdict = judgeChange(engine, about, !add);
   if (verdict != Verdict::kMerge) return InboxStep::kDeleteMail;
   if (add) {

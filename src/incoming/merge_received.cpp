@@ -35,9 +35,7 @@ const FieldValue* valueIn(const TaskFieldValues& values, std::string_view id) {
   return found == values.end() ? nullptr : &found->second;
 }
 
-bool sameValue(const FieldValue* a, const FieldValue* b) {
-  return a == b || (a && b && *a == *b);
-}
+bool sameValue(const FieldValue* a, const FieldValue* b) { return a == b || (a && b && *a == *b); }
 
 Hresult writeValue(TaskItem& task, std::string_view id, const FieldValue* value) {
   return value ? writeSyncedField(task, id, *value) : removeSyncedProperty(task, id);
@@ -55,8 +53,8 @@ std::optional<LocalFields> readLocalFields(TaskItem& task, std::string_view sync
     local.unsentFields = changedFields(&local.record, local.values);
     return local;
   }
-  local.record = FieldRecord{std::string(syncId), FieldVersions(taskVersion),
-                             hashFields(local.values)};
+  local.record =
+      FieldRecord{std::string(syncId), FieldVersions(taskVersion), hashFields(local.values)};
   return local;
 }
 
@@ -105,8 +103,8 @@ std::optional<MergedCopy> mergeIntoCopy(TaskItem& task, const LocalFields& befor
     const bool taken = std::find(merge.taken.begin(), merge.taken.end(), id) != merge.taken.end();
     // The user's change not sent stays when it is newer than all that is
     // known of its field; the register goes whole, like the record's.
-    const bool keepUnsent = unsentRegisters.contains(registerOf(id)) && unsent &&
-                            (!merged || *merged < *unsent);
+    const bool keepUnsent =
+        unsentRegisters.contains(registerOf(id)) && unsent && (!merged || *merged < *unsent);
     const FieldValue* target = keepUnsent || !taken ? mine : theirs;
     // The copy brought the mail's value of each field it carries and removed
     // nothing.

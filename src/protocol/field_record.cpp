@@ -97,8 +97,7 @@ std::vector<FieldId> changedFields(const FieldRecord* record, const TaskFieldVal
   std::vector<FieldId> changed;
   for (const auto& [id, value] : now) {
     const auto known = record ? record->hashes.find(id) : FieldHashes::const_iterator();
-    if (record && known != record->hashes.end() && known->second == fieldValueHash(value))
-      continue;
+    if (record && known != record->hashes.end() && known->second == fieldValueHash(value)) continue;
     changed.push_back(id);
   }
   if (record) {
@@ -160,9 +159,9 @@ std::optional<FieldRecord> readFieldRecord(TaskItem& task, std::string_view sync
 
 Hresult writeFieldRecord(TaskItem& task, const FieldRecord& record) {
   const std::string text = formatFieldRecord(record);
-  return writeSyncedField(task, propertyFieldId(fieldrecord::kPropertyName),
-                          FieldValue{Variant(std::u16string(text.begin(), text.end())),
-                                     user_property_type::kText});
+  return writeSyncedField(
+      task, propertyFieldId(fieldrecord::kPropertyName),
+      FieldValue{Variant(std::u16string(text.begin(), text.end())), user_property_type::kText});
 }
 
 }  // namespace qx

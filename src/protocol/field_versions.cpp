@@ -157,8 +157,8 @@ FieldVersionLine readLine(std::string_view text, const ChangeVersion& mailVersio
       }
     }
   }
-  FieldVersionLine line{FieldVersions(rest ? rest : std::optional<ChangeVersion>(mailVersion)), {},
-                        !anyGroup};
+  FieldVersionLine line{
+      FieldVersions(rest ? rest : std::optional<ChangeVersion>(mailVersion)), {}, !anyGroup};
   for (const auto& [id, version] : listed) {
     line.versions.set(id, version);
     line.named.insert(id);

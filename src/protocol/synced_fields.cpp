@@ -177,22 +177,27 @@ std::optional<TaskFieldValues> readSyncedFields(TaskItem& task) {
   put(f::kSensitivity, task.sensitivity());
   if (!ok) return std::nullopt;
 
+  if (!readPropertyFields(task, values)) return std::nullopt;
+  return values;
+}
+
+bool readPropertyFields(TaskItem& task, TaskFieldValues& values) {
   const Result<std::shared_ptr<UserProperties>> properties = task.userProperties();
-  if (!properties) return std::nullopt;
+  if (!properties) return false;
   const Result<std::int32_t> count = (*properties)->count();
-  if (!count) return std::nullopt;
+  if (!count) return false;
   for (std::int32_t i = 1; i <= *count; ++i) {
     const Result<std::shared_ptr<UserProperty>> property = (*properties)->item(i);
-    if (!property) return std::nullopt;
+    if (!property) return false;
     const Result<std::u16string> name = (*property)->name();
-    if (!name) return std::nullopt;
+    if (!name) return false;
     if (name->empty() || isOwnProperty(*name)) continue;
     const Result<std::int32_t> type = (*property)->type();
     Result<Variant> value = (*property)->value();
-    if (!type || !value) return std::nullopt;
+    if (!type || !value) return false;
     values.emplace(propertyFieldId(*name), FieldValue{std::move(*value), *type});
   }
-  return values;
+  return true;
 }
 
 Hresult writeSyncedField(TaskItem& task, std::string_view id, const FieldValue& value) {

@@ -91,6 +91,9 @@ Result<std::optional<PropertyAt>> findProperty(UserProperties& properties,
 // several with one name). None when one cannot be read: a change must not be
 // judged on a part of the task.
 std::optional<TaskFieldValues> readSyncedFields(TaskItem& task);
+// Only the user properties that travel, added to `values`; false when one
+// cannot be read.
+bool readPropertyFields(TaskItem& task, TaskFieldValues& values);
 
 // Writes one field into the task's working copy; a user property is set, or
 // added when the task has none of that name (one of another type is replaced).

@@ -57,10 +57,9 @@ TEST(TaskRecord, EqualVersionsAreSettledByTheContentTheSameWayAtBothEnds) {
 class TaskRecordOnATask : public testing::SyncMailFixture {};
 
 TEST_F(TaskRecordOnATask, ARecordWithoutAStateRemovesTheStaleOne) {
-  const std::u16string id =
-      addTask(teamId, u"Plan",
-              {{u"quendrilaxversion", 1, Variant(u"1000-AA")},
-               {u"quendrilaxstate", 1, Variant(u"00000000000000FF")}});
+  const std::u16string id = addTask(teamId, u"Plan",
+                                    {{u"quendrilaxversion", 1, Variant(u"1000-AA")},
+                                     {u"quendrilaxstate", 1, Variant(u"00000000000000FF")}});
   const std::shared_ptr<TaskItem> task = openTask(id);
   const Result<std::shared_ptr<UserProperties>> properties = task->userProperties();
   ASSERT_TRUE(properties.has_value());

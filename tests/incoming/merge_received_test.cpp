@@ -1,9 +1,10 @@
 // A received copy merged into a task held here that has no field record yet
 // (one saved before field versions were kept): each of its fields counts at
 // the task's version.
+#include "incoming/merge_received.h"
+
 #include <gtest/gtest.h>
 
-#include "incoming/merge_received.h"
 #include "protocol/sync_mail_fixture.h"
 
 namespace qx::testing {

@@ -1,8 +1,9 @@
 // The version of a change as text, its order, and the removal mail's version
 // line as old and new readers see it.
+#include "protocol/change_version.h"
+
 #include <gtest/gtest.h>
 
-#include "protocol/change_version.h"
 #include "protocol/sync_body.h"
 
 namespace qx {
@@ -12,9 +13,9 @@ TEST(ChangeVersion, ReadsBackOnlyWhatItWrites) {
   const ChangeVersion version{1796630400123, "0F9A"};
   EXPECT_EQ(formatVersion(version), "1796630400123-0F9A");
   EXPECT_EQ(parseVersion("1796630400123-0F9A"), version);
-  for (const char* bad : {"", "-0F9A", "1796630400123-", "1796630400123", "17966304001x3-0F9A",
-                          "+1796630400123-0F9A", "1796630400123-0F-9A", "1796630400123-0F 9A",
-                          "99999999999999999999-0F9A"}) {
+  for (const char* bad :
+       {"", "-0F9A", "1796630400123-", "1796630400123", "17966304001x3-0F9A", "+1796630400123-0F9A",
+        "1796630400123-0F-9A", "1796630400123-0F 9A", "99999999999999999999-0F9A"}) {
     SCOPED_TRACE(bad);
     EXPECT_FALSE(parseVersion(bad).has_value());
   }
@@ -81,8 +82,7 @@ TEST(ChangeVersion, TheVersionLineLeavesTheOlderFieldsAsTheyWere) {
   EXPECT_EQ(readVersionLine(buildSyncBody("notice", SyncKind::kRemoval, "Team", "{ID}")),
             std::nullopt);
   // A share name that holds the marker text is not read as the version.
-  EXPECT_EQ(readVersionLine(
-                buildSyncBody("", SyncKind::kRemoval, "ver:1-AA:ver", "{ID}")),
+  EXPECT_EQ(readVersionLine(buildSyncBody("", SyncKind::kRemoval, "ver:1-AA:ver", "{ID}")),
             std::nullopt);
   // CR LF line ends, as some mail systems rewrite them, change nothing.
   EXPECT_EQ(readVersionLine("is:FALSE:is\r\nlf:T:lf\r\nid:{ID}:id\r\nver:5-B:ver\r\n"),

@@ -1,12 +1,12 @@
 // Merging two states of a task field by field: which side's value stays, and
 // that the merge is a maximum per register, so that users who receive the
 // same changes in any order, any number of times, end equal.
+#include "protocol/field_merge.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <random>
-
-#include "protocol/field_merge.h"
 
 namespace qx {
 namespace {
@@ -15,9 +15,9 @@ const ChangeVersion k1{1000, "A1"};
 const ChangeVersion k2{2000, "B2"};
 const ChangeVersion k3{3000, "C3"};
 
-FieldState state(std::optional<ChangeVersion> rest,
-                 std::vector<std::tuple<std::string, std::uint64_t, std::optional<ChangeVersion>>>
-                     fields) {
+FieldState state(
+    std::optional<ChangeVersion> rest,
+    std::vector<std::tuple<std::string, std::uint64_t, std::optional<ChangeVersion>>> fields) {
   FieldState out{FieldVersions(std::move(rest)), {}};
   for (const auto& [id, hash, version] : fields) {
     out.hashes.emplace(id, hash);
@@ -39,26 +39,39 @@ TEST(FieldMerge, EachRegisterKeepsTheNewerValue) {
     std::vector<FieldId> taken;
   };
   const std::vector<Case> cases = {
-      {"different fields changed at once", state(k1, {{"due", 1, {}}, {"subject", 1, k2}}),
-       state(k1, {{"due", 2, k3}, {"subject", 1, {}}}), {"due"}},
+      {"different fields changed at once",
+       state(k1, {{"due", 1, {}}, {"subject", 1, k2}}),
+       state(k1, {{"due", 2, k3}, {"subject", 1, {}}}),
+       {"due"}},
       {"same field, older mail", state(k1, {{"due", 1, k3}}), state(k1, {{"due", 2, k2}}), {}},
       {"the same change twice", state(k2, {{"due", 1, {}}}), state(k2, {{"due", 1, {}}}), {}},
-      {"nothing versioned here", state({}, {{"due", 1, {}}}), state(k1, {{"due", 2, {}}}),
+      {"nothing versioned here", state({}, {{"due", 1, {}}}), state(k1, {{"due", 2, {}}}), {"due"}},
+      {"one version, two values: the larger hash",
+       state(k2, {{"due", 1, {}}}),
+       state(k2, {{"due", 2, {}}}),
        {"due"}},
-      {"one version, two values: the larger hash", state(k2, {{"due", 1, {}}}),
-       state(k2, {{"due", 2, {}}}), {"due"}},
-      {"the same the other way round", state(k2, {{"due", 2, {}}}), state(k2, {{"due", 1, {}}}),
+      {"the same the other way round",
+       state(k2, {{"due", 2, {}}}),
+       state(k2, {{"due", 1, {}}}),
        {}},
       // A property the mail neither carries nor names is no news of it,
       // however new the mail.
-      {"a property only here stays", state(k1, {{"p.Kunde", 5, {}}}), state(k3, {{"due", 1, {}}}),
+      {"a property only here stays",
+       state(k1, {{"p.Kunde", 5, {}}}),
+       state(k3, {{"due", 1, {}}}),
        {"due"}},
-      {"a property new here comes", state(k3, {{"due", 1, {}}}), state(k1, {{"p.Kunde", 5, {}}}),
+      {"a property new here comes",
+       state(k3, {{"due", 1, {}}}),
+       state(k1, {{"p.Kunde", 5, {}}}),
        {"p.Kunde"}},
-      {"a newer removal of a property wins", state(k1, {{"p.Kunde", 5, {}}}),
-       state(k1, {{"p.Kunde", kAbsentHash, k2}}), {"p.Kunde"}},
-      {"a newer value wins over a removal", state(k1, {{"p.Kunde", kAbsentHash, k2}}),
-       state(k1, {{"p.Kunde", 7, k3}}), {"p.Kunde"}},
+      {"a newer removal of a property wins",
+       state(k1, {{"p.Kunde", 5, {}}}),
+       state(k1, {{"p.Kunde", kAbsentHash, k2}}),
+       {"p.Kunde"}},
+      {"a newer value wins over a removal",
+       state(k1, {{"p.Kunde", kAbsentHash, k2}}),
+       state(k1, {{"p.Kunde", 7, k3}}),
+       {"p.Kunde"}},
       // Status, percent and complete go together: a tie on the register is
       // settled once for all three, never one from each side.
       {"progress: the newer register whole",
@@ -108,9 +121,7 @@ std::map<FieldId, std::pair<std::optional<ChangeVersion>, std::uint64_t>> meanin
 // so that ties and equal values are common.
 FieldState randomState(std::mt19937& random) {
   auto pick = [&random](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
-  auto version = [&]() -> ChangeVersion {
-    return {1000 + pick(3), pick(2) ? "AB" : "CD"};
-  };
+  auto version = [&]() -> ChangeVersion { return {1000 + pick(3), pick(2) ? "AB" : "CD"}; };
   FieldState s{FieldVersions(version()), {}};
   for (const char* id : {"subject", "due"}) {
     if (pick(4) == 0) continue;

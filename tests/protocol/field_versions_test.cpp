@@ -1,9 +1,10 @@
 // The field-version line of a change mail: what it says of each field, that
 // older readers pass over it, that the add-in's own record reads back only
 // what it wrote, and that an odd line says nothing of what it says oddly.
+#include "protocol/field_versions.h"
+
 #include <gtest/gtest.h>
 
-#include "protocol/field_versions.h"
 #include "protocol/sync_body.h"
 
 namespace qx {
@@ -34,14 +35,11 @@ TEST(FieldVersions, TheLineSaysOfEveryFieldWhatTheTaskSays) {
   };
   const std::vector<Case> cases = {
       {"all at the mail's version", versions(kNew, {}), "fv::fv\n"},
-      {"one field newer than the rest",
-       versions(kOld, {{"due", kNew}}),
+      {"one field newer than the rest", versions(kOld, {{"due", kNew}}),
        "fv:1796630400000-AAAA=*;1796630401000-CCCC=due:fv\n"},
-      {"groups by version",
-       versions(kNew, {{"status", kMid}, {"body", kOld}, {"percent", kMid}}),
+      {"groups by version", versions(kNew, {{"status", kMid}, {"body", kOld}, {"percent", kMid}}),
        "fv:1796630400000-AAAA=body;1796630400500-BBBB=percent,status:fv\n"},
-      {"a property of any name",
-       versions(kOld, {{odd, kNew}}),
+      {"a property of any name", versions(kOld, {{odd, kNew}}),
        "fv:1796630400000-AAAA=*;1796630401000-CCCC=" + odd + ":fv\n"},
   };
   for (const Case& c : cases) {
@@ -69,9 +67,9 @@ TEST(FieldVersions, TheRecordReadsBackOnlyWhatItWrote) {
   const std::string v = formatVersion(kOld);
   for (const std::string& bad : std::vector<std::string>{
            v, v + "=", v + "=due,", v + "=,due", v + "=Due", v + "=due;" + v + "=due",
-        v + "=*;" + v + "=*", v + "=*,due", "x=due", "=due", v + "=due;;" + v + "=body",
-        v + "=p.", v + "=p.a%41", v + "=p.a%00e", v + "=p.a%0", v + "=p.a b",
-        formatVersion(ChangeVersion{kNew.utcMs + 1, "A"}) + "=due"}) {
+           v + "=*;" + v + "=*", v + "=*,due", "x=due", "=due", v + "=due;;" + v + "=body",
+           v + "=p.", v + "=p.a%41", v + "=p.a%00e", v + "=p.a%0", v + "=p.a b",
+           formatVersion(ChangeVersion{kNew.utcMs + 1, "A"}) + "=due"}) {
     SCOPED_TRACE(bad);
     EXPECT_EQ(parseFieldVersions(bad, kNew), std::nullopt);
   }
@@ -94,7 +92,8 @@ TEST(FieldVersions, AnOddLineSaysWhatItCanRead) {
       {v + "=*;" + m + "=*", versions(kOld, {}), {}},
       {v + "=*;x=due;" + m + "=body", versions(kOld, {{"body", kMid}}), {"body"}},
       {v + "=*;" + formatVersion(ChangeVersion{kNew.utcMs + 1, "A"}) + "=due",
-       versions(kOld, {}), {}},
+       versions(kOld, {}),
+       {}},
       {v + "=due,,p.a b,Due;;garbage", versions(kNew, {{"due", kOld}}), {"due"}},
       {"", versions(kNew, {}), {}},
   };
@@ -115,8 +114,8 @@ TEST(FieldVersions, AnOddLineSaysWhatItCanRead) {
                 buildSyncBody("", SyncKind::kChange, "fv:" + v + "=due:fv", "{ID}"), kNew),
             std::nullopt);
   // CR LF line ends change nothing.
-  const std::optional<FieldVersionLine> crlf = readFieldVersionLine(
-      "is:TRUE:is\r\nlf:T:lf\r\nid:{ID}:id\r\nfv:" + v + "=due:fv\r\n", kNew);
+  const std::optional<FieldVersionLine> crlf =
+      readFieldVersionLine("is:TRUE:is\r\nlf:T:lf\r\nid:{ID}:id\r\nfv:" + v + "=due:fv\r\n", kNew);
   ASSERT_TRUE(crlf.has_value());
   EXPECT_EQ(crlf->versions, versions(kNew, {{"due", kOld}}));
 }

@@ -4,7 +4,6 @@
 
 #include "platform/mail_ids.h"
 #include "protocol/stays_home.h"
-
 #include "quendrilax-sim/commands_tasks.h"
 #include "quendrilax-sim/runner_text.h"
 #include "quendrilax-sim/task_fields.h"

@@ -5,8 +5,8 @@
 #include <cstdio>
 
 #include "quendrilax-sim/scenario_args.h"
-#include "sim/mail/mail_store.h"
 #include "quendrilax-sim/text_utf.h"
+#include "sim/mail/mail_store.h"
 
 namespace qx::tools {
 
@@ -221,7 +221,6 @@ std::map<std::string, std::string> travellingProperties(const sim::mail::ItemDat
   }
   return properties;
 }
-
 
 bool sameTaskFields(const sim::mail::ItemData& a, const sim::mail::ItemData& b) {
   for (const TaskField field : allTaskFields())

@@ -77,6 +77,7 @@ struct Dialogue {
   std::vector<std::pair<std::string, std::string>> refused;
   std::vector<std::string> deferred;
   std::string deferredReply;
+  bool quitting = false;  // the answer to QUIT says nothing about the mail
 };
 
 std::string firstLine(std::string_view text) {
@@ -86,7 +87,12 @@ std::string firstLine(std::string_view text) {
 int watchDialogue(CURL*, curl_infotype type, char* data, std::size_t size, void* target) {
   auto* dialogue = static_cast<Dialogue*>(target);
   const std::string_view text(data, size);
+  if (dialogue->quitting) return 0;
   if (type == CURLINFO_HEADER_OUT) {
+    if (text.starts_with("QUIT")) {
+      dialogue->quitting = true;
+      return 0;
+    }
     dialogue->lastCommand = firstLine(text);
     dialogue->rcptFor.clear();
     // "RCPT TO:<user@office.test>"
@@ -402,11 +408,14 @@ class ServerMailSystem final : public MailSystem {
                                                                 const std::string& keys) {
     auto answer = imap(address, "INBOX", "UID SEARCH " + keys);
     if (!answer) return std::unexpected(answer.error());
+    // "* SEARCH 3 7 9": the numbers of that line only; other untagged
+    // lines (a new message's "* 4 EXISTS") may come with it.
     std::vector<unsigned long> uids;
-    if (const std::size_t at = answer->find("SEARCH"); at != std::string::npos) {
-      for (std::size_t pos = at + 6;;) {
+    if (const std::size_t at = answer->find("* SEARCH"); at != std::string::npos) {
+      const std::size_t end = std::min(answer->find_first_of("\r\n", at), answer->size());
+      for (std::size_t pos = at + 8; pos < end;) {
         const std::size_t start = answer->find_first_of("0123456789", pos);
-        if (start == std::string::npos) break;
+        if (start == std::string::npos || start >= end) break;
         uids.push_back(std::strtoul(answer->c_str() + start, nullptr, 10));
         pos = answer->find_first_not_of("0123456789", start);
         if (pos == std::string::npos) break;

@@ -165,7 +165,7 @@ TEST_F(MailPostOfficeServerTest, DelayHoldsInTheQueueCopiesSubmitTwiceHabitsReac
   office.runTransport();
   auto inbox = bob.inbox();
   ASSERT_EQ(inbox.size(), 2u);
-  EXPECT_TRUE(inbox[1].data.body.ends_with(u"\r\n\r\nVertraulich\r\n"));
+  EXPECT_TRUE(inbox[1].data.body.ends_with(u"\n\nVertraulich\n"));
   ASSERT_EQ(server->submitted.size(), 2u);
   EXPECT_EQ(mail::messageIdOf(server->submitted[0]), mail::messageIdOf(server->submitted[1]))
       << "a duplicate is the same message submitted twice";

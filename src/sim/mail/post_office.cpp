@@ -67,7 +67,7 @@ ItemData PostOffice::asDelivered(const ItemData& sent, const MailClient& sender)
   // internet headers; local properties stay behind.
   ItemData mail = ItemData::newMail();
   mail.subject = sent.subject;
-  mail.body = quirks_.crlfLineEnds ? withCrLf(sent.body) : sent.body;
+  mail.body = sent.body;
   mail.to = sent.to;
   mail.sentOnBehalfOfName = sent.sentOnBehalfOfName;
   mail.senderAddress = sender.address();
@@ -79,14 +79,17 @@ ItemData PostOffice::asDelivered(const ItemData& sent, const MailClient& sender)
   for (const auto& [key, value] : sent.namedProperties) {
     if (key.set == prop_set::kInternetHeaders) mail.namedProperties[key] = value;
   }
-  if (!quirks_.habits.any()) return mail;
-  // A gateway works on the message text: the mail travels as the server
-  // would carry it and is read back as the recipient's host reads it.
-  auto passed = mail::parseMessage(
-      mail::applyHabits(mail::renderMessage(mail, sender.address()), quirks_.habits));
-  if (!passed) return mail;
-  passed->sentOn = mail.sentOn;
-  return *passed;
+  if (quirks_.habits.any()) {
+    // A gateway works on the message text: the mail travels as the server
+    // would carry it and is read back as the recipient's host reads it.
+    if (auto passed = mail::parseMessage(
+            mail::applyHabits(mail::renderMessage(mail, sender.address()), quirks_.habits))) {
+      passed->sentOn = mail.sentOn;
+      mail = std::move(*passed);
+    }
+  }
+  if (quirks_.crlfLineEnds) mail.body = withCrLf(mail.body);
+  return mail;
 }
 
 std::size_t PostOffice::inTransit() const {

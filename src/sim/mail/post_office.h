@@ -27,6 +27,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -155,6 +156,7 @@ class PostOffice {
   std::vector<Delivery> foreign_;  // in memory: foreign mail for the next run
   std::map<std::string, long long> sequenceOf_;  // Message-ID -> submission order
   std::map<std::string, std::int64_t> submittedAtMs_;  // Message-ID -> real time
+  std::set<std::string> crlfBodies_;  // Message-IDs read with CR LF line ends
   long long nextSequence_ = 0;
   bool watchQueue_ = false;
   Figures figures_;

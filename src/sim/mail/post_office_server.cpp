@@ -82,10 +82,11 @@ std::optional<MailSystem::Failure> PostOffice::submitToServer(const MailClient::
     Outgoing out;
     out.sequence = nextSequence_++;
     out.messageId = "qx." + std::to_string(out.sequence) + runMark_;
-    ItemData outgoing = sent.data;
-    if (quirks_.crlfLineEnds) outgoing.body = withCrLf(outgoing.body);
+    // The line ends a host shows are its own: a host that shows CR LF
+    // (crlfLineEnds) has them when it reads the mail.
+    if (quirks_.crlfLineEnds) crlfBodies_.insert(out.messageId);
     out.text = mail::applyHabits(
-        mail::renderMessage(outgoing, sender.address(),
+        mail::renderMessage(sent.data, sender.address(),
                             {out.messageId, kDefaultStartSeconds + now / 1000}),
         quirks_.habits);
     sequenceOf_[out.messageId] = out.sequence;
@@ -231,6 +232,7 @@ void PostOffice::fetchFromServer(MailClient& recipient, std::int64_t now, Batche
       figures_.longestWaitMs = std::max(figures_.longestWaitMs, fetchedAt - at->second);
       figures_.totalWaitMs += fetchedAt - at->second;
     }
+    if (crlfBodies_.contains(id)) mail->body = withCrLf(mail->body);
     // The simulated hosts live on the office's clock, not the server's.
     mail->receivedTime = utcDate(now);
     batches[&recipient].push_back({sequence, std::move(*mail)});

@@ -122,12 +122,13 @@ class PostOffice {
     std::int64_t dueMs;
   };
   using Batches = std::map<MailClient*, std::vector<std::pair<long long, mail::ItemData>>>;
-  // A mail on its way to the server: rendered once (one Message-ID however
-  // often it is tried), with the transactions still to make.
+  // A mail on its way to the server: one Message-ID and the gateways'
+  // habits of its first run however often it is tried, and the transactions
+  // still to make.
   struct Outgoing {
     std::string messageId;
     long long sequence = 0;
-    std::string text;
+    mail::MailHabits habits;
     std::vector<std::vector<std::string>> rounds;  // mailboxes, one transaction each
   };
   std::optional<MailSystem::Failure> submitToServer(const MailClient::Submitted& sent,

@@ -85,10 +85,7 @@ std::optional<MailSystem::Failure> PostOffice::submitToServer(const MailClient::
     // The line ends a host shows are its own: a host that shows CR LF
     // (crlfLineEnds) has them when it reads the mail.
     if (quirks_.crlfLineEnds) crlfBodies_.insert(out.messageId);
-    out.text = mail::applyHabits(
-        mail::renderMessage(sent.data, sender.address(),
-                            {out.messageId, kDefaultStartSeconds + now / 1000}),
-        quirks_.habits);
+    out.habits = quirks_.habits;
     sequenceOf_[out.messageId] = out.sequence;
     const auto recipients = mail::splitAddresses(sent.data.to);
     if (recipients.empty())
@@ -111,10 +108,15 @@ std::optional<MailSystem::Failure> PostOffice::submitToServer(const MailClient::
   }
   Outgoing& out = pending->second;
   const std::string from = mail::toUtf8(sender.address());
+  // Dated by the run that sends it, as in memory; the Message-ID stays.
+  const std::string text = mail::applyHabits(
+      mail::renderMessage(sent.data, sender.address(),
+                          {out.messageId, kDefaultStartSeconds + now / 1000}),
+      out.habits);
   std::set<std::string> reported;
   while (!out.rounds.empty()) {
     std::vector<std::string>& round = out.rounds.front();
-    auto accepted = system_->submit(from, round, out.text, quirks_.delayMs > 0);
+    auto accepted = system_->submit(from, round, text, quirks_.delayMs > 0);
     if (!accepted) {
       std::cerr << "post office: mail " << out.messageId << " stays in the Outbox of " << from
                 << ": " << accepted.error().detail << '\n';
@@ -316,7 +318,9 @@ void PostOffice::runServerTransport() {
     if (auto queued = system_->queued()) figures_.peakQueue = std::max(figures_.peakQueue, *queued);
   }
   if (!imapRunning_) return deliverBatches(clients_, batches);
-  waitForDeliveries();
+  // A server that did not answer this run delivers nothing either: what
+  // is there is taken without waiting.
+  if (!unreachable) waitForDeliveries();
   // Every mailbox, as a mail client checks its Inbox: foreign mail comes
   // whether or not the office owes the user anything.
   for (MailClient* recipient : std::vector<MailClient*>(clients_))

@@ -130,6 +130,7 @@ class PostOffice {
     long long sequence = 0;
     mail::MailHabits habits;
     std::vector<std::vector<std::string>> rounds;  // mailboxes, one transaction each
+    std::set<std::string> reported;  // refused mailboxes already reported
   };
   std::optional<MailSystem::Failure> submitToServer(const MailClient::Submitted& sent,
                                                     MailClient& sender, std::int64_t now,

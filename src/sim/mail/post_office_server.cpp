@@ -113,7 +113,6 @@ std::optional<MailSystem::Failure> PostOffice::submitToServer(const MailClient::
       mail::renderMessage(sent.data, sender.address(),
                           {out.messageId, kDefaultStartSeconds + now / 1000}),
       out.habits);
-  std::set<std::string> reported;
   while (!out.rounds.empty()) {
     std::vector<std::string>& round = out.rounds.front();
     auto accepted = system_->submit(from, round, text, quirks_.delayMs > 0);
@@ -126,7 +125,7 @@ std::optional<MailSystem::Failure> PostOffice::submitToServer(const MailClient::
     for (const auto& [mailbox, reply] : accepted->refused) {
       notTaken.insert(mailbox);
       // Once per recipient, however many copies go out.
-      if (!reported.insert(mailbox).second) continue;
+      if (!out.reported.insert(mailbox).second) continue;
       batches[&sender].push_back(
           {out.sequence, nonDeliveryReport(sent.data, addressIn(sent.data.to, mailbox))});
     }

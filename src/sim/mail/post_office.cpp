@@ -33,7 +33,12 @@ PostOffice::PostOffice(VirtualClock& clock) : clock_(clock) {}
 
 PostOffice::~PostOffice() {
   *alive_ = false;
-  if (system_) reportFigures();
+  if (!system_) return;
+  reportFigures();
+  // A scenario that ended early leaves the shared server running, for the
+  // runs after it.
+  if (!smtpRunning_) (void)system_->setSmtpRunning(true);
+  if (!imapRunning_) (void)system_->setImapRunning(true);
 }
 
 void PostOffice::attach(MailClient& client) {

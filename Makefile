@@ -23,22 +23,20 @@ test: bootstrap
 	ctest --preset dev
 
 # The demo office (or SCENARIO) over a real mail server on loopback that is
-# started for the run and stopped after it (scripts/mail-server; as root).
+# started for the run and stopped after it however the run ends, Ctrl-C
+# included (scripts/mail-server run; as root).
 run-mail-server:
 	@scripts/bootstrap mail
 	cmake --preset release >/dev/null
-	cmake --build --preset release --target quendrilax-sim
-	@dir=$$(mktemp -d /tmp/qx-mail.XXXXXX); \
-	scripts/mail-server start $$dir || { scripts/mail-server stop $$dir; rm -rf $$dir; exit 1; }; \
-	build/release/tools/quendrilax-sim --mail-server $$dir $(SCENARIO); status=$$?; \
-	scripts/mail-server stop $$dir; rm -rf $$dir; exit $$status
+	cmake --build --preset release -j $(JOBS) --target quendrilax-sim
+	scripts/mail-server run -- build/release/tools/quendrilax-sim --mail-server {} $(SCENARIO)
 
 # The test label mailserver: every scenario that carries mail, over a real
 # mail server that CTest starts and stops (docs/mail-server.md).
 mail-server-test:
 	@scripts/bootstrap mail
 	cmake --preset dev >/dev/null
-	cmake --build --preset dev --target quendrilax-sim test_mailserver
+	cmake --build --preset dev -j $(JOBS) --target quendrilax-sim test_mailserver
 	ctest --test-dir build/dev -L mailserver --output-on-failure
 
 asan: bootstrap

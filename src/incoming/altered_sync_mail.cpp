@@ -5,6 +5,7 @@
 
 #include "core/addin_module.h"
 #include "core/sync_engine.h"
+#include "incoming/delivery_report.h"
 #include "incoming/received_mail.h"
 #include "platform/mail_ids.h"
 #include "platform/mail_mail_item.h"
@@ -78,11 +79,17 @@ void reportAlteredSyncMails(SyncEngine& engine, SafeMailItem& safeMail, Folder& 
     const Result<std::shared_ptr<Dispatch>> item = (*items)->item(index);
     if (!item || !*item) continue;
     const Result<std::shared_ptr<MailItem>> mail = (*item)->queryMail();
-    if (!mail || !*mail) continue;
+    // A report (the host's report item, or a mail system's report as a mail)
+    // quotes the sync mail's subject and often its text: it is no sync mail.
+    if (!mail || !*mail) {
+      (void)reportUndeliveredSyncMail(engine, safeMail, *item);
+      continue;
+    }
     const Result<std::u16string> subject = (*mail)->subject();
     if (!subject || !mayBeAltered(**mail, *subject)) continue;
     const Result<std::u16string> entryId = (*mail)->entryId();
     if (!entryId || engine.alteredMailsReported().contains(*entryId)) continue;
+    if (reportUndeliveredSyncMail(engine, safeMail, *item)) continue;
     if (failed(safeMail.putItem(*item)) || !holdsSyncBody(safeMail, codePage)) continue;
     engine.alteredMailsReported().insert(*entryId);
     engine.diagnostics().reportError(alteredReport(safeMail, codePage, *subject));

@@ -3,7 +3,8 @@
 // cannot find them: a gateway that tags the subject ("[EXT] ...") or
 // replaces it. Such a mail is never applied; the error log says so once per
 // mail, with what arrived, so that the mail administrator can be asked to
-// leave the subject alone.
+// leave the subject alone. The same look at the newest mails finds the
+// reports of sync mails that could not be delivered (delivery_report.h).
 #include "platform/mail_folder.h"
 #include "platform/safe_mail_item.h"
 

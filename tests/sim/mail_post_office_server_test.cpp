@@ -1,11 +1,13 @@
 // The post office over a mail system: every mail is rendered, submitted once
-// per recipient and copy, held in the server's queue while delayed, fetched
+// for its recipients and once per copy, held in the server's queue while delayed, fetched
 // and read back, with the same outcomes as in memory. The mail system here is
 // a recording stand-in of the server; the mailserver test label runs the
 // scenarios over the real one.
+#include <algorithm>
 #include <map>
 
 #include "sim/mail/mime_message.h"
+#include "sim/mail/mime_text.h"
 #include "sim/post_office_fixture.h"
 
 namespace qx::sim::mailtest {
@@ -19,9 +21,17 @@ class RecordingMailSystem final : public MailSystem {
   std::vector<std::string> submitted;
   int nextId = 0;
 
-  std::expected<Accepted, std::string> submit(std::string_view,
-                                              const std::vector<std::string>& recipients,
-                                              std::string_view message, bool hold) override {
+  std::expected<Accepted, Failure> submit(std::string_view,
+                                          const std::vector<std::string>& recipients,
+                                          std::string_view message, bool hold) override {
+    if (!smtpRunning) return std::unexpected(Failure{Failure::Kind::kUnreachable, "", "stopped"});
+    if (refusals > 0) {
+      --refusals;
+      const std::string reply = std::to_string(refusalCode) + " refused";
+      return std::unexpected(Failure{refusalCode < 500 ? Failure::Kind::kTemporary
+                                                       : Failure::Kind::kPermanent,
+                                     reply, reply});
+    }
     Accepted accepted;
     std::vector<std::string> taken;
     for (const std::string& recipient : recipients) {
@@ -50,13 +60,48 @@ class RecordingMailSystem final : public MailSystem {
     }
     return {};
   }
-  std::expected<std::size_t, std::string> waiting(std::string_view box) override {
-    return boxes[std::string(box)].size();
+  std::expected<std::size_t, std::string> waiting(std::string_view box,
+                                                  std::string_view mark) override {
+    if (!imapRunning) return std::unexpected("stopped");
+    return static_cast<std::size_t>(std::count_if(
+        boxes[std::string(box)].begin(), boxes[std::string(box)].end(),
+        [&](const std::string& m) { return mail::messageIdOf(m).find(mark) != std::string::npos; }));
   }
-  std::expected<std::vector<std::string>, std::string> take(std::string_view box) override {
-    return std::exchange(boxes[std::string(box)], {});
+  std::expected<std::vector<std::string>, std::string> take(std::string_view box,
+                                                            std::string_view mark) override {
+    if (!imapRunning) return std::unexpected("stopped");
+    std::vector<std::string> taken;
+    std::erase_if(boxes[std::string(box)], [&](const std::string& m) {
+      const std::string id = mail::messageIdOf(m);
+      if (id.find(mark) == std::string::npos && id.ends_with(kOfficeMessageIdEnd)) return false;
+      taken.push_back(m);
+      return true;
+    });
+    return taken;
+  }
+  std::expected<void, std::string> clearLeftovers(std::string_view box) override {
+    std::erase_if(boxes[std::string(box)], [](const std::string& m) {
+      return !mail::messageIdOf(m).ends_with(kOfficeMessageIdEnd);
+    });
+    return {};
   }
   std::expected<std::size_t, std::string> queued() override { return held.size(); }
+  std::expected<void, std::string> setSmtpRunning(bool running) override {
+    smtpRunning = running;
+    return {};
+  }
+  std::expected<void, std::string> setImapRunning(bool running) override {
+    imapRunning = running;
+    return {};
+  }
+  void refuseNext(int code, int count) override {
+    refusalCode = code;
+    refusals = count;
+  }
+  bool smtpRunning = true;
+  bool imapRunning = true;
+  int refusalCode = 0;
+  int refusals = 0;
 };
 
 class MailPostOfficeServerTest : public PostOfficeFixture {
@@ -120,12 +165,89 @@ TEST_F(MailPostOfficeServerTest, DelayHoldsInTheQueueCopiesSubmitTwiceHabitsReac
   office.runTransport();
   auto inbox = bob.inbox();
   ASSERT_EQ(inbox.size(), 2u);
-  EXPECT_TRUE(inbox[1].data.body.ends_with(u"\r\n\r\nVertraulich\r\n"));
+  EXPECT_TRUE(inbox[1].data.body.ends_with(u"\n\nVertraulich\n"));
   ASSERT_EQ(server->submitted.size(), 2u);
   EXPECT_EQ(mail::messageIdOf(server->submitted[0]), mail::messageIdOf(server->submitted[1]))
       << "a duplicate is the same message submitted twice";
   EXPECT_EQ(office.inTransit(), 0u);
 }
+
+// The server's faults act on the office the same in memory and over a mail
+// system: the scenario forms that make them run both ways.
+class ServerFaultsTest : public PostOfficeFixture, public ::testing::WithParamInterface<bool> {
+ protected:
+  void SetUp() override {
+    PostOfficeFixture::SetUp();
+    if (!GetParam()) return;
+    auto system = std::make_unique<RecordingMailSystem>();
+    for (const char* box : {"alice@example.org", "bob@example.org", "carol@example.org"})
+      system->boxes[box] = {};
+    server = system.get();
+    office.useMailSystem(std::move(system));
+  }
+  std::vector<MailItemInfo> outbox() { return alice.box(default_folder::kOutbox); }
+  RecordingMailSystem* server = nullptr;
+};
+
+TEST_P(ServerFaultsTest, AFailedSendKeepsTheMailInTheOutboxUntilTheServerTakesIt) {
+  struct Case {
+    const char* fault;
+    std::u16string why;
+  };
+  const Case cases[] = {
+      {"stopped", u"the mail server cannot be reached"},
+      {"450", u"the mail server refused it for now (450"},
+      {"552", u"the mail server refused it (552"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.fault);
+    const std::string fault = c.fault;
+    if (fault == "stopped") {
+      ASSERT_TRUE(office.setSmtpRunning(false));
+    } else {
+      office.refuseNext(std::stoi(fault), 1);
+    }
+    send(alice, u"bob@example.org", u"change " + mail::fromUtf8(fault), true);
+    office.runTransport();
+    auto waiting = outbox();
+    ASSERT_EQ(waiting.size(), 1u) << "the mail stays in the Outbox";
+    EXPECT_TRUE(waiting[0].submitted);
+    EXPECT_TRUE(waiting[0].sendFailure.starts_with(c.why)) << mail::toUtf8(waiting[0].sendFailure);
+    EXPECT_EQ(fault == "552", waiting[0].sendFailure.ends_with(u"marked failed"));
+    EXPECT_TRUE(bob.inbox().empty());
+    EXPECT_TRUE(alice.inbox().empty()) << "no report of the office's own making";
+    if (fault == "stopped") {
+      ASSERT_TRUE(office.setSmtpRunning(true));
+    }
+    office.runTransport();
+    EXPECT_TRUE(outbox().empty());
+    ASSERT_EQ(bob.inbox().size(), 1u) << "once, however often it was tried";
+    ASSERT_TRUE(bob.client.hardDelete(bob.inbox()[0].entryId));
+  }
+}
+
+TEST_P(ServerFaultsTest, AStoppedImapSideKeepsMailOnTheServerAndForeignMailArrivesToo) {
+  ASSERT_TRUE(office.setImapRunning(false));
+  send(alice, u"bob@example.org", u"change", true);
+  ASSERT_TRUE(office.deliverForeign(bob.client, u"news@example.org", u"Spring sale", u"20% off"));
+  office.runTransport();
+  EXPECT_TRUE(outbox().empty()) << "the server took it";
+  EXPECT_TRUE(bob.inbox().empty());
+  EXPECT_EQ(office.inTransit(), 2u);
+  ASSERT_TRUE(office.setImapRunning(true));
+  office.runTransport();
+  auto inbox = bob.inbox();
+  ASSERT_EQ(inbox.size(), 2u);
+  EXPECT_EQ(inbox[0].data.subject, u"change");
+  EXPECT_EQ(inbox[1].data.subject, u"Spring sale") << "foreign mail after the office's own";
+  EXPECT_EQ(inbox[1].data.senderAddress, u"news@example.org");
+  EXPECT_EQ(office.inTransit(), 0u);
+  ASSERT_TRUE(office.setSmtpRunning(false));
+  EXPECT_FALSE(office.deliverForeign(bob.client, u"news@example.org", u"later", u""));
+}
+
+INSTANTIATE_TEST_SUITE_P(MemoryAndServer, ServerFaultsTest, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "OverAServer" : "InMemory"; });
 
 }  // namespace
 }  // namespace qx::sim::mailtest

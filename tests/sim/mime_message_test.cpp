@@ -75,7 +75,10 @@ TEST(MimeMessageTest, WhatTravelsComesBackAsSent) {
     ASSERT_TRUE(received) << c.name;
     EXPECT_EQ(received->subject, sent.subject) << c.name;
     EXPECT_EQ(received->to, sent.to) << c.name;
-    EXPECT_EQ(received->body, sent.body) << c.name;
+    // Text travels with CR LF line ends; the host reads them as its own.
+    std::u16string lines = sent.body;
+    std::erase(lines, u'\r');
+    EXPECT_EQ(received->body, lines) << c.name;
     EXPECT_EQ(received->importance, sent.importance) << c.name;
     EXPECT_EQ(received->sensitivity, sent.sensitivity) << c.name;
     EXPECT_EQ(received->readReceiptRequested, sent.readReceiptRequested) << c.name;
@@ -167,12 +170,12 @@ TEST(MimeMessageTest, GatewayHabitsKeepTheMailReadable) {
       {"footer",
        {.footer = u"-- \nVertraulich ✓"},
        u"TaskSynchronisation",
-       u"\r\n\r\n-- \nVertraulich ✓\r\n"},
+       u"\n\n-- \nVertraulich ✓\n"},
       {"subject tag", {.subjectPrefix = u"[EXT] "}, u"[EXT] TaskSynchronisation", u":id\n"},
       {"parts reversed", {.partsReversed = true}, u"TaskSynchronisation", u":id\n"},
       {"RFC 2231 names", {.rfc2231Names = true}, u"TaskSynchronisation", u":id\n"},
       {"subject rewritten", {.subject = u"Wöchentlich ✓"}, u"Wöchentlich ✓", u":id\n"},
-      {"all at once", {u"F", u"[EXT] ", u"Digest", true, true}, u"[EXT] Digest", u"\r\n\r\nF\r\n"},
+      {"all at once", {u"F", u"[EXT] ", u"Digest", true, true}, u"[EXT] Digest", u"\n\nF\n"},
   };
   for (const Case& c : cases) {
     const std::string passed = applyHabits(message, c.habits);
@@ -189,6 +192,41 @@ TEST(MimeMessageTest, GatewayHabitsKeepTheMailReadable) {
       EXPECT_LT(passed.find("application/octet-stream"), passed.find("text/plain")) << c.name;
     }
   }
+}
+
+// What the standards ask of the text itself, whether or not a server minds.
+TEST(MimeMessageTest, TheRenderedTextKeepsTheLimitsOfInternetMail) {
+  ItemData sent = syncMail();
+  sent.subject = std::u16string(1200, u'x');  // no blank to fold at
+  sent.body = u"one\ntwo\n";
+  sent.attachments[0].displayName = u"Übersicht für Zoë.huf";
+  sent.attachments[0].fileName = sent.attachments[0].displayName;
+  sent.namedProperties[NamedKey{std::u16string(prop_set::kInternetHeaders), u"x-quensyncnote"}] =
+      Variant(std::u16string(30, u'é'));
+  const std::string text = renderMessage(sent, u"anna@example.org", {"id.1@example.org", 0});
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t end = std::min(text.find("\r\n", at), text.size());
+    const std::string_view line(text.data() + at, end - at);
+    EXPECT_LE(line.size(), 998u) << line.substr(0, 40);
+    if (line.find("=?") != std::string_view::npos) {
+      EXPECT_LE(line.size(), 76u) << line;
+    }
+    at = end + 2;
+  }
+  // Non-ASCII names as RFC 2231 parameters, never an encoded word in quotes.
+  EXPECT_NE(text.find("filename*0*=utf-8''%C3%9Cbersicht"), std::string::npos);
+  EXPECT_NE(text.find("name*0*=utf-8''"), std::string::npos);
+  EXPECT_EQ(text.find("name=\"=?"), std::string::npos);
+  // The text is encoded in its canonical form: CR LF line ends.
+  const std::size_t bodyAt = text.find("Content-Transfer-Encoding: base64\r\n\r\n") + 37;
+  const auto body = base64Decode(text.substr(bodyAt, text.find("\r\n--", bodyAt) - bodyAt));
+  ASSERT_TRUE(body);
+  EXPECT_EQ(*body, "one\r\ntwo\r\n");
+  auto received = parseMessage(text);
+  ASSERT_TRUE(received);
+  EXPECT_EQ(received->subject, sent.subject);
+  EXPECT_EQ(received->body, sent.body);
+  EXPECT_EQ(received->attachments, sent.attachments);
 }
 
 TEST(MimeMessageTest, DatesReadInAnyZoneAndForm) {

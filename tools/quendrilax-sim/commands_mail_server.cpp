@@ -13,7 +13,8 @@ namespace qx::tools {
 
 bool isMailServerSetting(const std::string& word) {
   static const std::set<std::string> kWords = {
-      "server", "footer", "subject", "subject-prefix", "parts", "attachment-names", "watch-queue"};
+      "server",      "footer", "subject", "subject-prefix", "parts", "attachment-names",
+      "watch-queue", "smtp",   "imap",    "foreign"};
   return kWords.contains(word);
 }
 
@@ -26,9 +27,10 @@ std::optional<std::string> useMailServer(Runner& runner, const std::filesystem::
 
 std::shared_ptr<const Step> readMailServerSetting(ReadContext& ctx) {
   Args& args = ctx.args;
-  const std::string what =
-      args.oneOf("post office setting",
-                 "server|footer|subject|subject-prefix|parts|attachment-names|watch-queue");
+  const std::string what = args.oneOf(
+      "post office setting",
+      "server|footer|subject|subject-prefix|parts|attachment-names|watch-queue|smtp|imap|foreign");
+  if (what == "smtp" || what == "imap" || what == "foreign") return readServerFault(ctx, what);
   if (what == "server") {
     const std::string dir = args.text("the mail server's folder");
     args.end();

@@ -559,6 +559,8 @@ void registerOfficeCommands(CommandTable& table) {
   table.help("  postoffice [delay DURATION] [copies N] [reorder on|off] [crlf on|off]");
   table.help("  postoffice server DIR | footer TEXT | subject TEXT | subject-prefix TEXT");
   table.help("  postoffice parts reversed|in-order | attachment-names rfc2231|quoted");
+  table.help("  postoffice smtp stop|start | smtp refuse CODE next N | imap stop|start");
+  table.help("  postoffice foreign to USER from ADDRESS subject TEXT [body TEXT]");
   table.help("  fail USER OPERATION [status CODE] [call N | always] | heal USER [OPERATION]");
   table.help("  show USER boxes | timer");
   table.help("  expect USER boxes N | no boxes | box N|last [caption T] [text T] [type ok|yesno]");

@@ -40,9 +40,10 @@ struct SoakCmd final : Step {
     std::string note = "soak " + shareName + ": " + std::to_string(edits) + " edits by";
     for (const std::string& name : users) note += " " + name;
     note += ", seed " + std::to_string(seed);
-    if (faults.delay || faults.duplicate || faults.restart)
+    if (faults.delay || faults.duplicate || faults.restart || faults.outage)
       note += std::string(", faults") + (faults.delay ? " delay" : "") +
-              (faults.duplicate ? " duplicate" : "") + (faults.restart ? " restart" : "");
+              (faults.duplicate ? " duplicate" : "") + (faults.restart ? " restart" : "") +
+              (faults.outage ? " outage" : "");
     if (concurrent) note += ", concurrent";
     runner.say("", note);
     SoakRun soak(runner, where, shareName, std::move(members), seed, faults);
@@ -80,21 +81,23 @@ void registerSoakCommands(CommandTable& table) {
     if (args.accept("seed")) soak->seed = args.number("seed");
     if (args.accept("faults")) {
       while (!args.done() && !args.peekIs("concurrent")) {
-        const std::string fault = args.oneOf("soak fault", "delay|duplicate|restart");
+        const std::string fault = args.oneOf("soak fault", "delay|duplicate|restart|outage");
         bool& flag = fault == "delay"       ? soak->faults.delay
                      : fault == "duplicate" ? soak->faults.duplicate
-                                            : soak->faults.restart;
+                     : fault == "restart"   ? soak->faults.restart
+                                            : soak->faults.outage;
         if (flag) bad("fault '" + fault + "' named twice");
         flag = true;
       }
-      if (!soak->faults.delay && !soak->faults.duplicate && !soak->faults.restart)
-        bad("'faults' needs at least one of delay, duplicate, restart");
+      if (!soak->faults.delay && !soak->faults.duplicate && !soak->faults.restart &&
+          !soak->faults.outage)
+        bad("'faults' needs at least one of delay, duplicate, restart, outage");
     }
     soak->concurrent = args.accept("concurrent");
     return soak;
   });
   table.help(
-      "  soak SHARENAME users USER... edits N [seed S] [faults delay|duplicate|restart...] "
+      "  soak SHARENAME users USER... edits N [seed S] [faults delay|duplicate|restart|outage...] "
       "[concurrent]");
 }
 

@@ -3,6 +3,7 @@
 // the add-in module loaded into it while the host runs, and what the
 // transcript has shown of them so far.
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -57,8 +58,9 @@ struct OfficeUser {
   std::u16string indicatorCaption;
   // The sync mails the add-in put into the Outbox, as told so far.
   OutboxWatch outbox;
-  // Outbox mails the transcript has told to wait, by entry id: told once.
-  std::set<std::u16string> toldWaiting;
+  // Outbox mails the transcript has told to wait, by entry id, with why:
+  // told once for each reason.
+  std::map<std::u16string, std::u16string> toldWaiting;
   // The Inbox scan under way, to tell what became of its sync mails.
   ScanWatch scans;
 

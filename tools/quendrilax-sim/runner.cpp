@@ -399,10 +399,18 @@ void Runner::runTransport() {
       if (!stays) {
         say(name, what + " leaves for " + utf16ToUtf8(sent.data.to));
         u.toldWaiting.erase(sent.entryId);
-      } else if (u.toldWaiting.insert(sent.entryId).second) {
-        say(name, what + " for " + utf16ToUtf8(sent.data.to) + " waits in the Outbox" +
-                      (u.host->running() ? std::string()
-                                         : ": the host of " + name + " does not run"));
+      } else {
+        const auto now = std::find_if(outbox.begin(), outbox.end(), [&](const sim::MailItemInfo& m) {
+          return m.entryId == sent.entryId;
+        });
+        const std::string why = !u.host->running() ? "the host of " + name + " does not run"
+                                                   : utf16ToUtf8(now->sendFailure);
+        auto told = u.toldWaiting.find(sent.entryId);
+        if (told == u.toldWaiting.end() || told->second != utf8ToUtf16(why)) {
+          u.toldWaiting[sent.entryId] = utf8ToUtf16(why);
+          say(name, what + " for " + utf16ToUtf8(sent.data.to) + " waits in the Outbox" +
+                        (why.empty() ? std::string() : ": " + why));
+        }
       }
     }
   }

@@ -124,6 +124,11 @@ SoakPost SoakPlan::post() {
   return post;
 }
 
+int SoakPlan::outage() {
+  if (!faults_.outage || !random_.percent(10)) return 0;
+  return 1 + static_cast<int>(random_.below(3));
+}
+
 std::string soakProgressLine(const std::string& shareName, const SoakTally& tally,
                              std::int64_t virtualMs, double realSeconds) {
   return "soak " + shareName + ": " + std::to_string(tally.edits) + " edits, " +
@@ -140,7 +145,11 @@ std::string soakSummary(const std::string& shareName, const SoakTally& tally,
          std::to_string(tally.deletes) + " deletes), " + std::to_string(tally.mailsCarried) +
          " mails carried, " + std::to_string(tally.restarts) + " restarts, " +
          std::to_string(tally.delayedRuns) + " delayed and " + std::to_string(tally.doubledRuns) +
-         " doubled transport runs, virtual " + virtualText(virtualMs) + ", real " +
+         " doubled transport runs, " +
+         (tally.outageRuns > 0
+              ? std::to_string(tally.outageRuns) + " with the SMTP side stopped, "
+              : std::string()) +
+         "virtual " + virtualText(virtualMs) + ", real " +
          realText(realSeconds) + ", " + rate + " edits/s";
 }
 

@@ -32,6 +32,7 @@ struct SoakFaults {
   bool delay = false;      // the post office holds mail back for random times
   bool duplicate = false;  // it delivers some mails twice
   bool restart = false;    // hosts stop and start again between edits
+  bool outage = false;     // the mail server's SMTP side stops for a few runs
 };
 
 struct SoakEdit {
@@ -59,6 +60,9 @@ class SoakPlan {
   // Between edits: the user whose host stops or starts, if any.
   std::optional<std::size_t> restart(std::size_t users);
   SoakPost post();
+  // Before a transport run while the SMTP side runs: for how many runs it
+  // stops now (0: it keeps running).
+  int outage();
   // Concurrent soak: the virtual time between two edits, 0 to 20 s.
   std::int64_t gapMs() { return static_cast<std::int64_t>(random_.below(20001)); }
   // Concurrent soak: half the edits of existing tasks go to the few that
@@ -80,7 +84,7 @@ class SoakPlan {
 struct SoakTally {
   int edits = 0, adds = 0, changes = 0, deletes = 0;
   long long mailsCarried = 0;
-  int restarts = 0, delayedRuns = 0, doubledRuns = 0;
+  int restarts = 0, delayedRuns = 0, doubledRuns = 0, outageRuns = 0;
   std::int64_t startVirtualMs = 0;
   std::chrono::steady_clock::time_point startReal = std::chrono::steady_clock::now();
 };

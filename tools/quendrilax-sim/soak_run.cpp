@@ -237,6 +237,22 @@ void SoakRun::carryMail() {
   for (const std::string& name : runner_.userNames()) leaving += submittedWaiting(runner_.user(name));
   // The scenario's own post-office habits, with the soak's faults on top.
   const sim::PostOffice::Quirks habits = runner_.slot<sim::PostOffice::Quirks>();
+  if (smtpStoppedRuns_ == 0 && leaving > 0) {
+    if (const int runs = plan_.outage(); runs > 0) {
+      if (auto stopped = office.postOffice().setSmtpRunning(false); !stopped)
+        return runner_.fail(where_, "soak: the SMTP side did not stop: " + stopped.error());
+      smtpStoppedRuns_ = runs;
+    }
+  }
+  if (smtpStoppedRuns_ > 0) {
+    // Nothing leaves: the Outboxes keep their mail for a later run.
+    ++tally_.outageRuns;
+    office.postOffice().runTransport();
+    if (--smtpStoppedRuns_ == 0)
+      if (auto started = office.postOffice().setSmtpRunning(true); !started)
+        runner_.fail(where_, "soak: the SMTP side did not start again: " + started.error());
+    return;
+  }
   if (leaving > 0) {
     const SoakPost post = plan_.post();
     sim::PostOffice::Quirks quirks = habits;

@@ -90,6 +90,7 @@ class SoakRun {
   long long bodyBytes_ = 0;
   long long attachmentBytes_ = 0;
   std::int64_t nextTransportMs_ = 0;
+  int smtpStoppedRuns_ = 0;  // fault outage: runs left with the SMTP side stopped
   std::vector<std::string> tags_;
 };
 

@@ -141,7 +141,8 @@ std::optional<MailItemInfo> MailClient::item(std::u16string_view entryId) {
   Store* store = core_->storeOfEntryId(entryId);
   mail::StoredItem* stored = store ? store->item(entryId) : nullptr;
   if (!stored) return std::nullopt;
-  return MailItemInfo{std::u16string(entryId), stored->folderId, stored->data, stored->submitted};
+  return MailItemInfo{std::u16string(entryId), stored->folderId, stored->data, stored->submitted,
+                      stored->sendFailure};
 }
 
 std::uint64_t MailClient::folderVersion(std::u16string_view folderId) {
@@ -157,7 +158,7 @@ std::vector<MailItemInfo> MailClient::folderItems(std::u16string_view folderId) 
   if (!f) return out;
   for (const auto& [seq, id] : f->order) {
     const mail::StoredItem* stored = store->item(id);
-    out.push_back({id, stored->folderId, stored->data, stored->submitted});
+    out.push_back({id, stored->folderId, stored->data, stored->submitted, stored->sendFailure});
   }
   return out;
 }
@@ -195,25 +196,43 @@ void MailClient::scriptAddressBook(std::optional<std::vector<mail::AddressChoice
 
 std::vector<ItemData> MailClient::takeSubmitted() {
   std::vector<ItemData> out;
+  for (Submitted& mail : submittedMails()) {
+    markSent(mail.entryId);
+    out.push_back(std::move(mail.data));
+  }
+  return out;
+}
+
+std::vector<MailClient::Submitted> MailClient::submittedMails() {
+  std::vector<Submitted> out;
   Store& store = core_->defaultStore();
   std::u16string outbox = core_->defaultFolderId(default_folder::kOutbox);
-  std::u16string sent = core_->defaultFolderId(default_folder::kSentMail);
   // The Outbox first; a mail the library submitted where it lay goes too.
   std::vector<MailItemInfo> waiting = folderItems(outbox);
   for (const mail::FolderData* folder : store.folders()) {
     if (folder->entryId == outbox) continue;
     for (MailItemInfo& info : folderItems(folder->entryId)) waiting.push_back(std::move(info));
   }
-  for (const MailItemInfo& info : waiting) {
-    if (!info.submitted) continue;
-    out.push_back(info.data);
-    if (info.data.deleteAfterSubmit) {
-      core_->removeItem(store, info.entryId);
-    } else {
-      core_->moveItem(store, info.entryId, store, sent);
-    }
+  for (MailItemInfo& info : waiting) {
+    if (info.submitted) out.push_back({std::move(info.entryId), std::move(info.data)});
   }
   return out;
+}
+
+void MailClient::markSent(std::u16string_view entryId) {
+  Store& store = core_->defaultStore();
+  const mail::StoredItem* stored = store.item(entryId);
+  if (!stored || !stored->submitted) return;
+  if (stored->data.deleteAfterSubmit) {
+    core_->removeItem(store, entryId);
+  } else {
+    core_->moveItem(store, entryId, store, core_->defaultFolderId(default_folder::kSentMail));
+  }
+}
+
+void MailClient::markSendFailed(std::u16string_view entryId, std::u16string_view reason) {
+  if (mail::StoredItem* stored = core_->defaultStore().item(entryId); stored && stored->submitted)
+    stored->sendFailure = std::u16string(reason);
 }
 
 bool MailClient::holdInTransmission(std::u16string_view entryId) {

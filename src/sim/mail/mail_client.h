@@ -27,6 +27,7 @@ struct MailItemInfo {
   std::u16string folderId;
   mail::ItemData data;
   bool submitted = false;
+  std::u16string sendFailure;  // why its last sending failed; empty when none did
 };
 
 struct MailFolderInfo {
@@ -131,6 +132,17 @@ class MailClient {
   // Mails opened by the safe-item library since they were submitted are
   // stopped and stay behind until sent again.
   std::vector<mail::ItemData> takeSubmitted();
+  // The same in two steps, as a client keeps a mail in its Outbox until the
+  // server has accepted it: the submitted mails as they wait, then each one
+  // either sent (it leaves as above) or failed (it stays submitted, with the
+  // reason, and goes again with the next transport).
+  struct Submitted {
+    std::u16string entryId;
+    mail::ItemData data;
+  };
+  std::vector<Submitted> submittedMails();
+  void markSent(std::u16string_view entryId);
+  void markSendFailed(std::u16string_view entryId, std::u16string_view reason);
   // The transport starts transmitting a submitted mail of the Outbox and
   // holds it so until it next runs: the library cannot stop it, and reading
   // its fields through the library fails (hr::kMapiBusy). False when the

@@ -123,27 +123,6 @@ std::string withFooter(std::string_view part, std::u16string_view footer) {
          "\r\n" + quotedPrintableEncode(text);
 }
 
-// name*0*=utf-8''%XX...; name*1*=... in sections of at most 30 characters.
-std::string rfc2231(std::string_view name, std::u16string_view value) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::vector<std::string> sections(1, "utf-8''");
-  for (char c : toUtf8(value)) {
-    const auto byte = static_cast<unsigned char>(c);
-    std::string piece;
-    if ((byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') ||
-        (byte >= '0' && byte <= '9') || byte == '.' || byte == '-' || byte == '_')
-      piece = std::string(1, c);
-    else
-      piece = {'%', kHex[byte >> 4], kHex[byte & 15]};
-    if (sections.back().size() + piece.size() > 30) sections.emplace_back();
-    sections.back() += piece;
-  }
-  std::string out;
-  for (std::size_t i = 0; i < sections.size(); ++i)
-    out += ";\r\n " + std::string(name) + "*" + std::to_string(i) + "*=" + sections[i];
-  return out;
-}
-
 std::string withRfc2231Names(std::string_view part) {
   const std::size_t split = headerEnd(part);
   std::string headers(part.substr(0, split));
@@ -156,7 +135,7 @@ std::string withRfc2231Names(std::string_view part) {
         header == std::string_view("content-type") ? "Content-Type" : "Content-Disposition";
     headers = replaceHeader(headers, header,
                             display + ": " + std::string(value.substr(0, value.find(';'))) +
-                                rfc2231(parameter, *name) + "\r\n");
+                                rfc2231Parameter(parameter, *name) + "\r\n");
   }
   return headers + std::string(part.substr(split));
 }
@@ -168,7 +147,7 @@ std::string applyHabits(std::string_view message, const MailHabits& habits) {
   if (!habits.subject.empty()) {
     const std::size_t headersEnd = headerEnd(out);
     out = replaceHeader(std::string_view(out).substr(0, headersEnd), "subject",
-                        "Subject: " + encodeHeaderText(habits.subject) + "\r\n") +
+                        "Subject: " + encodeHeaderText(habits.subject, 9) + "\r\n") +
           out.substr(headersEnd);
   }
   if (!habits.subjectPrefix.empty()) {

@@ -135,7 +135,7 @@ std::u16string Store::insert(std::u16string_view folderId, ItemData data, bool s
   std::u16string id = newEntryId();
   data.numberUserProperties();
   mapNamesOf(data);
-  StoredItem stored{std::move(data), std::u16string(folderId), nextSeq_++, tieOf(id), submitted};
+  StoredItem stored{std::move(data), std::u16string(folderId), nextSeq_++, tieOf(id), submitted, false, {}};
   index(*target, stored, id);
   items_.emplace(id, std::move(stored));
   return id;

@@ -88,6 +88,9 @@ struct StoredItem {
   std::uint32_t tie = 0;      // its place among equal sort keys
   bool submitted = false;     // waiting in the Outbox for the transport
   bool transmitting = false;  // the transport holds it while sending
+  // Why the last attempt to send it failed (it stays submitted and is tried
+  // again with the next transport); empty when none failed.
+  std::u16string sendFailure;
 };
 
 // The text a user property's value has as a sort and filter key.

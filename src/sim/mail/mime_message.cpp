@@ -177,7 +177,8 @@ std::string quoted(std::string_view text) {
   return out + "\"";
 }
 
-// A header line, folded at blanks so that no line grows past 78 characters.
+// A header line, folded at blanks so that no line grows past 76 characters
+// where a blank allows it (encoded words come folded already).
 std::string headerLine(std::string_view name, std::string_view value) {
   std::string line = std::string(name) + ": ";
   std::size_t column = line.size();
@@ -186,7 +187,7 @@ std::string headerLine(std::string_view name, std::string_view value) {
     std::size_t end = value.find(' ', at + 1);
     if (end == std::string_view::npos) end = value.size();
     std::string_view word = value.substr(at, end - at);
-    if (column + word.size() > 78 && column > name.size() + 2 && word.front() == ' ') {
+    if (column + word.size() > 76 && column > name.size() + 2 && word.front() == ' ') {
       line += "\r\n";
       column = 0;
     }
@@ -199,7 +200,7 @@ std::string headerLine(std::string_view name, std::string_view value) {
 }
 
 std::string mailbox(std::u16string_view name, std::u16string_view address) {
-  const std::string encoded = encodeHeaderText(name);
+  const std::string encoded = encodeHeaderText(name, 8);  // "Sender: "
   const std::string phrase = encoded.starts_with("=?") ? encoded : quoted(encoded);
   return phrase + " <" + toUtf8(address) + ">";
 }
@@ -233,12 +234,18 @@ bool collect(const Part& part, Walk& walk, int depth) {
     // The first plain text is the body; other texts (an HTML alternative, a
     // footer part a mail system added) are not attachments either.
     if (!walk.bodyFound && type == "text/plain") {
-      walk.mail.body = decodeCharset(*content, headerParameter(contentType, "charset")
-                                                   .transform([](const std::u16string& c) {
-                                                     return toUtf8(c);
-                                                   })
-                                                   .value_or(""))
-                           .value_or(fromUtf8(*content));
+      // Text travels with CR LF line ends (its canonical form); the host
+      // keeps its own, LF.
+      std::u16string body = decodeCharset(*content, headerParameter(contentType, "charset")
+                                                        .transform([](const std::u16string& c) {
+                                                          return toUtf8(c);
+                                                        })
+                                                        .value_or(""))
+                                .value_or(fromUtf8(*content));
+      walk.mail.body.clear();
+      for (std::size_t i = 0; i < body.size(); ++i)
+        if (body[i] != u'\r' || i + 1 == body.size() || body[i + 1] != u'\n')
+          walk.mail.body.push_back(body[i]);
       walk.bodyFound = true;
     }
     return true;
@@ -331,7 +338,7 @@ std::string renderMessage(const ItemData& mail, std::u16string_view sender,
   for (const std::u16string& address : splitAddresses(mail.to))
     to += (to.empty() ? "" : ", ") + toUtf8(address);
   if (!to.empty()) out += headerLine("To", to);
-  out += headerLine("Subject", encodeHeaderText(mail.subject));
+  out += headerLine("Subject", encodeHeaderText(mail.subject, 9));
   if (stamp.sentSeconds) out += headerLine("Date", rfc5322Date(*stamp.sentSeconds));
   if (!stamp.messageId.empty()) out += headerLine("Message-ID", "<" + stamp.messageId + ">");
   if (!mail.sentOnBehalfOfName.empty())
@@ -344,21 +351,27 @@ std::string renderMessage(const ItemData& mail, std::u16string_view sender,
     out += headerLine("Disposition-Notification-To", toUtf8(sender));
   for (const auto& [key, value] : mail.namedProperties) {
     if (key.set != prop_set::kInternetHeaders || !value.text()) continue;
-    out += headerLine(toUtf8(key.name), encodeHeaderText(*value.text()));
+    out += headerLine(toUtf8(key.name), encodeHeaderText(*value.text(), key.name.size() + 2));
   }
   out += "MIME-Version: 1.0\r\n";
   out += "Content-Type: multipart/mixed; boundary=\"" + std::string(kBoundary) + "\"\r\n\r\n";
   out += "This is a multi-part message in MIME format.\r\n";
   out += "--" + std::string(kBoundary) + "\r\n";
   out += "Content-Type: text/plain; charset=utf-8\r\nContent-Transfer-Encoding: base64\r\n\r\n";
-  out += base64Encode(toUtf8(mail.body), 76);
+  // Text is encoded in its canonical form, with CR LF line ends.
+  std::string body;
+  for (const char c : toUtf8(mail.body)) {
+    if (c == '\n' && (body.empty() || body.back() != '\r')) body += '\r';
+    body += c;
+  }
+  out += base64Encode(body, 76);
   for (const AttachmentData& attachment : mail.attachments) {
     out += "--" + std::string(kBoundary) + "\r\n";
-    out += headerLine("Content-Type", "application/octet-stream; name=" +
-                                          quoted(encodeHeaderText(attachment.displayName)));
+    out += headerLine("Content-Type", "application/octet-stream" +
+                                          headerParameterText("name", attachment.displayName));
     out += "Content-Transfer-Encoding: base64\r\n";
     out += headerLine("Content-Disposition",
-                      "attachment; filename=" + quoted(encodeHeaderText(attachment.fileName)));
+                      "attachment" + headerParameterText("filename", attachment.fileName));
     out += "\r\n";
     out += base64Encode(std::string_view(reinterpret_cast<const char*>(attachment.content.data()),
                                          attachment.content.size()),

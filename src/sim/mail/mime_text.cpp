@@ -12,9 +12,27 @@ namespace {
 
 constexpr std::string_view kAlphabet =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-// Bytes of UTF-8 per encoded word: 45 bytes make 60 base64 characters, and
-// with "=?utf-8?B?" and "?=" the word stays within 75.
-constexpr std::size_t kEncodedWordBytes = 45;
+// A line that holds an encoded word stays within 76 characters (RFC 2047):
+// a folded line is " =?utf-8?B?" + base64 + "?=", so 60 base64 characters
+// (45 bytes of UTF-8) at most; the first line shares its room with the
+// header's name.
+constexpr std::size_t kEncodedLine = 76;
+constexpr std::size_t kEncodedWordFrame = 12;  // "=?utf-8?B?" and "?="
+constexpr std::size_t kEncodedWordBytes = (kEncodedLine - 1 - kEncodedWordFrame) / 4 * 3;
+// No header line may pass 998 characters (RFC 5322), and a line can only
+// be folded at a blank: a text with a longer run than this goes as encoded
+// words, which fold anywhere.
+constexpr std::size_t kLongestRun = 900;
+
+std::size_t longestRun(std::string_view text) {
+  std::size_t longest = 0;
+  std::size_t run = 0;
+  for (char c : text) {
+    run = c == ' ' || c == '\t' ? 0 : run + 1;
+    longest = std::max(longest, run);
+  }
+  return longest;
+}
 
 int hexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -215,13 +233,20 @@ std::string quotedPrintableEncode(std::string_view bytes) {
   return out;
 }
 
-std::string encodeHeaderText(std::u16string_view text) {
+std::string encodeHeaderText(std::u16string_view text, std::size_t firstLineUsed) {
   const std::string utf8 = toUtf8(text);
-  if (plainAscii(utf8)) return utf8;
+  if (plainAscii(utf8) && longestRun(utf8) + firstLineUsed <= kLongestRun) return utf8;
+  // The first word's room: what the header's name leaves (whole base64
+  // quanta), but at least one character of four bytes.
+  const std::size_t firstRoom = kEncodedLine > firstLineUsed + kEncodedWordFrame
+                                    ? (kEncodedLine - firstLineUsed - kEncodedWordFrame) / 4 * 3
+                                    : 0;
   std::string out;
   std::size_t at = 0;
   while (at < utf8.size()) {
-    std::size_t end = std::min(at + kEncodedWordBytes, utf8.size());
+    const std::size_t room = out.empty() ? std::clamp<std::size_t>(firstRoom, 6, kEncodedWordBytes)
+                                         : kEncodedWordBytes;
+    std::size_t end = std::min(at + room, utf8.size());
     // A word holds whole characters only.
     while (end < utf8.size() && (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80) --end;
     if (!out.empty()) out += "\r\n ";
@@ -229,6 +254,38 @@ std::string encodeHeaderText(std::u16string_view text) {
     at = end;
   }
   return out;
+}
+
+std::string rfc2231Parameter(std::string_view name, std::u16string_view value) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::vector<std::string> sections(1, "utf-8''");
+  for (char c : toUtf8(value)) {
+    const auto byte = static_cast<unsigned char>(c);
+    std::string piece;
+    if ((byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') ||
+        (byte >= '0' && byte <= '9') || byte == '.' || byte == '-' || byte == '_')
+      piece = std::string(1, c);
+    else
+      piece = {'%', kHex[byte >> 4], kHex[byte & 15]};
+    if (sections.back().size() + piece.size() > 30) sections.emplace_back();
+    sections.back() += piece;
+  }
+  std::string out;
+  for (std::size_t i = 0; i < sections.size(); ++i)
+    out += ";\r\n " + std::string(name) + "*" + std::to_string(i) + "*=" + sections[i];
+  return out;
+}
+
+std::string headerParameterText(std::string_view name, std::u16string_view value) {
+  const std::string utf8 = toUtf8(value);
+  // An encoded word inside quotes is what RFC 2047 forbids there.
+  if (!plainAscii(utf8) || utf8.size() > 60) return rfc2231Parameter(name, value);
+  std::string out = "; " + std::string(name) + "=\"";
+  for (char c : utf8) {
+    if (c == '"' || c == '\\') out += '\\';
+    out += c;
+  }
+  return out + "\"";
 }
 
 std::u16string decodeHeaderText(std::string_view text) {

@@ -29,9 +29,17 @@ std::string quotedPrintableDecode(std::string_view text);
 // stay hard line breaks.
 std::string quotedPrintableEncode(std::string_view bytes);
 
-// A header text: as it is when plain printable ASCII, else encoded words of
-// UTF-8 in base64, each short enough for a header line, folded.
-std::string encodeHeaderText(std::u16string_view text);
+// A header text: as it is when plain printable ASCII that can be folded
+// within 998 characters a line, else encoded words of UTF-8 in base64,
+// folded, no line longer than 76 when `firstLineUsed` characters of the
+// first line ("Subject: ") come before the text.
+std::string encodeHeaderText(std::u16string_view text, std::size_t firstLineUsed = 0);
+// A parameter of a structured header, with its "; " before it: name="value"
+// for short plain ASCII, else in RFC 2231 form (name*0*=utf-8''%XX...;
+// name*1*=...) in sections short enough for a header line.
+std::string headerParameterText(std::string_view name, std::u16string_view value);
+// Always in RFC 2231 form, as some gateways rewrite every name.
+std::string rfc2231Parameter(std::string_view name, std::u16string_view value);
 // Decodes the encoded words of an unstructured header (B or Q, in any
 // charset decodeCharset knows); the blanks between adjacent encoded words
 // vanish. Raw 8-bit text is read as UTF-8.

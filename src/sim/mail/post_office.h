@@ -9,14 +9,25 @@
 // their line ends rewritten and pass the habits of mail gateways, as mail
 // systems do.
 //
+// A mail leaves its Outbox only when the mail system has accepted it, as a
+// mail client keeps it: while the server cannot be reached or refuses it
+// (for now, 4xx, or for good, 5xx, which marks it failed) it stays there and
+// goes again with the next run. The server's faults (its SMTP or IMAP side
+// stopped, refusals, foreign mail in a mailbox) act the same in memory and
+// over a server.
+//
 // By default the office carries mail in memory. Over a mail system (a real
 // server, useMailSystem) each mail is rendered as an internet message,
-// submitted by SMTP once per recipient and copy, and fetched from each
-// recipient's mailbox by IMAP in the same run; a delay holds it in the
-// server's queue until it is due.
+// submitted by SMTP in one transaction for its recipients (and one per copy),
+// and fetched from each recipient's mailbox by IMAP in the same run, with
+// whatever foreign mail the mailbox holds; a delay holds it in the server's
+// queue until it is due.
 #include <cstdint>
+#include <expected>
 #include <map>
 #include <memory>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -68,6 +79,18 @@ class PostOffice {
   // server.
   std::size_t inTransit() const;
 
+  // The server's faults. A stopped SMTP side accepts nothing (mail stays in
+  // the Outboxes); a stopped IMAP side delivers nothing (mail stays on the
+  // server). The next `count` mails are refused with `code` (4xx or 5xx).
+  std::expected<void, std::string> setSmtpRunning(bool running);
+  std::expected<void, std::string> setImapRunning(bool running);
+  void refuseNext(int code, int count);
+  // A mail from outside the office, handed to the server by SMTP for the
+  // mailbox of `to`; it reaches the Inbox with the next run.
+  std::expected<void, std::string> deliverForeign(MailClient& to, std::u16string_view from,
+                                                  std::u16string_view subject,
+                                                  std::u16string_view body);
+
   // From now on mail travels through `system`; chosen before any mail
   // travels (mail held in memory stays there).
   void useMailSystem(std::unique_ptr<MailSystem> system);
@@ -86,6 +109,9 @@ class PostOffice {
   static DateValue utcDate(std::int64_t ms);
   MailClient* clientFor(std::u16string_view address);
   mail::ItemData asDelivered(const mail::ItemData& sent, const MailClient& sender) const;
+  // What a refusal of the memory office answers, as the test server does.
+  std::optional<MailSystem::Failure> memoryRefusal();
+  static std::u16string failureText(const MailSystem::Failure& failure);
   static mail::ItemData nonDeliveryReport(const mail::ItemData& sent, std::u16string_view address,
                                           std::u16string_view why = {});
   // The server's side of a run (post_office_server.cpp).
@@ -96,8 +122,22 @@ class PostOffice {
     std::int64_t dueMs;
   };
   using Batches = std::map<MailClient*, std::vector<std::pair<long long, mail::ItemData>>>;
-  void submitToServer(const mail::ItemData& sent, MailClient& sender, std::int64_t now,
-                      Batches& batches);
+  // A mail on its way to the server: one Message-ID and the gateways'
+  // habits of its first run however often it is tried, and the transactions
+  // still to make.
+  struct Outgoing {
+    std::string messageId;
+    long long sequence = 0;
+    mail::MailHabits habits;
+    std::vector<std::vector<std::string>> rounds;  // mailboxes, one transaction each
+    std::set<std::string> reported;  // refused mailboxes already reported
+  };
+  std::optional<MailSystem::Failure> submitToServer(const MailClient::Submitted& sent,
+                                                    MailClient& sender, std::int64_t now,
+                                                    Batches& batches);
+  void waitForDeliveries();
+  std::expected<void, std::string> deliverForeignToServer(const mail::ItemData& mail,
+                                                          MailClient& to);
   void fetchFromServer(MailClient& recipient, std::int64_t now, Batches& batches);
   void deliverBatches(const std::vector<MailClient*>& recipients, Batches& batches);
   void runServerTransport();
@@ -105,10 +145,20 @@ class PostOffice {
   void reportFigures() const;
 
   std::unique_ptr<MailSystem> system_;
+  std::string runMark_;  // in each Message-ID of this office
+  std::map<std::pair<MailClient*, std::u16string>, Outgoing> outgoing_;
   std::vector<Held> held_;
-  std::map<std::string, std::size_t> owed_;  // messages on their way, by mailbox
+  std::map<std::string, std::size_t> owed_;  // this office's messages on their way, by mailbox
+  std::map<std::string, std::vector<std::string>> owedForeign_;  // mailbox -> Message-IDs
+  long long nextForeign_ = 0;
+  bool smtpRunning_ = true;
+  bool imapRunning_ = true;
+  int refusalCode_ = 0;
+  int refusalsLeft_ = 0;
+  std::vector<Delivery> foreign_;  // in memory: foreign mail for the next run
   std::map<std::string, long long> sequenceOf_;  // Message-ID -> submission order
   std::map<std::string, std::int64_t> submittedAtMs_;  // Message-ID -> real time
+  std::set<std::string> crlfBodies_;  // Message-IDs read with CR LF line ends
   long long nextSequence_ = 0;
   bool watchQueue_ = false;
   Figures figures_;

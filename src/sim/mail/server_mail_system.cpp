@@ -20,6 +20,8 @@ namespace fs = std::filesystem;
 
 struct Settings {
   std::string smtpPort, imapPort, password, postfixDir;
+  std::string control;  // the script that started the server, for its faults
+  std::string dir;
 };
 
 std::expected<Settings, std::string> readSettings(const fs::path& dir) {
@@ -32,7 +34,8 @@ std::expected<Settings, std::string> readSettings(const fs::path& dir) {
     const std::size_t equals = line.find('=');
     if (equals != std::string::npos) values[line.substr(0, equals)] = line.substr(equals + 1);
   }
-  Settings settings{values["smtp"], values["imap"], values["password"], values["postfix"]};
+  Settings settings{values["smtp"], values["imap"],    values["password"],
+                    values["postfix"], values["control"], dir.string()};
   if (settings.smtpPort.empty() || settings.imapPort.empty() || settings.postfixDir.empty())
     return std::unexpected((dir / "server.conf").string() + " names no SMTP or IMAP port");
   return settings;
@@ -72,6 +75,9 @@ struct Dialogue {
   std::string queueId;
   std::string rcptFor;  // the recipient of the RCPT awaiting its answer
   std::vector<std::pair<std::string, std::string>> refused;
+  std::vector<std::string> deferred;
+  std::string deferredReply;
+  bool quitting = false;  // the answer to QUIT says nothing about the mail
 };
 
 std::string firstLine(std::string_view text) {
@@ -81,7 +87,12 @@ std::string firstLine(std::string_view text) {
 int watchDialogue(CURL*, curl_infotype type, char* data, std::size_t size, void* target) {
   auto* dialogue = static_cast<Dialogue*>(target);
   const std::string_view text(data, size);
+  if (dialogue->quitting) return 0;
   if (type == CURLINFO_HEADER_OUT) {
+    if (text.starts_with("QUIT")) {
+      dialogue->quitting = true;
+      return 0;
+    }
     dialogue->lastCommand = firstLine(text);
     dialogue->rcptFor.clear();
     // "RCPT TO:<user@office.test>"
@@ -91,10 +102,12 @@ int watchDialogue(CURL*, curl_infotype type, char* data, std::size_t size, void*
     }
   } else if (type == CURLINFO_HEADER_IN) {
     dialogue->lastReply = firstLine(text);
-    // Only a permanent refusal is about the recipient; a temporary one ends
-    // the whole transaction as an error.
     if (!dialogue->rcptFor.empty() && text.starts_with('5'))
       dialogue->refused.emplace_back(dialogue->rcptFor, dialogue->lastReply);
+    if (!dialogue->rcptFor.empty() && text.starts_with('4')) {
+      dialogue->deferred.push_back(dialogue->rcptFor);
+      dialogue->deferredReply = dialogue->lastReply;
+    }
     // Postfix: "250 2.0.0 Ok: queued as 3F2A1B4C5D"
     const std::size_t queued = text.find("queued as ");
     if (queued != std::string_view::npos) {
@@ -143,28 +156,56 @@ std::string uidSet(const std::vector<unsigned long>& uids) {
   return set;
 }
 
+// The search keys of IMAP SEARCH (the mark is digits, dots and an address).
+std::string messageIdHas(std::string_view mark) {
+  return "HEADER Message-ID \"" + std::string(mark) + "\"";
+}
+const std::string kForeign = "NOT " + messageIdHas(kOfficeMessageIdEnd);
+
+bool connectionFailed(CURLcode result) {
+  switch (result) {
+    case CURLE_COULDNT_CONNECT:
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_OPERATION_TIMEDOUT:
+    case CURLE_GOT_NOTHING:
+    case CURLE_RECV_ERROR:
+    case CURLE_SEND_ERROR:
+    case CURLE_WEIRD_SERVER_REPLY:
+      return true;
+    default:
+      return false;
+  }
+}
+
 class ServerMailSystem final : public MailSystem {
  public:
   explicit ServerMailSystem(Settings settings) : settings_(std::move(settings)) {}
 
   // One transaction for all recipients, over a connection kept from one
   // submission to the next.
-  std::expected<Accepted, std::string> submit(std::string_view sender,
-                                              const std::vector<std::string>& recipients,
-                                              std::string_view message, bool hold) override {
-    Easy& easy = hold ? holdingSmtp_ : smtp_;
-    if (!easy) easy.reset(curl_easy_init());
-    if (!easy) return std::unexpected("libcurl cannot make a handle");
-    CURL* e = easy.get();
+  std::expected<Accepted, Failure> submit(std::string_view sender,
+                                          const std::vector<std::string>& recipients,
+                                          std::string_view message, bool hold) override {
     // The greeting names the client: Postfix holds what comes from
-    // hold.office.test (scripts/mail-server).
-    const std::string url = "smtp://127.0.0.1:" + settings_.smtpPort + "/" +
-                            (hold ? "hold.office.test" : "office.test");
+    // hold.office.test and refuses, at DATA, what comes from
+    // refuse-CODE.office.test with CODE (scripts/mail-server).
+    std::string greeting = hold ? "hold.office.test" : "office.test";
+    if (refusalsLeft_ > 0) {
+      --refusalsLeft_;
+      greeting = "refuse-" + std::to_string(refusalCode_) + ".office.test";
+    }
+    Easy& easy = smtp_[greeting];
+    if (!easy) easy.reset(curl_easy_init());
+    if (!easy) return std::unexpected(Failure{Failure::Kind::kUnreachable, "", "libcurl cannot make a handle"});
+    CURL* e = easy.get();
+    const std::string url = "smtp://127.0.0.1:" + settings_.smtpPort + "/" + greeting;
     const std::string from = "<" + std::string(sender) + ">";
     List list;
     for (const std::string& recipient : recipients) {
       curl_slist* grown = curl_slist_append(list.get(), ("<" + recipient + ">").c_str());
-      if (!grown) return std::unexpected("libcurl cannot make a recipient list");
+      if (!grown)
+        return std::unexpected(
+            Failure{Failure::Kind::kUnreachable, "", "libcurl cannot make a recipient list"});
       (void)list.release();
       list.reset(grown);
     }
@@ -185,73 +226,78 @@ class ServerMailSystem final : public MailSystem {
     curl_easy_setopt(e, CURLOPT_VERBOSE, 1L);
     curl_easy_setopt(e, CURLOPT_DEBUGFUNCTION, watchDialogue);
     curl_easy_setopt(e, CURLOPT_DEBUGDATA, &dialogue);
-    curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, 10L);
-    curl_easy_setopt(e, CURLOPT_TIMEOUT, 60L);
+    setTimeouts(e);
     const CURLcode result = curl_easy_perform(e);
     curl_easy_setopt(e, CURLOPT_MAIL_RCPT, nullptr);
     if (result == CURLE_OK && !dialogue.queueId.empty())
-      return Accepted{dialogue.queueId, std::move(dialogue.refused)};
-    // Everybody refused: the transaction ends at the last RCPT.
-    if (dialogue.refused.size() == recipients.size())
-      return Accepted{"", std::move(dialogue.refused)};
+      return Accepted{dialogue.queueId, std::move(dialogue.refused), std::move(dialogue.deferred),
+                      dialogue.deferredReply};
+    // Nobody accepted: the transaction ends at the last RCPT.
+    if (!dialogue.refused.empty() &&
+        dialogue.refused.size() + dialogue.deferred.size() == recipients.size())
+      return Accepted{"", std::move(dialogue.refused), std::move(dialogue.deferred),
+                      dialogue.deferredReply};
+    // The connection may be half gone: the next transaction opens a new one.
+    easy.reset();
+    const std::string detail =
+        "SMTP " + (dialogue.lastCommand.empty() ? std::string("connection") : dialogue.lastCommand) +
+        ": " + (dialogue.lastReply.empty() ? std::string(curl_easy_strerror(result)) : dialogue.lastReply);
+    if (!dialogue.deferred.empty() && dialogue.deferred.size() == recipients.size())
+      return std::unexpected(Failure{Failure::Kind::kTemporary, dialogue.deferredReply, detail});
+    const char first = dialogue.lastReply.empty() ? '\0' : dialogue.lastReply[0];
     if (result == CURLE_OK)
-      return std::unexpected("SMTP: the server accepted the mail but named no queue id (" +
-                             dialogue.lastReply + ")");
-    return std::unexpected("SMTP " + dialogue.lastCommand + ": " +
-                           (dialogue.lastReply.empty() ? std::string(curl_easy_strerror(result))
-                                                       : dialogue.lastReply));
+      return std::unexpected(Failure{Failure::Kind::kUnreachable, "",
+                                     "SMTP: the server accepted the mail but named no queue id (" +
+                                         dialogue.lastReply + ")"});
+    if (first == '4' && !connectionFailed(result))
+      return std::unexpected(Failure{Failure::Kind::kTemporary, dialogue.lastReply, detail});
+    if (first == '5' && !connectionFailed(result))
+      return std::unexpected(Failure{Failure::Kind::kPermanent, dialogue.lastReply, detail});
+    if (first == '4' || first == '5')
+      return std::unexpected(Failure{first == '4' ? Failure::Kind::kTemporary
+                                                  : Failure::Kind::kPermanent,
+                                     dialogue.lastReply, detail});
+    return std::unexpected(Failure{Failure::Kind::kUnreachable, "", detail});
   }
 
   std::expected<void, std::string> release(const std::vector<std::string>& queueIds) override {
     if (queueIds.empty()) return {};
     // Released mail goes to the deferred queue; the flush sends it on now.
-    const std::string command = "postsuper -c '" + settings_.postfixDir +
-                                "' -H - >/dev/null 2>&1 && postqueue -c '" + settings_.postfixDir +
-                                "' -f";
-    FILE* pipe = ::popen(command.c_str(), "w");
+    const std::string postsuper =
+        "postsuper -c '" + settings_.postfixDir + "' -H - >/dev/null 2>&1";
+    FILE* pipe = ::popen(postsuper.c_str(), "w");
     if (!pipe) return std::unexpected("cannot run postsuper");
     std::set<std::string> once;
     for (const std::string& id : queueIds)
       if (once.insert(id).second) std::fprintf(pipe, "%s\n", id.c_str());
-    if (::pclose(pipe) != 0) return std::unexpected("postsuper -H failed (is this root?)");
+    if (::pclose(pipe) != 0)
+      return std::unexpected("postsuper -H could not release held mail in " +
+                             settings_.postfixDir);
+    if (auto flushed = run("postqueue -c '" + settings_.postfixDir + "' -f"); !flushed)
+      return std::unexpected("postqueue -f could not send released mail on: " + flushed.error());
     return {};
   }
 
-  std::expected<std::size_t, std::string> waiting(std::string_view address) override {
-    // Selecting again shows what arrived meanwhile (a STATUS of the selected
-    // mailbox may answer from the session's older view).
-    auto answer = imap(address, "", "SELECT INBOX");
-    if (!answer) return std::unexpected(answer.error());
-    const std::size_t at = answer->find(" EXISTS");
-    if (at == std::string::npos) return std::unexpected("IMAP SELECT: " + *answer);
-    const std::size_t start = answer->rfind('*', at);
-    if (start == std::string::npos) return std::unexpected("IMAP SELECT: " + *answer);
-    return static_cast<std::size_t>(std::strtoul(answer->c_str() + start + 1, nullptr, 10));
+  std::expected<std::size_t, std::string> waiting(std::string_view address,
+                                                  std::string_view mark) override {
+    auto uids = search(address, messageIdHas(mark));
+    if (!uids) return std::unexpected(uids.error());
+    return uids->size();
   }
 
   // The mailbox in few commands: its UIDs, its messages a few to a FETCH,
   // then STORE and EXPUNGE.
-  std::expected<std::vector<std::string>, std::string> take(std::string_view address) override {
-    auto search = imap(address, "INBOX", "UID SEARCH ALL");
-    if (!search) return std::unexpected(search.error());
-    std::vector<unsigned long> uids;
-    if (const std::size_t at = search->find("SEARCH"); at != std::string::npos) {
-      for (std::size_t pos = at + 6;;) {
-        const std::size_t start = search->find_first_of("0123456789", pos);
-        if (start == std::string::npos) break;
-        uids.push_back(std::strtoul(search->c_str() + start, nullptr, 10));
-        pos = search->find_first_not_of("0123456789", start);
-        if (pos == std::string::npos) break;
-      }
-    }
-    std::sort(uids.begin(), uids.end());
+  std::expected<std::vector<std::string>, std::string> take(std::string_view address,
+                                                            std::string_view mark) override {
+    auto uids = search(address, "OR " + messageIdHas(mark) + " " + kForeign);
+    if (!uids) return std::unexpected(uids.error());
     std::vector<std::string> messages;
     std::vector<unsigned long> taken;
-    for (std::size_t first = 0; first < uids.size(); first += kMessagesPerFetch) {
+    for (std::size_t first = 0; first < uids->size(); first += kMessagesPerFetch) {
       const std::vector<unsigned long> batch(
-          uids.begin() + static_cast<std::ptrdiff_t>(first),
-          uids.begin() +
-              static_cast<std::ptrdiff_t>(std::min(uids.size(), first + kMessagesPerFetch)));
+          uids->begin() + static_cast<std::ptrdiff_t>(first),
+          uids->begin() +
+              static_cast<std::ptrdiff_t>(std::min(uids->size(), first + kMessagesPerFetch)));
       const std::string command = "UID FETCH " + uidSet(batch) + " (UID BODY.PEEK[])";
       auto response = imap(address, "INBOX", command, true);
       if (!response) {
@@ -277,20 +323,16 @@ class ServerMailSystem final : public MailSystem {
         messages.push_back(std::move(*m.text));
       }
     }
-    std::sort(taken.begin(), taken.end());
-    for (std::size_t first = 0; first < taken.size(); first += kExpungedPerCommand) {
-      const std::vector<unsigned long> slice(
-          taken.begin() + static_cast<std::ptrdiff_t>(first),
-          taken.begin() +
-              static_cast<std::ptrdiff_t>(std::min(taken.size(), first + kExpungedPerCommand)));
-      const std::string set = uidSet(slice);
-      if (auto stored = imap(address, "INBOX", "UID STORE " + set + " +FLAGS.SILENT (\\Deleted)");
-          !stored)
-        return std::unexpected(stored.error());
-      if (auto expunged = imap(address, "INBOX", "UID EXPUNGE " + set); !expunged)
-        return std::unexpected(expunged.error());
-    }
+    if (auto removed = remove(address, std::move(taken)); !removed)
+      return std::unexpected(removed.error());
     return messages;
+  }
+
+  std::expected<void, std::string> clearLeftovers(std::string_view address) override {
+    // OLDER is the WITHIN extension: seconds since the server took it.
+    auto uids = search(address, "OR " + kForeign + " OLDER 3600");
+    if (!uids) return std::unexpected(uids.error());
+    return remove(address, std::move(*uids));
   }
 
   std::expected<std::size_t, std::string> queued() override {
@@ -303,12 +345,110 @@ class ServerMailSystem final : public MailSystem {
     return lines;
   }
 
+  std::expected<void, std::string> setSmtpRunning(bool running) override {
+    smtp_.clear();
+    return control("smtp", running);
+  }
+  std::expected<void, std::string> setImapRunning(bool running) override {
+    imap_.clear();
+    return control("imap", running);
+  }
+  void refuseNext(int code, int count) override {
+    refusalCode_ = code;
+    refusalsLeft_ = count;
+  }
+
+  // Whether both sides answer: a connection and a greeting from each.
+  std::expected<void, std::string> probe() {
+    for (const std::string& url : {"smtp://127.0.0.1:" + settings_.smtpPort + "/office.test",
+                                   "imap://127.0.0.1:" + settings_.imapPort + "/"}) {
+      Easy easy(curl_easy_init());
+      if (!easy) return std::unexpected("libcurl cannot make a handle");
+      curl_easy_setopt(easy.get(), CURLOPT_URL, url.c_str());
+      curl_easy_setopt(easy.get(), CURLOPT_CONNECT_ONLY, 1L);
+      setTimeouts(easy.get());
+      if (const CURLcode result = curl_easy_perform(easy.get()); result != CURLE_OK)
+        return std::unexpected(url.substr(0, 4) + " on 127.0.0.1:" +
+                               (url[0] == 's' ? settings_.smtpPort : settings_.imapPort) + ": " +
+                               curl_easy_strerror(result));
+    }
+    return {};
+  }
+
  private:
+  static void setTimeouts(CURL* e) {
+    // Loopback answers at once or not at all; a whole FETCH of a piled-up
+    // mailbox may take its time, a silent server may not.
+    curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, 5L);
+    curl_easy_setopt(e, CURLOPT_SERVER_RESPONSE_TIMEOUT, 10L);
+    curl_easy_setopt(e, CURLOPT_TIMEOUT, 60L);
+  }
+
+  // A command of the server's tools; its error output is the error.
+  static std::expected<void, std::string> run(const std::string& command) {
+    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+    if (!pipe) return std::unexpected("cannot run " + command);
+    std::string output;
+    for (int c; (c = std::fgetc(pipe)) != EOF;) output.push_back(static_cast<char>(c));
+    if (::pclose(pipe) != 0) {
+      while (!output.empty() && (output.back() == '\n' || output.back() == '\r')) output.pop_back();
+      return std::unexpected(output.empty() ? command + " failed" : output);
+    }
+    return {};
+  }
+
+  std::expected<void, std::string> control(const std::string& side, bool running) {
+    if (settings_.control.empty())
+      return std::unexpected("the mail server's server.conf names no control script");
+    return run("'" + settings_.control + "' " + side + (running ? " start '" : " stop '") +
+               settings_.dir + "'");
+  }
+
+  std::expected<std::vector<unsigned long>, std::string> search(std::string_view address,
+                                                                const std::string& keys) {
+    auto answer = imap(address, "INBOX", "UID SEARCH " + keys);
+    if (!answer) return std::unexpected(answer.error());
+    // "* SEARCH 3 7 9": the numbers of that line only; other untagged
+    // lines (a new message's "* 4 EXISTS") may come with it.
+    std::vector<unsigned long> uids;
+    if (const std::size_t at = answer->find("* SEARCH"); at != std::string::npos) {
+      const std::size_t end = std::min(answer->find_first_of("\r\n", at), answer->size());
+      for (std::size_t pos = at + 8; pos < end;) {
+        const std::size_t start = answer->find_first_of("0123456789", pos);
+        if (start == std::string::npos || start >= end) break;
+        uids.push_back(std::strtoul(answer->c_str() + start, nullptr, 10));
+        pos = answer->find_first_not_of("0123456789", start);
+        if (pos == std::string::npos) break;
+      }
+    }
+    std::sort(uids.begin(), uids.end());
+    return uids;
+  }
+
+  std::expected<void, std::string> remove(std::string_view address,
+                                          std::vector<unsigned long> uids) {
+    std::sort(uids.begin(), uids.end());
+    for (std::size_t first = 0; first < uids.size(); first += kExpungedPerCommand) {
+      const std::vector<unsigned long> slice(
+          uids.begin() + static_cast<std::ptrdiff_t>(first),
+          uids.begin() +
+              static_cast<std::ptrdiff_t>(std::min(uids.size(), first + kExpungedPerCommand)));
+      const std::string set = uidSet(slice);
+      if (auto stored = imap(address, "INBOX", "UID STORE " + set + " +FLAGS.SILENT (\\Deleted)");
+          !stored)
+        return std::unexpected(stored.error());
+      if (auto expunged = imap(address, "INBOX", "UID EXPUNGE " + set); !expunged)
+        return std::unexpected(expunged.error());
+    }
+    return {};
+  }
+
   // One IMAP command as `address`, after selecting the URL's mailbox when
   // `path` names one. Each mailbox keeps its own handle, and with it its
-  // connection and login, from one command to the next. The answer is what
-  // libcurl passes on, or with `whole` everything the server sent after the
-  // command.
+  // connection and login, from one command to the next; a failed command
+  // drops it, so that the next one starts on a fresh connection. The answer
+  // is what libcurl passes on, or with `whole` everything the server sent
+  // after the command.
   std::expected<std::string, std::string> imap(std::string_view address, const std::string& path,
                                                const std::string& command, bool whole = false) {
     const std::string user = mail::lowerAscii(address);
@@ -321,8 +461,7 @@ class ServerMailSystem final : public MailSystem {
       curl_easy_setopt(e, CURLOPT_PASSWORD, settings_.password.c_str());
       curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, appendTo);
       curl_easy_setopt(e, CURLOPT_DEBUGFUNCTION, watchExchange);
-      curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, 10L);
-      curl_easy_setopt(e, CURLOPT_TIMEOUT, 60L);
+      setTimeouts(e);
     }
     CURL* e = easy.get();
     const std::string url = "imap://127.0.0.1:" + settings_.imapPort + "/" + path;
@@ -336,8 +475,10 @@ class ServerMailSystem final : public MailSystem {
     curl_easy_setopt(e, CURLOPT_VERBOSE, whole ? 1L : 0L);
     curl_easy_setopt(e, CURLOPT_DEBUGDATA, &exchange);
     const CURLcode result = curl_easy_perform(e);
-    if (result != CURLE_OK)
+    if (result != CURLE_OK) {
+      imap_.erase(user);
       return std::unexpected("IMAP " + command + " as " + user + ": " + curl_easy_strerror(result));
+    }
     if (whole && !exchange.sent)
       return std::unexpected("IMAP " + command + " as " + user + ": the command was never sent");
     return whole ? std::move(exchange.response) : answer;
@@ -349,9 +490,10 @@ class ServerMailSystem final : public MailSystem {
   static constexpr std::size_t kExpungedPerCommand = 200;
 
   Settings settings_;
-  Easy smtp_;
-  Easy holdingSmtp_;
+  std::map<std::string, Easy> smtp_;  // by greeting
   std::map<std::string, Easy> imap_;
+  int refusalCode_ = 0;
+  int refusalsLeft_ = 0;
 };
 
 }  // namespace
@@ -361,12 +503,12 @@ std::expected<std::unique_ptr<MailSystem>, std::string> connectMailServer(const 
   std::call_once(initialised, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
   auto settings = readSettings(dir);
   if (!settings) return std::unexpected(settings.error());
-  std::unique_ptr<MailSystem> system = std::make_unique<ServerMailSystem>(std::move(*settings));
+  auto system = std::make_unique<ServerMailSystem>(std::move(*settings));
   // A server that does not answer is named now, not at the first delivery.
-  if (auto probe = system->queued(); !probe)
+  if (auto probe = system->probe(); !probe)
     return std::unexpected("the mail server in " + dir.string() +
                            " does not answer: " + probe.error());
-  return system;
+  return std::unique_ptr<MailSystem>(std::move(system));
 }
 
 }  // namespace qx::sim

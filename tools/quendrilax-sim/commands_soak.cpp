@@ -1,9 +1,12 @@
-// `soak SHARENAME users USER... edits N [seed S] [faults FAULT...] [concurrent]`:
-// random adds, edits and deletes by the named users on their folders shared
-// under that name, each followed by enough virtual time for it to reach
-// everyone, or, concurrent, 0 to 20 seconds apart while mail is on the way.
+// `soak SHARENAME users USER... edits N [seed S] [faults FAULT...]
+// [older-peer USER] [concurrent]`: random adds, edits and deletes by the named
+// users on their folders shared under that name, each followed by enough
+// virtual time for it to reach everyone, or, concurrent, 0 to 20 seconds apart
+// while mail is on the way; the older peer sends his mails without versions
+// during the middle third of the edits.
 // Documented in docs/scenarios.md "Keeping in step".
 #include <algorithm>
+#include <optional>
 
 #include "quendrilax-sim/command_table.h"
 #include "quendrilax-sim/runner.h"
@@ -22,6 +25,7 @@ struct SoakCmd final : Step {
   int edits = 0;
   std::uint64_t seed = 1;
   SoakFaults faults;
+  std::string olderPeer;
   bool concurrent = false;
 
   void run(Runner& runner, const SourceLocation& where) const override {
@@ -44,9 +48,17 @@ struct SoakCmd final : Step {
       note += std::string(", faults") + (faults.delay ? " delay" : "") +
               (faults.duplicate ? " duplicate" : "") + (faults.restart ? " restart" : "") +
               (faults.outage ? " outage" : "");
+    std::optional<SoakOlderPeer> older;
+    if (!olderPeer.empty()) {
+      const auto at = std::find(users.begin(), users.end(), olderPeer);
+      older = SoakOlderPeer{static_cast<std::size_t>(at - users.begin()), edits / 3 + 1,
+                            2 * edits / 3};
+      note += ", " + olderPeer + " without versions in edits " + std::to_string(older->fromEdit) +
+              " to " + std::to_string(older->toEdit);
+    }
     if (concurrent) note += ", concurrent";
     runner.say("", note);
-    SoakRun soak(runner, where, shareName, std::move(members), seed, faults);
+    SoakRun soak(runner, where, shareName, std::move(members), seed, faults, older);
     const bool wasMuted = runner.muted();
     runner.mute(true);
     if (concurrent) {
@@ -67,7 +79,8 @@ void registerSoakCommands(CommandTable& table) {
     auto soak = std::make_shared<SoakCmd>();
     soak->shareName = args.text("share name");
     if (!args.accept("users"))
-      bad("soak SHARENAME users USER... edits N [seed S] [faults FAULT...] [concurrent]");
+      bad("soak SHARENAME users USER... edits N [seed S] [faults FAULT...] [older-peer USER] "
+          "[concurrent]");
     while (!args.done() && !args.peekIs("edits")) {
       const std::string name = ctx.knownUser();
       if (std::find(soak->users.begin(), soak->users.end(), name) != soak->users.end())
@@ -80,7 +93,7 @@ void registerSoakCommands(CommandTable& table) {
     if (soak->edits < 1) bad("a soak makes at least one edit");
     if (args.accept("seed")) soak->seed = args.number("seed");
     if (args.accept("faults")) {
-      while (!args.done() && !args.peekIs("concurrent")) {
+      while (!args.done() && !args.peekIs("concurrent") && !args.peekIs("older-peer")) {
         const std::string fault = args.oneOf("soak fault", "delay|duplicate|restart|outage");
         bool& flag = fault == "delay"       ? soak->faults.delay
                      : fault == "duplicate" ? soak->faults.duplicate
@@ -93,12 +106,18 @@ void registerSoakCommands(CommandTable& table) {
           !soak->faults.outage)
         bad("'faults' needs at least one of delay, duplicate, restart, outage");
     }
+    if (args.accept("older-peer")) {
+      soak->olderPeer = ctx.knownUser();
+      if (std::find(soak->users.begin(), soak->users.end(), soak->olderPeer) == soak->users.end())
+        bad("older peer '" + soak->olderPeer + "' is not among the soak's users");
+      if (soak->users.size() < 2) bad("an older peer needs another user to send to");
+    }
     soak->concurrent = args.accept("concurrent");
     return soak;
   });
   table.help(
       "  soak SHARENAME users USER... edits N [seed S] [faults delay|duplicate|restart|outage...] "
-      "[concurrent]");
+      "[older-peer USER] [concurrent]");
 }
 
 }  // namespace qx::tools

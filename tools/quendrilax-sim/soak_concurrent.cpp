@@ -7,10 +7,13 @@
 #include "core/change_tag.h"
 #include "platform/mail_ids.h"
 #include "protocol/change_version.h"
+#include "protocol/derived_version.h"
 #include "protocol/field_versions.h"
+#include "sim/clock_sim.h"
 #include "sim/codepage_sim.h"
 #include "quendrilax-sim/commands_tasks.h"
 #include "quendrilax-sim/soak_run.h"
+#include "quendrilax-sim/sync_mail_contents.h"
 #include "quendrilax-sim/text_utf.h"
 #include "sim/mail/mail_client.h"
 #include "sim/registry_sim.h"
@@ -52,6 +55,7 @@ void SoakRun::runConcurrent(int edits) {
   plan_.setMostFieldsPerEdit(2);
   nextTransportMs_ = runner_.office().clock().nowMs() + kTransportEveryMs;
   for (int n = 1; n <= edits; ++n) {
+    editNumber_ = n;
     if (auto who = plan_.restart(members_.size()); who && !toggleHost(members_[*who], false))
       return;
     std::vector<std::size_t> eligible = readyUsers(false);
@@ -70,7 +74,7 @@ void SoakRun::runConcurrent(int edits) {
       const sim::mail::FolderData* folder = soakFolderOf(*m.user, m.folder);
       counts.push_back(folder ? folder->taskArrival.size() : 0);
     }
-    SoakEdit edit = plan_.nextEdit(n, eligible, counts);
+    SoakEdit edit = plan_.nextEdit(n, eligible, counts, keepsProperties(n));
     if (edit.kind != SoakEdit::Kind::kAdd)
       edit.task = plan_.concurrentTask(edit.task, counts[edit.user]);
     SoakMember& editor = members_[edit.user];
@@ -98,6 +102,7 @@ void SoakRun::runConcurrent(int edits) {
     advanceCarrying(plan_.gapMs());
     if (n % 1000 == 0) progress();
   }
+  editNumber_ = edits + 1;
   for (SoakMember& m : members_)
     if (!m.user->host->running() && !toggleHost(m, false)) return;
   if (!settle(kFinalQuietGapMs)) return stuck("the office did not settle after the last edit");
@@ -130,7 +135,7 @@ void SoakRun::noteMailsLeaving(std::int64_t delayMs) {
       const auto about = syncMailAbout(item->data);
       if (!about) continue;
       ledger_.noteMail(about->first, about->second, now, now + delayMs);
-      noteFieldVersions(about->first, about->second, name, item->data);
+      noteFieldVersions(about->first, about->second, name, mail.address(), now, item->data);
       ++syncMails_;
       bodyBytes_ += static_cast<long long>(2 * item->data.body.size());
       for (const sim::mail::AttachmentData& attachment : item->data.attachments)
@@ -167,10 +172,20 @@ const std::string& SoakRun::tagOf(SoakMember& m) {
 }
 
 void SoakRun::noteFieldVersions(const std::string& syncId, bool removal, const std::string& user,
+                                const std::u16string& address, std::int64_t nowMs,
                                 const sim::mail::ItemData& mail) {
   const std::string body = sim::CodePageSim::narrow(mail.body);
   const std::optional<ChangeVersion> version = readVersionLine(body);
-  if (!version) return;
+  if (!version) {
+    // As every receiver derives it: the second the post office stamps on
+    // the mail in this very run, and the sender's address.
+    const ChangeVersion derived =
+        derivedVersionAt(sim::kDefaultStartSeconds * 1000 + nowMs, address);
+    if (removal) return fields_.noteRemoval(syncId, derived);
+    const Carried carried = carriedTask(mail);
+    if (carried.task) fields_.noteUnversionedChangeMail(syncId, user, derived, *carried.task);
+    return;
+  }
   if (removal) return fields_.noteRemoval(syncId, *version);
   const std::optional<FieldVersionLine> line = readFieldVersionLine(body, *version);
   fields_.noteChangeMail(syncId, user, line ? line->versions : FieldVersions(version));
@@ -208,6 +223,7 @@ void SoakRun::noteConcurrentEdit(const SoakEdit& edit, const std::u16string& edi
 
 void SoakRun::checkLastEdits() {
   std::vector<FolderContents> folders;
+  std::vector<FolderContents> olderPeer;
   for (SoakMember& m : members_) {
     FolderContents contents{m.name, {}};
     sim::mail::Store* store = m.user->host->mail().core().storeOfEntryId(m.folder);
@@ -215,8 +231,13 @@ void SoakRun::checkLastEdits() {
     if (folder)
       for (const auto& [seq, id] : folder->order)
         if (const sim::mail::StoredItem* item = store->item(id)) contents.tasks.push_back(item->data);
-    folders.push_back(std::move(contents));
+    const bool older = olderPeer_ && &m == &members_[olderPeer_->member];
+    (older ? olderPeer : folders).push_back(std::move(contents));
   }
+  // The older peer's own copy is counted, not held: his add-in merged what
+  // arrived by the versions it keeps, where the others had his mails at the
+  // versions they derived, as an add-in without versions stays apart too.
+  olderPeerApart_ = fields_.lostFieldEdits(olderPeer).size();
   // Field by field: each user holds the value of every field's last version.
   const std::vector<std::string> lost = fields_.lostFieldEdits(folders);
   if (lost.empty()) return;

@@ -1,5 +1,6 @@
 #include "quendrilax-sim/soak_field_ledger.h"
 
+#include "protocol/synced_fields.h"
 #include "quendrilax-sim/commands_tasks.h"
 #include "quendrilax-sim/runner_text.h"
 #include "quendrilax-sim/text_utf.h"
@@ -25,8 +26,40 @@ std::string_view addinFieldId(TaskField field) {
   return {};
 }
 
-bool isProgress(TaskField field) {
-  return field == TaskField::kStatus || field == TaskField::kPercent;
+std::optional<TaskField> taskFieldOf(std::string_view id) {
+  for (TaskField field : allTaskFields())
+    if (addinFieldId(field) == id) return field;
+  return std::nullopt;
+}
+
+bool isProgress(std::string_view id) {
+  return id == syncedfield::kStatus || id == syncedfield::kPercent;
+}
+
+// The fields of a task the ledger follows: its own, and every user property
+// that travels in either state.
+std::vector<FieldId> ledgerFields(const sim::mail::ItemData& task,
+                                  const sim::mail::ItemData* other) {
+  std::vector<FieldId> ids;
+  for (TaskField field : allTaskFields()) ids.emplace_back(addinFieldId(field));
+  std::map<std::string, std::string> properties = travellingProperties(task);
+  if (other) properties.merge(travellingProperties(*other));
+  for (const auto& [name, value] : properties) ids.push_back(propertyFieldId(utf8ToUtf16(name)));
+  return ids;
+}
+
+// The field's value in the scenario language's words; "none" for a user
+// property the task lacks.
+std::string ledgerValue(const sim::mail::ItemData& task, std::string_view id) {
+  if (const std::optional<TaskField> field = taskFieldOf(id)) return fieldText(task, *field);
+  const std::optional<std::u16string> name = propertyNameOf(id);
+  return name ? propertyText(task, utf16ToUtf8(*name)) : std::string(kRemoved);
+}
+
+std::string ledgerFieldName(std::string_view id) {
+  if (const std::optional<TaskField> field = taskFieldOf(id)) return std::string(fieldName(*field));
+  const std::optional<std::u16string> name = propertyNameOf(id);
+  return "property " + (name ? utf16ToUtf8(*name) : std::string(id));
 }
 
 }  // namespace
@@ -37,15 +70,15 @@ void SoakFieldLedger::noteEdit(const std::string& syncId, const std::string& edi
                                const sim::mail::ItemData& after) {
   Waiting edit{++order_, editor, tag, atMs, {}};
   bool progress = false;
-  for (TaskField field : allTaskFields()) {
-    const std::string value = fieldText(after, field);
-    if (before && fieldText(*before, field) == value) continue;
-    edit.fields.emplace(field, value);
-    progress = progress || isProgress(field);
+  for (const FieldId& id : ledgerFields(after, before)) {
+    const std::string value = ledgerValue(after, id);
+    if (before && ledgerValue(*before, id) == value) continue;
+    edit.fields.emplace(id, value);
+    progress = progress || isProgress(id);
   }
   if (progress) {
-    for (TaskField field : {TaskField::kStatus, TaskField::kPercent})
-      edit.fields.emplace(field, fieldText(after, field));
+    for (std::string_view id : {syncedfield::kStatus, syncedfield::kPercent})
+      edit.fields.emplace(FieldId(id), ledgerValue(after, id));
   }
   if (edit.fields.empty()) return;
   fieldEdits_ += static_cast<long long>(edit.fields.size());
@@ -66,7 +99,7 @@ void SoakFieldLedger::noteChangeMail(const std::string& syncId, const std::strin
   TaskLedger& task = found->second;
   // Newest first: an edit the mail carries also settles the editor's earlier
   // edits of the same fields, which it overwrote before they went out.
-  std::map<TaskField, long long> settledBy;
+  std::map<FieldId, long long> settledBy;
   for (auto edit = task.waiting.rbegin(); edit != task.waiting.rend(); ++edit) {
     if (edit->editor != editor) continue;
     std::erase_if(edit->fields, [&](const auto& entry) {
@@ -75,7 +108,7 @@ void SoakFieldLedger::noteChangeMail(const std::string& syncId, const std::strin
     });
     if (edit->fields.empty() || !carries(task, versions, *edit)) continue;
     for (const auto& [field, value] : edit->fields) {
-      const ChangeVersion version = *versions.of(addinFieldId(field));
+      const ChangeVersion version = *versions.of(field);
       // Went out with the edit, or with a newer change of another user that
       // the editor's add-in took before it sent.
       const bool mine = version.tag == edit->tag || version.utcMs < edit->atMs;
@@ -94,7 +127,7 @@ void SoakFieldLedger::noteChangeMail(const std::string& syncId, const std::strin
 bool SoakFieldLedger::carries(TaskLedger& task, const FieldVersions& versions,
                               const Waiting& edit) {
   for (const auto& [field, value] : edit.fields) {
-    const std::optional<ChangeVersion> version = versions.of(addinFieldId(field));
+    const std::optional<ChangeVersion> version = versions.of(field);
     if (!version) return false;
     if (version->utcMs >= edit.atMs) continue;
     const auto known = task.sent[field].find(*version);
@@ -103,7 +136,39 @@ bool SoakFieldLedger::carries(TaskLedger& task, const FieldVersions& versions,
   return true;
 }
 
-void SoakFieldLedger::offer(TaskLedger& task, TaskField field, Candidate candidate) {
+void SoakFieldLedger::noteUnversionedChangeMail(const std::string& syncId,
+                                                const std::string& editor,
+                                                const ChangeVersion& version,
+                                                const sim::mail::ItemData& carried) {
+  TaskLedger& task = tasks_[syncId];
+  if (task.subject.empty()) task.subject = utf16ToUtf8(carried.subject);
+  std::map<FieldId, std::string> values;
+  for (const FieldId& id : ledgerFields(carried, nullptr)) values.emplace(id, ledgerValue(carried, id));
+  // Newest first, as above: the editor's edits whose values the mail holds
+  // went out with it, and so did the earlier edits of the same fields.
+  std::map<FieldId, long long> settledBy;
+  for (auto edit = task.waiting.rbegin(); edit != task.waiting.rend(); ++edit) {
+    if (edit->editor != editor) continue;
+    std::erase_if(edit->fields, [&](const auto& entry) {
+      const auto by = settledBy.find(entry.first);
+      return by != settledBy.end() && by->second > edit->order;
+    });
+    bool held = true;
+    for (const auto& [field, value] : edit->fields) {
+      const auto found = values.find(field);
+      held = held && found != values.end() && found->second == value;
+    }
+    if (!held) continue;
+    for (const auto& [field, value] : edit->fields) settledBy.try_emplace(field, edit->order);
+    edit->fields.clear();
+  }
+  std::erase_if(task.waiting, [](const Waiting& edit) { return edit.fields.empty(); });
+  // Every field it carries is a change at that version, edited or not.
+  const long long order = ++order_;
+  for (auto& [field, value] : values) offer(task, field, {version, order, std::move(value)});
+}
+
+void SoakFieldLedger::offer(TaskLedger& task, const FieldId& field, Candidate candidate) {
   task.sent[field].insert_or_assign(candidate.version, candidate.value);
   auto [entry, added] = task.last.try_emplace(field, candidate);
   if (added) return;
@@ -153,9 +218,9 @@ std::vector<std::string> SoakFieldLedger::lostFieldEdits(
         // the removal had ended: those are judged by in-step alone, which
         // holds every user to the same value.
         if (task.removed && last.version < *task.removed) continue;
-        const std::string has = fieldText(*found->second, field);
+        const std::string has = ledgerValue(*found->second, field);
         if (has != last.value)
-          lost.push_back(label + " has " + std::string(fieldName(field)) + " " + inQuotes(has) +
+          lost.push_back(label + " has " + ledgerFieldName(field) + " " + inQuotes(has) +
                          " where the last version (" + formatVersion(last.version) + ") has " +
                          inQuotes(last.value));
       }

@@ -8,6 +8,12 @@
 // like any other. A removal newer than every field's last version leaves the
 // task to nobody; a task brought back after it is expected to hold its
 // fields' last versions only where they are newer than the removal.
+//
+// A field is named by the add-in's id ("due", "p.Ticket"): the task's own
+// fields and every user property that travels alike. A removed user property
+// has the value "none". A change mail without versions (from a user acting
+// as an add-in that stamps none) is a change of every field it carries, at
+// the version each receiver derives from its submit time and sender.
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -34,9 +40,15 @@ class SoakFieldLedger {
   // the edits it carries take the versions it gives their fields.
   void noteChangeMail(const std::string& syncId, const std::string& editor,
                       const FieldVersions& versions);
+  // A change mail of `editor` without versions leaves, carrying `carried`
+  // (the task in its attachment), at the derived `version`.
+  void noteUnversionedChangeMail(const std::string& syncId, const std::string& editor,
+                                 const ChangeVersion& version,
+                                 const sim::mail::ItemData& carried);
 
   // "lost field edit: {ID} "Soak 3": ben has due "2026-12-24" where the last
-  // version has "2026-12-28"", one line per task, user and field.
+  // version has "2026-12-28"", one line per task, user and field (a user
+  // property as "property NAME").
   std::vector<std::string> lostFieldEdits(const std::vector<FolderContents>& folders) const;
   std::size_t tasks() const { return tasks_.size(); }
   // The task fields the ledger has seen edited.
@@ -53,17 +65,17 @@ class SoakFieldLedger {
     std::string editor;
     std::string tag;
     std::int64_t atMs = 0;
-    std::map<TaskField, std::string> fields;
+    std::map<FieldId, std::string> fields;
   };
   struct TaskLedger {
     std::string subject;
-    std::map<TaskField, Candidate> last;
+    std::map<FieldId, Candidate> last;
     // Every version each field went out with, and its value.
-    std::map<TaskField, std::map<ChangeVersion, std::string>> sent;
+    std::map<FieldId, std::map<ChangeVersion, std::string>> sent;
     std::optional<ChangeVersion> removed;
     std::vector<Waiting> waiting;
   };
-  static void offer(TaskLedger& task, TaskField field, Candidate candidate);
+  static void offer(TaskLedger& task, const FieldId& field, Candidate candidate);
   static bool carries(TaskLedger& task, const FieldVersions& versions, const Waiting& edit);
   // The edits nobody carried, with the versions they were made at.
   std::map<std::string, TaskLedger> settled() const;

@@ -14,6 +14,10 @@ constexpr const char* kOwners[] = {"", "Anna", "Ben", "Carla", "D\xc3\xa9sir\xc3
 constexpr const char* kStatuses[] = {"not-started", "in-progress", "complete", "waiting",
                                      "deferred"};
 constexpr const char* kImportances[] = {"low", "normal", "high"};
+// User properties the soak's users give their tasks; one name beyond ASCII,
+// which travels escaped in the field line.
+constexpr const char* kPropertyNames[] = {"Ticket", "Phase", "B\xc3\xbcro"};
+constexpr std::size_t kProperties = std::size(kPropertyNames);
 
 std::string virtualText(std::int64_t ms) {
   const std::int64_t s = ms / 1000;
@@ -75,10 +79,19 @@ FieldValue SoakPlan::randomField(TaskField field, int n) {
   return {field, {}};
 }
 
+FieldValue SoakPlan::randomProperty(std::size_t which, int n, bool removes) {
+  FieldValue value{TaskField::kProperty, std::string(kRemoved), kPropertyNames[which]};
+  if (!removes || !random_.percent(30))
+    value.text = "T-" + std::to_string(n) + "." + std::to_string(random_.below(10));
+  return value;
+}
+
 SoakEdit SoakPlan::nextEdit(int n, const std::vector<std::size_t>& eligible,
-                            const std::vector<std::size_t>& taskCounts) {
+                            const std::vector<std::size_t>& taskCounts,
+                            std::optional<std::size_t> keepsProperties) {
   SoakEdit edit;
   edit.user = eligible[random_.below(eligible.size())];
+  const bool removes = keepsProperties != edit.user;
   const std::size_t tasks = taskCounts[edit.user];
   const std::size_t roll = random_.below(100);
   // Adds outweigh deletes, so the folders grow over a long soak.
@@ -86,6 +99,8 @@ SoakEdit SoakPlan::nextEdit(int n, const std::vector<std::size_t>& eligible,
     edit.kind = SoakEdit::Kind::kAdd;
     for (TaskField field : allTaskFields())
       if (field != TaskField::kPrivate) edit.fields.push_back(randomField(field, n));
+    for (std::size_t p = 0; p < kProperties; ++p)
+      if (random_.percent(50)) edit.fields.push_back(randomProperty(p, n, false));
     return edit;
   }
   edit.task = random_.below(tasks);
@@ -93,12 +108,16 @@ SoakEdit SoakPlan::nextEdit(int n, const std::vector<std::size_t>& eligible,
     edit.kind = SoakEdit::Kind::kEdit;
     const std::size_t count = 1 + random_.below(mostFields_);
     const auto& fields = allTaskFields();
+    // A draw is a field of the task or one of the user properties.
+    std::vector<std::size_t> drawn;
     while (edit.fields.size() < count) {
-      const TaskField field = fields[random_.below(fields.size())];
-      if (field == TaskField::kPrivate) continue;
-      bool taken = false;
-      for (const FieldValue& f : edit.fields) taken = taken || f.field == field;
-      if (!taken) edit.fields.push_back(randomField(field, n));
+      const std::size_t draw = random_.below(fields.size() + kProperties);
+      if (draw < fields.size() && fields[draw] == TaskField::kPrivate) continue;
+      if (std::find(drawn.begin(), drawn.end(), draw) != drawn.end()) continue;
+      drawn.push_back(draw);
+      edit.fields.push_back(draw < fields.size()
+                                ? randomField(fields[draw], n)
+                                : randomProperty(draw - fields.size(), n, removes));
     }
     return edit;
   }

@@ -40,7 +40,9 @@ struct SoakEdit {
   Kind kind = Kind::kAdd;
   std::size_t user = 0;            // index among the soak's users
   std::size_t task = 0;            // edit, delete: index among the editor's tasks
-  std::vector<FieldValue> fields;  // add: every field; edit: one to three (two)
+  // add: every field and some user properties; edit: one to three (two)
+  // fields, a user property set or removed counting as one.
+  std::vector<FieldValue> fields;
 };
 
 // What the post office does with one run's mail.
@@ -54,9 +56,12 @@ class SoakPlan {
   SoakPlan(std::uint64_t seed, SoakFaults faults) : random_(seed), faults_(faults) {}
 
   // The edit number `n` (from 1) by one of the `eligible` users (indexes);
-  // `taskCounts[user]` is how many tasks the user's folder holds.
+  // `taskCounts[user]` is how many tasks the user's folder holds. The user
+  // `keepsProperties` removes no user property (one acting as an add-in
+  // without versions, whose mails cannot tell a removal).
   SoakEdit nextEdit(int n, const std::vector<std::size_t>& eligible,
-                    const std::vector<std::size_t>& taskCounts);
+                    const std::vector<std::size_t>& taskCounts,
+                    std::optional<std::size_t> keepsProperties = std::nullopt);
   // Between edits: the user whose host stops or starts, if any.
   std::optional<std::size_t> restart(std::size_t users);
   SoakPost post();
@@ -75,6 +80,7 @@ class SoakPlan {
 
  private:
   FieldValue randomField(TaskField field, int n);
+  FieldValue randomProperty(std::size_t which, int n, bool removes);
 
   SoakRandom random_;
   SoakFaults faults_;

@@ -69,18 +69,21 @@ sim::mail::FolderData* soakFolderOf(OfficeUser& u, const std::u16string& folderI
 }
 
 SoakRun::SoakRun(Runner& runner, const SourceLocation& where, const std::string& shareName,
-                 std::vector<SoakMember> members, std::uint64_t seed, SoakFaults faults)
+                 std::vector<SoakMember> members, std::uint64_t seed, SoakFaults faults,
+                 std::optional<SoakOlderPeer> olderPeer)
     : runner_(runner),
       where_(where),
       shareName_(shareName),
       members_(std::move(members)),
       plan_(seed, faults),
-      tags_(members_.size()) {
+      tags_(members_.size()),
+      olderPeer_(olderPeer) {
   tally_.startVirtualMs = runner.office().clock().nowMs();
 }
 
 void SoakRun::run(int edits) {
   for (int n = 1; n <= edits; ++n) {
+    editNumber_ = n;
     if (auto who = plan_.restart(members_.size()); who && !toggleHost(members_[*who], true)) return;
     std::vector<std::size_t> eligible = readyUsers(true);
     if (eligible.empty()) {
@@ -96,7 +99,7 @@ void SoakRun::run(int edits) {
     }
     std::vector<std::size_t> counts;
     for (const SoakMember& m : members_) counts.push_back(taskCount(*m.user, m.folder));
-    const SoakEdit edit = plan_.nextEdit(n, eligible, counts);
+    const SoakEdit edit = plan_.nextEdit(n, eligible, counts, keepsProperties(n));
     std::u16string edited;
     if (!apply(edit, n, edited)) return;
     ++tally_.edits;
@@ -104,6 +107,7 @@ void SoakRun::run(int edits) {
       return stuck("the office did not settle after edit " + std::to_string(n));
     if (n % 1000 == 0) progress();
   }
+  editNumber_ = edits + 1;
   // Hosts stopped by the soak come back, so that in-step can follow.
   for (SoakMember& m : members_)
     if (!m.user->host->running() && !toggleHost(m, true)) return;
@@ -127,6 +131,13 @@ std::string SoakRun::summary() const {
       text += "; sync mails " + std::to_string((bodyBytes_ + attachmentBytes_) / syncMails_) +
               " bytes on average (body " + std::to_string(bodyBytes_ / syncMails_) +
               ", attachment " + std::to_string(attachmentBytes_ / syncMails_) + ")";
+  }
+  if (olderPeer_) {
+    const std::string& name = members_[olderPeer_->member].name;
+    text += "; " + std::to_string(strippedMails_) + " mails of " + name + " sent without versions";
+    if (concurrent_)
+      text += ", " + std::to_string(olderPeerApart_) + " field(s) " + name +
+              " holds apart from their last version";
   }
   return text;
 }
@@ -232,6 +243,7 @@ bool SoakRun::settle(std::int64_t quietGapMs) {
 }
 
 void SoakRun::carryMail() {
+  stripOlderPeerMails();
   auto& office = runner_.office();
   std::size_t leaving = 0;
   for (const std::string& name : runner_.userNames()) leaving += submittedWaiting(runner_.user(name));

@@ -6,6 +6,8 @@
 // clock of its own while mail is still on the way.
 #include <chrono>
 #include <cstdint>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -28,10 +30,21 @@ struct SoakMember {
 // costs the same however many tasks the folders have gathered.
 sim::mail::FolderData* soakFolderOf(OfficeUser& u, const std::u16string& folderId);
 
+// One member acts as an add-in without versions for the edits `fromEdit` to
+// `toEdit`: before each run of the post office the version and field lines
+// are taken out of the sync mails waiting in his Outbox, which is what such
+// an add-in sends. His add-in itself keeps its versions.
+struct SoakOlderPeer {
+  std::size_t member = 0;
+  int fromEdit = 0;
+  int toEdit = 0;
+};
+
 class SoakRun {
  public:
   SoakRun(Runner& runner, const SourceLocation& where, const std::string& shareName,
-          std::vector<SoakMember> members, std::uint64_t seed, SoakFaults faults);
+          std::vector<SoakMember> members, std::uint64_t seed, SoakFaults faults,
+          std::optional<SoakOlderPeer> olderPeer = std::nullopt);
 
   // Each edit followed by enough virtual time for it to reach everyone.
   void run(int edits);
@@ -58,6 +71,12 @@ class SoakRun {
   // counted, and for a concurrent soak noted in the ledger.
   void carryMail();
   void noteMailsLeaving(std::int64_t delayMs);
+  // The older peer's mails lose their version lines while he acts as one.
+  void stripOlderPeerMails();
+  // The user the soak's plan keeps from removing user properties: the older
+  // peer, from a little before his part of the run until it ends, since a
+  // mail without versions cannot tell a removal.
+  std::optional<std::size_t> keepsProperties(int n) const;
 
   // Concurrent soak.
   void noteConcurrentEdit(const SoakEdit& edit, const std::u16string& edited,
@@ -67,6 +86,7 @@ class SoakRun {
   // What a sync mail leaving says of its task's versions, for the field
   // ledger.
   void noteFieldVersions(const std::string& syncId, bool removal, const std::string& user,
+                         const std::u16string& address, std::int64_t nowMs,
                          const sim::mail::ItemData& mail);
   std::optional<EditVersion> copyVersion(OfficeUser& u, const std::u16string& entryId);
   std::string syncIdOfItem(OfficeUser& u, const std::u16string& entryId);
@@ -92,6 +112,13 @@ class SoakRun {
   std::int64_t nextTransportMs_ = 0;
   int smtpStoppedRuns_ = 0;  // fault outage: runs left with the SMTP side stopped
   std::vector<std::string> tags_;
+  std::optional<SoakOlderPeer> olderPeer_;
+  int editNumber_ = 0;  // the edit being made, from 1
+  long long strippedMails_ = 0;
+  std::set<std::u16string> madeVersioned_;  // the older peer's mails from before his part
+  // Fields the older peer's own copy holds at other values than their last
+  // version: his add-in merges by the versions it keeps, not as he sends.
+  std::size_t olderPeerApart_ = 0;
 };
 
 }  // namespace qx::tools

@@ -188,7 +188,11 @@ void SoakRun::noteFieldVersions(const std::string& syncId, bool removal, const s
   }
   if (removal) return fields_.noteRemoval(syncId, *version);
   const std::optional<FieldVersionLine> line = readFieldVersionLine(body, *version);
-  fields_.noteChangeMail(syncId, user, line ? line->versions : FieldVersions(version));
+  const FieldVersions versions = line ? line->versions : FieldVersions(version);
+  fields_.noteChangeMail(syncId, user, versions);
+  if (olderPeer_ && user == members_[olderPeer_->member].name && editNumber_ > olderPeer_->toEdit)
+    if (const Carried carried = carriedTask(mail); carried.task)
+      fields_.noteKeptVersions(syncId, versions, *carried.task);
 }
 
 void SoakRun::noteConcurrentEdit(const SoakEdit& edit, const std::u16string& edited,

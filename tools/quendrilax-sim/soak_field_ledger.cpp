@@ -168,6 +168,22 @@ void SoakFieldLedger::noteUnversionedChangeMail(const std::string& syncId,
   for (auto& [field, value] : values) offer(task, field, {version, order, std::move(value)});
 }
 
+void SoakFieldLedger::noteKeptVersions(const std::string& syncId, const FieldVersions& versions,
+                                       const sim::mail::ItemData& carried) {
+  const auto found = tasks_.find(syncId);
+  if (found == tasks_.end()) return;
+  TaskLedger& task = found->second;
+  std::vector<FieldId> ids = ledgerFields(carried, nullptr);
+  // A property the line names that the task lacks was removed at that version.
+  for (const auto& [id, version] : versions.listed())
+    if (propertyNameOf(id)) ids.push_back(id);
+  for (const FieldId& id : ids) {
+    const std::optional<ChangeVersion> version = versions.of(id);
+    if (!version || task.sent[id].contains(*version)) continue;
+    offer(task, id, {*version, ++order_, ledgerValue(carried, id)});
+  }
+}
+
 void SoakFieldLedger::offer(TaskLedger& task, const FieldId& field, Candidate candidate) {
   task.sent[field].insert_or_assign(candidate.version, candidate.value);
   auto [entry, added] = task.last.try_emplace(field, candidate);

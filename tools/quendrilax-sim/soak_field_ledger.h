@@ -40,6 +40,11 @@ class SoakFieldLedger {
   // the edits it carries take the versions it gives their fields.
   void noteChangeMail(const std::string& syncId, const std::string& editor,
                       const FieldVersions& versions);
+  // A versioned change mail of the older peer carries `carried`: a field at a
+  // version no mail has carried yet was set while his mails went without
+  // versions, and now travels at the version his add-in kept for it.
+  void noteKeptVersions(const std::string& syncId, const FieldVersions& versions,
+                        const sim::mail::ItemData& carried);
   // A change mail of `editor` without versions leaves, carrying `carried`
   // (the task in its attachment), at the derived `version`.
   void noteUnversionedChangeMail(const std::string& syncId, const std::string& editor,

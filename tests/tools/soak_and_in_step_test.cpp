@@ -42,18 +42,20 @@ TEST(SoakPlanTest, SameSeedSameRunOtherSeedOtherRun) {
 }
 
 TEST(SoakPlanTest, EditsStayWithinWhatTravels) {
-  int adds = 0, edits = 0, deletes = 0;
+  int adds = 0, edits = 0, deletes = 0, propertiesSet = 0, propertiesRemoved = 0;
   std::vector<std::size_t> counts = {0, 0, 0};
   SoakPlan p(42, {});
   for (int n = 1; n <= 3000; ++n) {
-    // Only users 1 and 2 are ready.
-    const SoakEdit e = p.nextEdit(n, {1, 2}, counts);
+    // Only users 1 and 2 are ready; user 2 removes no user property.
+    const SoakEdit e = p.nextEdit(n, {1, 2}, counts, 2);
     ASSERT_NE(e.user, 0u);
     switch (e.kind) {
       case SoakEdit::Kind::kAdd:
         ++adds;
         ++counts[e.user];
-        EXPECT_EQ(e.fields.size(), allTaskFields().size() - 1);  // all but private
+        // All but private, and some of the three user properties.
+        EXPECT_GE(e.fields.size(), allTaskFields().size() - 1);
+        EXPECT_LE(e.fields.size(), allTaskFields().size() + 2);
         break;
       case SoakEdit::Kind::kEdit:
         ++edits;
@@ -67,9 +69,15 @@ TEST(SoakPlanTest, EditsStayWithinWhatTravels) {
         --counts[e.user];
         break;
     }
-    std::set<TaskField> seen;
+    std::set<std::pair<TaskField, std::string>> seen;
     for (const FieldValue& f : e.fields) {
-      EXPECT_TRUE(seen.insert(f.field).second) << "a field twice in one edit";
+      EXPECT_TRUE(seen.insert({f.field, f.property}).second) << "a field twice in one edit";
+      if (f.field == TaskField::kProperty) {
+        EXPECT_FALSE(f.property.empty());
+        const bool removes = f.text == kRemoved;
+        ++(removes ? propertiesRemoved : propertiesSet);
+        EXPECT_FALSE(removes && (e.user == 2 || e.kind == SoakEdit::Kind::kAdd));
+      }
       // By design private and "Feiertag" tasks never travel: the soak makes none.
       EXPECT_NE(f.field, TaskField::kPrivate);
       EXPECT_EQ(f.text.find("Feiertag"), std::string::npos);
@@ -81,6 +89,8 @@ TEST(SoakPlanTest, EditsStayWithinWhatTravels) {
   EXPECT_GT(adds, deletes);
   EXPECT_GT(edits, 0);
   EXPECT_GT(deletes, 0);
+  EXPECT_GT(propertiesSet, propertiesRemoved);
+  EXPECT_GT(propertiesRemoved, 0);
 }
 
 TEST(SoakPlanTest, FaultsOnlyWhenAsked) {

@@ -48,6 +48,9 @@ COVERAGE_FILTER = src/(core|protocol|incoming|outgoing|basicsync|ui|common)/
 coverage:
 	@scripts/bootstrap coverage
 	cmake --preset coverage >/dev/null
+	@# Counters of objects since rebuilt would clash with the new ones when the
+	@# build runs the test programs to list their tests; those runs count too.
+	find build/coverage -name '*.gcda' -delete
 	cmake --build --preset coverage -j $(JOBS)
 	find build/coverage -name '*.gcda' -delete
 	ctest --preset coverage; status=$$?; \

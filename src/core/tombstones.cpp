@@ -146,8 +146,9 @@ void TombstoneStore::load(std::int64_t nowMs) {
     if (!readLine(row, nowMs)) log_.reportError(tombstone::kUnreadableLine);
   }
   // Unreadable, expired and superseded lines go, so the file does not grow
-  // for ever.
-  if (lines > records_.size()) rewrite();
+  // for ever. A last line that a crash cut before its line end goes too:
+  // the next record appended would be glued onto it and lost.
+  if (lines > records_.size() || (!text.empty() && text.back() != '\n')) rewrite();
 }
 
 void TombstoneStore::rewrite() {

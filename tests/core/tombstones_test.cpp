@@ -161,6 +161,17 @@ TEST(Tombstones, RecordsWithoutAShareNameHoldInEveryShare) {
   }
 }
 
+// A crash that cut the last line before its line end: the record after it
+// starts a line of its own, and both are there at the next start.
+TEST(Tombstones, ARecordAfterACutLastLineIsKept) {
+  Opened o;
+  o.file() = "{A} 1796630399999-E1 1796630400000 Team";
+  o.reopen().record("Team", "{B}", {kNow - 3, "F1"}, kNow);
+  EXPECT_EQ(o.reopen().find("Team", "{A}", kNow), (ChangeVersion{kNow - 1, "E1"}));
+  EXPECT_EQ(o.store->find("Team", "{B}", kNow), (ChangeVersion{kNow - 3, "F1"}));
+  EXPECT_TRUE(o.reports.errors.empty());
+}
+
 // An id or share name no line could hold is never stored: one with a blank
 // or a line break would make the file unreadable at the next start.
 TEST(Tombstones, IdsThatNoLineCouldHoldAreRefused) {

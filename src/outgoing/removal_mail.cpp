@@ -192,10 +192,6 @@ Hresult recordWithdrawal(TaskItem& task, UserProperties& properties, const std::
 
 }  // namespace
 
-MailSendEnd sendRemovalMail(SyncEngine& engine, TaskItem& task) {
-  return RemovalMailSender(engine, task, false).run();
-}
-
 MailSendEnd withdrawTask(SyncEngine& engine, TaskItem& task) {
   Diagnostics& log = engine.diagnostics();
   Result<std::shared_ptr<UserProperties>> properties = task.userProperties();

@@ -8,10 +8,6 @@ namespace qx {
 class SyncEngine;
 class TaskItem;
 
-// Sends nothing (and succeeds) for a task that was never sent or whose folder
-// is no longer shared under the name it was sent under.
-MailSendEnd sendRemovalMail(SyncEngine& engine, TaskItem& task);
-
 // A shared task that became private or a holiday must not stay public at the
 // peers: they are told to remove it, as for a deletion, and a change of it
 // still waiting in the Outbox goes. The task keeps its sync id, so that made
